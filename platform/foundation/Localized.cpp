@@ -1,0 +1,7 @@
+#include "foundation/Localized.h"
+
+namespace fnd {
+
+QString localized(const QString& text) { return text; }
+
+}  // namespace fnd

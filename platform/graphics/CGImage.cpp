@@ -1,0 +1,75 @@
+#include "graphics/CGImage.h"
+
+namespace gfx {
+
+CGImage::CGImage(QImage pixels) : image_(std::move(pixels)) {}
+
+CGImagePtr CGImage::make(QImage pixels) { return std::make_shared<const CGImage>(std::move(pixels)); }
+
+size_t CGImage::bitsPerComponent() const {
+  switch (image_.format()) {
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_RGBX64:
+    case QImage::Format_Grayscale16:
+      return 16;
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBX16FPx4:
+      return 16;
+    case QImage::Format_RGBA32FPx4:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
+    case QImage::Format_RGBX32FPx4:
+      return 32;
+    default:
+      return 8;
+  }
+}
+
+bool CGImage::isFloat() const {
+  switch (image_.format()) {
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBA32FPx4:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
+    case QImage::Format_RGBX32FPx4:
+      return true;
+    default:
+      return false;
+  }
+}
+
+ImageAlphaInfo CGImage::alphaInfo() const {
+  switch (image_.format()) {
+    case QImage::Format_ARGB32_Premultiplied:
+      return ImageAlphaInfo::PremultipliedFirst;
+    case QImage::Format_ARGB32:
+      return ImageAlphaInfo::First;
+    case QImage::Format_RGB32:
+      return ImageAlphaInfo::NoneSkipFirst;
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA32FPx4:
+      return ImageAlphaInfo::Last;
+    case QImage::Format_RGBA8888_Premultiplied:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
+      return ImageAlphaInfo::PremultipliedLast;
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBX32FPx4:
+      return ImageAlphaInfo::NoneSkipLast;
+    default:
+      return ImageAlphaInfo::None;
+  }
+}
+
+QImage CGImage::toFormat(QImage::Format format) const {
+  return image_.format() == format ? image_ : image_.convertToFormat(format);
+}
+
+}  // namespace gfx

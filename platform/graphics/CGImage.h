@@ -1,0 +1,53 @@
+// Immutable pixels, the currency between drawing, the render engine and the
+// image codecs. Backed by a QImage that is never modified after creation;
+// copies share the pixels.
+#pragma once
+
+#include <QImage>
+#include <memory>
+
+namespace gfx {
+
+// How alpha is laid out, in the platform's terms. `None` and `NoneSkipFirst`
+// have no alpha; the premultiplied kinds store colour multiplied by alpha.
+enum class ImageAlphaInfo {
+  None,
+  PremultipliedLast,
+  PremultipliedFirst,
+  Last,
+  First,
+  NoneSkipLast,
+  NoneSkipFirst,
+};
+
+class CGImage;
+using CGImagePtr = std::shared_ptr<const CGImage>;
+
+class CGImage {
+ public:
+  // Takes `pixels` as they are; the QImage's format decides the bit depth and
+  // alpha layout (8-bit ARGB32/RGBA8888 kinds, RGBA64 for 16 bits per
+  // component, RGBA32FPx4 for floats, Grayscale8/16).
+  explicit CGImage(QImage pixels);
+  static CGImagePtr make(QImage pixels);
+
+  size_t width() const { return size_t(image_.width()); }
+  size_t height() const { return size_t(image_.height()); }
+  size_t bitsPerComponent() const;
+  size_t bitsPerPixel() const { return size_t(image_.depth()); }
+  size_t bytesPerRow() const { return size_t(image_.bytesPerLine()); }
+  bool isFloat() const;
+  bool hasAlpha() const { return image_.hasAlphaChannel(); }
+  ImageAlphaInfo alphaInfo() const;
+
+  // The pixels, top row first (as stored in files and QImage).
+  const QImage& qImage() const { return image_; }
+
+  // The same pixels in a given QImage format, converted when needed.
+  QImage toFormat(QImage::Format format) const;
+
+ private:
+  QImage image_;
+};
+
+}  // namespace gfx
