@@ -4,7 +4,9 @@ namespace gfx {
 
 CGImage::CGImage(QImage pixels) : image_(std::move(pixels)) {}
 
-CGImagePtr CGImage::make(QImage pixels) { return std::make_shared<const CGImage>(std::move(pixels)); }
+CGImagePtr CGImage::make(QImage pixels) {
+  return std::make_shared<const CGImage>(std::move(pixels));
+}
 
 size_t CGImage::bitsPerComponent() const {
   switch (image_.format()) {

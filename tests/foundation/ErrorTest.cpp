@@ -17,8 +17,8 @@ TEST(Error, CarriesUnderlyingAndDetailedErrors) {
   Error inner = Error::withDescription("inner", 7, "disk full");
   Error outer("outer", 1,
               {{fnd::UnderlyingErrorKey, QVariant::fromValue(inner)},
-               {fnd::DetailedErrorsKey, QVariantList{QVariant::fromValue(inner),
-                                                     QVariant::fromValue(inner)}}});
+               {fnd::DetailedErrorsKey,
+                QVariantList{QVariant::fromValue(inner), QVariant::fromValue(inner)}}});
   EXPECT_EQ(outer.underlyingError(), inner);
   ASSERT_EQ(outer.detailedErrors().size(), 2);
   EXPECT_EQ(outer.detailedErrors()[1].code(), 7);
