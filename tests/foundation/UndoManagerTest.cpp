@@ -210,6 +210,8 @@ TEST(UndoManager, DisablingNests) {
   EXPECT_FALSE(undo.canUndo());
   undo.enableUndoRegistration();
   EXPECT_TRUE(undo.isUndoRegistrationEnabled());
+  v.set(1);  // no group open and none opened for us: dropped
+  EXPECT_FALSE(undo.canUndo());
   undo.beginUndoGrouping();
   v.set(2);
   undo.endUndoGrouping();
