@@ -1,0 +1,58 @@
+// Helpers the codecs share: the errors they report, reading destination
+// options, and bringing pixels into the few layouts the encoders take.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QVariantMap>
+
+#include "graphics/CGImage.h"
+
+namespace fnd {
+class Error;
+}
+
+namespace io::codec {
+
+// FileReadCorruptFileError: "The PNG file is damaged or incomplete (detail)."
+bool failRead(fnd::Error* error, const QString& formatName, const QString& detail);
+// FileWriteUnknownError: "Could not write the PNG image (detail)."
+bool failWrite(fnd::Error* error, const QString& formatName, const QString& detail);
+
+// Options: the value under `key` in `properties`, else in its
+// `dictionary` sub-dictionary (e.g. Compression in {TIFF}).
+QVariant option(const QVariantMap& properties, const QString& key,
+                const QString& dictionary = QString());
+
+// Whether the written file should carry alpha: the image has some and
+// neither HasAlpha nor the keep-alpha option says false.
+bool keepsAlpha(const gfx::CGImage& image, const QVariantMap& properties);
+// Lossy quality in [0, 1]; `fallback` when not given.
+double quality(const QVariantMap& properties, double fallback);
+// DPI from DPIWidth/DPIHeight; 0 when not given.
+double dpiWidth(const QVariantMap& properties);
+double dpiHeight(const QVariantMap& properties);
+// Orientation 1–8; 1 when not given or out of range.
+int orientation(const QVariantMap& properties);
+
+// 8 or 16: deeper sources (16-bit and float) are written at 16 bits by the
+// formats that can hold them.
+int integerDepth(const gfx::CGImage& image);
+bool isGray(const gfx::CGImage& image);
+
+// The pixels as RGBA8888/RGBX8888 (depth 8) or RGBA64/RGBX64 (depth 16),
+// straight (not premultiplied) alpha; Grayscale8/16 when `gray`.
+QImage pixels(const gfx::CGImage& image, bool alpha, int depth, bool gray = false);
+
+// Per-image properties every codec reports.
+QVariantMap baseProperties(int width, int height, int depth, bool hasAlpha,
+                           const QString& colorModel);
+
+// `image` turned upright for EXIF-style orientation 1–8.
+QImage applyOrientation(const QImage& image, int orientation);
+
+// An image scaled so its longer side is at most `maxSide` (kept when
+// already smaller).
+QImage fitWithin(const QImage& image, int maxSide);
+
+}  // namespace io::codec

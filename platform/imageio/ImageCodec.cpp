@@ -1,0 +1,52 @@
+#include "imageio/ImageCodec.h"
+
+#include "imageio/BMPTGACodec.h"
+#include "imageio/GIFCodec.h"
+#include "imageio/JPEG2000Codec.h"
+#include "imageio/JPEGCodec.h"
+#include "imageio/OpenEXRCodec.h"
+#include "imageio/PDFCodec.h"
+#include "imageio/PNGCodec.h"
+#include "imageio/PNMCodec.h"
+#include "imageio/TIFFCodec.h"
+#include "imageio/TypeIdentifiers.h"
+
+namespace io {
+
+const QList<const ImageCodec*>& ImageCodec::all() {
+  static const PNGCodec png;
+  static const JPEGCodec jpeg;
+  static const TIFFCodec tiff;
+  static const GIFCodec gif;
+  static const JPEG2000Codec jpeg2000;
+  static const OpenEXRCodec exr;
+  static const BMPTGACodec bmpTga;
+  static const PDFCodec pdf;
+  static const PNMCodec pnm;
+  static const QList<const ImageCodec*> codecs{&png, &jpeg,   &tiff, &gif, &jpeg2000,
+                                               &exr, &bmpTga, &pdf,  &pnm};
+  return codecs;
+}
+
+const ImageCodec* ImageCodec::forType(const QString& type) {
+  for (const ImageCodec* codec : all())
+    if (codec->types().contains(type)) return codec;
+  return nullptr;
+}
+
+const ImageCodec* ImageCodec::sniffType(const QByteArray& data, QString* type) {
+  for (const ImageCodec* codec : all()) {
+    QString found = codec->sniff(data);
+    if (!found.isEmpty()) {
+      if (type) *type = found;
+      return codec;
+    }
+  }
+  if (BMPTGACodec::looksLikeTarga(data)) {
+    if (type) *type = TypeTGA;
+    return forType(TypeTGA);
+  }
+  return nullptr;
+}
+
+}  // namespace io

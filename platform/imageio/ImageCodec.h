@@ -1,0 +1,71 @@
+// The interface every file format implements: recognise a file, describe its
+// images without decoding pixels, decode one image, and encode images. One
+// subclass per format family, each backed by its reference library.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "graphics/CGImage.h"
+#include "imageio/ImageLimits.h"
+
+namespace fnd {
+class Error;
+}
+
+namespace io {
+
+// What a decode is asked for besides the index.
+struct DecodeRequest {
+  int index = 0;
+  ImageLimits limits;
+  // When set, codecs that can decode at a reduced scale cheaply (JPEG) may
+  // return an image whose longer side is at least this long.
+  int minimumLongerSide = 0;
+};
+
+// One image handed to a destination, with its per-image properties merged
+// over the destination-wide options.
+struct EncodeFrame {
+  gfx::CGImagePtr image;
+  QVariantMap properties;
+};
+
+// What readProperties learns about a file.
+struct SourceDescription {
+  QString type;
+  QVariantMap properties;     // file-wide, e.g. {GIF} loop count
+  QList<QVariantMap> images;  // one dictionary per image
+};
+
+class ImageCodec {
+ public:
+  virtual ~ImageCodec() = default;
+
+  // The types this codec reads; the first is its main one.
+  virtual QStringList types() const = 0;
+  virtual bool canWrite(const QString& type) const = 0;
+
+  // The type of `data` when it is one of this codec's; empty otherwise.
+  // Looks at the leading bytes only.
+  virtual QString sniff(const QByteArray& data) const = 0;
+
+  virtual bool readProperties(const QByteArray& data, SourceDescription* description,
+                              fnd::Error* error) const = 0;
+  virtual gfx::CGImagePtr readImage(const QByteArray& data, const DecodeRequest& request,
+                                    fnd::Error* error) const = 0;
+  virtual bool write(const QString& type, const QList<EncodeFrame>& frames,
+                     const QVariantMap& fileProperties, QByteArray* output,
+                     fnd::Error* error) const = 0;
+
+  // The built-in codecs.
+  static const QList<const ImageCodec*>& all();
+  static const ImageCodec* forType(const QString& type);
+  // The codec and type whose signature `data` carries.
+  static const ImageCodec* sniffType(const QByteArray& data, QString* type);
+};
+
+}  // namespace io

@@ -1,0 +1,180 @@
+#include "imageio/OpenEXRCodec.h"
+
+#include <Iex.h>
+#include <ImfChannelList.h>
+#include <ImfHeader.h>
+#include <ImfIO.h>
+#include <ImfRgbaFile.h>
+#include <ImfThreading.h>
+
+#include <QThread>
+#include <QtEndian>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "foundation/Error.h"
+#include "imageio/CodecSupport.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/TypeIdentifiers.h"
+
+namespace io {
+
+namespace {
+
+const QString kName = QStringLiteral("OpenEXR");
+
+class MemoryInput : public Imf::IStream {
+ public:
+  explicit MemoryInput(const QByteArray& data)
+      : Imf::IStream("memory"), data_(data.constData()), size_(uint64_t(data.size())) {}
+  bool read(char c[], int n) override {
+    if (n < 0 || uint64_t(n) > size_ - position_) throw Iex::InputExc("the file ends early");
+    std::memcpy(c, data_ + position_, size_t(n));
+    position_ += uint64_t(n);
+    return position_ < size_;
+  }
+  uint64_t tellg() override { return position_; }
+  void seekg(uint64_t position) override {
+    if (position > size_) throw Iex::InputExc("seek past the end of the file");
+    position_ = position;
+  }
+
+ private:
+  const char* data_;
+  uint64_t size_;
+  uint64_t position_ = 0;
+};
+
+class MemoryOutput : public Imf::OStream {
+ public:
+  explicit MemoryOutput(std::vector<char>* bytes) : Imf::OStream("memory"), bytes_(bytes) {}
+  void write(const char c[], int n) override {
+    uint64_t end = position_ + uint64_t(n);
+    if (end > bytes_->size()) bytes_->resize(end);
+    std::memcpy(bytes_->data() + position_, c, size_t(n));
+    position_ = end;
+  }
+  uint64_t tellp() override { return position_; }
+  void seekp(uint64_t position) override { position_ = position; }
+
+ private:
+  std::vector<char>* bytes_;
+  uint64_t position_ = 0;
+};
+
+void useThreads() {
+  static std::once_flag once;
+  std::call_once(once,
+                 [] { Imf::setGlobalThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4)); });
+}
+
+// The header alone, read before the library opens the file: opening reads
+// the line offset table, whose size comes from the data window, so the
+// window is checked against the limits first.
+Imf::Header headerOf(const QByteArray& data) {
+  MemoryInput input(data);
+  char magic[4];
+  input.read(magic, 4);
+  int version = 0;
+  input.read(reinterpret_cast<char*>(&version), 4);
+  version = qFromLittleEndian(version);
+  Imf::Header header;
+  header.readFrom(input, version);
+  return header;
+}
+
+int64_t widthOf(const Imath::Box2i& window) { return int64_t(window.max.x) - window.min.x + 1; }
+int64_t heightOf(const Imath::Box2i& window) { return int64_t(window.max.y) - window.min.y + 1; }
+
+}  // namespace
+
+QStringList OpenEXRCodec::types() const { return {TypeOpenEXR}; }
+
+bool OpenEXRCodec::canWrite(const QString& type) const { return type == TypeOpenEXR; }
+
+QString OpenEXRCodec::sniff(const QByteArray& data) const {
+  return data.startsWith(QByteArray("\x76\x2f\x31\x01", 4)) ? TypeOpenEXR : QString();
+}
+
+bool OpenEXRCodec::readProperties(const QByteArray& data, SourceDescription* description,
+                                  fnd::Error* error) const {
+  try {
+    Imf::Header header = headerOf(data);
+    Imath::Box2i window = header.dataWindow();
+    const Imf::ChannelList& channels = header.channels();
+    bool alpha = channels.findChannel("A") != nullptr;
+    bool gray =
+        !channels.findChannel("R") && !channels.findChannel("G") && !channels.findChannel("B");
+    QVariantMap properties =
+        codec::baseProperties(int(std::clamp<int64_t>(widthOf(window), 0, INT32_MAX)),
+                              int(std::clamp<int64_t>(heightOf(window), 0, INT32_MAX)), 16, alpha,
+                              gray ? ColorModelGray : ColorModelRGB);
+    properties[PropertyIsFloat] = true;
+    properties[PropertyOpenEXRDictionary] =
+        QVariantMap{{PropertyOpenEXRCompression, int(header.compression())}};
+    description->type = TypeOpenEXR;
+    description->images = {properties};
+    return true;
+  } catch (const std::exception& exception) {
+    return codec::failRead(error, kName, QString::fromUtf8(exception.what()));
+  }
+}
+
+gfx::CGImagePtr OpenEXRCodec::readImage(const QByteArray& data, const DecodeRequest& request,
+                                        fnd::Error* error) const {
+  useThreads();
+  try {
+    Imath::Box2i window = headerOf(data).dataWindow();
+    if (request.index != 0 ||
+        !request.limits.check(widthOf(window), heightOf(window), kName, error))
+      return nullptr;
+    MemoryInput input(data);
+    Imf::RgbaInputFile file(input, Imf::globalThreadCount());
+    if (file.dataWindow() != window) throw Iex::InputExc("inconsistent data window");
+    bool alpha = file.channels() & Imf::WRITE_A;
+    // Imf::Rgba is four halves, the same bits as Qt's 16-bit float layout.
+    QImage image(int(widthOf(window)), int(heightOf(window)),
+                 alpha ? QImage::Format_RGBA16FPx4_Premultiplied : QImage::Format_RGBX16FPx4);
+    if (image.isNull()) {
+      codec::failRead(error, kName, QStringLiteral("not enough memory"));
+      return nullptr;
+    }
+    size_t stride = size_t(image.bytesPerLine()) / sizeof(Imf::Rgba);
+    auto* origin = reinterpret_cast<Imf::Rgba*>(image.bits());
+    file.setFrameBuffer(origin - window.min.x - ptrdiff_t(window.min.y) * ptrdiff_t(stride), 1,
+                        stride);
+    file.readPixels(window.min.y, window.max.y);
+    return gfx::CGImage::make(std::move(image));
+  } catch (const std::exception& exception) {
+    codec::failRead(error, kName, QString::fromUtf8(exception.what()));
+    return nullptr;
+  }
+}
+
+bool OpenEXRCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
+                         QByteArray* output, fnd::Error* error) const {
+  if (frames.size() != 1) return codec::failWrite(error, kName, "an OpenEXR file holds one image");
+  useThreads();
+  const gfx::CGImage& source = *frames.first().image;
+  bool alpha = codec::keepsAlpha(source, frames.first().properties);
+  QImage pixels =
+      source.toFormat(alpha ? QImage::Format_RGBA16FPx4_Premultiplied : QImage::Format_RGBX16FPx4);
+  std::vector<char> bytes;
+  try {
+    MemoryOutput stream(&bytes);
+    Imf::Header header(pixels.width(), pixels.height());
+    header.compression() = Imf::ZIP_COMPRESSION;
+    Imf::RgbaOutputFile file(stream, header, alpha ? Imf::WRITE_RGBA : Imf::WRITE_RGB,
+                             Imf::globalThreadCount());
+    size_t stride = size_t(pixels.bytesPerLine()) / sizeof(Imf::Rgba);
+    file.setFrameBuffer(reinterpret_cast<const Imf::Rgba*>(pixels.constBits()), 1, stride);
+    file.writePixels(pixels.height());
+  } catch (const std::exception& exception) {
+    return codec::failWrite(error, kName, QString::fromUtf8(exception.what()));
+  }
+  *output = QByteArray(bytes.data(), qsizetype(bytes.size()));
+  return true;
+}
+
+}  // namespace io

@@ -1,0 +1,24 @@
+// OpenEXR through the OpenEXR library's RGBA interface: half-float RGBA
+// (premultiplied, as EXR stores it) in both directions, ZIP-compressed on
+// writing. The library's exceptions are caught here and become Errors.
+#pragma once
+
+#include "imageio/ImageCodec.h"
+
+namespace io {
+
+class OpenEXRCodec : public ImageCodec {
+ public:
+  QStringList types() const override;
+  bool canWrite(const QString& type) const override;
+  QString sniff(const QByteArray& data) const override;
+  bool readProperties(const QByteArray& data, SourceDescription* description,
+                      fnd::Error* error) const override;
+  gfx::CGImagePtr readImage(const QByteArray& data, const DecodeRequest& request,
+                            fnd::Error* error) const override;
+  bool write(const QString& type, const QList<EncodeFrame>& frames,
+             const QVariantMap& fileProperties, QByteArray* output,
+             fnd::Error* error) const override;
+};
+
+}  // namespace io
