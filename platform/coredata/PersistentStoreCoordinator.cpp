@@ -1,0 +1,76 @@
+#include "coredata/PersistentStoreCoordinator.h"
+
+#include "coredata/SQLiteStore.h"
+
+namespace cd {
+
+PersistentStoreCoordinator::PersistentStoreCoordinator(ManagedObjectModelPtr model)
+    : model_(std::move(model)) {}
+
+PersistentStoreCoordinator::~PersistentStoreCoordinator() = default;
+
+PersistentStore* PersistentStoreCoordinator::addPersistentStoreWithType(const QString& type,
+                                                                        const QString&,
+                                                                        const QUrl& url,
+                                                                        const QVariantMap& options,
+                                                                        fnd::Error* error) {
+  if (type != SQLiteStoreType && type != InMemoryStoreType) {
+    fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreInvalidTypeError,
+              QStringLiteral("\"%1\" is not a known store type.").arg(type));
+    return nullptr;
+  }
+  if (type == SQLiteStoreType && persistentStoreForURL(url)) {
+    fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreOpenError,
+              QStringLiteral("The store at %1 is already open.").arg(url.toString()));
+    return nullptr;
+  }
+  std::unique_ptr<SQLiteStore> store = SQLiteStore::open(this, type, url, options, error);
+  if (!store) return nullptr;
+  stores_.push_back(std::move(store));
+  return stores_.back().get();
+}
+
+bool PersistentStoreCoordinator::removePersistentStore(PersistentStore* store, fnd::Error* error) {
+  for (auto it = stores_.begin(); it != stores_.end(); ++it) {
+    if (it->get() != store) continue;
+    stores_.erase(it);
+    return true;
+  }
+  return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreOperationError,
+                   QStringLiteral("The store is not attached to this coordinator."));
+}
+
+QList<PersistentStore*> PersistentStoreCoordinator::persistentStores() const {
+  QList<PersistentStore*> stores;
+  for (const auto& store : stores_) stores.append(store.get());
+  return stores;
+}
+
+PersistentStore* PersistentStoreCoordinator::persistentStoreForURL(const QUrl& url) const {
+  for (const auto& store : stores_)
+    if (store->URL() == url) return store.get();
+  return nullptr;
+}
+
+QVariantMap PersistentStoreCoordinator::metadataForPersistentStoreOfType(const QString& type,
+                                                                         const QUrl& url,
+                                                                         fnd::Error* error) {
+  if (!type.isEmpty() && type != SQLiteStoreType) {
+    fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreInvalidTypeError,
+              QStringLiteral("Only SQLite store files have metadata to read."));
+    return {};
+  }
+  QVariantMap metadata;
+  if (!SQLiteStore::readMetadata(url.toLocalFile(), &metadata, error)) return {};
+  return metadata;
+}
+
+void PersistentStoreCoordinator::setMetadata(const QVariantMap& metadata, PersistentStore* store) {
+  if (store) store->setMetadata(metadata);
+}
+
+QVariantMap PersistentStoreCoordinator::metadataForPersistentStore(PersistentStore* store) const {
+  return store ? store->metadata() : QVariantMap();
+}
+
+}  // namespace cd

@@ -1,0 +1,64 @@
+// Connects contexts to stores for one managed object model: adds and
+// removes stores (SQLite files, or in-memory ones that are SQLite memory
+// databases) and reads a store file's metadata without attaching it.
+#pragma once
+
+#include <QList>
+#include <QUrl>
+#include <QVariantMap>
+#include <memory>
+#include <vector>
+
+#include "coredata/ManagedObjectModel.h"
+#include "coredata/PersistentStore.h"
+
+namespace cd {
+
+inline const QString SQLiteStoreType = QStringLiteral("SQLite");
+inline const QString InMemoryStoreType = QStringLiteral("InMemory");
+
+// Options of addPersistentStoreWithType.
+inline const QString ReadOnlyPersistentStoreOption =
+    QStringLiteral("NSReadOnlyPersistentStoreOption");
+// A QVariantMap of pragma name -> value, e.g. {"journal_mode": "DELETE"}.
+inline const QString SQLitePragmasOption = QStringLiteral("NSSQLitePragmasOption");
+// Kept with the store for migration; they change nothing when opening.
+inline const QString MigratePersistentStoresAutomaticallyOption =
+    QStringLiteral("NSMigratePersistentStoresAutomaticallyOption");
+inline const QString InferMappingModelAutomaticallyOption =
+    QStringLiteral("NSInferMappingModelAutomaticallyOption");
+
+class PersistentStoreCoordinator {
+ public:
+  explicit PersistentStoreCoordinator(ManagedObjectModelPtr model);
+  ~PersistentStoreCoordinator();
+  PersistentStoreCoordinator(const PersistentStoreCoordinator&) = delete;
+  PersistentStoreCoordinator& operator=(const PersistentStoreCoordinator&) = delete;
+
+  const ManagedObjectModelPtr& managedObjectModel() const { return model_; }
+
+  // Opens the store at `url` (creating an SQLite file that does not exist
+  // yet) and checks it before use. Files that are not stores, truncated or
+  // damaged fail with FileReadCorruptFileError; stores written with another
+  // model with PersistentStoreIncompatibleVersionHashError; unknown types
+  // with PersistentStoreInvalidTypeError. A rejected file is never changed.
+  PersistentStore* addPersistentStoreWithType(const QString& type, const QString& configuration,
+                                              const QUrl& url, const QVariantMap& options,
+                                              fnd::Error* error = nullptr);
+  bool removePersistentStore(PersistentStore* store, fnd::Error* error = nullptr);
+  QList<PersistentStore*> persistentStores() const;
+  PersistentStore* persistentStoreForURL(const QUrl& url) const;
+
+  // The metadata of the store file at `url`, read without attaching it.
+  static QVariantMap metadataForPersistentStoreOfType(const QString& type, const QUrl& url,
+                                                      fnd::Error* error = nullptr);
+  // Written with the store's next save.
+  void setMetadata(const QVariantMap& metadata, PersistentStore* store);
+  QVariantMap metadataForPersistentStore(PersistentStore* store) const;
+
+ private:
+  ManagedObjectModelPtr model_;
+  std::vector<std::unique_ptr<PersistentStore>> stores_;
+};
+
+}  // namespace cd

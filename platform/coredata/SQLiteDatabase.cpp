@@ -1,0 +1,77 @@
+#include "coredata/SQLiteDatabase.h"
+
+#include <sqlite3.h>
+
+#include "coredata/SQLiteStatement.h"
+
+namespace cd {
+
+SQLiteDatabase::~SQLiteDatabase() { close(); }
+
+bool SQLiteDatabase::open(const QString& path, bool readOnly, bool create, fnd::Error* error) {
+  close();
+  int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (create && !readOnly) flags |= SQLITE_OPEN_CREATE;
+  int code = sqlite3_open_v2(path.toUtf8().constData(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (code != SQLITE_OK) {
+    fnd::Error failure = lastError(QStringLiteral("opening %1").arg(path));
+    if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+    return fnd::fail(error, failure);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  return true;
+}
+
+void SQLiteDatabase::close() {
+  if (!db_) return;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+bool SQLiteDatabase::exec(const QString& sql, fnd::Error* error) {
+  char* message = nullptr;
+  int code = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);
+  if (code == SQLITE_OK) return true;
+  QString text = message ? QString::fromUtf8(message) : QString();
+  sqlite3_free(message);
+  return fnd::fail(error, errorForCode(code, sql.left(80), text));
+}
+
+bool SQLiteDatabase::tableExists(const QString& table) {
+  SQLiteStatement statement(*this, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+  statement.bind(1, table);
+  return statement.step() == SQLiteStatement::Row;
+}
+
+QStringList SQLiteDatabase::columnsOfTable(const QString& table) {
+  QStringList columns;
+  SQLiteStatement statement(*this, QStringLiteral("PRAGMA table_info(\"%1\")").arg(table));
+  while (statement.step() == SQLiteStatement::Row) columns.append(statement.columnText(1));
+  return columns;
+}
+
+fnd::Error SQLiteDatabase::lastError(const QString& what) const {
+  int code = db_ ? sqlite3_extended_errcode(db_) : SQLITE_CANTOPEN;
+  QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("cannot open");
+  return errorForCode(code, what, message);
+}
+
+fnd::Error SQLiteDatabase::errorForCode(int code, const QString& what, const QString& message) {
+  int primary = code & 0xff;
+  int cocoaCode = fnd::PersistentStoreOperationError;
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+    cocoaCode = fnd::FileReadCorruptFileError;
+  else if (primary == SQLITE_CANTOPEN)
+    cocoaCode = fnd::PersistentStoreOpenError;
+  else if (primary == SQLITE_FULL)
+    cocoaCode = fnd::FileWriteOutOfSpaceError;
+  else if (primary == SQLITE_READONLY || primary == SQLITE_PERM)
+    cocoaCode = fnd::FileWriteNoPermissionError;
+  return fnd::Error(fnd::CocoaErrorDomain, cocoaCode,
+                    {{fnd::LocalizedDescriptionKey,
+                      QStringLiteral("The store failed while %1: %2").arg(what, message)},
+                     {"NSSQLiteErrorDomain", code}});
+}
+
+}  // namespace cd

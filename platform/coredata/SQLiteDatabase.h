@@ -1,0 +1,39 @@
+// A connection to one SQLite database file (or memory database), with the
+// error mapping the store layer reports: files that are not databases or
+// are damaged fail as corrupt files, anything else as a store operation.
+#pragma once
+
+#include <QString>
+
+#include "foundation/Error.h"
+
+struct sqlite3;
+
+namespace cd {
+
+class SQLiteDatabase {
+ public:
+  SQLiteDatabase() = default;
+  ~SQLiteDatabase();
+  SQLiteDatabase(const SQLiteDatabase&) = delete;
+  SQLiteDatabase& operator=(const SQLiteDatabase&) = delete;
+
+  bool open(const QString& path, bool readOnly, bool create, fnd::Error* error);
+  void close();
+  bool isOpen() const { return db_ != nullptr; }
+  sqlite3* handle() const { return db_; }
+
+  bool exec(const QString& sql, fnd::Error* error);
+  bool tableExists(const QString& table);
+  // Column names of `table`, empty when it does not exist.
+  QStringList columnsOfTable(const QString& table);
+
+  // The error for the last failed call, with `what` as context.
+  fnd::Error lastError(const QString& what) const;
+  static fnd::Error errorForCode(int code, const QString& what, const QString& message);
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace cd
