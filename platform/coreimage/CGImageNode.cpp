@@ -1,0 +1,35 @@
+#include "coreimage/CGImageNode.h"
+
+#include <cstring>
+
+#include "coreimage/PixelFormat.h"
+
+namespace ci {
+
+CGImageNode::CGImageNode(gfx::CGImagePtr image)
+    : ImageNode(QRectF(0, 0, image ? image->width() : 0, image ? image->height() : 0)),
+      image_(std::move(image)) {
+  float probe[4];
+  fastRows_ = image_ && loadQImageRow(nullptr, image_->qImage().format(), probe, 0);
+}
+
+void CGImageNode::render(PixelBuffer& out) const {
+  const QImage& pixels = image_->qImage();
+  const IRect& r = out.rect();
+  const int height = pixels.height();
+  if (fastRows_) {
+    const int bpp = pixels.depth() / 8;
+    for (int y = r.y; y < r.top(); ++y) {
+      const uchar* source = pixels.constScanLine(height - 1 - y) + size_t(r.x) * bpp;
+      loadQImageRow(source, pixels.format(), out.row(y), r.w);
+    }
+    return;
+  }
+  // Uncommon layouts (16-bit, grey, indexed): convert just this region.
+  const QImage part = pixels.copy(QRect(r.x, height - r.top(), r.w, r.h))
+                          .convertToFormat(QImage::Format_RGBA32FPx4_Premultiplied);
+  for (int y = r.y; y < r.top(); ++y)
+    std::memcpy(out.row(y), part.constScanLine(r.top() - 1 - y), size_t(r.w) * 16);
+}
+
+}  // namespace ci

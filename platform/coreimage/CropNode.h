@@ -1,0 +1,18 @@
+// Keeps the pixels of its input whose centres lie inside a rectangle.
+#pragma once
+
+#include "coreimage/Image.h"
+
+namespace ci {
+
+class CropNode : public ImageNode {
+ public:
+  CropNode(Image input, const QRectF& rect);
+  void render(PixelBuffer& out) const override;
+
+ private:
+  Image input_;
+  IRect keep_;
+};
+
+}  // namespace ci

@@ -1,0 +1,79 @@
+#include "coreimage/GaussianBlurNode.h"
+
+#include <cmath>
+
+#include "coreimage/Vectorize.h"
+
+namespace ci {
+
+namespace {
+
+// out[i] = w0·c[i] + Σk wk·(c[i − k·step] + c[i + k·step]) over n floats;
+// `centre` points at the first centre value. Blocks of 16 outputs stay in
+// registers across all taps, so each tap costs two loads and no store.
+CI_VECTORIZE void convolveRow(const float* centre, size_t step, const float* w, int radius,
+                              float* out, size_t n) {
+  constexpr size_t kBlock = 16;
+  size_t i0 = 0;
+  for (; i0 + kBlock <= n; i0 += kBlock) {
+    float acc[kBlock];
+    for (size_t j = 0; j < kBlock; ++j) acc[j] = w[0] * centre[i0 + j];
+    for (int k = 1; k <= radius; ++k) {
+      const float wk = w[k];
+      const float* below = centre + i0 - size_t(k) * step;
+      const float* above = centre + i0 + size_t(k) * step;
+      for (size_t j = 0; j < kBlock; ++j) acc[j] += wk * (below[j] + above[j]);
+    }
+    for (size_t j = 0; j < kBlock; ++j) out[i0 + j] = acc[j];
+  }
+  for (size_t i = i0; i < n; ++i) {
+    float acc = w[0] * centre[i];
+    for (int k = 1; k <= radius; ++k)
+      acc += w[k] * (centre[i - size_t(k) * step] + centre[i + size_t(k) * step]);
+    out[i] = acc;
+  }
+}
+
+}  // namespace
+
+int GaussianBlurNode::radiusForSigma(double sigma) {
+  return std::max(1, int(std::ceil(3.0 * sigma)));
+}
+
+std::vector<float> GaussianBlurNode::weights(double sigma) {
+  const int radius = radiusForSigma(sigma);
+  std::vector<double> w(size_t(radius) + 1);
+  double sum = 0;
+  for (int k = 0; k <= radius; ++k) {
+    w[size_t(k)] = std::exp(-double(k) * k / (2.0 * sigma * sigma));
+    sum += k == 0 ? w[0] : 2 * w[size_t(k)];
+  }
+  std::vector<float> normalised(w.size());
+  for (size_t k = 0; k < w.size(); ++k) normalised[k] = float(w[k] / sum);
+  return normalised;
+}
+
+GaussianBlurNode::GaussianBlurNode(Image input, double sigma)
+    : ImageNode(inset(input.extent(), -radiusForSigma(sigma), -radiusForSigma(sigma))),
+      input_(std::move(input)),
+      weights_(weights(sigma)),
+      radius_(radiusForSigma(sigma)) {}
+
+QRectF GaussianBlurNode::regionOfInterest(int, const QRectF& rect) const {
+  return rect.adjusted(-radius_, -radius_, radius_, radius_);
+}
+
+void GaussianBlurNode::render(PixelBuffer& out) const {
+  const IRect& r = out.rect();
+  const PixelBuffer in = renderInput(0, input_, r);
+  // Vertical pass over the full input width, then horizontal into `out`.
+  PixelBuffer vertical(r.adjusted(-radius_, 0, radius_, 0));
+  const size_t wideFloats = size_t(vertical.rect().w) * 4;
+  for (int y = r.y; y < r.top(); ++y)
+    convolveRow(in.pixel(vertical.rect().x, y), in.stride(), weights_.data(), radius_,
+                vertical.row(y), wideFloats);
+  for (int y = r.y; y < r.top(); ++y)
+    convolveRow(vertical.pixel(r.x, y), 4, weights_.data(), radius_, out.row(y), size_t(r.w) * 4);
+}
+
+}  // namespace ci

@@ -1,0 +1,49 @@
+// One step of a recipe: something that can produce any integer region of
+// itself as premultiplied float RGBA. Nodes are immutable and shared between
+// images; rendering pulls from inputs only the region each step needs.
+#pragma once
+
+#include <QRectF>
+#include <memory>
+
+#include "coreimage/PixelBuffer.h"
+
+namespace ci {
+
+class Image;
+
+class ImageNode {
+ public:
+  explicit ImageNode(const QRectF& extent) : extent_(extent) {}
+  virtual ~ImageNode() = default;
+  ImageNode(const ImageNode&) = delete;
+  ImageNode& operator=(const ImageNode&) = delete;
+
+  const QRectF& extent() const { return extent_; }
+
+  // The region of input `index` this node reads to produce `rect`.
+  virtual QRectF regionOfInterest(int index, const QRectF& rect) const;
+
+  // Writes every pixel of `out`. Callers go through renderInto, which hands
+  // a node only regions that lie within the pixels covering its extent.
+  virtual void render(PixelBuffer& out) const = 0;
+
+  // Pixels this node already holds in memory, for callers that can read
+  // them in place instead of rendering a copy; null for computed nodes.
+  virtual const PixelBuffer* heldPixels() const { return nullptr; }
+
+  // Renders `node` into `out`: transparent outside its extent, render() for
+  // the pixels inside.
+  static void renderInto(const ImageNode& node, PixelBuffer& out);
+
+ protected:
+  // Renders `input` over the region of interest of input `index` for `rect`.
+  PixelBuffer renderInput(int index, const Image& input, const IRect& rect) const;
+
+ private:
+  QRectF extent_;
+};
+
+using ImageNodePtr = std::shared_ptr<const ImageNode>;
+
+}  // namespace ci

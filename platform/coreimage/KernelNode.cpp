@@ -1,0 +1,78 @@
+#include "coreimage/KernelNode.h"
+
+namespace ci {
+
+KernelNode::KernelNode(const QRectF& extent, QList<KernelParameter> parameters,
+                       KernelRoutine routine, RegionOfInterestCallback roi,
+                       std::vector<Image> images, std::vector<Sampling> samplings,
+                       std::vector<std::array<float, 4>> values)
+    : ImageNode(extent),
+      parameters_(std::move(parameters)),
+      routine_(std::move(routine)),
+      roi_(std::move(roi)),
+      images_(std::move(images)),
+      samplings_(std::move(samplings)),
+      values_(std::move(values)) {}
+
+QRectF KernelNode::regionOfInterest(int index, const QRectF& rect) const {
+  int imageIndex = -1;
+  for (const KernelParameter& p : parameters_) {
+    if (!p.isImage()) continue;
+    ++imageIndex;
+    // A __sample input is read at the output pixel only, whatever the callback says.
+    if (imageIndex == index)
+      if (p.type == KernelParameterType::Sample) return rect;
+    // Samplers read transparency outside what was rendered, so nothing
+    // beyond the input's own pixels is needed.
+    return intersect(roi_ ? roi_(index, rect) : rect, images_[size_t(index)].extent());
+  }
+  return rect;
+}
+
+void KernelNode::render(PixelBuffer& out) const {
+  const IRect& r = out.rect();
+  std::vector<PixelBuffer> inputs;
+  std::vector<SamplerView> views;
+  inputs.reserve(images_.size());
+  views.reserve(images_.size());
+  KernelRow row;
+  row.values = values_;
+  int imageIndex = 0;
+  for (const KernelParameter& p : parameters_) {
+    if (!p.isImage()) continue;
+    const size_t i = size_t(imageIndex);
+    if (p.type == KernelParameterType::Sample) {
+      PixelBuffer buffer(r);
+      renderInto(*images_[i].node(), buffer);
+      inputs.push_back(std::move(buffer));
+    } else {
+      inputs.push_back(renderInput(imageIndex, images_[i], r));
+    }
+    ++imageIndex;
+  }
+  for (size_t i = 0; i < images_.size(); ++i)
+    views.emplace_back(&inputs[i], samplings_[i], images_[i].extent());
+  imageIndex = 0;
+  std::vector<int> sampleSlots;
+  for (const KernelParameter& p : parameters_) {
+    if (!p.isImage()) continue;
+    if (p.type == KernelParameterType::Sample) {
+      sampleSlots.push_back(imageIndex);
+      row.samples.push_back(nullptr);
+    } else {
+      row.samplers.push_back(&views[size_t(imageIndex)]);
+    }
+    ++imageIndex;
+  }
+  row.x = r.x;
+  row.count = r.w;
+  for (int y = r.y; y < r.top(); ++y) {
+    row.y = y;
+    row.out = out.row(y);
+    for (size_t k = 0; k < sampleSlots.size(); ++k)
+      row.samples[k] = inputs[size_t(sampleSlots[k])].row(y);
+    routine_(row);
+  }
+}
+
+}  // namespace ci

@@ -1,0 +1,48 @@
+// A general kernel's view of an input image (the CISampler role): the image
+// plus how to read between pixel centres. While a kernel runs, a
+// SamplerView reads the rendered region of interest at any point.
+#pragma once
+
+#include <QMetaType>
+
+#include "coreimage/Image.h"
+
+namespace ci {
+
+class Sampler {
+ public:
+  Sampler() = default;
+  explicit Sampler(const Image& image, Sampling sampling = Sampling::Linear)
+      : image_(image), sampling_(sampling) {}
+  static Sampler samplerWithImage(const Image& image) { return Sampler(image); }
+
+  const Image& image() const { return image_; }
+  QRectF extent() const { return image_.extent(); }
+  Sampling sampling() const { return sampling_; }
+
+ private:
+  Image image_;
+  Sampling sampling_ = Sampling::Linear;
+};
+
+class SamplerView {
+ public:
+  SamplerView(const PixelBuffer* pixels, Sampling sampling, const QRectF& extent)
+      : pixels_(pixels), sampling_(sampling), extent_(extent) {}
+
+  // The colour at (x, y) in image coordinates (pixel centres at half
+  // integers); transparent outside the rendered region.
+  void sample(double x, double y, float rgba[4]) const;
+  const QRectF& extent() const { return extent_; }
+
+ private:
+  void pixelAt(int x, int y, float rgba[4]) const;
+
+  const PixelBuffer* pixels_;
+  Sampling sampling_;
+  QRectF extent_;
+};
+
+}  // namespace ci
+
+Q_DECLARE_METATYPE(ci::Sampler)

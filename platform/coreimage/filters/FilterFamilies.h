@@ -1,0 +1,21 @@
+// The built-in catalogue, one family per file in this folder. The registry
+// calls each family once, on first use.
+#pragma once
+
+namespace ci {
+class FilterRegistry;
+}
+
+namespace ci::filters {
+
+void registerGeometryFilters(FilterRegistry& registry);
+void registerCompositeFilters(FilterRegistry& registry);
+void registerBlurFilters(FilterRegistry& registry);
+void registerStylizeFilters(FilterRegistry& registry);
+void registerGeneratorFilters(FilterRegistry& registry);
+void registerGradientFilters(FilterRegistry& registry);
+void registerColorAdjustmentFilters(FilterRegistry& registry);
+void registerColorEffectFilters(FilterRegistry& registry);
+void registerDistortionFilters(FilterRegistry& registry);
+
+}  // namespace ci::filters
