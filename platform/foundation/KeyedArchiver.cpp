@@ -92,7 +92,7 @@ PlistUID KeyedArchiver::encodeValue(const QVariant& value) {
     case QMetaType::QString:
       return encodeScalar(value.toString(), "s" + value.toString());
     case QMetaType::QByteArray:
-      return encodeScalar(value.toByteArray(), "d" + QString::fromLatin1(value.toByteArray()));
+      return encodeDataObject(value.toByteArray());
     case QMetaType::Bool:
       return encodeScalar(value.toBool(), value.toBool() ? "b1" : "b0");
     case QMetaType::Int:
@@ -136,6 +136,15 @@ PlistUID KeyedArchiver::encodeScalar(const QVariant& value, const QString& dedup
   return {index};
 }
 
+PlistUID KeyedArchiver::encodeDataObject(const QByteArray& data) {
+  auto found = dataIndex_.constFind(data);
+  if (found != dataIndex_.constEnd()) return {*found};
+  const quint64 index = reserveObject();
+  objects_[qsizetype(index)] = data;
+  dataIndex_.insert(data, index);
+  return {index};
+}
+
 PlistUID KeyedArchiver::encodeCoding(const CodingPtr& object) {
   const Coding* key = object.get();
   auto found = codingIndex_.find(key);
@@ -150,6 +159,7 @@ PlistUID KeyedArchiver::encodeCoding(const CodingPtr& object) {
     return {0};
   }
   const quint64 index = reserveObject();
+  retained_.push_back(object);
   codingIndex_[key] = index;
   encoding_.insert(key);
   QVariantMap fields;

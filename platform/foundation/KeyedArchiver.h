@@ -10,6 +10,7 @@
 #include <QSizeF>
 #include <QVariant>
 #include <unordered_map>
+#include <vector>
 #include <unordered_set>
 
 #include "foundation/Coding.h"
@@ -59,6 +60,7 @@ class KeyedArchiver {
   PlistUID encodeArray(const QVariantList& list);
   PlistUID encodeDictionary(const QVariantMap& map);
   PlistUID encodeScalar(const QVariant& value, const QString& dedupKey);
+  PlistUID encodeDataObject(const QByteArray& data);
   PlistUID classReference(const QStringList& hierarchy);
   quint64 reserveObject();
   void setEntry(const QString& key, const QVariant& plistValue);
@@ -69,8 +71,15 @@ class KeyedArchiver {
   QVariantMap top_;
   QVariantMap* current_ = nullptr;  // the dictionary of the object being encoded
   QHash<QString, quint64> valueIndex_;
+  // Data is looked up by its bytes (shared, not copied), so large blobs are
+  // hashed once instead of being turned into text keys.
+  QHash<QByteArray, quint64> dataIndex_;
   QHash<QString, quint64> classIndex_;
   std::unordered_map<const Coding*, quint64> codingIndex_;
+  // Objects are told apart by address, so each one encoded is kept alive
+  // until the archive is done: a temporary freed mid-encoding must not
+  // lend its address to the next object.
+  std::vector<CodingPtr> retained_;
   std::unordered_set<const Coding*> encoding_;
   Error error_;
   int depth_ = 0;

@@ -155,6 +155,23 @@ TEST_F(KeyedArchive, RoundTripsRegisteredObjectsSharingAChild) {
   EXPECT_EQ(palette->extras[3].toLongLong(), 5);
 }
 
+TEST_F(KeyedArchive, TemporaryObjectsAreNeverMistakenForEachOther) {
+  // Each swatch lives only while it is encoded, so the allocator is free to
+  // hand the next one the same address.
+  KeyedArchiver archiver;
+  for (int i = 0; i < 8; ++i) {
+    auto swatch = std::make_shared<Swatch>();
+    swatch->name = QString("swatch %1").arg(i);
+    archiver.encodeObject(QVariant::fromValue(CodingPtr(swatch)), QString("s%1").arg(i));
+  }
+  KeyedUnarchiver unarchiver(archiver.encodedData());
+  for (int i = 0; i < 8; ++i) {
+    auto swatch = unarchiver.decodeObjectOfClass<Swatch>(QString("s%1").arg(i));
+    ASSERT_TRUE(swatch) << i;
+    EXPECT_EQ(swatch->name, QString("swatch %1").arg(i));
+  }
+}
+
 TEST_F(KeyedArchive, EqualStringsAndDataAreStoredOnce) {
   KeyedArchiver archiver;
   const QByteArray blob("pixels\0here", 11);
