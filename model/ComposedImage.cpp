@@ -1,0 +1,154 @@
+#include "model/ComposedImage.h"
+
+#include "coredata/ManagedObjectContext.h"
+#include "graphics/GraphicsContext.h"
+#include "model/Beep.h"
+#include "model/IMImagesUtilities.h"
+#include "model/Layer.h"
+
+namespace {
+const QSizeF kNewDocumentSize(1600, 800);
+}
+
+ComposedImage* ComposedImage::createComposedImageWithALayerForManagedObjectContext(
+    cd::ManagedObjectContext* context) {
+  auto* composedImage = context->insertNewObject<ComposedImage>("ComposedImage");
+  if (!composedImage) return nullptr;
+  Layer::createLayerWithComposedImage(composedImage, context, true);
+  return composedImage;
+}
+
+ComposedImage* ComposedImage::composedImageForManagedObjectContext(
+    cd::ManagedObjectContext* context, fnd::Error* error) {
+  if (!context) return nullptr;
+  fnd::Error fetchError;
+  cd::ObjectList found =
+      context->executeFetchRequest(cd::FetchRequest("ComposedImage"), &fetchError);
+  if (!fetchError.isNull()) {
+    fnd::fail(error, fetchError);
+    return nullptr;
+  }
+  if (found.size() != 1) return nullptr;
+  return dynamic_cast<ComposedImage*>(found.first());
+}
+
+void ComposedImage::setSize(QSizeF size) {
+  setWidth(size.width());
+  setHeight(size.height());
+}
+
+QList<Layer*> ComposedImage::layersArray() const {
+  QList<Layer*> layers;
+  for (cd::ManagedObject* object : relatedObjects("layers"))
+    if (auto* layer = dynamic_cast<Layer*>(object)) layers.append(layer);
+  return layers;
+}
+
+void ComposedImage::setLayersArray(const QList<Layer*>& layers) {
+  cd::ObjectList objects;
+  for (Layer* layer : layers) objects.append(layer);
+  setValue(QVariant::fromValue(objects), "layers");
+}
+
+bool ComposedImage::isEmpty() const {
+  QList<Layer*> layers = layersArray();
+  if (layers.isEmpty()) return true;
+  if (layers.size() == 1) return layers.first()->isEmpty();
+  return false;
+}
+
+void ComposedImage::addLayer(Layer* layer) {
+  if (!layer) return;
+  int count = int(relatedObjects("layers").size());
+  insertObjects({layer}, fnd::IndexSet(count), "layers");
+}
+
+void ComposedImage::compositeImageInRect(const QRectF& rect, bool forceQuartz,
+                                         const QList<Layer*>& layers, bool disableInterpolation) {
+  for (qsizetype i = layers.size() - 1; i >= 0; --i)
+    layers[i]->drawIsForceQuartz(forceQuartz, false, disableInterpolation, rect);
+}
+
+void ComposedImage::compositeImageInRect(const QRectF& rect, bool forceQuartz,
+                                         bool disableInterpolation) {
+  compositeImageInRect(rect, forceQuartz, layersArray(), disableInterpolation);
+}
+
+gfx::ImagePtr ComposedImage::finalImageKeepAlpha(bool keepAlpha, const QList<Layer*>& layers,
+                                                 const QRectF& rect) {
+  const QRectF canvas = this->rect();
+  gfx::ImagePtr whole = ima_imageWithPixelSize(size(), [&](const QRectF&) {
+    gfx::GraphicsContext* context = gfx::GraphicsContext::current();
+    if (!context) return false;
+    context->fillRect(canvas, keepAlpha ? QColor(0, 0, 0, 0) : QColor(Qt::white),
+                      gfx::CompositingOperation::Copy);
+    compositeImageInRect(canvas, true, layers, false);
+    return true;
+  });
+  if (!whole) return nullptr;
+  if (rect.isEmpty()) return whole;
+  return ima_imageWithPixelSize(rect.size(), [&](const QRectF&) {
+    return whole->drawAtPoint(QPointF(0, 0), QRectF(rect.topLeft(), whole->size()),
+                              gfx::CompositingOperation::Copy, 1.0);
+  });
+}
+
+gfx::ImagePtr ComposedImage::finalImageKeepAlpha(bool keepAlpha, const QList<Layer*>& layers) {
+  return finalImageKeepAlpha(keepAlpha, layers, QRectF());
+}
+
+gfx::ImagePtr ComposedImage::finalImageKeepAlpha(bool keepAlpha) {
+  return finalImageKeepAlpha(keepAlpha, layersArray(), QRectF());
+}
+
+void ComposedImage::deleteWithMask(const ci::Image& mask, const QList<Layer*>& layers,
+                                   const QRectF& dirtyRect, bool fillMode) {
+  for (qsizetype i = layers.size() - 1; i >= 0; --i) {
+    Layer* layer = layers[i];
+    if (layer->isText() || !layer->visible()) {
+      Beep::play();
+      continue;
+    }
+    layer->deleteWithMask(mask, dirtyRect, fillMode);
+  }
+}
+
+void ComposedImage::fillLayers(const QList<Layer*>& layers) {
+  for (Layer* layer : layers) layer->fill();
+}
+
+void ComposedImage::resizeWithZoom(double factor) {
+  // Zero or negative factors would leave a canvas nothing can be drawn into.
+  if (factor <= 0) return;
+  for (Layer* layer : layersArray()) layer->resizeCenterdedOnOriginWithZoom(factor);
+  setWidth(std::max<qint64>(1, IMImagesUtilities::roundFloat(width() * factor)));
+  setHeight(std::max<qint64>(1, IMImagesUtilities::roundFloat(height() * factor)));
+}
+
+void ComposedImage::awakeFromInsert() {
+  IMManagedObject::awakeFromInsert();
+  layerCounter_ = 0;
+  setSize(kNewDocumentSize);
+}
+
+void ComposedImage::awakeFromFetch() {
+  IMManagedObject::awakeFromFetch();
+  layerCounter_ = 0;
+}
+
+void ComposedImage::awakeFromSnapshotEvents(int flags) {
+  IMManagedObject::awakeFromSnapshotEvents(flags);
+  fnd::NotificationCenter::defaultCenter().postNotificationName(
+      IMComposedImageSnapshotEventNotification, this);
+}
+
+void ComposedImage::didChangeValueForKey(const QString& key) {
+  if (key == "layers")
+    fnd::NotificationCenter::defaultCenter().postNotificationName(IMSomeLayersChanged, this);
+  IMManagedObject::didChangeValueForKey(key);
+}
+
+QSet<QString> ComposedImage::keyPathsForValuesAffectingValueForKey(const QString& key) const {
+  if (key == "hasMoreThanOneLayer" || key == "layersArray") return {"layers"};
+  return IMManagedObject::keyPathsForValuesAffectingValueForKey(key);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "coredata/ManagedObjectContext.h"
+
+namespace fnd {
+class OperationQueue;
+}
+
+// A document's context: an ordinary context that also knows the two queues
+// the model does background work on. It does not own them: the document owns
+// the loading-and-saving queue, the window controller the cancellable one,
+// and each clears its reference before the queue goes away.
+class IMAManagedObjectContext : public cd::ManagedObjectContext {
+ public:
+  explicit IMAManagedObjectContext(ConcurrencyType type = MainQueueConcurrencyType);
+  ~IMAManagedObjectContext();
+
+  fnd::OperationQueue* loadingAndSavingOperationQueue() const { return loadingAndSaving_; }
+  void setLoadingAndSavingOperationQueue(fnd::OperationQueue* queue) { loadingAndSaving_ = queue; }
+  fnd::OperationQueue* cancellableOperationQueue() const { return cancellable_; }
+  void setCancellableOperationQueue(fnd::OperationQueue* queue) { cancellable_ = queue; }
+
+  // The context as an IMAManagedObjectContext, or null when it is of another
+  // class. The store layer's context has no virtual functions to cast by, so
+  // instances register themselves while they live.
+  static IMAManagedObjectContext* fromContext(cd::ManagedObjectContext* context);
+
+ private:
+  fnd::OperationQueue* loadingAndSaving_ = nullptr;
+  fnd::OperationQueue* cancellable_ = nullptr;
+};

@@ -1,0 +1,436 @@
+#include "model/Image.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QTimeZone>
+#include <cstdlib>
+
+#include "foundation/OperationQueue.h"
+#include "graphics/PDFImageRep.h"
+#include "model/IMAManagedObjectContext.h"
+#include "model/IMImagesUtilities.h"
+#include "model/ImageDelegate.h"
+#include "model/Layer.h"
+
+namespace {
+
+// Cache files whose write has not finished yet, by token, so a reload of
+// such a version is served from memory instead of a half-written file.
+std::mutex gPendingMutex;
+QHash<qint64, gfx::ImagePtr>& pendingWrites() {
+  static QHash<qint64, gfx::ImagePtr> writes;
+  return writes;
+}
+
+std::mutex gTokenMutex;
+qint64 gLastToken = 0;
+
+std::mutex gFolderMutex;
+QString gPrivateFolder;
+
+// The private folder of this process: made once with mkdtemp, mode 0700, so
+// another running instance can neither see nor delete our versions.
+QString privateFolder() {
+  std::lock_guard<std::mutex> lock(gFolderMutex);
+  if (!gPrivateFolder.isEmpty() && QDir(gPrivateFolder).exists()) return gPrivateFolder;
+  QString base = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+  if (base.isEmpty() || !QFileInfo(base).isDir() || !QFileInfo(base).isWritable())
+    base = QDir::tempPath();
+  QByteArray pattern = QFile::encodeName(base + "/tessaly-XXXXXX");
+  if (!mkdtemp(pattern.data())) {
+    qWarning("Image: could not create the image cache folder under %s", qPrintable(base));
+    return {};
+  }
+  gPrivateFolder = QFile::decodeName(pattern);
+  return gPrivateFolder;
+}
+
+bool isSameToken(const QDateTime& a, const QDateTime& b) {
+  return a.isValid() == b.isValid() &&
+         (!a.isValid() || a.toMSecsSinceEpoch() == b.toMSecsSinceEpoch());
+}
+
+}  // namespace
+
+Image::Image() : alive_(std::make_shared<bool>(true)) {}
+
+Image::~Image() { *alive_ = false; }
+
+QString Image::imagesCacheDirectoryPath() {
+  QString folder = privateFolder();
+  if (folder.isEmpty()) return {};
+  QString path = folder + "/Tessaly";
+  QDir().mkdir(path);  // a failure shows later, as failed cache writes
+  return path;
+}
+
+QString Image::cacheFileNameForDate(const QDateTime& date) {
+  QDateTime local = date.toLocalTime();
+  return QString::asprintf("%04d%03d%02d%02d%02d%03d", local.date().year(),
+                           local.date().dayOfYear(), local.time().hour(), local.time().minute(),
+                           local.time().second(), local.time().msec());
+}
+
+QString Image::pathOfCachedImageWithDate(const QDateTime& date) {
+  return imagesCacheDirectoryPath() + "/" + cacheFileNameForDate(date);
+}
+
+QDateTime Image::newVersionToken() {
+  std::lock_guard<std::mutex> lock(gTokenMutex);
+  qint64 now = QDateTime::currentMSecsSinceEpoch();
+  gLastToken = now > gLastToken ? now : gLastToken + 1;
+  return QDateTime::fromMSecsSinceEpoch(gLastToken, Qt::UTC);
+}
+
+void Image::removeImagesCacheDirectory() {
+  std::lock_guard<std::mutex> lock(gFolderMutex);
+  if (gPrivateFolder.isEmpty()) return;
+  QDir(gPrivateFolder).removeRecursively();
+  gPrivateFolder.clear();
+}
+
+int Image::pendingCacheWrites() {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  return int(pendingWrites().size());
+}
+
+void Image::rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  pendingWrites().insert(token.toMSecsSinceEpoch(), std::move(image));
+}
+
+gfx::ImagePtr Image::pendingWriteFor(const QDateTime& token) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  return pendingWrites().value(token.toMSecsSinceEpoch());
+}
+
+Layer* Image::layer() const { return dynamic_cast<Layer*>(relatedObject("layer")); }
+
+gfx::ImagePtr Image::localImage() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return localImage_;
+}
+
+void Image::setLocalImage(gfx::ImagePtr image) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  localImage_ = std::move(image);
+}
+
+QDateTime Image::localImageDate() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return localImageDate_;
+}
+
+void Image::setLocalImageDate(const QDateTime& date) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  localImageDate_ = date;
+}
+
+QDateTime Image::CIIMageDate() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return CIIMageDate_;
+}
+
+void Image::setCIIMageDate(const QDateTime& date) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  CIIMageDate_ = date;
+}
+
+fnd::OperationQueue* Image::loadingAndSavingOperationQueue() const {
+  cd::ManagedObjectContext* context = managedObjectContext();
+  if (!context) return fnd::OperationQueue::currentQueue();
+  IMAManagedObjectContext* documentContext = IMAManagedObjectContext::fromContext(context);
+  if (!documentContext) {
+    qWarning("loadingAndSavingOperationQueue - managedObjectContext does not contain the queue !");
+    return fnd::OperationQueue::currentQueue();
+  }
+  if (fnd::OperationQueue* queue = documentContext->loadingAndSavingOperationQueue()) return queue;
+  return fnd::OperationQueue::currentQueue();
+}
+
+void Image::installVersionToken(const QDateTime& token) {
+  setLocalImageDate(token);
+  setPrimitiveValue(token, "nsImage");
+}
+
+// ---- Versions ----
+
+void Image::setNsImage(gfx::ImagePtr image) { setNsImage(std::move(image), nullptr); }
+
+void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completionHandler) {
+  if (image == localImage() && hasInMemoryVersion_) return;
+  // Stored pixels not yet loaded become a version first, with a cache file,
+  // so undoing this change brings them back rather than an empty layer.
+  if (!hasInMemoryVersion_ && !localImage() && !imageData().isEmpty()) nsImage();
+  QDateTime token = newVersionToken();
+  willChangeValueForKey("nsImage");
+  setLocalImage(image);
+  hasInMemoryVersion_ = true;
+  matchesStoredBlob_ = false;
+  ++installCount_;
+  setValue(token, "modificationDate");
+  installVersionToken(token);
+  didChangeValueForKey("nsImage");
+  if (delegate_) delegate_->imageDidUpdateNSImage(this);
+  saveLocalImageToDiskWithImageDate(localImageDate(), localImage(), std::move(completionHandler));
+}
+
+gfx::ImagePtr Image::nsImage() {
+  gfx::ImagePtr result;
+  nsImageWithCompletionBlock([&result](gfx::ImagePtr image) { result = std::move(image); }, false);
+  return result;
+}
+
+void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
+                                       bool asynchronous) {
+  gfx::ImagePtr current = localImage();
+  // Once a version exists in this run, an empty image is empty: the stored
+  // pixels of the document are an older state, not a fallback.
+  QByteArray data = (current || hasInMemoryVersion_) ? QByteArray() : imageData();
+  if (current || data.isEmpty() || (asynchronous && isLoadingNSImage_)) {
+    willAccessValueForKey("nsImage");
+    didAccessValueForKey("nsImage");
+    if (block) block(current);
+    return;
+  }
+  fnd::OperationQueue* loadingQueue = loadingAndSavingOperationQueue();
+  fnd::OperationQueue* requestingQueue = fnd::OperationQueue::currentQueue();
+  if (asynchronous && loadingQueue && requestingQueue != loadingQueue) {
+    isLoadingNSImage_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    loadingQueue->addOperationWithBlock([this, alive, data, block, requestingQueue] {
+      if (alive.expired()) return;
+      handleNSData(data, block, requestingQueue, true);
+    });
+    return;
+  }
+  handleNSData(data, std::move(block), nullptr, false);
+}
+
+void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
+                         fnd::OperationQueue* completionQueue, bool asynchronous) {
+  gfx::ImagePtr decoded = ima_imageWithImageData(data);
+  if (!asynchronous) {
+    if (decoded) {
+      decodedBlob_ = data;
+      handleNSImage(decoded, std::move(block));
+    } else if (block)
+      block(nullptr);
+    return;
+  }
+  std::weak_ptr<bool> alive = alive_;
+  quint64 installsAtStart = installCount_;
+  fnd::dispatchToQueue(completionQueue, [this, alive, decoded, block, installsAtStart, data] {
+    if (alive.expired()) return;
+    isLoadingNSImage_ = false;
+    // A version installed while decoding is newer than the stored pixels.
+    if (installCount_ != installsAtStart || hasInMemoryVersion_) {
+      if (block) block(localImage());
+      return;
+    }
+    if (decoded) {
+      decodedBlob_ = data;
+      handleNSImage(decoded, block);
+    } else if (block) {
+      block(nullptr);
+    }
+  });
+}
+
+void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block) {
+  setLocalImage(image);
+  QByteArray blob = std::exchange(decodedBlob_, QByteArray());
+  if (image) {
+    QDateTime token = newVersionToken();
+    setPrimitiveValue(token, "modificationDate");
+    installVersionToken(token);
+    hasInMemoryVersion_ = true;
+    matchesStoredBlob_ = !blob.isEmpty();
+    // The decoded bytes are already the version's file content.
+    writeVersionFile(token, image, blob, nullptr);
+  }
+  refreshCIImageWithImage();
+  if (block) block(image);
+  if (delegate_) delegate_->imageDidLoadNSImage(this);
+}
+
+void Image::saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
+                                              std::function<void(bool)> completionHandler) {
+  writeVersionFile(date, std::move(image), QByteArray(), std::move(completionHandler));
+}
+
+void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
+                             std::function<void(bool)> completionHandler) {
+  if (!image) {
+    if (completionHandler) completionHandler(false);
+    return;
+  }
+  fnd::OperationQueue* requestingQueue = fnd::OperationQueue::currentQueue();
+  fnd::OperationQueue* queue = loadingAndSavingOperationQueue();
+  if (!queue) {
+    qWarning("self.loadingAndSavingOperationQueue == nil");
+    return;
+  }
+  rememberPendingWrite(date, image);
+  queue->addOperationWithBlock([date, image, blob, completionHandler, requestingQueue] {
+    const QString path = pathOfCachedImageWithDate(date);
+    QByteArray bytes = blob.isEmpty() ? ima_produceImageData(image) : blob;
+    // Written under a temporary name and renamed, so a reader never sees a
+    // half-written version.
+    QSaveFile file(path);
+    bool ok = !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
+              file.write(bytes) == bytes.size() && file.commit();
+    {
+      std::lock_guard<std::mutex> lock(gPendingMutex);
+      pendingWrites().remove(date.toMSecsSinceEpoch());
+    }
+    if (completionHandler)
+      fnd::dispatchToQueue(requestingQueue, [completionHandler, ok] { completionHandler(ok); });
+  });
+}
+
+QByteArray Image::currentVersionBlob() const {
+  QDateTime token = localImageDate();
+  if (!token.isValid() || !isSameToken(token, versionToken()) || pendingWriteFor(token)) return {};
+  QFile file(pathOfCachedImageWithDate(token));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Image::loadLocalImageWithDiskCacheCompletionHandler(
+    std::function<void(bool)> completionHandler) {
+  QDateTime token = versionToken();
+  fnd::OperationQueue* requestingQueue = fnd::OperationQueue::currentQueue();
+  fnd::OperationQueue* queue = loadingAndSavingOperationQueue();
+  if (!queue) {
+    qWarning("self.loadingAndSavingOperationQueue == nil");
+    return;
+  }
+  gfx::ImagePtr pending = token.isValid() ? pendingWriteFor(token) : nullptr;
+  std::weak_ptr<bool> alive = alive_;
+  auto adopt = [this, alive, token, completionHandler](gfx::ImagePtr image) {
+    if (alive.expired()) return;
+    // Another version replaced this one while it was being read.
+    if (!isSameToken(versionToken(), token)) return;
+    setLocalImage(image);
+    hasInMemoryVersion_ = true;
+    matchesStoredBlob_ = false;
+    setPrimitiveValue(QDateTime::currentDateTimeUtc(), "modificationDate");
+    setLocalImageDate(token);
+    if (completionHandler) completionHandler(true);
+    if (delegate_) delegate_->imageDidUpdateNSImage(this);
+  };
+  queue->addOperationWithBlock([token, pending, adopt, requestingQueue] {
+    gfx::ImagePtr image = pending;
+    if (!image && token.isValid()) {
+      QFile file(pathOfCachedImageWithDate(token));
+      if (file.open(QIODevice::ReadOnly)) image = ima_imageWithImageData(file.readAll());
+    }
+    fnd::dispatchToQueue(requestingQueue, [adopt, image] { adopt(image); });
+  });
+}
+
+// ---- Core Image copy ----
+
+void Image::checkCIIMageVSImage() {
+  QDateTime ciDate = CIIMageDate();
+  QDateTime modified = primitiveValueForKey("modificationDate").toDateTime();
+  if (!ciDate.isValid() || !modified.isValid() || ciDate != modified) refreshCIImageWithImage();
+}
+
+void Image::refreshCIImageWithImage() {
+  if (!usesCIImage_) return;
+  QDateTime modified = primitiveValueForKey("modificationDate").toDateTime();
+  QDateTime ciDate = CIIMageDate();
+  if (ciDate.isValid() && modified.isValid() && ciDate == modified) return;
+  setCIIMageDate(modified);
+  gfx::ImagePtr image = nsImage();
+  ciImage_ = image ? ima_ciImage(image) : ci::Image();
+  if (delegate_) delegate_->imageDidUpdateCIImage(this);
+}
+
+// ---- PDF pages ----
+
+std::shared_ptr<gfx::PDFImageRep> Image::pdfImageRep() const {
+  return ima_imageRepOfClass<gfx::PDFImageRep>(localImage());
+}
+
+bool Image::isPDF() const { return pdfImageRep() != nullptr; }
+
+bool Image::isMultiPagesPDF() const {
+  auto rep = pdfImageRep();
+  return rep && rep->pageCount() > 1;
+}
+
+int Image::maxPdfPageNumber() const {
+  auto rep = pdfImageRep();
+  return rep ? rep->pageCount() : 0;
+}
+
+int Image::pdfPageNumber() const {
+  auto rep = pdfImageRep();
+  return rep ? rep->currentPage() + 1 : 0;
+}
+
+void Image::setPdfPageNumber(int page) {
+  auto rep = pdfImageRep();
+  if (!rep) return;
+  rep->setCurrentPage(page - 1);
+  QDateTime token = newVersionToken();
+  willChangeValueForKey("nsImage");
+  matchesStoredBlob_ = false;
+  if (gfx::ImagePtr image = localImage()) image->recache();
+  ++installCount_;
+  setValue(token, "modificationDate");
+  installVersionToken(token);
+  didChangeValueForKey("nsImage");
+  if (delegate_) delegate_->imageDidUpdateNSImage(this);
+  saveLocalImageToDiskWithImageDate(token, localImage(), nullptr);
+}
+
+// ---- Entity hooks ----
+
+QVariant Image::archivedValueForKey(const QString& key) const {
+  if (key == "nsImage") return {};
+  if (key == "imageData") {
+    gfx::ImagePtr image = const_cast<Image*>(this)->nsImage();
+    return image ? QVariant(ima_produceImageData(image)) : QVariant();
+  }
+  return IMManagedObject::archivedValueForKey(key);
+}
+
+void Image::willSave() {
+  disableNotifications();
+  // An image never loaded in this run still holds exactly its stored bytes.
+  if (!isFault() && (hasInMemoryVersion_ || localImage()) && !matchesStoredBlob_) {
+    gfx::ImagePtr image = nsImage();
+    QByteArray blob;
+    if (image) {
+      blob = currentVersionBlob();
+      if (blob.isEmpty()) blob = ima_produceImageData(image);
+    }
+    setPrimitiveValue(image ? QVariant(blob) : QVariant(), "imageData");
+    matchesStoredBlob_ = image != nullptr;
+  }
+  enableNotifications();
+  IMManagedObject::willSave();
+}
+
+void Image::didChangeValueForKey(const QString& key) {
+  if (!areNotificationsDisabled() && key == "nsImage") {
+    if (isSameToken(localImageDate(), versionToken())) {
+      checkCIIMageVSImage();
+    } else {
+      std::weak_ptr<bool> alive = alive_;
+      loadLocalImageWithDiskCacheCompletionHandler([this, alive](bool) {
+        if (!alive.expired()) checkCIIMageVSImage();
+      });
+    }
+  }
+  IMManagedObject::didChangeValueForKey(key);
+}
+
+void Image::awakeFromSnapshotEvents(int flags) { IMManagedObject::awakeFromSnapshotEvents(flags); }

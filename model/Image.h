@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSet>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "coreimage/Image.h"
+#include "graphics/Image.h"
+#include "model/IMManagedObject.h"
+
+class ImageDelegate;
+class Layer;
+
+namespace fnd {
+class OperationQueue;
+}
+namespace gfx {
+class PDFImageRep;
+}
+
+// The pixels of a layer, a mask or an image-valued filter input. Every change
+// of the in-memory image is a new version, named by a timestamp token and
+// written to one file of the per-run cache folder; the persistent `nsImage`
+// holds only the token, so undo and redo restore a token and the image
+// reloads that version. The pixels reach the store only while it saves.
+class Image : public IMManagedObject {
+ public:
+  Image();
+  ~Image() override;
+
+  // The per-run cache folder: private to this process, created on first use.
+  static QString imagesCacheDirectoryPath();
+  static QString pathOfCachedImageWithDate(const QDateTime& date);
+  // The 16-digit cache file name of a version token.
+  static QString cacheFileNameForDate(const QDateTime& date);
+  // A fresh version token, later than every token handed out before in this
+  // process, so no two versions share a cache file.
+  static QDateTime newVersionToken();
+  // Removes the cache folder and everything in it (at termination).
+  static void removeImagesCacheDirectory();
+
+  gfx::ImagePtr nsImage();
+  void setNsImage(gfx::ImagePtr image);
+  void setNsImage(gfx::ImagePtr image, std::function<void(bool)> completionHandler);
+  void nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block, bool asynchronous);
+  void handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
+                    fnd::OperationQueue* completionQueue, bool asynchronous);
+  void handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block);
+  void saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
+                                         std::function<void(bool)> completionHandler);
+  void loadLocalImageWithDiskCacheCompletionHandler(std::function<void(bool)> completionHandler);
+  fnd::OperationQueue* loadingAndSavingOperationQueue() const;
+
+  void checkCIIMageVSImage();
+  void refreshCIImageWithImage();
+
+  bool isPDF() const;
+  bool isMultiPagesPDF() const;
+  std::shared_ptr<gfx::PDFImageRep> pdfImageRep() const;
+  int maxPdfPageNumber() const;
+  int pdfPageNumber() const;
+  void setPdfPageNumber(int page);
+
+  // Persistent values.
+  QByteArray imageData() const { return valueForKey("imageData").toByteArray(); }
+  QDateTime versionToken() const { return primitiveValueForKey("nsImage").toDateTime(); }
+  QDateTime modificationDate() const { return valueForKey("modificationDate").toDateTime(); }
+  Layer* layer() const;
+
+  // Transient state.
+  gfx::ImagePtr localImage() const;
+  void setLocalImage(gfx::ImagePtr image);
+  QDateTime localImageDate() const;
+  void setLocalImageDate(const QDateTime& date);
+  const ci::Image& ciImage() const { return ciImage_; }
+  void setCiImage(const ci::Image& image) { ciImage_ = image; }
+  QDateTime CIIMageDate() const;
+  void setCIIMageDate(const QDateTime& date);
+  bool usesCIImage() const { return usesCIImage_; }
+  void setUsesCIImage(bool uses) { usesCIImage_ = uses; }
+  bool isLoadingNSImage() const { return isLoadingNSImage_; }
+  void setIsLoadingNSImage(bool loading) { isLoadingNSImage_ = loading; }
+  ImageDelegate* delegate() const { return delegate_; }
+  void setDelegate(ImageDelegate* delegate) { delegate_ = delegate; }
+
+  // Whether this run has installed or loaded a version: from then on an
+  // empty in-memory image means empty, never "not loaded yet".
+  bool hasInMemoryVersion() const { return hasInMemoryVersion_; }
+
+  // Archives carry the current pixels, not the last saved blob nor a
+  // version token, which means nothing outside this run's cache.
+  QVariant archivedValueForKey(const QString& key) const override;
+  void willSave() override;
+  void didChangeValueForKey(const QString& key) override;
+  void awakeFromSnapshotEvents(int flags) override;
+
+  // Whether a version's cache file is still being written (tests, closing).
+  static int pendingCacheWrites();
+
+ private:
+  void installVersionToken(const QDateTime& token);
+  // Writes one version file; an empty `blob` is produced on the queue.
+  void writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
+                        std::function<void(bool)> completionHandler);
+  // The blob of the current version without encoding it again: the stored
+  // bytes it was decoded from, or its finished cache file. Empty otherwise.
+  QByteArray currentVersionBlob() const;
+  void rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image);
+  static gfx::ImagePtr pendingWriteFor(const QDateTime& token);
+
+  mutable std::mutex mutex_;  // guards the atomic properties
+  gfx::ImagePtr localImage_;
+  QDateTime localImageDate_;
+  QDateTime CIIMageDate_;
+  ci::Image ciImage_;
+  bool usesCIImage_ = false;
+  bool isLoadingNSImage_ = false;
+  bool hasInMemoryVersion_ = false;
+  // Set while the in-memory image is exactly what the stored blob decodes to.
+  bool matchesStoredBlob_ = false;
+  QByteArray decodedBlob_;    // the blob handleNSImage is adopting, if any
+  quint64 installCount_ = 0;  // versions installed, for late decodes to detect
+  ImageDelegate* delegate_ = nullptr;
+  std::shared_ptr<bool> alive_;
+};

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include "ModelImageTestHelpers.h"
+#include "TestSupport.h"
+#include "foundation/KeyedArchiver.h"
+#include "foundation/KeyedUnarchiver.h"
+#include "graphics/PDFImageRep.h"
+#include "model/IMImagesUtilities.h"
+
+namespace {
+
+gfx::ImagePtr patternImage(int w, int h) {
+  QImage pixels(w, h, QImage::Format_ARGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      pixels.setPixelColor(
+          x, y, QColor(x * 7 % 256, y * 13 % 256, (x + y) % 256, (x * y) % 2 ? 255 : 90));
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+// A PDF whose pages have different sizes, so the page shown can be told
+// from the size alone.
+QByteArray threePagePDF() {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QPdfWriter writer(&buffer);
+  writer.setResolution(72);
+  writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+  writer.setPageSize(QPageSize(QSizeF(100, 100), QPageSize::Point));
+  QPainter painter(&writer);
+  const int sides[] = {100, 150, 200};
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      writer.setPageSize(QPageSize(QSizeF(sides[i], sides[i]), QPageSize::Point));
+      writer.newPage();
+    }
+    painter.fillRect(QRect(0, 0, sides[i], sides[i]), QColor(i == 1 ? Qt::green : Qt::red));
+  }
+  painter.end();
+  return bytes;
+}
+
+// The "$top" keys of a keyed archive, read by Python's own property-list
+// reader so the blob is checked by something other than our archiver.
+QStringList topKeysByPython(const QByteArray& blob) {
+  const QString path = mht::writeTemp(blob, "blob.plist");
+  QString output;
+  const int code = tst::runTool("python3",
+                                {"-c",
+                                 "import plistlib,sys; d=plistlib.load(open(sys.argv[1],'rb')); "
+                                 "print(d['$archiver'], ','.join(sorted(d['$top'].keys())))",
+                                 path},
+                                &output);
+  if (code != 0) return {QStringLiteral("python failed: ") + output};
+  return output.trimmed().split(' ');
+}
+
+QByteArray tiffOf(const QByteArray& blob) {
+  auto coder = fnd::KeyedUnarchiver::create(blob);
+  return coder ? coder->decodeDataForKey("tiffImage") : QByteArray();
+}
+
+TEST(ImageDataFormatTest, BitmapRoundTripKeepsEveryPixel) {
+  const gfx::ImagePtr original = patternImage(37, 21);
+  const QByteArray blob = ima_produceImageData(original);
+  ASSERT_TRUE(blob.startsWith("bplist00"));
+  tst::saveArtifactData(blob, "model-image-data-bitmap.plist");
+
+  fnd::Error error;
+  gfx::ImagePtr decoded = ima_imageWithImageData(blob, &error);
+  ASSERT_TRUE(decoded) << error.localizedDescription().toStdString();
+  EXPECT_EQ(decoded->size(), QSizeF(37, 21));
+  const QImage before = mht::pixelsOf(original), after = mht::pixelsOf(decoded);
+  ASSERT_EQ(after.size(), before.size());
+  int worst = 0;
+  for (int y = 0; y < 21; ++y)
+    for (int x = 0; x < 37; ++x) {
+      const QColor a = before.pixelColor(x, y), b = after.pixelColor(x, y);
+      worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                        std::abs(a.blue() - b.blue()), std::abs(a.alpha() - b.alpha())});
+    }
+  // Premultiplied storage may round a step at alpha 90.
+  EXPECT_LE(worst, 2);
+
+  if (tst::haveTool("python3")) {
+    EXPECT_EQ(topKeysByPython(blob), (QStringList{"NSKeyedArchiver", "tiffImage"}));
+  }
+  const QByteArray tiff = tiffOf(blob);
+  ASSERT_FALSE(tiff.isEmpty());
+  tst::saveArtifactData(tiff, "model-image-data-bitmap.tiff");
+  if (tst::haveTool("tiffinfo")) {
+    const QString path = mht::writeTemp(tiff, "blob.tiff");
+    QString info;
+    ASSERT_EQ(tst::runTool("tiffinfo", {path}, &info), 0) << info.toStdString();
+    EXPECT_TRUE(info.contains("Image Width: 37 Image Length: 21")) << info.toStdString();
+    EXPECT_TRUE(info.contains("Compression Scheme: LZW")) << info.toStdString();
+  }
+}
+
+TEST(ImageDataFormatTest, PDFImageRoundTripKeepsItsPage) {
+  const QByteArray pdf = threePagePDF();
+  gfx::ImagePtr image = gfx::Image::imageWithData(pdf);
+  ASSERT_TRUE(image);
+  auto rep = image->firstRepresentationOfClass<gfx::PDFImageRep>();
+  ASSERT_TRUE(rep);
+  ASSERT_EQ(rep->pageCount(), 3);
+  rep->setCurrentPage(1);
+  image->setSize(QSizeF(150, 150));
+
+  const QByteArray blob = ima_produceImageData(image);
+  tst::saveArtifactData(blob, "model-image-data-pdf-page2.plist");
+  if (tst::haveTool("python3")) {
+    EXPECT_EQ(topKeysByPython(blob),
+              (QStringList{"NSKeyedArchiver", "currentPage,image,tiffImage"}));
+  }
+  auto coder = fnd::KeyedUnarchiver::create(blob);
+  ASSERT_TRUE(coder);
+  EXPECT_EQ(coder->decodeInt64ForKey("currentPage"), 1);
+  // The TIFF beside it holds the page shown: green, 150 points square.
+  gfx::ImagePtr tiffOnly = gfx::Image::imageWithData(tiffOf(blob));
+  ASSERT_TRUE(tiffOnly);
+  EXPECT_EQ(tiffOnly->size(), QSizeF(150, 150));
+  EXPECT_TRUE(mht::near(mht::pixelAt(mht::pixelsOf(tiffOnly), 75, 75), Qt::green, 2));
+
+  gfx::ImagePtr decoded = ima_imageWithImageData(blob);
+  ASSERT_TRUE(decoded);
+  auto decodedRep = decoded->firstRepresentationOfClass<gfx::PDFImageRep>();
+  ASSERT_TRUE(decodedRep) << "the PDF is read back, not only its pixels";
+  EXPECT_EQ(decodedRep->pageCount(), 3);
+  EXPECT_EQ(decodedRep->currentPage(), 1);
+  EXPECT_EQ(decoded->size(), QSizeF(150, 150));
+  const ci::Image page = ima_ciImage(decoded);
+  ASSERT_FALSE(page.isNull());
+  EXPECT_EQ(page.extent(), QRectF(0, 0, 150, 150));
+}
+
+TEST(ImageDataFormatTest, DamagedOrForeignDataGivesNothing) {
+  const QByteArray good = ima_produceImageData(patternImage(8, 8));
+  fnd::KeyedArchiver pngInside;
+  QImage png(4, 4, QImage::Format_ARGB32);
+  png.fill(Qt::red);
+  QByteArray pngBytes;
+  {
+    QBuffer buffer(&pngBytes);
+    buffer.open(QIODevice::WriteOnly);
+    png.save(&buffer, "PNG");
+  }
+  pngInside.encodeData(pngBytes, "tiffImage");
+  fnd::KeyedArchiver noPicture;
+  noPicture.encodeInt64(3, "currentPage");
+  fnd::KeyedArchiver wrongKind;
+  wrongKind.encodeString("not data", "tiffImage");
+  fnd::KeyedArchiver wrongImage;
+  wrongImage.encodeInt64(0, "currentPage");
+  wrongImage.encodeObject(QString("not an image"), "image");
+  fnd::KeyedArchiver brokenTIFF;
+  brokenTIFF.encodeData(tiffOf(good).left(60), "tiffImage");
+
+  struct Case {
+    const char* name;
+    QByteArray data;
+  };
+  const Case cases[] = {
+      {"empty", QByteArray()},
+      {"garbage", QByteArray("this is not an archive at all")},
+      {"truncated", good.left(good.size() / 2)},
+      {"plain plist", QByteArray("bplist00\x08\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00"
+                                 "\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                                 "\x00\x00\x00\x00\x09",
+                                 41)},
+      {"png under tiffImage", pngInside.encodedData()},
+      {"no picture", noPicture.encodedData()},
+      {"string under tiffImage", wrongKind.encodedData()},
+      {"truncated tiff", brokenTIFF.encodedData()},
+      {"string under image", wrongImage.encodedData()},
+  };
+  for (const Case& c : cases) {
+    fnd::Error error;
+    EXPECT_EQ(ima_imageWithImageData(c.data, &error), nullptr) << c.name;
+    EXPECT_FALSE(error.isNull()) << c.name;
+  }
+  // Every single-byte corruption of a real blob is survived.
+  for (int i = 0; i < good.size(); i += 7) {
+    QByteArray damaged = good;
+    damaged[i] = char(damaged[i] ^ 0x5a);
+    ima_imageWithImageData(damaged);
+  }
+}
+
+TEST(ImageDataFormatTest, DamagedPDFPartFallsBackToThePagePixels) {
+  gfx::ImagePtr image = gfx::Image::imageWithData(threePagePDF());
+  ASSERT_TRUE(image);
+  const QByteArray blob = ima_produceImageData(image);
+  // The same blob with the PDF bytes spoilt (the archive stays well formed).
+  const QByteArray pdfMagic("%PDF-");
+  const qsizetype at = blob.indexOf(pdfMagic);
+  ASSERT_GE(at, 0);
+  QByteArray damaged = blob;
+  for (qsizetype i = at; i < at + 200 && i < damaged.size(); ++i) damaged[i] = 'x';
+  gfx::ImagePtr decoded = ima_imageWithImageData(damaged);
+  ASSERT_TRUE(decoded);
+  EXPECT_FALSE(decoded->firstRepresentationOfClass<gfx::PDFImageRep>());
+  EXPECT_EQ(decoded->size(), QSizeF(100, 100));
+  EXPECT_TRUE(mht::near(mht::pixelAt(mht::pixelsOf(decoded), 50, 50), Qt::red, 2));
+}
+
+TEST(ImageDataFormatTest, NothingToDrawMakesNoPicture) {
+  EXPECT_TRUE(ima_produceImageData(nullptr).isEmpty());
+  const QByteArray blob = ima_produceImageData(gfx::Image::make(QSizeF(0, 0)));
+  auto coder = fnd::KeyedUnarchiver::create(blob);
+  ASSERT_TRUE(coder) << "still a well-formed archive";
+  EXPECT_FALSE(coder->containsValueForKey("tiffImage"));
+  EXPECT_EQ(ima_imageWithImageData(blob), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSet>
+
+#include "ModelTestSupport.h"
+#include "TestSupport.h"
+#include "model/ComposedImage.h"
+#include "model/IMImagesUtilities.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+
+namespace {
+
+struct ImageFixture {
+  ModelDocument document;
+  Image* image = document.context->insertNewObject<Image>("Image");
+};
+
+QColor colorOf(Image* image) {
+  gfx::ImagePtr pixels = image->localImage();
+  return pixels ? pixelAt(pixels, 1, 1) : QColor();
+}
+
+QByteArray threePagePDF() {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QPdfWriter writer(&buffer);
+  writer.setPageSize(QPageSize(QSizeF(100, 100), QPageSize::Point));
+  QPainter painter(&writer);
+  for (int page = 0; page < 3; ++page) {
+    if (page) writer.newPage();
+    painter.drawText(20, 20, QString::number(page + 1));
+  }
+  painter.end();
+  return bytes;
+}
+
+}  // namespace
+
+TEST(ImageVersionsTest, TokensAreUniqueAndNamedWithSixteenDigits) {
+  QSet<QString> names;
+  QDateTime last;
+  for (int i = 0; i < 200; ++i) {
+    QDateTime token = Image::newVersionToken();
+    if (last.isValid()) {
+      EXPECT_GT(token, last);
+    }
+    last = token;
+    QString name = Image::cacheFileNameForDate(token);
+    EXPECT_EQ(name.size(), 16);
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 200);
+  struct Case {
+    QDateTime local;
+    const char* name;
+  } cases[] = {
+      {QDateTime(QDate(2026, 12, 7), QTime(21, 24, 23, 456)), "2026341212423456"},
+      {QDateTime(QDate(2027, 1, 5), QTime(3, 4, 5, 6)), "2027005030405006"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Image::cacheFileNameForDate(c.local), c.name);
+}
+
+TEST(ImageVersionsTest, CacheFolderIsPrivateToTheProcess) {
+  QString path = Image::imagesCacheDirectoryPath();
+  ASSERT_FALSE(path.isEmpty());
+  EXPECT_TRUE(path.endsWith("/Tessaly"));
+  QFileInfo parent(QFileInfo(path).path());
+  struct stat info {};
+  ASSERT_EQ(stat(QFile::encodeName(parent.filePath()).constData(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(Image::imagesCacheDirectoryPath(), path);
+}
+
+TEST(ImageVersionsTest, InstallingAVersionWritesItsCacheFile) {
+  ImageFixture f;
+  gfx::ImagePtr red = solidImage(4, 4, Qt::red);
+  bool handled = false, written = false;
+  f.image->setNsImage(red, [&](bool ok) {
+    handled = true;
+    written = ok;
+  });
+  QDateTime token = f.image->versionToken();
+  ASSERT_TRUE(token.isValid());
+  EXPECT_EQ(f.image->localImageDate(), token);
+  ASSERT_TRUE(tst::spinUntil([&] { return handled; }));
+  EXPECT_TRUE(written);
+  QString path = Image::pathOfCachedImageWithDate(token);
+  ASSERT_TRUE(QFile::exists(path));
+  tst::saveArtifact(path, "model-image-version-cache-file.bplist");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  gfx::ImagePtr back = ima_imageWithImageData(file.readAll());
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(sameColor(pixelAt(back, 2, 2), Qt::red));
+
+  // The very same object again changes nothing and never answers.
+  bool secondHandled = false;
+  f.image->setNsImage(red, [&](bool) { secondHandled = true; });
+  drainImageWork(f.document);
+  EXPECT_FALSE(secondHandled);
+  EXPECT_EQ(f.image->versionToken(), token);
+}
+
+TEST(ImageVersionsTest, SettingNothingEmptiesAndSavesNoBlob) {
+  ImageFixture f;
+  f.image->setNsImage(solidImage(4, 4, Qt::red));
+  f.document.context->save();
+  EXPECT_FALSE(f.image->imageData().isEmpty());
+  QDateTime before = f.image->versionToken();
+  bool answered = false, ok = true;
+  f.image->setNsImage(nullptr, [&](bool result) {
+    answered = true;
+    ok = result;
+  });
+  EXPECT_TRUE(answered);
+  EXPECT_FALSE(ok);
+  EXPECT_NE(f.image->versionToken(), before);
+  EXPECT_FALSE(QFile::exists(Image::pathOfCachedImageWithDate(f.image->versionToken())));
+  ASSERT_TRUE(f.document.context->save());
+  EXPECT_TRUE(f.image->imageData().isEmpty());
+  EXPECT_EQ(f.image->nsImage(), nullptr);
+}
+
+TEST(ImageVersionsTest, UndoAndRedoReloadVersionsFromTheCache) {
+  ImageFixture f;
+  fnd::UndoManager* undo = f.document.context->undoManager();
+  struct Step {
+    QColor color;
+  } steps[] = {{Qt::red}, {Qt::green}, {Qt::blue}};
+  for (const Step& step : steps) {
+    undo->beginUndoGrouping();
+    f.image->setNsImage(solidImage(4, 4, step.color));
+    f.document.context->processPendingChanges();
+    undo->endUndoGrouping();
+    drainImageWork(f.document);
+  }
+  struct Move {
+    bool isUndo;
+    QColor expected;
+  } moves[] = {{true, Qt::green}, {true, Qt::red}, {false, Qt::green}, {false, Qt::blue}};
+  for (const Move& move : moves) {
+    QDateTime tokenBefore = f.image->versionToken();
+    if (move.isUndo)
+      f.document.context->undo();
+    else
+      f.document.context->redo();
+    EXPECT_NE(f.image->versionToken(), tokenBefore);
+    ASSERT_TRUE(
+        tst::spinUntil([&] { return f.image->localImageDate() == f.image->versionToken(); }));
+    EXPECT_TRUE(sameColor(colorOf(f.image), move.expected)) << move.expected.name().toStdString();
+    // The Core Image copy follows the reloaded pixels.
+    f.image->setUsesCIImage(true);
+    f.image->checkCIIMageVSImage();
+    EXPECT_FALSE(f.image->ciImage().isNull());
+  }
+}
+
+TEST(ImageVersionsTest, AsynchronousRequestsDecodeOnceOffTheMainQueue) {
+  ModelDocument source;
+  auto* stored = source.context->insertNewObject<Image>("Image");
+  stored->setNsImage(solidImage(6, 6, Qt::green));
+  ASSERT_TRUE(source.context->save());
+  QByteArray blob = stored->imageData();
+  ASSERT_FALSE(blob.isEmpty());
+
+  ImageFixture f;
+  f.image->setPrimitiveValue(blob, "imageData");
+  gfx::ImagePtr first, second;
+  bool firstCalled = false, secondCalled = false;
+  f.image->nsImageWithCompletionBlock(
+      [&](gfx::ImagePtr i) {
+        firstCalled = true;
+        first = i;
+      },
+      true);
+  EXPECT_TRUE(f.image->isLoadingNSImage());
+  f.image->nsImageWithCompletionBlock(
+      [&](gfx::ImagePtr i) {
+        secondCalled = true;
+        second = i;
+      },
+      true);
+  EXPECT_TRUE(secondCalled);
+  EXPECT_EQ(second, nullptr);
+  ASSERT_TRUE(tst::spinUntil([&] { return firstCalled; }));
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(f.image->isLoadingNSImage());
+  EXPECT_TRUE(sameColor(pixelAt(first, 2, 2), Qt::green));
+  EXPECT_TRUE(f.image->versionToken().isValid());
+  drainImageWork(f.document);
+  EXPECT_TRUE(QFile::exists(Image::pathOfCachedImageWithDate(f.image->versionToken())));
+
+  // Asked on the loading queue itself, the decode happens there and then.
+  ImageFixture g;
+  g.image->setPrimitiveValue(blob, "imageData");
+  gfx::ImagePtr onQueue;
+  bool done = false;
+  g.document.queue->addOperationWithBlock([&] {
+    g.image->handleNSData(
+        blob, [&](gfx::ImagePtr i) { onQueue = i; }, nullptr, false);
+    done = true;
+  });
+  g.document.queue->waitUntilAllOperationsAreFinished();
+  EXPECT_TRUE(done);
+  EXPECT_TRUE(onQueue);
+}
+
+TEST(ImageVersionsTest, LateDecodeNeverReplacesANewerVersion) {
+  ModelDocument source;
+  auto* stored = source.context->insertNewObject<Image>("Image");
+  stored->setNsImage(solidImage(6, 6, Qt::green));
+  ASSERT_TRUE(source.context->save());
+
+  ImageFixture f;
+  f.image->setPrimitiveValue(stored->imageData(), "imageData");
+  gfx::ImagePtr answered;
+  bool called = false;
+  f.image->nsImageWithCompletionBlock(
+      [&](gfx::ImagePtr i) {
+        called = true;
+        answered = i;
+      },
+      true);
+  gfx::ImagePtr newer = solidImage(6, 6, Qt::blue);
+  f.image->setNsImage(newer);
+  ASSERT_TRUE(tst::spinUntil([&] { return called; }));
+  EXPECT_EQ(f.image->localImage(), newer);
+  EXPECT_EQ(answered, newer);
+}
+
+TEST(ImageVersionsTest, PdfPagesAreVersions) {
+  ImageFixture f;
+  gfx::ImagePtr pdf = gfx::Image::imageWithData(threePagePDF());
+  ASSERT_TRUE(pdf);
+  f.image->setNsImage(pdf);
+  EXPECT_TRUE(f.image->isPDF());
+  EXPECT_TRUE(f.image->isMultiPagesPDF());
+  EXPECT_EQ(f.image->maxPdfPageNumber(), 3);
+  EXPECT_EQ(f.image->pdfPageNumber(), 1);
+  QDateTime before = f.image->versionToken();
+  f.image->setPdfPageNumber(3);
+  EXPECT_EQ(f.image->pdfPageNumber(), 3);
+  EXPECT_GT(f.image->versionToken(), before);
+
+  ImageFixture bitmap;
+  bitmap.image->setNsImage(solidImage(2, 2, Qt::red));
+  EXPECT_FALSE(bitmap.image->isPDF());
+  EXPECT_FALSE(bitmap.image->isMultiPagesPDF());
+}

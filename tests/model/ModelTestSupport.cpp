@@ -1,0 +1,70 @@
+#include "ModelTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "TestSupport.h"
+#include "graphics/GraphicsContext.h"
+#include "model/IMImagesUtilities.h"
+#include "model/IMManagedObject.h"
+#include "model/Image.h"
+
+ModelDocument::ModelDocument() {
+  coordinator =
+      std::make_unique<cd::PersistentStoreCoordinator>(IMManagedObject::managedObjectModel());
+  coordinator->addPersistentStoreWithType(cd::InMemoryStoreType, {}, {}, {});
+  queue = std::make_unique<fnd::OperationQueue>();
+  context = std::make_unique<IMAManagedObjectContext>();
+  context->setPersistentStoreCoordinator(coordinator.get());
+  context->setLoadingAndSavingOperationQueue(queue.get());
+}
+
+ModelDocument::~ModelDocument() {
+  drainImageWork(*this);
+  context->setLoadingAndSavingOperationQueue(nullptr);
+  context.reset();
+}
+
+gfx::ImagePtr solidImage(int w, int h, const QColor& color) {
+  return ima_imageWithPixelSize(QSizeF(w, h), [&](const QRectF& rect) {
+    gfx::GraphicsContext::current()->fillRect(rect, color, gfx::CompositingOperation::Copy);
+    return true;
+  });
+}
+
+QColor pixelAt(const gfx::ImagePtr& image, int x, int y) {
+  auto context =
+      gfx::GraphicsContext::bitmapContext(int(image->size().width()), int(image->size().height()));
+  {
+    gfx::CurrentContextScope scope(context.get());
+    image->drawAtPoint(QPointF(0, 0), {}, gfx::CompositingOperation::Copy, 1.0);
+  }
+  return context->pixelColor(x, y);
+}
+
+bool sameColor(const QColor& a, const QColor& b, int tolerance) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+}
+
+void drainImageWork(ModelDocument& document) {
+  tst::spinUntil([&] {
+    return document.queue->operationCount() == 0 && Image::pendingCacheWrites() == 0 &&
+           fnd::OperationQueue::mainQueue()->operationCount() == 0;
+  });
+  tst::spinOnce();
+}
+
+namespace {
+
+// The image cache folder lives for one run, as in the program, which
+// empties it at termination.
+class ImageCacheCleanup : public testing::Environment {
+ public:
+  void TearDown() override { Image::removeImagesCacheDirectory(); }
+};
+
+const auto* const kCleanup = testing::AddGlobalTestEnvironment(new ImageCacheCleanup);
+
+}  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <memory>
+
+#include "coredata/PersistentStoreCoordinator.h"
+#include "foundation/OperationQueue.h"
+#include "graphics/Image.h"
+#include "model/IMAManagedObjectContext.h"
+
+class ComposedImage;
+class Layer;
+
+// A document's context over an in-memory store, with its own loading and
+// saving queue, as a document sets it up.
+struct ModelDocument {
+  ModelDocument();
+  ~ModelDocument();
+  std::unique_ptr<cd::PersistentStoreCoordinator> coordinator;
+  std::unique_ptr<fnd::OperationQueue> queue;
+  std::unique_ptr<IMAManagedObjectContext> context;
+};
+
+// An image of `w` × `h` pixels filled with `color`.
+gfx::ImagePtr solidImage(int w, int h, const QColor& color);
+// The straight colour of pixel (x, y), y up, of an image's bitmap.
+QColor pixelAt(const gfx::ImagePtr& image, int x, int y);
+// Whether two colours agree within `tolerance` units of 1/255 per component.
+bool sameColor(const QColor& a, const QColor& b, int tolerance = 1);
+// Lets every cache write and reload finish.
+void drainImageWork(ModelDocument& document);
