@@ -419,7 +419,19 @@ void Image::willSave() {
   IMManagedObject::willSave();
 }
 
+// A layer's thumbnail depends on its image's pixels (imagePreview follows
+// image.nsImage), so observers of the owning layer's "imagePreview" hear of
+// every pixel change. Only the observation is sent: the layer itself has
+// not changed, so none of its own change handling runs.
+void Image::willChangeValueForKey(const QString& key) {
+  IMManagedObject::willChangeValueForKey(key);
+  if (key == "nsImage")
+    if (Layer* owner = layer()) owner->fnd::Observable::willChangeValueForKey("imagePreview");
+}
+
 void Image::didChangeValueForKey(const QString& key) {
+  if (key == "nsImage")
+    if (Layer* owner = layer()) owner->fnd::Observable::didChangeValueForKey("imagePreview");
   if (!areNotificationsDisabled() && key == "nsImage") {
     if (isSameToken(localImageDate(), versionToken())) {
       checkCIIMageVSImage();

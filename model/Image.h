@@ -93,6 +93,7 @@ class Image : public IMManagedObject {
   // version token, which means nothing outside this run's cache.
   QVariant archivedValueForKey(const QString& key) const override;
   void willSave() override;
+  void willChangeValueForKey(const QString& key) override;
   void didChangeValueForKey(const QString& key) override;
   void awakeFromSnapshotEvents(int flags) override;
 

@@ -211,8 +211,17 @@ void Layer::layerChanged() {
   fnd::NotificationCenter::defaultCenter().postNotificationName(IMSelectedLayerDidChange, this);
 }
 
+// The thumbnail is transient: its observers are told directly, without the
+// change handling of the stored properties.
+void Layer::setImagePreview(gfx::ImagePtr preview) {
+  fnd::Observable::willChangeValueForKey("imagePreview");
+  imagePreview_ = std::move(preview);
+  fnd::Observable::didChangeValueForKey("imagePreview");
+}
+
 QSet<QString> Layer::keyPathsForValuesAffectingValueForKey(const QString& key) const {
   if (key == "filtersArray") return {"filters"};
+  if (key == "imagePreview") return {"image"};
   if (key == "origin") return {"xOrigin", "yOrigin"};
   return IMManagedObject::keyPathsForValuesAffectingValueForKey(key);
 }

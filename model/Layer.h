@@ -89,7 +89,7 @@ class Layer : public IMManagedObject, public ImageDelegate {
   ci::Image filteredCIImage() const;
   void setFilteredCIImage(const ci::Image& image);
   gfx::ImagePtr imagePreview() const { return imagePreview_; }
-  void setImagePreview(gfx::ImagePtr preview) { imagePreview_ = std::move(preview); }
+  void setImagePreview(gfx::ImagePtr preview);
   std::weak_ptr<fnd::Operation> previewOperation() const { return previewOperation_; }
   void setPreviewOperation(std::weak_ptr<fnd::Operation> op) { previewOperation_ = std::move(op); }
   QPointF savedOrigin() const { return savedOrigin_; }

@@ -145,3 +145,28 @@ TEST(LayerGeometryTest, SingleValueTransformerCountsElements) {
       transformer.transformedValue(QVariant::fromValue(f.composedImage->relatedObjects("layers")))
           .toBool());
 }
+
+TEST(LayerGeometryTest, ThumbnailObserversHearOfNewPixelsAndANewImage) {
+  LayerFixture f;
+  int heard = 0;
+  f.layer->addObserver(
+      "imagePreview", fnd::ObservingNew,
+      [&](fnd::Observable*, const QString&, const fnd::KeyValueChange&) { ++heard; });
+  f.layer->image()->setNsImage(solidImage(30, 30, Qt::blue));
+  EXPECT_EQ(heard, 1) << "new pixels in the layer's image";
+
+  Image* other = f.document.context->insertNewObject<Image>("Image");
+  f.layer->setImage(other);
+  EXPECT_EQ(heard, 2) << "another image";
+
+  f.layer->setImagePreview(solidImage(5, 5, Qt::green));
+  EXPECT_EQ(heard, 3) << "a rebuilt thumbnail";
+
+  // A mask's pixels are not the thumbnail's.
+  Image* mask = f.document.context->insertNewObject<Image>("Image");
+  f.layer->setValue(QVariant::fromValue<cd::ManagedObject*>(mask), "mask");
+  const int before = heard;
+  mask->setNsImage(solidImage(5, 5, Qt::black));
+  EXPECT_EQ(heard, before);
+  drainImageWork(f.document);
+}
