@@ -13,7 +13,7 @@ class OperationQueue;
 class IMAManagedObjectContext : public cd::ManagedObjectContext {
  public:
   explicit IMAManagedObjectContext(ConcurrencyType type = MainQueueConcurrencyType);
-  ~IMAManagedObjectContext();
+  ~IMAManagedObjectContext() override;
 
   fnd::OperationQueue* loadingAndSavingOperationQueue() const { return loadingAndSaving_; }
   void setLoadingAndSavingOperationQueue(fnd::OperationQueue* queue) { loadingAndSaving_ = queue; }
@@ -21,8 +21,7 @@ class IMAManagedObjectContext : public cd::ManagedObjectContext {
   void setCancellableOperationQueue(fnd::OperationQueue* queue) { cancellable_ = queue; }
 
   // The context as an IMAManagedObjectContext, or null when it is of another
-  // class. The store layer's context has no virtual functions to cast by, so
-  // instances register themselves while they live.
+  // class (a migration or preview context, say).
   static IMAManagedObjectContext* fromContext(cd::ManagedObjectContext* context);
 
  private:
