@@ -74,4 +74,13 @@ QImage CGImage::toFormat(QImage::Format format) const {
   return image_.format() == format ? image_ : image_.convertToFormat(format);
 }
 
+const QImage& CGImage::drawingPixels() const {
+  if (bitsPerComponent() != 8 || image_.format() == QImage::Format_ARGB32_Premultiplied)
+    return image_;
+  std::lock_guard lock(drawingCache_->mutex);
+  if (drawingCache_->pixels.isNull())
+    drawingCache_->pixels = image_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  return drawingCache_->pixels;
+}
+
 }  // namespace gfx

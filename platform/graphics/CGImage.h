@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <memory>
+#include <mutex>
 
 namespace gfx {
 
@@ -46,8 +47,19 @@ class CGImage {
   // The same pixels in a given QImage format, converted when needed.
   QImage toFormat(QImage::Format format) const;
 
+  // The pixels as drawing samples them. Every 8-bit layout becomes
+  // premultiplied ARGB32, so a transformed draw filters the same values
+  // whichever layout the image was made or decoded in; it is converted on
+  // first use and kept. Deeper images come back as they are.
+  const QImage& drawingPixels() const;
+
  private:
+  struct DrawingCache {
+    std::mutex mutex;
+    QImage pixels;
+  };
   QImage image_;
+  std::shared_ptr<DrawingCache> drawingCache_ = std::make_shared<DrawingCache>();
 };
 
 }  // namespace gfx

@@ -9,6 +9,7 @@
 #include "graphics/BezierPath.h"
 #include "graphics/GraphicsContext.h"
 #include "graphics/GraphicsState.h"
+#include "graphics/ImageResampler.h"
 #include "graphics/TextLayoutBuilder.h"
 
 namespace gfx {
@@ -217,7 +218,10 @@ void GraphicsContext::drawImage(const CGImagePtr& image, const QRectF& destinati
   request.coverage = rectPath(destination);
   request.paint = [&](QPainter& painter) {
     painter.setTransform(uprightIn(destination), true);
-    painter.drawImage(destination, image->qImage(), source);
+    // QPainter filters each pixel layout at a different precision, so
+    // transformed draws are resampled here; the rest still see one layout.
+    if (ImageResampler::draw(painter, *image, destination, source)) return;
+    painter.drawImage(destination, image->drawingPixels(), source);
   };
   draw(request, op, fraction);
 }

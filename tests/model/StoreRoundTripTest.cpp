@@ -39,19 +39,16 @@ struct StoredDocument {
   }
 };
 
-// A picture with structure, so a shift or a flip of a layer shows. It comes
-// through the image data format, as pictures opened from files and cache
-// files do: the drawing layer samples rotated bitmaps of the offscreen
-// canvas's own pixel format with coarser weights than decoded ones, which
-// would differ by a few units along sharp edges for reasons outside the store.
+// A picture with structure, so a shift or a flip of a layer shows, made on
+// the offscreen canvas as the editor's own drawing is. The reopened layers
+// come back decoded in another pixel layout; flattening must not care.
 gfx::ImagePtr quarteredImage(int w, int h, QColor a, QColor b) {
-  gfx::ImagePtr drawn = ima_imageWithPixelSize(QSizeF(w, h), [&](const QRectF& rect) {
+  return ima_imageWithPixelSize(QSizeF(w, h), [&](const QRectF& rect) {
     auto* context = gfx::GraphicsContext::current();
     context->fillRect(rect, a, gfx::CompositingOperation::Copy);
     context->fillRect(QRectF(0, 0, w / 2.0, h / 2.0), b, gfx::CompositingOperation::Copy);
     return true;
   });
-  return ima_imageWithImageData(ima_produceImageData(drawn));
 }
 
 QImage pixels(const gfx::ImagePtr& image) {

@@ -1,0 +1,38 @@
+// Transformed image drawing at full precision: an exact bilinear filter over
+// the image's premultiplied 8-bit pixels, laid onto a raster target by
+// QPainter untransformed, so the source's pixel layout makes no difference.
+#pragma once
+
+#include <QImage>
+#include <QRectF>
+#include <QTransform>
+
+class QPainter;
+
+namespace gfx {
+
+class CGImage;
+
+class ImageResampler {
+ public:
+  // Draws `source` (in `image`'s pixel grid) into `destination` (in the
+  // painter's current coordinates), as QPainter::drawImage would with smooth
+  // transforms, and returns true. Returns false, drawing nothing, when
+  // QPainter's own path is already exact (whole-pixel placement, smoothing
+  // off) or when the target is not a plain raster image; callers then draw
+  // through QPainter.
+  static bool draw(QPainter& painter, const CGImage& image, const QRectF& destination,
+                   const QRectF& source);
+
+  // The bilinear filter alone: fills `out` (premultiplied ARGB32) with the
+  // samples of `pixels` (premultiplied ARGB32) at the centres of the target
+  // pixels starting at `origin`, mapped back through `targetToSource`. Samples
+  // beyond `edges` (a part of `pixels`) repeat its border pixels.
+  static void resample(const QImage& pixels, const QRect& edges, const QTransform& targetToSource,
+                       const QPoint& origin, QImage& out);
+
+ private:
+  static bool placesWholePixels(const QTransform& sourceToTarget, const QRectF& source);
+};
+
+}  // namespace gfx
