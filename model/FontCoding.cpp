@@ -17,7 +17,10 @@ constexpr double MaximumFontSize = 10000;
 }  // namespace
 
 void FontCoding::encodeWithCoder(fnd::KeyedArchiver& coder) const {
-  coder.encodeString(font_.fontName(), NameKey);
+  // A default-constructed font names no face; its family is what it draws
+  // with, and an archive without a name could not be read back.
+  const QString name = font_.fontName().isEmpty() ? font_.familyName() : font_.fontName();
+  coder.encodeString(name, NameKey);
   coder.encodeDouble(font_.pointSize(), SizeKey);
   if (font_.isBold()) coder.encodeBool(true, BoldKey);
   if (font_.isItalic()) coder.encodeBool(true, ItalicKey);

@@ -19,8 +19,10 @@ template <class T>
 void registerEntity(const QString& name) {
   cd::EntityClassRegistry::registerClass<T>(name);
   // Archived entities come back as new objects of the decoding context.
+  // T::initWithCoder, so a class that finishes its own decoding (Filter
+  // pushes its parameters) is asked rather than the base.
   fnd::KeyedUnarchiver::registerClass(name, [name](fnd::KeyedUnarchiver& coder) -> fnd::CodingPtr {
-    IMManagedObject* object = IMManagedObject::initWithCoder(name, coder);
+    IMManagedObject* object = T::initWithCoder(name, coder);
     return object ? object->archivable() : nullptr;
   });
 }

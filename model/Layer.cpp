@@ -160,38 +160,7 @@ void Layer::resetPersistentGraphicalPropertiesKeepingNonVisibleFilters(bool keep
   resetFiltersKeepingNonVisible(keepNonVisible);
 }
 
-void Layer::resetFiltersKeepingNonVisible(bool keepNonVisible) {
-  if (keepNonVisible) {
-    QList<Filter*> enabled;
-    for (Filter* filter : filtersArray())
-      if (filter->enabled()) enabled.append(filter);
-    cd::ManagedObjectContext* context = managedObjectContext();
-    for (Filter* filter : enabled) context->deleteObject(filter);
-    if (!enabled.isEmpty()) {
-      context->processPendingChanges();
-      fnd::NotificationCenter::defaultCenter().postNotificationName(
-          IMLayerSnapshotEventNotification, this);
-    }
-  } else {
-    setFiltersArray({});
-  }
-  filtersChanged();
-}
-
-void Layer::filtersChanged() {
-  ci::Image source = ciImage();
-  bool anyEnabled = false;
-  for (Filter* filter : filtersArray()) anyEnabled = anyEnabled || filter->enabled();
-  // The chain through the filters' Core Image objects comes with the filter
-  // entities; without an enabled filter the layer draws its own image.
-  if (source.isNull() || !anyEnabled) setFilteredCIImage(ci::Image());
-  layerChanged();
-}
-
-void Layer::updatePreviewImage() {
-  // Thumbnails are made by the layers panel's filter-chain support, which
-  // schedules them itself; nothing is pending for a layer without a panel.
-}
+// The filter chain and thumbnails are in LayerFilters.cpp.
 
 // ---- Change reporting ----
 

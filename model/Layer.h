@@ -15,13 +15,16 @@
 class ComposedImage;
 class Filter;
 class Image;
+class ModelPasteboard;
 
 namespace cd {
 class ManagedObjectContext;
 }
 namespace fnd {
 class Operation;
-}
+class OperationQueue;
+class Timer;
+}  // namespace fnd
 
 // Posted for every change of a layer but its name; the window redraws the
 // layer's old and new clipping rectangles.
@@ -32,6 +35,9 @@ inline const QString IMSelectedLayerTransformationChange =
 // Posted after undo or redo restored a layer, and when baking removed filters.
 inline const QString IMLayerSnapshotEventNotification =
     QStringLiteral("IMLayerSnapshotEventNotification");
+
+// Whether at least one of the filters is enabled; the walk stops at the first.
+bool im_countainsAtLeatOneActiveFilter(const QList<Filter*>& filters);
 
 // One layer of a document: an image placed on the canvas with an origin, a
 // rotation about its centre, a zoom, an opacity, a visibility and a
@@ -100,7 +106,7 @@ class Layer : public IMManagedObject, public ImageDelegate {
   bool isRotated() const { return rotationAngle() > 0; }
   bool isZoomed() const { return zoom() != 1; }
   virtual bool isText() const { return false; }
-  bool isEmpty() const;
+  virtual bool isEmpty() const;
   bool isCoreImage() const;
   bool isPDF() const;
   bool isMultiPagesPDF() const;
@@ -110,9 +116,26 @@ class Layer : public IMManagedObject, public ImageDelegate {
   // ---- Content and resets ----
   void setImageWithCIImageAndOriginUpdate(const ci::Image& image);
   void resetPersistentGraphicalPropertiesKeepingNonVisibleFilters(bool keepNonVisible);
-  void resetFiltersKeepingNonVisible(bool keepNonVisible);
+
+  // ---- The filter chain, thumbnails and pasted filters (LayerFilters.cpp) ----
+  // Runs the enabled, ready filters from the last to the first into
+  // filteredCIImage, then posts IMSelectedLayerDidChange.
   void filtersChanged();
+  // YES deletes the enabled filters and keeps the disabled ones; NO removes
+  // and deletes them all, so no filter is left without a layer.
+  void resetFiltersKeepingNonVisible(bool keepNonVisible);
+  void insertFilter(Filter* filter, unsigned index);
+  void addFiltersArray(const QList<Filter*>& filters, unsigned index);
+  // Adds the filters archived under "com.brenwick.filters.copy"; NO, with
+  // nothing added or left behind, for a pasteboard without them or with
+  // data that is not an archive of filters.
+  bool addFiltersFromPasteboard(ModelPasteboard* pasteboard, unsigned index);
+  bool addFiltersFromPasteboard(ModelPasteboard* pasteboard);
+  // Asks for a new thumbnail half a second from now; a newer request
+  // replaces a pending one.
   void updatePreviewImage();
+  void delayedUpdatePreviewImage();
+  fnd::OperationQueue* cancellableOperationQueue() const;
 
   // ---- Change reporting ----
   void didChangeValueForKey(const QString& key) override;
@@ -125,7 +148,7 @@ class Layer : public IMManagedObject, public ImageDelegate {
   void imageDidUpdateCIImage(Image* image) override;
 
   // ---- Geometry (LayerGeometry.cpp) ----
-  QSizeF imageSizeForceNoFilters(bool force) const;
+  virtual QSizeF imageSizeForceNoFilters(bool force) const;
   QSizeF imageSize() const { return imageSizeForceNoFilters(false); }
   QRectF boundsForceNoFilters(bool force, bool noTranslation) const;
   QRectF bounds() const { return boundsForceNoFilters(false, false); }
@@ -181,6 +204,9 @@ class Layer : public IMManagedObject, public ImageDelegate {
   ci::Image filteredCIImage_;
   gfx::ImagePtr imagePreview_;
   std::weak_ptr<fnd::Operation> previewOperation_;
+  std::shared_ptr<fnd::Timer> previewTimer_;
+  // Held only by the layer: work that outlives it sees its weak copy expire.
+  std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
   QPointF savedOrigin_;
   QRectF previousClippingRect_;
 };

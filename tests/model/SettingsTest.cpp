@@ -269,3 +269,13 @@ TEST_F(SettingsTest, TextAttributesSurviveTheirArchive) {
 }
 
 }  // namespace
+
+TEST_F(SettingsTest, DefaultFontsSurviveTheirArchive) {
+  const gfx::Font plain;
+  gfx::Font decoded;
+  fnd::Error error;
+  ASSERT_TRUE(fontWithArchivedData(archivedDataWithFont(plain), &decoded, &error))
+      << error.localizedDescription().toStdString();
+  EXPECT_EQ(decoded.familyName(), plain.familyName());
+  EXPECT_EQ(decoded.pointSize(), plain.pointSize());
+}
