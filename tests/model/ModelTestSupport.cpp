@@ -10,10 +10,18 @@
 #include "model/IMManagedObject.h"
 #include "model/Image.h"
 
-ModelDocument::ModelDocument() {
+ModelDocument::ModelDocument() : ModelDocument(QString()) {}
+
+ModelDocument::ModelDocument(const QString& path) {
   coordinator =
       std::make_unique<cd::PersistentStoreCoordinator>(IMManagedObject::managedObjectModel());
-  coordinator->addPersistentStoreWithType(cd::InMemoryStoreType, {}, {}, {});
+  fnd::Error error;
+  const bool added =
+      path.isEmpty()
+          ? coordinator->addPersistentStoreWithType(cd::InMemoryStoreType, {}, {}, {}, &error)
+          : coordinator->addPersistentStoreWithType(cd::SQLiteStoreType, {},
+                                                    QUrl::fromLocalFile(path), {}, &error);
+  EXPECT_TRUE(added) << error.localizedDescription().toStdString();
   queue = std::make_unique<fnd::OperationQueue>();
   context = std::make_unique<IMAManagedObjectContext>();
   context->setPersistentStoreCoordinator(coordinator.get());

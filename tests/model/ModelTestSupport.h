@@ -11,10 +11,11 @@
 class ComposedImage;
 class Layer;
 
-// A document's context over an in-memory store, with its own loading and
-// saving queue, as a document sets it up.
+// A document's context with its own loading and saving queue, as a document
+// sets it up: over an in-memory store, or over the SQLite store at `path`.
 struct ModelDocument {
   ModelDocument();
+  explicit ModelDocument(const QString& path);
   ~ModelDocument();
   std::unique_ptr<cd::PersistentStoreCoordinator> coordinator;
   std::unique_ptr<fnd::OperationQueue> queue;

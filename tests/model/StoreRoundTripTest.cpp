@@ -14,31 +14,6 @@
 
 namespace {
 
-// A document's context over an SQLite store file.
-struct StoredDocument {
-  std::unique_ptr<cd::PersistentStoreCoordinator> coordinator;
-  std::unique_ptr<fnd::OperationQueue> queue;
-  std::unique_ptr<IMAManagedObjectContext> context;
-  explicit StoredDocument(const QString& path) {
-    coordinator =
-        std::make_unique<cd::PersistentStoreCoordinator>(IMManagedObject::managedObjectModel());
-    fnd::Error error;
-    EXPECT_TRUE(coordinator->addPersistentStoreWithType(cd::SQLiteStoreType, {},
-                                                        QUrl::fromLocalFile(path), {}, &error))
-        << error.localizedDescription().toStdString();
-    queue = std::make_unique<fnd::OperationQueue>();
-    context = std::make_unique<IMAManagedObjectContext>();
-    context->setPersistentStoreCoordinator(coordinator.get());
-    context->setLoadingAndSavingOperationQueue(queue.get());
-  }
-  ~StoredDocument() {
-    tst::spinUntil(
-        [&] { return queue->operationCount() == 0 && Image::pendingCacheWrites() == 0; });
-    tst::spinOnce();
-    context.reset();
-  }
-};
-
 // A picture with structure, so a shift or a flip of a layer shows, made on
 // the offscreen canvas as the editor's own drawing is. The reopened layers
 // come back decoded in another pixel layout; flattening must not care.
@@ -74,7 +49,7 @@ TEST(StoreRoundTripTest, ThreeLayersFlattenToTheSamePixelsAfterReopening) {
   QFile::remove(path);
   QImage before;
   {
-    StoredDocument document(path);
+    ModelDocument document(path);
     auto* composedImage = document.context->insertNewObject<ComposedImage>("ComposedImage");
     composedImage->setSize(QSizeF(240, 160));
     Layer* rotated =
@@ -101,7 +76,7 @@ TEST(StoreRoundTripTest, ThreeLayersFlattenToTheSamePixelsAfterReopening) {
   }
   tst::saveArtifact(path, "model-three-layers-store.zova");
 
-  StoredDocument reopened(path);
+  ModelDocument reopened(path);
   fnd::Error error;
   ComposedImage* composedImage =
       ComposedImage::composedImageForManagedObjectContext(reopened.context.get(), &error);
@@ -130,7 +105,7 @@ TEST(StoreRoundTripTest, FirstUndoAfterOpeningBringsBackTheStoredPixels) {
   const QString path = tst::tempPath("undo-after-open.zova");
   QFile::remove(path);
   {
-    StoredDocument document(path);
+    ModelDocument document(path);
     ComposedImage::createComposedImageWithALayerForManagedObjectContext(document.context.get());
     auto* composedImage =
         ComposedImage::composedImageForManagedObjectContext(document.context.get());
@@ -143,7 +118,7 @@ TEST(StoreRoundTripTest, FirstUndoAfterOpeningBringsBackTheStoredPixels) {
   } cases[] = {{true}, {false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.drawnFirst);
-    StoredDocument reopened(path);
+    ModelDocument reopened(path);
     auto* composedImage =
         ComposedImage::composedImageForManagedObjectContext(reopened.context.get());
     ASSERT_TRUE(composedImage);

@@ -77,32 +77,6 @@ int largestDifference(const QImage& a, const QImage& b) {
   return worst;
 }
 
-// A document's context over an SQLite store file.
-struct StoredDocument {
-  std::unique_ptr<cd::PersistentStoreCoordinator> coordinator;
-  std::unique_ptr<fnd::OperationQueue> queue;
-  std::unique_ptr<IMAManagedObjectContext> context;
-  explicit StoredDocument(const QString& path) {
-    coordinator =
-        std::make_unique<cd::PersistentStoreCoordinator>(IMManagedObject::managedObjectModel());
-    fnd::Error error;
-    EXPECT_TRUE(coordinator->addPersistentStoreWithType(cd::SQLiteStoreType, {},
-                                                        QUrl::fromLocalFile(path), {}, &error))
-        << error.localizedDescription().toStdString();
-    queue = std::make_unique<fnd::OperationQueue>();
-    context = std::make_unique<IMAManagedObjectContext>();
-    context->setPersistentStoreCoordinator(coordinator.get());
-    context->setLoadingAndSavingOperationQueue(queue.get());
-  }
-  ~StoredDocument() {
-    tst::spinUntil(
-        [&] { return queue->operationCount() == 0 && Image::pendingCacheWrites() == 0; });
-    tst::spinOnce();
-    context->setLoadingAndSavingOperationQueue(nullptr);
-    context.reset();
-  }
-};
-
 // An archive that claims to be an attributed string but whose runs lie.
 class ForgedAttributedString : public fnd::Coding {
  public:
@@ -405,7 +379,7 @@ TEST(TextLayerTest, StoredTextComesBackWithItsStyleAndPixels) {
   QImage before;
   double yOrigin = 0;
   {
-    StoredDocument document(path);
+    ModelDocument document(path);
     auto* composedImage = document.context->insertNewObject<ComposedImage>("ComposedImage");
     composedImage->setSize(QSizeF(320, 90));
     TextLayer* layer =
@@ -420,7 +394,7 @@ TEST(TextLayerTest, StoredTextComesBackWithItsStyleAndPixels) {
   }
   tst::saveArtifact(path, "model-text-layer-store.zova");
 
-  StoredDocument reopened(path);
+  ModelDocument reopened(path);
   ComposedImage* composedImage =
       ComposedImage::composedImageForManagedObjectContext(reopened.context.get());
   ASSERT_NE(composedImage, nullptr);
@@ -557,7 +531,7 @@ TEST(TextLayerTest, TextAndAFilteredLayerReopenWithTheSameFlattenedPixels) {
   QFile::remove(path);
   QImage before;
   {
-    StoredDocument document(path);
+    ModelDocument document(path);
     auto* composedImage = document.context->insertNewObject<ComposedImage>("ComposedImage");
     composedImage->setSize(QSizeF(240, 160));
     TextLayer* text =
@@ -590,7 +564,7 @@ TEST(TextLayerTest, TextAndAFilteredLayerReopenWithTheSameFlattenedPixels) {
   }
   tst::saveArtifact(path, "model-text-and-filters-store.zova");
 
-  StoredDocument reopened(path);
+  ModelDocument reopened(path);
   ComposedImage* composedImage =
       ComposedImage::composedImageForManagedObjectContext(reopened.context.get());
   ASSERT_NE(composedImage, nullptr);
