@@ -18,12 +18,6 @@ const QString AttributedStringKey = QStringLiteral("attributedString");
 // the archive class is known from the start.
 const bool classRegistered = (TextLayerAttributedStringCoding::registerClass(), true);
 
-gfx::CompositingOperation operationFromValue(int value) {
-  if (value < 0 || value > int(gfx::CompositingOperation::Luminosity))
-    return gfx::CompositingOperation::SourceOver;
-  return gfx::CompositingOperation(value);
-}
-
 // The attributes of a new text: the settings' text attributes in their
 // first colour. Without settings, or with a font family that is not
 // installed, the default sans-serif takes the font's place.
@@ -156,7 +150,11 @@ void TextLayer::setZoom(double zoom) {
 void TextLayer::drawTextWithOperation(int operation, double fraction) {
   gfx::ImagePtr image = textImage();
   if (!image) return;
+  // Text blends normally whatever the layer's operation, except that
+  // destination-in (7) makes it cut its letters out of what lies below.
+  const auto blend = operation == int(gfx::CompositingOperation::DestinationIn)
+                         ? gfx::CompositingOperation::DestinationOut
+                         : gfx::CompositingOperation::SourceOver;
   const QRectF bounds = boundsForceNoFilters(true, true);
-  image->drawAtPoint(bounds.topLeft(), QRectF(QPointF(0, 0), bounds.size()),
-                     operationFromValue(operation), fraction);
+  image->drawAtPoint(bounds.topLeft(), QRectF(QPointF(0, 0), bounds.size()), blend, fraction);
 }

@@ -580,3 +580,40 @@ TEST(TextLayerTest, TextAndAFilteredLayerReopenWithTheSameFlattenedPixels) {
   ASSERT_TRUE(after.save(png, "PNG"));
   tst::saveArtifact(png, "model-text-and-filters-flattened.png");
 }
+
+TEST(TextLayerTest, TextBlendsNormallyOrCutsOutWithDestinationIn) {
+  struct Case {
+    int operation;
+    bool cutsOut;
+  } cases[] = {{2, false}, {14, false}, {7, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.operation);
+    TextDocument doc;
+    Layer* background =
+        Layer::createLayerWithComposedImage(doc.composedImage, doc.document.context.get(), false);
+    background->image()->setNsImage(solidImage(200, 120, Qt::green));
+    TextLayer* text = doc.newLayer(false);
+    text->setAttributedString(gfx::AttributedString("H", style("DejaVu Sans", 60, Qt::red)));
+    text->setOrigin(QPointF(20, 20));
+    text->setCompositingOperation(c.operation);
+    doc.composedImage->setLayersArray({text, background});
+
+    const QImage ink = textPixels(text);
+    const QImage flat = mht::pixelsOf(doc.composedImage->finalImageKeepAlpha(true));
+    ASSERT_FALSE(ink.isNull());
+    int inked = 0;
+    for (int y = 0; y < ink.height(); ++y)
+      for (int x = 0; x < ink.width(); ++x) {
+        if (mht::pixelAt(ink, x, y).alpha() < 250) continue;
+        ++inked;
+        const QColor drawn = mht::pixelAt(flat, 20 + x, 20 + y);
+        if (c.cutsOut)
+          EXPECT_LE(drawn.alpha(), 5) << x << "," << y;
+        else
+          EXPECT_TRUE(mht::near(drawn, Qt::red, 3)) << x << "," << y;
+      }
+    EXPECT_GT(inked, 100);
+    // Away from the letters the layer below is untouched.
+    EXPECT_TRUE(mht::near(mht::pixelAt(flat, 190, 110), Qt::green, 1));
+  }
+}
