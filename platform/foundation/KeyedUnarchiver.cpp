@@ -301,8 +301,10 @@ T KeyedUnarchiver::numberForKey(const QString& key, const char* kind) {
   } else {
     if (value.metaType().id() == QMetaType::Double) {
       const double real = std::trunc(value.toDouble());
-      if (!(real >= double(std::numeric_limits<T>::min()) &&
-            real <= double(std::numeric_limits<T>::max()))) {
+      // The type's maximum plus one is a power of two, exact as a double;
+      // the maximum itself may round up to it, so the bound is exclusive.
+      const double limit = std::ldexp(1.0, std::numeric_limits<T>::digits);
+      if (!(real >= double(std::numeric_limits<T>::min()) && real < limit)) {
         setFailed(QStringLiteral("value for key \"%1\" does not fit a %2").arg(key, kind));
         return T();
       }

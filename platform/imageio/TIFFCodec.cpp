@@ -210,15 +210,16 @@ QImage::Format directLayout(const Directory& d) {
 }
 
 // One scanline of 1–4 samples per pixel to four components (or a straight
-// copy for grey into a grey image).
+// copy for grey into a grey image). An extra sample that is not alpha never
+// reaches the fourth component: an image without alpha must stay opaque.
 template <typename T>
-void expandRow(const T* in, T* out, int width, int samples, T opaque) {
+void expandRow(const T* in, T* out, int width, int samples, T opaque, bool alpha) {
   for (int x = 0; x < width; ++x, in += samples, out += 4) {
     bool gray = samples <= 2;
     out[0] = in[0];
     out[1] = gray ? in[0] : in[1];
     out[2] = gray ? in[0] : in[2];
-    out[3] = samples == 2 ? in[1] : samples == 4 ? in[3] : opaque;
+    out[3] = !alpha ? opaque : samples == 2 ? in[1] : samples == 4 ? in[3] : opaque;
   }
 }
 
@@ -229,18 +230,19 @@ bool readDirect(TIFF* tiff, const Directory& d, QImage* image) {
   for (uint32_t y = 0; y < d.height; ++y) {
     if (TIFFReadScanline(tiff, line.data(), y, 0) < 0) return false;
     uchar* out = image->scanLine(int(y));
-    int w = int(d.width), n = d.samplesPerPixel;
+    const int w = int(d.width), n = d.samplesPerPixel;
+    const bool alpha = image->hasAlphaChannel();
     if (image->format() == QImage::Format_Grayscale8 ||
         image->format() == QImage::Format_Grayscale16)
       std::memcpy(out, line.data(), needed);
     else if (d.isFloat())
       expandRow(reinterpret_cast<const float*>(line.data()), reinterpret_cast<float*>(out), w, n,
-                1.0f);
+                1.0f, alpha);
     else if (d.bitsPerSample == 16)
       expandRow(reinterpret_cast<const uint16_t*>(line.data()), reinterpret_cast<uint16_t*>(out), w,
-                n, uint16_t(0xffff));
+                n, uint16_t(0xffff), alpha);
     else
-      expandRow(reinterpret_cast<const uint8_t*>(line.data()), out, w, n, uint8_t(0xff));
+      expandRow(reinterpret_cast<const uint8_t*>(line.data()), out, w, n, uint8_t(0xff), alpha);
   }
   return true;
 }

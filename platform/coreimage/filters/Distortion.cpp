@@ -1,4 +1,6 @@
 // Distortion: displacement by a second image.
+#include <algorithm>
+
 #include "coreimage/FilterRegistry.h"
 #include "coreimage/filters/BuiltInFilter.h"
 #include "coreimage/filters/FilterFamilies.h"
@@ -27,7 +29,10 @@ Image displacementDistortion(const BuiltInFilter& f) {
   const Image displacement = f.imageValue(QStringLiteral("inputDisplacementImage"));
   const KernelPtr kernel = builtInKernel(QStringLiteral("displacementDistortion"));
   if (image.isNull() || displacement.isNull() || !kernel) return image;
-  const double scale = f.numberValue(kCIInputScaleKey);
+  // The scale sets how far a pixel may be displaced, and so how much input
+  // each tile reads: bound it as the other area-reading filters are.
+  constexpr double kLargestScale = 2000;
+  const double scale = std::clamp(f.numberValue(kCIInputScaleKey), -kLargestScale, kLargestScale);
   const double reach = std::abs(scale) * 0.5 + 1;
   auto roi = [reach](int index, const QRectF& rect) {
     return index == 0 ? rect.adjusted(-reach, -reach, reach, reach) : rect;
