@@ -45,8 +45,10 @@ class NotificationCenter {
                             Block block);
 
   // Safe from any thread and from inside a block (including the block being
-  // removed). Once removal returns, the block is not called again; a call
-  // already running on another thread may still be finishing.
+  // removed). Once removal returns, no new post reaches the block; a post
+  // that another thread had already begun delivering may still call it, so
+  // an observer freed right after removal must not be used by its block
+  // from other threads without its own guard.
   void removeObserver(ObserverToken token);
   // Removes the observer's registrations whose name and object match; an
   // empty name or null object matches all of them.
