@@ -1,6 +1,7 @@
 #include "model/IMFoundationExtra.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
 #include <cmath>
@@ -99,3 +100,8 @@ QVariantList indicesArray(const fnd::IndexSet& indexes) {
 }
 
 bool ISEmptyString(const QString& string) { return string.isEmpty(); }
+
+bool isMainThread() {
+  return QCoreApplication::instance() &&
+         QThread::currentThread() == QCoreApplication::instance()->thread();
+}

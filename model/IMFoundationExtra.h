@@ -55,3 +55,7 @@ QVariantList indicesArray(const fnd::IndexSet& indexes);
 
 // YES for a null or empty string; a space is not empty.
 bool ISEmptyString(const QString& string);
+
+// Whether the caller runs on the thread of the application's event loop,
+// which owns the model; false before the application exists.
+bool isMainThread();

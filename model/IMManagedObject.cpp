@@ -7,15 +7,11 @@
 #include "foundation/KeyedArchiver.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "foundation/OperationQueue.h"
+#include "model/IMFoundationExtra.h"
 
 namespace {
 
 cd::ManagedObjectContext* gTempDecodingContext = nullptr;
-
-bool isMainThread() {
-  return QCoreApplication::instance() &&
-         QThread::currentThread() == QCoreApplication::instance()->thread();
-}
 
 }  // namespace
 

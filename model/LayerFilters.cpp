@@ -14,6 +14,7 @@
 #include "model/Filter.h"
 #include "model/FilterParameter.h"
 #include "model/IMAManagedObjectContext.h"
+#include "model/IMFoundationExtra.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
@@ -23,11 +24,6 @@
 namespace {
 
 constexpr double kPreviewDelay = 0.5;
-
-bool isMainThread() {
-  return QCoreApplication::instance() &&
-         QThread::currentThread() == QCoreApplication::instance()->thread();
-}
 
 // Whether a filter of this name takes the running image as its input; a
 // generator does not, and replaces what the chain made so far.
