@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <functional>
 
+#include "ModelImageTestHelpers.h"
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
 #include "coreimage/Context.h"
@@ -61,17 +62,6 @@ QImage flattened(ComposedImage* composed) {
   if (!flat) return {};
   QRectF rect(QPointF(0, 0), flat->size());
   return flat->CGImageForProposedRect(&rect, nullptr)->toFormat(QImage::Format_ARGB32);
-}
-
-int largestDifference(const QImage& a, const QImage& b) {
-  int worst = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                        std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-    }
-  return worst;
 }
 
 class LayerFiltersTest : public ::testing::Test {
@@ -458,7 +448,7 @@ TEST(LayerFiltersStoreTest, FilteredLayerReopensWithTheSamePixels) {
   ASSERT_TRUE(tst::spinUntil([&] { return !filtered->filteredCIImage().isNull(); }));
   const QImage after = flattened(composed);
   ASSERT_EQ(after.size(), before.size());
-  EXPECT_LE(largestDifference(before, after), 1);
+  EXPECT_LE(mht::largestDifference(before, after), 1);
   // The blur and the shadow reach beyond the layer's own pixels.
   EXPECT_NE(filtered->filteredCIImage().extent(), filtered->ciImage().extent());
   const QString png = tst::tempPath("filtered-layer-flattened.png");

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <algorithm>
 
 #include "TestSupport.h"
 #include "graphics/BitmapImageRep.h"
@@ -19,6 +20,20 @@ inline QImage pixelsOf(const gfx::ImagePtr& image) {
 }
 
 // Straight colour at (x, y) with y counted from the bottom row.
+// The largest difference, in units of 1/255 per component, between two
+// images of the same size; 256 when their sizes differ.
+inline int largestDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return 256;
+  int worst = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                        std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+    }
+  return worst;
+}
+
 inline QColor pixelAt(const QImage& pixels, int x, int y) {
   return pixels.pixelColor(x, pixels.height() - 1 - y);
 }

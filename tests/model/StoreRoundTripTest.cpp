@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImage>
 
+#include "ModelImageTestHelpers.h"
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
 #include "graphics/GraphicsContext.h"
@@ -29,17 +30,6 @@ gfx::ImagePtr quarteredImage(int w, int h, QColor a, QColor b) {
 QImage pixels(const gfx::ImagePtr& image) {
   QRectF rect(QPointF(0, 0), image->size());
   return image->CGImageForProposedRect(&rect, nullptr)->toFormat(QImage::Format_ARGB32);
-}
-
-int largestDifference(const QImage& a, const QImage& b) {
-  int worst = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                        std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-    }
-  return worst;
 }
 
 }  // namespace
@@ -94,7 +84,7 @@ TEST(StoreRoundTripTest, ThreeLayersFlattenToTheSamePixelsAfterReopening) {
   ASSERT_TRUE(flat);
   QImage after = pixels(flat);
   ASSERT_EQ(after.size(), before.size());
-  EXPECT_LE(largestDifference(before, after), 1);
+  EXPECT_LE(mht::largestDifference(before, after), 1);
 
   const QString png = tst::tempPath("three-layers-flattened.png");
   ASSERT_TRUE(after.save(png, "PNG"));

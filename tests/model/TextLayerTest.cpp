@@ -66,17 +66,6 @@ bool isInk(const QColor& c, const QColor& ink) {
   return c.alpha() > 160 && mht::near(c, QColor(ink.red(), ink.green(), ink.blue(), c.alpha()), 70);
 }
 
-int largestDifference(const QImage& a, const QImage& b) {
-  int worst = 0;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x) {
-      QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                        std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
-    }
-  return worst;
-}
-
 // An archive that claims to be an attributed string but whose runs lie.
 class ForgedAttributedString : public fnd::Coding {
  public:
@@ -363,7 +352,7 @@ TEST(TextLayerTest, MissingFamiliesDrawAsTheDefaultSansSerif) {
     const QImage a = textPixels(missing), b = textPixels(fallback);
     ASSERT_FALSE(a.isNull());
     ASSERT_EQ(a.size(), b.size());
-    EXPECT_LE(largestDifference(a, b), 1);
+    EXPECT_LE(mht::largestDifference(a, b), 1);
   }
 }
 
@@ -426,7 +415,7 @@ TEST(TextLayerTest, StoredTextComesBackWithItsStyleAndPixels) {
 
   const QImage after = mht::pixelsOf(composedImage->finalImageKeepAlpha(true));
   ASSERT_EQ(after.size(), before.size());
-  EXPECT_LE(largestDifference(before, after), 1);
+  EXPECT_LE(mht::largestDifference(before, after), 1);
   const QString png = tst::tempPath("text-layer-flattened.png");
   ASSERT_TRUE(after.save(png, "PNG"));
   tst::saveArtifact(png, "model-text-layer-flattened.png");
@@ -575,7 +564,7 @@ TEST(TextLayerTest, TextAndAFilteredLayerReopenWithTheSameFlattenedPixels) {
   EXPECT_FALSE(layers[1]->filtersArray()[1]->enabled());
   const QImage after = mht::pixelsOf(composedImage->finalImageKeepAlpha(true));
   ASSERT_EQ(after.size(), before.size());
-  EXPECT_LE(largestDifference(before, after), 1);
+  EXPECT_LE(mht::largestDifference(before, after), 1);
   const QString png = tst::tempPath("text-and-filters-flattened.png");
   ASSERT_TRUE(after.save(png, "PNG"));
   tst::saveArtifact(png, "model-text-and-filters-flattened.png");
