@@ -18,12 +18,24 @@
 
 namespace {
 
-// Cache files whose write has not finished yet, by token, so a reload of
-// such a version is served from memory instead of a half-written file.
+// Versions that have no readable cache file, by token, so a reload of one
+// is served from memory instead: files still being written (a reader must
+// not see them half-written), files whose write failed (their pixels exist
+// nowhere else) and empty versions, which never get a file.
 std::mutex gPendingMutex;
 QHash<qint64, gfx::ImagePtr>& pendingWrites() {
   static QHash<qint64, gfx::ImagePtr> writes;
   return writes;
+}
+QHash<qint64, gfx::ImagePtr>& memoryOnlyVersions() {
+  static QHash<qint64, gfx::ImagePtr> versions;
+  return versions;
+}
+
+// Runs on the loading queue: reads one version file and touches no object.
+gfx::ImagePtr readVersionFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? ima_imageWithImageData(file.readAll()) : nullptr;
 }
 
 std::mutex gTokenMutex;
@@ -103,9 +115,29 @@ void Image::rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image) {
   pendingWrites().insert(token.toMSecsSinceEpoch(), std::move(image));
 }
 
-gfx::ImagePtr Image::pendingWriteFor(const QDateTime& token) {
+void Image::rememberEmptyVersion(const QDateTime& token) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
-  return pendingWrites().value(token.toMSecsSinceEpoch());
+  memoryOnlyVersions().insert(token.toMSecsSinceEpoch(), nullptr);
+}
+
+void Image::finishPendingWrite(const QDateTime& token, bool written) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  gfx::ImagePtr image = pendingWrites().take(token.toMSecsSinceEpoch());
+  if (!written) memoryOnlyVersions().insert(token.toMSecsSinceEpoch(), image);
+}
+
+bool Image::memoryVersionFor(const QDateTime& token, gfx::ImagePtr* image) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  const qint64 key = token.toMSecsSinceEpoch();
+  auto writing = pendingWrites().constFind(key);
+  if (writing != pendingWrites().constEnd()) {
+    if (image) *image = writing.value();
+    return true;
+  }
+  auto unwritten = memoryOnlyVersions().constFind(key);
+  if (unwritten == memoryOnlyVersions().constEnd()) return false;
+  if (image) *image = unwritten.value();
+  return true;
 }
 
 Layer* Image::layer() const { return dynamic_cast<Layer*>(relatedObject("layer")); }
@@ -176,6 +208,8 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   installVersionToken(token);
   didChangeValueForKey("nsImage");
   if (delegate_) delegate_->imageDidUpdateNSImage(this);
+  // An empty version has no file; a reload must not mistake it for a lost one.
+  if (!image) rememberEmptyVersion(token);
   saveLocalImageToDiskWithImageDate(localImageDate(), localImage(), std::move(completionHandler));
 }
 
@@ -201,11 +235,7 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
   fnd::OperationQueue* requestingQueue = fnd::OperationQueue::currentQueue();
   if (asynchronous && loadingQueue && requestingQueue != loadingQueue) {
     isLoadingNSImage_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    loadingQueue->addOperationWithBlock([this, alive, data, block, requestingQueue] {
-      if (alive.expired()) return;
-      handleNSData(data, block, requestingQueue, true);
-    });
+    handleNSData(data, std::move(block), requestingQueue, true);
     return;
   }
   handleNSData(data, std::move(block), nullptr, false);
@@ -213,8 +243,8 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
 
 void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
                          fnd::OperationQueue* completionQueue, bool asynchronous) {
-  gfx::ImagePtr decoded = ima_imageWithImageData(data);
   if (!asynchronous) {
+    gfx::ImagePtr decoded = ima_imageWithImageData(data);
     if (decoded) {
       decodedBlob_ = data;
       handleNSImage(decoded, std::move(block));
@@ -222,9 +252,12 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
       block(nullptr);
     return;
   }
+  // Everything the result is checked against is taken here, on the owning
+  // queue, and checked there again: the worker only decodes and never
+  // touches this object, which may be gone by the time it finishes.
   std::weak_ptr<bool> alive = alive_;
   quint64 installsAtStart = installCount_;
-  fnd::dispatchToQueue(completionQueue, [this, alive, decoded, block, installsAtStart, data] {
+  auto finish = [this, alive, installsAtStart, data, block](gfx::ImagePtr decoded) {
     if (alive.expired()) return;
     isLoadingNSImage_ = false;
     // A version installed while decoding is newer than the stored pixels.
@@ -238,7 +271,18 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
     } else if (block) {
       block(nullptr);
     }
-  });
+  };
+  fnd::OperationQueue* loadingQueue = loadingAndSavingOperationQueue();
+  if (!loadingQueue || loadingQueue == fnd::OperationQueue::currentQueue()) {
+    finish(ima_imageWithImageData(data));
+    return;
+  }
+  loadingQueue->addOperationWithBlock(
+      [data, finish = std::move(finish), completionQueue]() mutable {
+        gfx::ImagePtr decoded = ima_imageWithImageData(data);
+        fnd::dispatchToQueue(completionQueue,
+                             [finish = std::move(finish), decoded] { finish(decoded); });
+      });
 }
 
 void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block) {
@@ -284,10 +328,8 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
     QSaveFile file(path);
     bool ok = !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
               file.write(bytes) == bytes.size() && file.commit();
-    {
-      std::lock_guard<std::mutex> lock(gPendingMutex);
-      pendingWrites().remove(date.toMSecsSinceEpoch());
-    }
+    // A failed version stays served from memory: its pixels exist nowhere else.
+    finishPendingWrite(date, ok);
     if (completionHandler)
       fnd::dispatchToQueue(requestingQueue, [completionHandler, ok] { completionHandler(ok); });
   });
@@ -295,7 +337,8 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
 
 QByteArray Image::currentVersionBlob() const {
   QDateTime token = localImageDate();
-  if (!token.isValid() || !isSameToken(token, versionToken()) || pendingWriteFor(token)) return {};
+  if (!token.isValid() || !isSameToken(token, versionToken()) || memoryVersionFor(token, nullptr))
+    return {};
   QFile file(pathOfCachedImageWithDate(token));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -309,12 +352,20 @@ void Image::loadLocalImageWithDiskCacheCompletionHandler(
     qWarning("self.loadingAndSavingOperationQueue == nil");
     return;
   }
-  gfx::ImagePtr pending = token.isValid() ? pendingWriteFor(token) : nullptr;
+  gfx::ImagePtr inMemory;
+  const bool servedFromMemory = token.isValid() && memoryVersionFor(token, &inMemory);
   std::weak_ptr<bool> alive = alive_;
-  auto adopt = [this, alive, token, completionHandler](gfx::ImagePtr image) {
+  auto adopt = [this, alive, token, completionHandler](gfx::ImagePtr image, bool known) {
     if (alive.expired()) return;
     // Another version replaced this one while it was being read.
     if (!isSameToken(versionToken(), token)) return;
+    // A version whose file is gone keeps what is in memory: installing
+    // nothing would drop those pixels from the next save.
+    if (!image && !known && token.isValid()) {
+      setLocalImageDate(token);
+      if (completionHandler) completionHandler(false);
+      return;
+    }
     setLocalImage(image);
     hasInMemoryVersion_ = true;
     matchesStoredBlob_ = false;
@@ -323,13 +374,12 @@ void Image::loadLocalImageWithDiskCacheCompletionHandler(
     if (completionHandler) completionHandler(true);
     if (delegate_) delegate_->imageDidUpdateNSImage(this);
   };
-  queue->addOperationWithBlock([token, pending, adopt, requestingQueue] {
-    gfx::ImagePtr image = pending;
-    if (!image && token.isValid()) {
-      QFile file(pathOfCachedImageWithDate(token));
-      if (file.open(QIODevice::ReadOnly)) image = ima_imageWithImageData(file.readAll());
-    }
-    fnd::dispatchToQueue(requestingQueue, [adopt, image] { adopt(image); });
+  queue->addOperationWithBlock([token, inMemory, servedFromMemory, adopt, requestingQueue] {
+    gfx::ImagePtr image = inMemory;
+    if (!servedFromMemory && token.isValid())
+      image = readVersionFile(pathOfCachedImageWithDate(token));
+    fnd::dispatchToQueue(requestingQueue,
+                         [adopt, image, servedFromMemory] { adopt(image, servedFromMemory); });
   });
 }
 

@@ -45,6 +45,8 @@ class Image : public IMManagedObject {
   void setNsImage(gfx::ImagePtr image);
   void setNsImage(gfx::ImagePtr image, std::function<void(bool)> completionHandler);
   void nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block, bool asynchronous);
+  // Decodes `data` at once, or (asynchronous) on the loading queue with the
+  // result adopted on `completionQueue`; called on the queue owning the object.
   void handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
                     fnd::OperationQueue* completionQueue, bool asynchronous);
   void handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block);
@@ -109,7 +111,12 @@ class Image : public IMManagedObject {
   // bytes it was decoded from, or its finished cache file. Empty otherwise.
   QByteArray currentVersionBlob() const;
   void rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image);
-  static gfx::ImagePtr pendingWriteFor(const QDateTime& token);
+  static void rememberEmptyVersion(const QDateTime& token);
+  // Ends a write; a failed one leaves its version served from memory.
+  static void finishPendingWrite(const QDateTime& token, bool written);
+  // Whether the version is served from memory rather than its cache file
+  // (being written, failed to write, or empty); `image` receives it.
+  static bool memoryVersionFor(const QDateTime& token, gfx::ImagePtr* image);
 
   mutable std::mutex mutex_;  // guards the atomic properties
   gfx::ImagePtr localImage_;

@@ -255,3 +255,140 @@ TEST(ImageVersionsTest, PdfPagesAreVersions) {
   EXPECT_FALSE(bitmap.image->isPDF());
   EXPECT_FALSE(bitmap.image->isMultiPagesPDF());
 }
+
+namespace {
+
+// Installs `pixels` as one undoable version and lets its cache write finish.
+void installStep(ImageFixture& f, gfx::ImagePtr pixels) {
+  fnd::UndoManager* undo = f.document.context->undoManager();
+  undo->beginUndoGrouping();
+  f.image->setNsImage(std::move(pixels));
+  f.document.context->processPendingChanges();
+  undo->endUndoGrouping();
+  drainImageWork(f.document);
+}
+
+// Undoes or redoes one step and waits until its version is in memory.
+bool moveAndReload(ImageFixture& f, bool isUndo) {
+  if (isUndo)
+    f.document.context->undo();
+  else
+    f.document.context->redo();
+  return tst::spinUntil([&] { return f.image->localImageDate() == f.image->versionToken(); });
+}
+
+// The pixels the last save stored, or an invalid colour when it stored none.
+QColor storedColor(ImageFixture& f, const char* artifactName) {
+  EXPECT_TRUE(f.document.context->save());
+  QByteArray blob = f.image->imageData();
+  if (blob.isEmpty()) return QColor();
+  tst::saveArtifactData(blob, artifactName);
+  gfx::ImagePtr pixels = ima_imageWithImageData(blob);
+  return pixels ? pixelAt(pixels, 1, 1) : QColor(Qt::transparent);
+}
+
+}  // namespace
+
+TEST(ImageVersionsTest, FailedCacheWriteKeepsTheVersionInMemory) {
+  ImageFixture f;
+  installStep(f, solidImage(4, 4, Qt::red));
+
+  // A plain file where the cache folder belongs makes the next write fail,
+  // even for root; the folder comes back once that write has answered.
+  const QString folder = Image::imagesCacheDirectoryPath();
+  const QString aside = folder + ".aside";
+  ASSERT_TRUE(QDir().rename(folder, aside));
+  QFile blocker(folder);
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  bool answered = false, written = true;
+  fnd::UndoManager* undo = f.document.context->undoManager();
+  undo->beginUndoGrouping();
+  f.image->setNsImage(solidImage(4, 4, Qt::green), [&](bool ok) {
+    answered = true;
+    written = ok;
+  });
+  f.document.context->processPendingChanges();
+  undo->endUndoGrouping();
+  ASSERT_TRUE(tst::spinUntil([&] { return answered; }));
+  EXPECT_FALSE(written);
+  const QDateTime greenToken = f.image->versionToken();
+  ASSERT_TRUE(QFile::remove(folder));
+  ASSERT_TRUE(QDir().rename(aside, folder));
+  EXPECT_FALSE(QFile::exists(Image::pathOfCachedImageWithDate(greenToken)));
+  drainImageWork(f.document);
+  EXPECT_EQ(Image::pendingCacheWrites(), 0);
+
+  struct Move {
+    bool isUndo;
+    QColor expected;
+  } moves[] = {{true, Qt::red}, {false, Qt::green}, {true, Qt::red}, {false, Qt::green}};
+  for (const Move& move : moves) {
+    ASSERT_TRUE(moveAndReload(f, move.isUndo));
+    EXPECT_TRUE(sameColor(colorOf(f.image), move.expected)) << move.expected.name().toStdString();
+  }
+  EXPECT_EQ(f.image->versionToken(), greenToken);
+  EXPECT_TRUE(sameColor(storedColor(f, "model-image-failed-write-saved.bplist"), Qt::green));
+}
+
+TEST(ImageVersionsTest, VersionsWithoutAFileReloadWhatTheyHold) {
+  struct Case {
+    const char* name;
+    QColor second;         // invalid: the second version is empty
+    bool removeFirstFile;  // the first version's file disappears
+    QColor afterUndo;      // invalid: no pixels
+    QColor afterRedo;
+  } cases[] = {
+      // A lost file keeps what is in memory rather than dropping it.
+      {"lost file", Qt::green, true, Qt::green, Qt::green},
+      // An empty version has no file by design and reloads as empty.
+      {"empty version", QColor(), false, Qt::red, QColor()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImageFixture f;
+    installStep(f, solidImage(4, 4, Qt::red));
+    const QDateTime first = f.image->versionToken();
+    installStep(f, c.second.isValid() ? solidImage(4, 4, c.second) : nullptr);
+    if (c.removeFirstFile) {
+      ASSERT_TRUE(QFile::remove(Image::pathOfCachedImageWithDate(first)));
+    }
+
+    ASSERT_TRUE(moveAndReload(f, true));
+    EXPECT_EQ(f.image->versionToken(), first);
+    EXPECT_EQ(colorOf(f.image).isValid(), c.afterUndo.isValid());
+    if (c.afterUndo.isValid()) {
+      EXPECT_TRUE(sameColor(colorOf(f.image), c.afterUndo));
+    }
+    QColor stored = storedColor(f, "model-image-reload-without-file.bplist");
+    EXPECT_EQ(stored.isValid(), c.afterUndo.isValid());
+    if (c.afterUndo.isValid()) {
+      EXPECT_TRUE(sameColor(stored, c.afterUndo));
+    }
+
+    ASSERT_TRUE(moveAndReload(f, false));
+    EXPECT_EQ(colorOf(f.image).isValid(), c.afterRedo.isValid());
+    if (c.afterRedo.isValid()) {
+      EXPECT_TRUE(sameColor(colorOf(f.image), c.afterRedo));
+    }
+  }
+}
+
+TEST(ImageVersionsTest, DecodeOfAnImageGoneMeanwhileHandsNothingBack) {
+  ModelDocument source;
+  auto* stored = source.context->insertNewObject<Image>("Image");
+  stored->setNsImage(solidImage(6, 6, Qt::green));
+  ASSERT_TRUE(source.context->save());
+
+  ImageFixture f;
+  f.image->setPrimitiveValue(stored->imageData(), "imageData");
+  bool called = false;
+  f.document.queue->setSuspended(true);
+  f.image->nsImageWithCompletionBlock([&](gfx::ImagePtr) { called = true; }, true);
+  EXPECT_EQ(f.document.queue->operationCount(), 1);
+  // Frees the image while its decode waits on the loading queue.
+  f.document.context->reset();
+  f.document.queue->setSuspended(false);
+  drainImageWork(f.document);
+  EXPECT_FALSE(called);
+}
