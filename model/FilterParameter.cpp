@@ -22,11 +22,6 @@ QString withoutInputPrefix(const QString& key) {
   return key.startsWith(QStringLiteral("input")) ? key.mid(5) : key;
 }
 
-bool sameVersion(const QDateTime& a, const QDateTime& b) {
-  return a.isValid() == b.isValid() &&
-         (!a.isValid() || a.toMSecsSinceEpoch() == b.toMSecsSinceEpoch());
-}
-
 }  // namespace
 
 FilterParameter::FilterParameter() : alive_(std::make_shared<bool>(true)) {}
@@ -282,7 +277,7 @@ void FilterParameter::pushImage() {
   std::weak_ptr<bool> alive = alive_;
   // Undo or redo restored another version whose pixels are still being
   // read back from the cache: push them once they are in.
-  if (!sameVersion(current->localImageDate(), current->versionToken())) {
+  if (!current->isCurrentVersionInMemory()) {
     current->loadLocalImageWithDiskCacheCompletionHandler([this, alive](bool) {
       if (!alive.expired()) updatedCIFilterParameter();
     });

@@ -152,6 +152,10 @@ void Image::setLocalImage(gfx::ImagePtr image) {
   localImage_ = std::move(image);
 }
 
+bool Image::isCurrentVersionInMemory() const {
+  return isSameToken(localImageDate(), versionToken());
+}
+
 QDateTime Image::localImageDate() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return localImageDate_;
@@ -483,7 +487,7 @@ void Image::didChangeValueForKey(const QString& key) {
   if (key == "nsImage")
     if (Layer* owner = layer()) owner->fnd::Observable::didChangeValueForKey("imagePreview");
   if (!areNotificationsDisabled() && key == "nsImage") {
-    if (isSameToken(localImageDate(), versionToken())) {
+    if (isCurrentVersionInMemory()) {
       checkCIIMageVSImage();
     } else {
       std::weak_ptr<bool> alive = alive_;

@@ -75,6 +75,9 @@ class Image : public IMManagedObject {
   gfx::ImagePtr localImage() const;
   void setLocalImage(gfx::ImagePtr image);
   QDateTime localImageDate() const;
+  // Whether the pixels in memory are those of the current version (false
+  // while an undone or redone version is still being read back).
+  bool isCurrentVersionInMemory() const;
   void setLocalImageDate(const QDateTime& date);
   const ci::Image& ciImage() const { return ciImage_; }
   void setCiImage(const ci::Image& image) { ciImage_ = image; }
