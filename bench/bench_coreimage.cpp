@@ -30,24 +30,12 @@ QImage noise(unsigned seed) {
   return pixels;
 }
 
-// Google Benchmark calls each case several times while it settles on an
-// iteration count; the longest run's mean is printed as a figure at exit.
-class Figures {
- public:
-  void record(const std::string& name, double milliseconds, benchmark::IterationCount iterations) {
-    auto& entry = entries_[name];
-    if (iterations >= entry.second) entry = {milliseconds, iterations};
-  }
+struct Figures : bench::Timings {
   ~Figures() {
-    for (const auto& [name, entry] : entries_) bench::figure(name, entry.first, "ms");
-    if (entries_.count("coreimage_accumulator_1000_dabs"))
-      bench::figure("coreimage_accumulator_dabs_per_second",
-                    1000.0 / (entries_["coreimage_accumulator_1000_dabs"].first / 1000.0),
-                    "dabs/s");
+    printFigures();
+    if (const double dabs = get("coreimage_accumulator_1000_dabs"); dabs > 0)
+      bench::figure("coreimage_accumulator_dabs_per_second", 1000.0 / (dabs / 1000.0), "dabs/s");
   }
-
- private:
-  std::map<std::string, std::pair<double, benchmark::IterationCount>> entries_;
 };
 
 Figures& figures() {
@@ -55,15 +43,9 @@ Figures& figures() {
   return all;
 }
 
-// Runs the timed loop around `body` and records its mean time under `name`.
 template <typename Body>
 void timed(benchmark::State& state, const std::string& name, Body body) {
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) body();
-  const std::chrono::duration<double, std::milli> elapsed =
-      std::chrono::steady_clock::now() - start;
-  if (state.iterations() > 0)
-    figures().record(name, elapsed.count() / double(state.iterations()), state.iterations());
+  bench::timed(state, figures(), name, body);
 }
 
 const ci::Image& source(int which) {

@@ -103,18 +103,9 @@ Document& document() {
   return shared;
 }
 
-class Figures {
- public:
-  void record(const std::string& name, double ms, benchmark::IterationCount iterations) {
-    auto& entry = entries_[name];
-    if (iterations >= entry.second) entry = {ms, iterations};
-  }
-  double get(const std::string& name) const {
-    auto it = entries_.find(name);
-    return it == entries_.end() ? 0 : it->second.first;
-  }
+struct Figures : bench::Timings {
   ~Figures() {
-    for (const auto& [name, entry] : entries_) bench::figure(name, entry.first, "ms");
+    printFigures();
     for (const char* area : {"full", "dirty512"}) {
       const double ours = get(std::string("filterchain_") + area);
       const double floor = get(std::string("memcpy_") + area);
@@ -126,9 +117,6 @@ class Figures {
       bench::ratio("filterchain_dirty512_vs_area_share",
                    dirty / (full * kDirty * kDirty / (double(kWidth) * kHeight)));
   }
-
- private:
-  std::map<std::string, std::pair<double, benchmark::IterationCount>> entries_;
 };
 
 Figures& figures() {
@@ -138,12 +126,7 @@ Figures& figures() {
 
 template <typename Body>
 void timed(benchmark::State& state, const std::string& name, Body body) {
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) body();
-  const std::chrono::duration<double, std::milli> elapsed =
-      std::chrono::steady_clock::now() - start;
-  if (state.iterations() > 0)
-    figures().record(name, elapsed.count() / double(state.iterations()), state.iterations());
+  bench::timed(state, figures(), name, body);
 }
 
 // A parameter change re-runs the chain (through the filter's change hook),
