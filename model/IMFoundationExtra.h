@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "foundation/IndexSet.h"
+#include "foundation/NumberValue.h"
 
 // ---- Object (IMFoundationExtra) ----
 
@@ -27,8 +28,8 @@ void fireBlockAfterDelay(const std::function<void()>& block);
 
 // Whether the value is a number (booleans included), as opposed to text,
 // data or an object.
-bool isNumberValue(const QVariant& value);
-bool isIntegralNumberValue(const QVariant& value);
+using fnd::isIntegralNumberValue;
+using fnd::isNumberValue;
 
 enum class ComparisonResult { OrderedAscending = -1, OrderedSame = 0, OrderedDescending = 1 };
 

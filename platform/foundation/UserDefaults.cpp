@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QtDebug>
 
+#include "foundation/NumberValue.h"
 #include "foundation/PropertyList.h"
 
 namespace fnd {
@@ -98,13 +99,6 @@ QVariant decodeValue(const QVariant& stored) {
   return text;
 }
 
-bool isNumber(const QVariant& value) {
-  const int type = value.metaType().id();
-  return type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::Double ||
-         type == QMetaType::Float || type == QMetaType::Bool || type == QMetaType::UInt ||
-         type == QMetaType::ULongLong;
-}
-
 }  // namespace
 
 UserDefaults::UserDefaults(const QString& path) : settings_(path, QSettings::IniFormat) {}
@@ -147,7 +141,7 @@ bool UserDefaults::hasKey(const QString& key) const { return objectForKey(key).i
 
 bool UserDefaults::boolForKey(const QString& key) const {
   const QVariant value = objectForKey(key);
-  if (isNumber(value)) return value.toDouble() != 0;
+  if (isNumberValue(value)) return value.toDouble() != 0;
   if (value.metaType().id() != QMetaType::QString) return false;
   // Text counts as true when it starts like "YES", "true" or a non-zero
   // number, as hand-edited preference files expect.
@@ -160,7 +154,7 @@ bool UserDefaults::boolForKey(const QString& key) const {
 qint64 UserDefaults::integerForKey(const QString& key) const {
   const QVariant value = objectForKey(key);
   if (value.metaType().id() == QMetaType::Double) return qint64(value.toDouble());
-  if (isNumber(value)) return value.toLongLong();
+  if (isNumberValue(value)) return value.toLongLong();
   if (value.metaType().id() == QMetaType::QString) {
     bool ok = false;
     const qint64 integer = value.toString().trimmed().toLongLong(&ok);
@@ -171,7 +165,7 @@ qint64 UserDefaults::integerForKey(const QString& key) const {
 
 double UserDefaults::doubleForKey(const QString& key) const {
   const QVariant value = objectForKey(key);
-  if (isNumber(value)) return value.toDouble();
+  if (isNumberValue(value)) return value.toDouble();
   if (value.metaType().id() == QMetaType::QString) return value.toString().trimmed().toDouble();
   return 0;
 }
@@ -182,7 +176,7 @@ QString UserDefaults::stringForKey(const QString& key) const {
   const QVariant value = objectForKey(key);
   if (value.metaType().id() == QMetaType::QString) return value.toString();
   if (value.metaType().id() == QMetaType::Bool) return value.toBool() ? "1" : "0";
-  if (isNumber(value)) return value.toString();
+  if (isNumberValue(value)) return value.toString();
   return {};
 }
 
