@@ -4,10 +4,13 @@
 #include <stb_image_write.h>
 
 #include <QtEndian>
+#include <climits>
 #include <cstring>
 #include <vector>
 
 #include "foundation/Error.h"
+#include "imageio/BMPRunLengthDecoder.h"
+#include "imageio/BudgetScope.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
@@ -79,6 +82,9 @@ bool readHeader(const QByteArray& data, StbHeader* header) {
   if (!stbi_info_from_callbacks(&kCallbacks, &info, &header->width, &header->height,
                                 &header->components))
     return false;
+  // stb_image reports a top-down BMP's stored (negative) height; its pixel
+  // reader turns it around.
+  if (header->height < 0) header->height = header->height == INT_MIN ? 0 : -header->height;
   header->real = stbi_is_hdr_from_callbacks(&kCallbacks, &hdr);
   header->deep = !header->real && stbi_is_16_bit_from_callbacks(&kCallbacks, &deep);
   return true;
@@ -99,6 +105,21 @@ void writeBmpResolution(QByteArray* bmp, const QVariantMap& properties) {
   if (dpiX <= 0 || bmp->size() < 46) return;
   qToLittleEndian<qint32>(qint32(std::lround(dpiX / 0.0254)), bmp->data() + 38);
   qToLittleEndian<qint32>(qint32(std::lround(dpiY / 0.0254)), bmp->data() + 42);
+}
+
+bool readRunLengthProperties(const QByteArray& data, SourceDescription* description,
+                             fnd::Error* error) {
+  BMPRunLengthDecoder::Header header;
+  QString why;
+  if (!BMPRunLengthDecoder::readHeader(data, &header, &why))
+    return codec::failRead(error, nameOf(TypeBMP), why);
+  QVariantMap properties =
+      codec::baseProperties(header.width, header.height, 8, false, ColorModelRGB);
+  properties[PropertyIsIndexed] = true;
+  readBmpResolution(data, &properties);
+  description->type = TypeBMP;
+  description->images = {properties};
+  return true;
 }
 
 void appendBytes(void* context, void* data, int size) {
@@ -135,6 +156,7 @@ bool BMPTGACodec::readProperties(const QByteArray& data, SourceDescription* desc
                                  fnd::Error* error) const {
   QString type = sniff(data);
   if (type.isEmpty()) type = TypeTGA;
+  if (BMPRunLengthDecoder::handles(data)) return readRunLengthProperties(data, description, error);
   StbHeader header;
   if (!readHeader(data, &header)) return codec::failRead(error, nameOf(type), stbFailure());
   QVariantMap properties =
@@ -155,30 +177,38 @@ gfx::CGImagePtr BMPTGACodec::readImage(const QByteArray& data, const DecodeReque
                                        fnd::Error* error) const {
   QString type = sniff(data);
   QString name = nameOf(type.isEmpty() ? TypeTGA : type);
+  if (BMPRunLengthDecoder::handles(data)) {
+    codec::RequestBudget budget(request, name);
+    QImage image;
+    if (request.index == 0) image = BMPRunLengthDecoder::decode(data, *budget, error);
+    return image.isNull() ? nullptr : gfx::CGImage::make(std::move(image));
+  }
   StbHeader header;
   if (!readHeader(data, &header)) {
     codec::failRead(error, name, stbFailure());
     return nullptr;
   }
-  if (request.index != 0 || !request.limits.check(header.width, header.height, name, error))
+  bool alpha = header.components == 2 || header.components == 4;
+  QImage::Format format =
+      header.real   ? (alpha ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBX32FPx4)
+      : header.deep ? (alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
+                    : (alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+  codec::RequestBudget budget(request, name);
+  if (request.index != 0 || !budget->admitImage(header.width, header.height, format, error))
     return nullptr;
   StbStream stream{data.constData(), data.size()};
-  bool alpha = header.components == 2 || header.components == 4;
   int width = 0, height = 0, components = 0;
   void* pixels = nullptr;
-  QImage::Format format;
   int bytesPerPixel;
+  BudgetScope scope(budget.get());
   if (header.real) {
     pixels = stbi_loadf_from_callbacks(&kCallbacks, &stream, &width, &height, &components, 4);
-    format = alpha ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBX32FPx4;
     bytesPerPixel = 16;
   } else if (header.deep) {
     pixels = stbi_load_16_from_callbacks(&kCallbacks, &stream, &width, &height, &components, 4);
-    format = alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
     bytesPerPixel = 8;
   } else {
     pixels = stbi_load_from_callbacks(&kCallbacks, &stream, &width, &height, &components, 4);
-    format = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888;
     bytesPerPixel = 4;
   }
   if (pixels && stream.pastEnd) {
@@ -187,7 +217,10 @@ gfx::CGImagePtr BMPTGACodec::readImage(const QByteArray& data, const DecodeReque
     return nullptr;
   }
   if (!pixels) {
-    codec::failRead(error, name, stbFailure());
+    if (budget->wasRefused())
+      budget->failWithRefusal(error);
+    else
+      codec::failRead(error, name, stbFailure());
     return nullptr;
   }
   // The decoded buffer becomes the image's own; stb frees it with the image.

@@ -15,6 +15,22 @@ bool failRead(fnd::Error* error, const QString& formatName, const QString& detai
                        .arg(formatName, detail.trimmed()));
 }
 
+RequestBudget::RequestBudget(const DecodeRequest& request, const QString& formatName)
+    : own_(request.limits, formatName), budget_(request.budget ? request.budget : &own_) {
+  budget_->setFormatName(formatName);
+}
+
+QImage allocateImage(DecodeBudget& budget, int64_t width, int64_t height, QImage::Format format,
+                     fnd::Error* error) {
+  if (!budget.reserveImage(width, height, format, error)) return QImage();
+  QImage image(int(width), int(height), format);
+  if (image.isNull()) {
+    budget.release(DecodeBudget::imageBytes(width, height, format));
+    failRead(error, budget.formatName(), QStringLiteral("not enough memory"));
+  }
+  return image;
+}
+
 bool failWrite(fnd::Error* error, const QString& formatName, const QString& detail) {
   return fnd::fail(
       error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,

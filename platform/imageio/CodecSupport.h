@@ -7,6 +7,8 @@
 #include <QVariantMap>
 
 #include "graphics/CGImage.h"
+#include "imageio/DecodeBudget.h"
+#include "imageio/ImageCodec.h"
 
 namespace fnd {
 class Error;
@@ -18,6 +20,26 @@ namespace io::codec {
 bool failRead(fnd::Error* error, const QString& formatName, const QString& detail);
 // FileWriteUnknownError: "Could not write the PNG image (detail)."
 bool failWrite(fnd::Error* error, const QString& formatName, const QString& detail);
+
+// The budget a decode charges: the request's when it carries one, else one
+// of its own sized by the request's limits.
+class RequestBudget {
+ public:
+  RequestBudget(const DecodeRequest& request, const QString& formatName);
+  DecodeBudget* operator->() { return budget_; }
+  DecodeBudget& operator*() { return *budget_; }
+  DecodeBudget* get() { return budget_; }
+
+ private:
+  DecodeBudget own_;
+  DecodeBudget* budget_;
+};
+
+// A `width`×`height` image of `format`, reserved in `budget` before it is
+// allocated; a null image with `error` filled when the limits or the
+// system refuse it. Its pixels are not initialised.
+QImage allocateImage(DecodeBudget& budget, int64_t width, int64_t height, QImage::Format format,
+                     fnd::Error* error);
 
 // Options: the value under `key` in `properties`, else in its
 // `dictionary` sub-dictionary (e.g. Compression in {TIFF}).

@@ -292,27 +292,29 @@ gfx::CGImagePtr GIFCodec::readImage(const QByteArray& data, const DecodeRequest&
     return nullptr;
   }
   GifFileType* gif = walker.gif();
-  if (!request.limits.check(gif->SWidth, gif->SHeight, kName, error)) return nullptr;
-  QImage canvas(gif->SWidth, gif->SHeight, QImage::Format_RGBA8888);
-  if (canvas.isNull()) {
-    codec::failRead(error, kName, QStringLiteral("not enough memory"));
-    return nullptr;
-  }
+  codec::RequestBudget budget(request, kName);
+  QImage canvas =
+      codec::allocateImage(*budget, gif->SWidth, gif->SHeight, QImage::Format_RGBA8888, error);
+  if (canvas.isNull()) return nullptr;
   canvas.fill(Qt::transparent);
-  QImage result, previous;
   int index = 0;
+  bool found = false;
   fnd::Error frameError;
   bool ok = walker.walk([&](const FrameRecord& frame) {
     if (!request.limits.check(frame.desc.Width, frame.desc.Height, kName, &frameError))
       return Step::Fail;
-    if (frame.control.DisposalMode == DISPOSE_PREVIOUS) previous = canvas.copy();
+    bool target = index++ == request.index;
+    // A frame that restores what was under it leaves nothing for the frames
+    // after it, so only the frame asked for is painted; the canvas is never
+    // copied.
+    if (!target && frame.control.DisposalMode == DISPOSE_PREVIOUS)
+      return walker.skipFrameData() ? Step::Continue : Step::Fail;
     if (!paintFrame(gif, frame, &canvas)) return Step::Fail;
-    if (index++ == request.index) {
-      result = canvas.copy();
+    if (target) {
+      found = true;
       return Step::Stop;
     }
     if (frame.control.DisposalMode == DISPOSE_BACKGROUND) clearRect(&canvas, frame.desc);
-    if (frame.control.DisposalMode == DISPOSE_PREVIOUS && !previous.isNull()) canvas = previous;
     return Step::Continue;
   });
   if (!frameError.isNull()) {
@@ -323,11 +325,11 @@ gfx::CGImagePtr GIFCodec::readImage(const QByteArray& data, const DecodeRequest&
     codec::failRead(error, kName, walker.failure());
     return nullptr;
   }
-  if (result.isNull()) {
+  if (!found) {
     codec::failRead(error, kName, QStringLiteral("there is no frame %1").arg(request.index + 1));
     return nullptr;
   }
-  return gfx::CGImage::make(std::move(result));
+  return gfx::CGImage::make(std::move(canvas));
 }
 
 bool GIFCodec::write(const QString&, const QList<EncodeFrame>& frames,

@@ -18,13 +18,20 @@ class Error;
 
 namespace io {
 
+class DecodeBudget;
+
 // What a decode is asked for besides the index.
 struct DecodeRequest {
   int index = 0;
   ImageLimits limits;
-  // When set, codecs that can decode at a reduced scale cheaply (JPEG) may
-  // return an image whose longer side is at least this long.
+  // When set, codecs that can decode at a reduced scale (JPEG scaling,
+  // JPEG 2000 resolution levels, PNG and GIF rows averaged as they arrive)
+  // may return an image whose longer side is at least this long, without
+  // holding the full-size image.
   int minimumLongerSide = 0;
+  // The budget the decode charges; when null the codec sizes its own from
+  // `limits`. A caller passes one to learn the decode's peak memory.
+  DecodeBudget* budget = nullptr;
 };
 
 // One image handed to a destination, with its per-image properties merged

@@ -88,6 +88,9 @@ void routeMessages(opj_codec_t* codec, OpjBuffer* buffer) {
 
 int threadCount() { return std::clamp(QThread::idealThreadCount(), 1, 4); }
 
+// ⌈value / 2^power⌉, the size of a grid at a lower resolution level.
+int64_t atLevel(int64_t value, int power) { return (value + (int64_t(1) << power) - 1) >> power; }
+
 // An open decoder that has read the main header; releases everything.
 class Decoder {
  public:
@@ -121,8 +124,36 @@ class Decoder {
   QString failure() const {
     return buffer_.message.isEmpty() ? QStringLiteral("not a JPEG 2000 image") : buffer_.message;
   }
-  int width() const { return int(image_->x1 - image_->x0); }
-  int height() const { return int(image_->y1 - image_->y0); }
+  // Decodes `levels` resolution levels fewer, each halving the sides.
+  // Asks for fewer when the file has not that many; returns how many.
+  int reduceBy(int levels) {
+    while (levels > 0 && !opj_set_decoded_resolution_factor(codec_, OPJ_UINT32(levels))) --levels;
+    buffer_.message.clear();
+    reduction_ = levels;
+    return levels;
+  }
+  int reduction() const { return reduction_; }
+  // The size decoded, after any reduction.
+  int width() const {
+    return int(atLevel(image_->x1, reduction_) - atLevel(image_->x0, reduction_));
+  }
+  int height() const {
+    return int(atLevel(image_->y1, reduction_) - atLevel(image_->y0, reduction_));
+  }
+  // What OpenJPEG holds once decoded: every component as 32-bit samples.
+  uint64_t componentBytes() const {
+    uint64_t bytes = 0;
+    for (OPJ_UINT32 c = 0; c < image_->numcomps; ++c) {
+      const opj_image_comp_t& comp = image_->comps[c];
+      int64_t dx = std::max<OPJ_UINT32>(comp.dx, 1), dy = std::max<OPJ_UINT32>(comp.dy, 1);
+      int64_t w = atLevel((image_->x1 + dx - 1) / dx, reduction_) -
+                  atLevel((image_->x0 + dx - 1) / dx, reduction_);
+      int64_t h = atLevel((image_->y1 + dy - 1) / dy, reduction_) -
+                  atLevel((image_->y0 + dy - 1) / dy, reduction_);
+      bytes += uint64_t(std::max<int64_t>(w, 0)) * uint64_t(std::max<int64_t>(h, 0)) * 4;
+    }
+    return bytes;
+  }
   bool hasAlpha() const {
     return image_->numcomps == 2 || image_->numcomps >= 4 ||
            image_->comps[image_->numcomps - 1].alpha;
@@ -140,23 +171,28 @@ class Decoder {
   opj_stream_t* stream_ = nullptr;
   opj_image_t* image_ = nullptr;
   bool ready_ = false;
+  int reduction_ = 0;
 };
 
 // A component sample at image pixel (x, y), scaled to `bits` bits; the
-// component may be subsampled and signed.
+// component may be subsampled and signed, and decoded `reduction` levels
+// down.
 template <typename T>
-void copyComponent(const opj_image_t* image, int c, int bits, QImage* out, int channels, int slot) {
+void copyComponent(const opj_image_t* image, int reduction, int c, int bits, QImage* out,
+                   int channels, int slot) {
   const opj_image_comp_t& comp = image->comps[c];
+  int64_t imageX0 = atLevel(image->x0, reduction), imageY0 = atLevel(image->y0, reduction);
+  int64_t compX0 = atLevel(comp.x0, reduction), compY0 = atLevel(comp.y0, reduction);
   int prec = int(std::clamp<OPJ_UINT32>(comp.prec, 1, 31));
   int64_t maxIn = (int64_t(1) << prec) - 1, maxOut = (int64_t(1) << bits) - 1;
   int64_t offset = comp.sgnd ? (int64_t(1) << (prec - 1)) : 0;
   int dx = int(std::max<OPJ_UINT32>(comp.dx, 1)), dy = int(std::max<OPJ_UINT32>(comp.dy, 1));
   for (int y = 0; y < out->height(); ++y) {
     T* row = reinterpret_cast<T*>(out->scanLine(y));
-    int64_t cy = std::min<int64_t>((int64_t(y) + image->y0) / dy - comp.y0, int64_t(comp.h) - 1);
+    int64_t cy = std::min<int64_t>((int64_t(y) + imageY0) / dy - compY0, int64_t(comp.h) - 1);
     const OPJ_INT32* source = comp.data + std::max<int64_t>(cy, 0) * comp.w;
     for (int x = 0; x < out->width(); ++x) {
-      int64_t cx = std::min<int64_t>((int64_t(x) + image->x0) / dx - comp.x0, int64_t(comp.w) - 1);
+      int64_t cx = std::min<int64_t>((int64_t(x) + imageX0) / dx - compX0, int64_t(comp.w) - 1);
       int64_t value = std::clamp<int64_t>(source[std::max<int64_t>(cx, 0)] + offset, 0, maxIn);
       row[x * channels + slot] = T((value * maxOut + maxIn / 2) / maxIn);
     }
@@ -164,16 +200,17 @@ void copyComponent(const opj_image_t* image, int c, int bits, QImage* out, int c
 }
 
 template <typename T>
-void fillImage(const opj_image_t* image, int bits, QImage* out) {
+void fillImage(const opj_image_t* image, int reduction, int bits, QImage* out) {
   int n = int(image->numcomps);
   if (out->format() == QImage::Format_Grayscale8 || out->format() == QImage::Format_Grayscale16) {
-    copyComponent<T>(image, 0, bits, out, 1, 0);
+    copyComponent<T>(image, reduction, 0, bits, out, 1, 0);
     return;
   }
   bool gray = n <= 2;
-  for (int slot = 0; slot < 3; ++slot) copyComponent<T>(image, gray ? 0 : slot, bits, out, 4, slot);
+  for (int slot = 0; slot < 3; ++slot)
+    copyComponent<T>(image, reduction, gray ? 0 : slot, bits, out, 4, slot);
   if (n == 2 || n >= 4) {
-    copyComponent<T>(image, n == 2 ? 1 : 3, bits, out, 4, 3);
+    copyComponent<T>(image, reduction, n == 2 ? 1 : 3, bits, out, 4, 3);
   } else {
     for (int y = 0; y < out->height(); ++y) {
       T* row = reinterpret_cast<T*>(out->scanLine(y));
@@ -260,8 +297,21 @@ gfx::CGImagePtr JPEG2000Codec::readImage(const QByteArray& data, const DecodeReq
     codec::failRead(error, kName, decoder.failure());
     return nullptr;
   }
+  // The stored size is checked against the limits even when decoding
+  // reduced, as the full-size image would be.
   if (request.index != 0 || !request.limits.check(decoder.width(), decoder.height(), kName, error))
     return nullptr;
+  if (request.minimumLongerSide > 0) {
+    int levels = 0;
+    while (std::max(decoder.width(), decoder.height()) >> (levels + 1) >= request.minimumLongerSide)
+      ++levels;
+    decoder.reduceBy(levels);
+  }
+  codec::RequestBudget budget(request, kName);
+  ScopedReservation components(budget.get());
+  QImage image =
+      codec::allocateImage(*budget, decoder.width(), decoder.height(), layoutFor(decoder), error);
+  if (image.isNull() || !components.reserve(decoder.componentBytes(), error)) return nullptr;
   if (!decoder.decode()) {
     codec::failRead(error, kName, decoder.failure());
     return nullptr;
@@ -272,15 +322,10 @@ gfx::CGImagePtr JPEG2000Codec::readImage(const QByteArray& data, const DecodeReq
       return nullptr;
     }
   }
-  QImage image(decoder.width(), decoder.height(), layoutFor(decoder));
-  if (image.isNull()) {
-    codec::failRead(error, kName, QStringLiteral("not enough memory"));
-    return nullptr;
-  }
   if (decoder.precision() > 8)
-    fillImage<uint16_t>(decoder.image(), 16, &image);
+    fillImage<uint16_t>(decoder.image(), decoder.reduction(), 16, &image);
   else
-    fillImage<uint8_t>(decoder.image(), 8, &image);
+    fillImage<uint8_t>(decoder.image(), decoder.reduction(), 8, &image);
   return gfx::CGImage::make(std::move(image));
 }
 

@@ -155,6 +155,22 @@ void cmykToRgbx(QImage* image, bool inverted) {
   }
 }
 
+// What libjpeg keeps of a whole image besides the output: a progressive or
+// multi-scan file holds every coefficient (64 two-byte values a block per
+// component) until the last scan; a single-scan file only a few rows.
+uint64_t coefficientBytes(jpeg_decompress_struct& info) {
+  if (!jpeg_has_multiple_scans(&info)) return 0;
+  uint64_t bytes = 0;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& component = info.comp_info[c];
+    uint64_t h = std::max(component.h_samp_factor, 1), v = std::max(component.v_samp_factor, 1);
+    uint64_t columns = (component.width_in_blocks + h - 1) / h * h;
+    uint64_t rows = (component.height_in_blocks + v - 1) / v * v;
+    bytes += columns * rows * DCTSIZE2 * sizeof(JCOEF);
+  }
+  return bytes;
+}
+
 unsigned scaleFor(const jpeg_decompress_struct& info, int minimumLongerSide) {
   if (minimumLongerSide <= 0) return 1;
   unsigned longer = std::max(info.image_width, info.image_height);
@@ -247,21 +263,26 @@ gfx::CGImagePtr JPEGCodec::readImage(const QByteArray& data, const DecodeRequest
     codec::failRead(error, kName, QString::fromUtf8(reader.failure.message));
     return nullptr;
   }
-  if (request.index != 0 ||
-      !request.limits.check(reader.info.image_width, reader.info.image_height, kName, error)) {
-    closeReader(&reader);
-    return nullptr;
-  }
   bool gray = reader.info.out_color_space == JCS_GRAYSCALE;
   bool cmyk = reader.info.out_color_space == JCS_CMYK;
   bool inverted = cmyk && reader.info.saw_Adobe_marker;
-  QImage image(int(reader.info.output_width), int(reader.info.output_height),
-               gray ? QImage::Format_Grayscale8 : QImage::Format_RGBX8888);
-  if (image.isNull()) {
+  codec::RequestBudget budget(request, kName);
+  QImage image;
+  // The stored size is checked against the limits even when decoding
+  // reduced, as the full-size image would be.
+  if (request.index == 0 &&
+      request.limits.check(reader.info.image_width, reader.info.image_height, kName, error))
+    image = codec::allocateImage(*budget, reader.info.output_width, reader.info.output_height,
+                                 gray ? QImage::Format_Grayscale8 : QImage::Format_RGBX8888, error);
+  ScopedReservation coefficients(budget.get());
+  uint64_t held = coefficientBytes(reader.info);
+  if (image.isNull() || !coefficients.reserve(held, error)) {
     closeReader(&reader);
-    codec::failRead(error, kName, QStringLiteral("not enough memory"));
     return nullptr;
   }
+  // libjpeg refuses (it has no backing store) rather than go past what was
+  // reserved for it, plus room for its row buffers.
+  reader.info.mem->max_memory_to_use = long(held + DecodeBudget::kWorkingBytes / 2);
   std::vector<JSAMPROW> rows(size_t(image.height()));
   for (int y = 0; y < image.height(); ++y) rows[size_t(y)] = image.scanLine(y);
   ok = readRows(&reader, rows.data());

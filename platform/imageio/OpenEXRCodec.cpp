@@ -125,21 +125,20 @@ gfx::CGImagePtr OpenEXRCodec::readImage(const QByteArray& data, const DecodeRequ
                                         fnd::Error* error) const {
   useThreads();
   try {
-    Imath::Box2i window = headerOf(data).dataWindow();
-    if (request.index != 0 ||
-        !request.limits.check(widthOf(window), heightOf(window), kName, error))
-      return nullptr;
+    Imf::Header header = headerOf(data);
+    Imath::Box2i window = header.dataWindow();
+    codec::RequestBudget budget(request, kName);
+    bool alpha = header.channels().findChannel("A") != nullptr;
+    // Imf::Rgba is four halves, the same bits as Qt's 16-bit float layout.
+    QImage image;
+    if (request.index == 0)
+      image = codec::allocateImage(
+          *budget, widthOf(window), heightOf(window),
+          alpha ? QImage::Format_RGBA16FPx4_Premultiplied : QImage::Format_RGBX16FPx4, error);
+    if (image.isNull()) return nullptr;
     MemoryInput input(data);
     Imf::RgbaInputFile file(input, Imf::globalThreadCount());
     if (file.dataWindow() != window) throw Iex::InputExc("inconsistent data window");
-    bool alpha = file.channels() & Imf::WRITE_A;
-    // Imf::Rgba is four halves, the same bits as Qt's 16-bit float layout.
-    QImage image(int(widthOf(window)), int(heightOf(window)),
-                 alpha ? QImage::Format_RGBA16FPx4_Premultiplied : QImage::Format_RGBX16FPx4);
-    if (image.isNull()) {
-      codec::failRead(error, kName, QStringLiteral("not enough memory"));
-      return nullptr;
-    }
     size_t stride = size_t(image.bytesPerLine()) / sizeof(Imf::Rgba);
     auto* origin = reinterpret_cast<Imf::Rgba*>(image.bits());
     file.setFrameBuffer(origin - window.min.x - ptrdiff_t(window.min.y) * ptrdiff_t(stride), 1,

@@ -76,6 +76,19 @@ gfx::CGImagePtr PDFCodec::readImage(const QByteArray& data, const DecodeRequest&
   QRectF bounds = rep->bounds();
   int64_t width = int64_t(std::ceil(bounds.width())), height = int64_t(std::ceil(bounds.height()));
   if (!request.limits.check(width, height, kName, error)) return nullptr;
+  // A page is drawn, not stored: a thumbnail renders at its own size.
+  int64_t longer = std::max(width, height);
+  if (request.minimumLongerSide > 0 && longer > request.minimumLongerSide) {
+    double scale = double(request.minimumLongerSide) / double(longer);
+    width = std::max<int64_t>(1, std::llround(double(width) * scale));
+    height = std::max<int64_t>(1, std::llround(double(height) * scale));
+  }
+  // poppler draws into a bitmap of its own and copies it into the image.
+  codec::RequestBudget budget(request, kName);
+  ScopedReservation drawing(budget.get());
+  if (!budget->reserveImage(width, height, QImage::Format_ARGB32, error) ||
+      !drawing.reserve(DecodeBudget::imageBytes(width, height, QImage::Format_ARGB32), error))
+    return nullptr;
   gfx::CGImagePtr image = rep->renderPage(int(width), int(height));
   if (!image) codec::failRead(error, kName, QStringLiteral("the page cannot be rendered"));
   return image;

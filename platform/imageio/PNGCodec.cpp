@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "foundation/Error.h"
+#include "imageio/BoxReduction.h"
+#include "imageio/BudgetScope.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ExifBlock.h"
 #include "imageio/ImageProperties.h"
@@ -50,8 +52,15 @@ void readBytes(png_structp png, png_bytep out, png_size_t length) {
   reader->position += length;
 }
 
+// libpng's own buffers (rows, the inflate window) are charged to the budget
+// of the decode running on this thread.
+png_voidp allocate(png_structp, png_alloc_size_t bytes) { return BudgetScope::allocate(bytes); }
+
+void release(png_structp, png_voidp block) { BudgetScope::release(block); }
+
 bool openReader(PngReader* reader) {
-  reader->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, reader->message, onError, onWarning);
+  reader->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, reader->message, onError, onWarning,
+                                         nullptr, allocate, release);
   if (!reader->png) return false;
   reader->info = png_create_info_struct(reader->png);
   if (!reader->info) return false;
@@ -86,6 +95,33 @@ bool decodeRows(PngReader* reader, bool gray, bool alpha, png_bytepp rows, size_
   png_read_update_info(png, reader->info);
   if (png_get_rowbytes(png, reader->info) > rowBytes) png_error(png, "unexpected row layout");
   png_read_image(png, rows);
+  return true;
+}
+
+// Transforms that bring every PNG kind to straight RGBA at 8 bits, then
+// adds every row of every pass to `reduction`; `row` holds one full row.
+bool reduceRows(PngReader* reader, BoxReduction* reduction, png_bytep row, size_t rowBytes) {
+  if (setjmp(png_jmpbuf(reader->png))) return false;
+  png_structp png = reader->png;
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+  png_read_update_info(png, reader->info);
+  if (png_get_rowbytes(png, reader->info) > rowBytes) png_error(png, "unexpected row layout");
+  bool interlaced = reader->interlace != PNG_INTERLACE_NONE;
+  for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
+    png_uint_32 columns = interlaced ? PNG_PASS_COLS(reader->width, pass) : reader->width;
+    png_uint_32 rows = interlaced ? PNG_PASS_ROWS(reader->height, pass) : reader->height;
+    if (columns == 0) continue;  // libpng skips empty passes
+    for (png_uint_32 i = 0; i < rows; ++i) {
+      png_read_row(png, row, nullptr);
+      png_uint_32 y = interlaced ? PNG_ROW_FROM_PASS_ROW(i, pass) : i;
+      int firstX = interlaced ? int(PNG_PASS_START_COL(pass)) : 0;
+      int step = interlaced ? 1 << PNG_PASS_COL_SHIFT(pass) : 1;
+      reduction->addRow(int(y), row, int(columns), firstX, step);
+    }
+  }
   return true;
 }
 
@@ -201,8 +237,39 @@ bool PNGCodec::readProperties(const QByteArray& data, SourceDescription* descrip
   return true;
 }
 
+namespace {
+
+// A thumbnail: rows averaged into a `factor` times smaller image as they
+// are read; the full-size image never exists.
+gfx::CGImagePtr readReduced(PngReader* reader, int factor, DecodeBudget& budget,
+                            fnd::Error* error) {
+  size_t rowBytes = size_t(reader->width) * 4;
+  ScopedReservation working(&budget);
+  if (!working.reserve(BoxReduction::workingBytes(reader->width, reader->height, factor) + rowBytes,
+                       error)) {
+    closeReader(reader);
+    return nullptr;
+  }
+  BoxReduction reduction(int(reader->width), int(reader->height), factor);
+  std::vector<png_byte> row(rowBytes);
+  bool ok = reduceRows(reader, &reduction, row.data(), rowBytes);
+  closeReader(reader);
+  if (!ok) {
+    if (budget.wasRefused())
+      budget.failWithRefusal(error);
+    else
+      codec::failRead(error, kName, QString::fromUtf8(reader->message));
+    return nullptr;
+  }
+  return gfx::CGImage::make(reduction.image());
+}
+
+}  // namespace
+
 gfx::CGImagePtr PNGCodec::readImage(const QByteArray& data, const DecodeRequest& request,
                                     fnd::Error* error) const {
+  codec::RequestBudget budget(request, kName);
+  BudgetScope scope(budget.get());
   PngReader reader;
   reader.data = reinterpret_cast<const unsigned char*>(data.constData());
   reader.size = size_t(data.size());
@@ -215,10 +282,12 @@ gfx::CGImagePtr PNGCodec::readImage(const QByteArray& data, const DecodeRequest&
     closeReader(&reader);
     return nullptr;
   }
-  QImage image(int(reader.width), int(reader.height), layoutFor(reader));
+  int factor = BoxReduction::factorFor(reader.width, reader.height, request.minimumLongerSide);
+  if (factor > 1) return readReduced(&reader, factor, *budget, error);
+  QImage image =
+      codec::allocateImage(*budget, reader.width, reader.height, layoutFor(reader), error);
   if (image.isNull()) {
     closeReader(&reader);
-    codec::failRead(error, kName, QStringLiteral("not enough memory"));
     return nullptr;
   }
   std::vector<png_bytep> rows(reader.height);
@@ -227,7 +296,10 @@ gfx::CGImagePtr PNGCodec::readImage(const QByteArray& data, const DecodeRequest&
                        size_t(image.bytesPerLine()));
   closeReader(&reader);
   if (!ok) {
-    codec::failRead(error, kName, QString::fromUtf8(reader.message));
+    if (budget->wasRefused())
+      budget->failWithRefusal(error);
+    else
+      codec::failRead(error, kName, QString::fromUtf8(reader.message));
     return nullptr;
   }
   return gfx::CGImage::make(std::move(image));

@@ -98,13 +98,13 @@ gfx::CGImagePtr PNMCodec::readImage(const QByteArray& data, const DecodeRequest&
     return nullptr;
   }
   bool deep = header.sampleBytes() == 2;
-  QImage image(int(header.width), int(header.height),
-               header.color ? (deep ? QImage::Format_RGBX64 : QImage::Format_RGBX8888)
-                            : (deep ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8));
-  if (image.isNull()) {
-    codec::failRead(error, kName, QStringLiteral("not enough memory"));
-    return nullptr;
-  }
+  codec::RequestBudget budget(request, kName);
+  QImage image = codec::allocateImage(
+      *budget, header.width, header.height,
+      header.color ? (deep ? QImage::Format_RGBX64 : QImage::Format_RGBX8888)
+                   : (deep ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8),
+      error);
+  if (image.isNull()) return nullptr;
   int64_t full = deep ? 65535 : 255, maximum = header.maxValue;
   auto scaled = [&](int64_t v) { return std::min(v, maximum) * full / maximum; };
   auto in = reinterpret_cast<const uchar*>(data.constData() + header.dataStart);

@@ -8,8 +8,14 @@
 #define STBI_ONLY_PSD
 #define STBI_ONLY_HDR
 #define STBI_NO_STDIO
+// Every buffer stb_image makes is charged to the decode's budget.
+#define STBI_MALLOC(bytes) io::BudgetScope::allocate(bytes)
+#define STBI_REALLOC(block, bytes) io::BudgetScope::reallocate(block, bytes)
+#define STBI_FREE(block) io::BudgetScope::release(block)
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
+
+#include "imageio/BudgetScope.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wsign-compare"

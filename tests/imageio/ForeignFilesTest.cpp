@@ -12,29 +12,6 @@
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
 
-namespace {
-
-// ImageMagick's decoding of `path` as straight RGBA bytes.
-QImage referenceDecoding(const QString& path, QSize size) {
-  QString raw = tst::tempPath("reference.rgba");
-  QString output;
-  if (tst::runTool("convert", {path + "[0]", "-depth", "8", "RGBA:" + raw}, &output) != 0) {
-    ADD_FAILURE() << output.toStdString();
-    return {};
-  }
-  QFile file(raw);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QByteArray bytes = file.readAll();
-  if (bytes.size() != qsizetype(size.width()) * size.height() * 4) return {};
-  QImage image(size, QImage::Format_RGBA8888);
-  for (int y = 0; y < size.height(); ++y)
-    memcpy(image.scanLine(y), bytes.constData() + qsizetype(y) * size.width() * 4,
-           size_t(size.width()) * 4);
-  return image;
-}
-
-}  // namespace
-
 TEST(ForeignFiles, DecodeLikeAnIndependentDecoder) {
   ASSERT_TRUE(tst::haveTool("convert"));
   struct Case {
@@ -86,7 +63,7 @@ TEST(ForeignFiles, DecodeLikeAnIndependentDecoder) {
     gfx::CGImagePtr image = source->createImageAtIndex(0, &error);
     ASSERT_TRUE(image) << error.localizedDescription().toStdString();
     ASSERT_EQ(image->qImage().size(), size);
-    iotest::Difference d = iotest::compare(referenceDecoding(path, size), image->qImage());
+    iotest::Difference d = iotest::compare(iotest::referenceDecoding(path, size), image->qImage());
     // Sources ImageMagick made at 16 bits are rounded to 8 differently by
     // the two sides, hence one level everywhere.
     EXPECT_LE(d.meanColor, c.meanTolerance + 0.6);

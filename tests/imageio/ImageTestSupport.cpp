@@ -98,6 +98,24 @@ Difference compare(const QImage& expected, const QImage& actual, int minimumAlph
   return difference;
 }
 
+QImage referenceDecoding(const QString& path, QSize size) {
+  QString raw = tst::tempPath("reference.rgba");
+  QString output;
+  if (tst::runTool("convert", {path + "[0]", "-depth", "8", "RGBA:" + raw}, &output) != 0) {
+    ADD_FAILURE() << output.toStdString();
+    return {};
+  }
+  QFile file(raw);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QByteArray bytes = file.readAll();
+  if (bytes.size() != qsizetype(size.width()) * size.height() * 4) return {};
+  QImage image(size, QImage::Format_RGBA8888);
+  for (int y = 0; y < size.height(); ++y)
+    memcpy(image.scanLine(y), bytes.constData() + qsizetype(y) * size.width() * 4,
+           size_t(size.width()) * 4);
+  return image;
+}
+
 QImage overWhite(const QImage& image) {
   QImage result(image.size(), QImage::Format_RGBX8888);
   result.fill(Qt::white);

@@ -34,6 +34,11 @@ struct Difference {
 };
 Difference compare(const QImage& expected, const QImage& actual, int minimumAlpha = 1);
 
+// ImageMagick's decoding of the first image in `path` as straight
+// RGBA8888, expected to be `size`; a null image (with a test failure when
+// the tool fails) otherwise.
+QImage referenceDecoding(const QString& path, QSize size);
+
 // `image` composited over white, opaque.
 QImage overWhite(const QImage& image);
 

@@ -1,0 +1,59 @@
+#include "imageio/BoxReduction.h"
+
+#include <algorithm>
+
+namespace io {
+
+int BoxReduction::factorFor(int64_t width, int64_t height, int minimumLongerSide) {
+  if (minimumLongerSide <= 0) return 1;
+  return int(std::max<int64_t>(1, std::max(width, height) / minimumLongerSide));
+}
+
+uint64_t BoxReduction::workingBytes(int64_t width, int64_t height, int factor) {
+  uint64_t columns = uint64_t((width + factor - 1) / factor);
+  uint64_t rows = uint64_t((height + factor - 1) / factor);
+  // The sums, then the image made from them.
+  return columns * rows * (4 * sizeof(uint64_t) + 4);
+}
+
+BoxReduction::BoxReduction(int width, int height, int factor)
+    : width_(width),
+      height_(height),
+      factor_(std::max(factor, 1)),
+      reducedWidth_((width + factor_ - 1) / factor_),
+      reducedHeight_((height + factor_ - 1) / factor_),
+      sums_(size_t(reducedWidth_) * size_t(reducedHeight_) * 4, 0) {}
+
+void BoxReduction::addRow(int y, const uchar* rgba, int count, int firstX, int step) {
+  if (y < 0 || y >= height_) return;
+  uint64_t* row = sums_.data() + size_t(y / factor_) * size_t(reducedWidth_) * 4;
+  int x = firstX;
+  for (int i = 0; i < count && x < width_; ++i, x += step, rgba += 4) {
+    uint64_t* sum = row + size_t(x / factor_) * 4;
+    uint32_t alpha = rgba[3];
+    sum[0] += rgba[0] * alpha;
+    sum[1] += rgba[1] * alpha;
+    sum[2] += rgba[2] * alpha;
+    sum[3] += alpha;
+  }
+}
+
+QImage BoxReduction::image() const {
+  QImage image(reducedWidth_, reducedHeight_, QImage::Format_RGBA8888_Premultiplied);
+  if (image.isNull()) return image;
+  for (int y = 0; y < reducedHeight_; ++y) {
+    uint64_t blockHeight = uint64_t(std::min(factor_, height_ - y * factor_));
+    const uint64_t* sum = sums_.data() + size_t(y) * size_t(reducedWidth_) * 4;
+    uchar* out = image.scanLine(y);
+    for (int x = 0; x < reducedWidth_; ++x, sum += 4, out += 4) {
+      uint64_t pixels = blockHeight * uint64_t(std::min(factor_, width_ - x * factor_));
+      uint64_t colorScale = pixels * 255;
+      out[3] = uchar((sum[3] + pixels / 2) / pixels);
+      for (int c = 0; c < 3; ++c)
+        out[c] = uchar(std::min<uint64_t>((sum[c] + colorScale / 2) / colorScale, out[3]));
+    }
+  }
+  return image;
+}
+
+}  // namespace io
