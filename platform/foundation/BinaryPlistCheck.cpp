@@ -210,7 +210,10 @@ bool BinaryPlistCheck::walkGraph(int maximumDepth) {
       if (own > MaximumExpandedNodes) return fail("too many objects once expanded");
       continue;
     }
-    if (int(path.size()) >= maximumDepth) return fail("nesting too deep");
+    // Every frame on the path is a container; leaves add no depth.
+    const std::uint8_t type = objects_[child].type;
+    if ((type == Array || type == Dictionary) && int(path.size()) >= maximumDepth)
+      return fail("nesting too deep");
     mark[child] = OnPath;
     expanded[child] = 1;
     path.push_back({child, 0});

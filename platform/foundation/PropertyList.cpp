@@ -11,7 +11,7 @@
 
 #include "foundation/BinaryPlistCheck.h"
 #include "foundation/Localized.h"
-#include "foundation/XmlPlistCheck.h"
+#include "foundation/XmlPlistReader.h"
 
 namespace fnd {
 
@@ -55,6 +55,7 @@ struct Writer {
   }
 
   plist_t array(const QVariantList& list, int depth) {
+    if (depth >= PropertyList::MaximumDepth) return fail("nesting too deep");
     Node node(plist_new_array());
     for (const QVariant& item : list) {
       plist_t child = build(item, depth + 1);
@@ -66,6 +67,7 @@ struct Writer {
 
   template <class Map>
   plist_t dictionary(const Map& map, int depth) {
+    if (depth >= PropertyList::MaximumDepth) return fail("nesting too deep");
     Node node(plist_new_dict());
     for (auto it = map.begin(); it != map.end(); ++it) {
       QByteArray key = it.key().toUtf8();
@@ -77,8 +79,8 @@ struct Writer {
     return node.release();
   }
 
+  // `depth` counts the containers around the value.
   plist_t build(const QVariant& value, int depth) {
-    if (depth > PropertyList::MaximumDepth) return fail("nesting too deep");
     switch (value.metaType().id()) {
       case QMetaType::Bool:
         return plist_new_bool(value.toBool());
@@ -163,6 +165,7 @@ struct Reader {
   }
 
   QVariant array(plist_t node, int depth) {
+    if (depth >= PropertyList::MaximumDepth) return fail();
     QVariantList list;
     const uint32_t size = plist_array_get_size(node);
     list.reserve(size);
@@ -179,6 +182,7 @@ struct Reader {
   }
 
   QVariant dictionary(plist_t node, int depth) {
+    if (depth >= PropertyList::MaximumDepth) return fail();
     if (isUidDictionary(node)) {
       uint64_t value = 0;
       plist_get_uint_val(plist_dict_get_item(node, "CF$UID"), &value);
@@ -203,8 +207,9 @@ struct Reader {
     return map;
   }
 
+  // Recursion is bounded: the binary check refused deeper lists already.
   QVariant read(plist_t node, int depth) {
-    if (!node || depth > PropertyList::MaximumDepth) return fail();
+    if (!node) return fail();
     switch (plist_get_node_type(node)) {
       case PLIST_BOOLEAN: {
         uint8_t value = 0;
@@ -290,20 +295,18 @@ QVariant PropertyList::propertyListWithData(const QByteArray& data, PropertyList
                                             Error* error) {
   if (data.size() > qsizetype(std::numeric_limits<uint32_t>::max()))
     return readFailure(error, "property list too large");
-  plist_t parsed = nullptr;
-  if (data.startsWith("bplist")) {
-    QString why;
-    if (!BinaryPlistCheck::isSound(data, MaximumDepth, &why)) return readFailure(error, why);
-    plist_from_bin(data.constData(), uint32_t(data.size()), &parsed);
-    if (format) *format = PropertyListFormat::Binary;
-  } else if (looksLikeXml(data)) {
-    QString why;
-    if (!XmlPlistCheck::isSound(data, MaximumDepth, &why)) return readFailure(error, why);
-    plist_from_xml(data.constData(), uint32_t(data.size()), &parsed);
+  QString why;
+  if (looksLikeXml(data)) {
+    QVariant value = XmlPlistReader::read(data, MaximumDepth, &why);
+    if (!value.isValid()) return readFailure(error, why);
     if (format) *format = PropertyListFormat::XML;
-  } else {
-    return readFailure(error, "not a property list");
+    return value;
   }
+  if (!data.startsWith("bplist")) return readFailure(error, "not a property list");
+  if (!BinaryPlistCheck::isSound(data, MaximumDepth, &why)) return readFailure(error, why);
+  if (format) *format = PropertyListFormat::Binary;
+  plist_t parsed = nullptr;
+  plist_from_bin(data.constData(), uint32_t(data.size()), &parsed);
   Node root(parsed);
   if (!root) return readFailure(error, "the property list could not be parsed");
   Reader reader;

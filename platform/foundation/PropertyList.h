@@ -1,7 +1,8 @@
 // Property lists: trees of QVariant values read from and written to the
-// binary ("bplist00") and XML formats. Backed by libplist; binary input is
-// checked structurally before libplist sees it, so hostile files fail with
-// an error instead of reaching the parser's weak spots.
+// binary ("bplist00") and XML formats. Written by libplist. Binary input is
+// checked structurally before libplist parses it, so hostile files fail with
+// an error instead of reaching the parser's weak spots; XML input is read by
+// Qt's XML tokenizer (XmlPlistReader), which checks as it goes.
 #pragma once
 
 #include <QByteArray>
@@ -41,7 +42,8 @@ class PropertyList {
   static QVariant propertyListWithData(const QByteArray& data, PropertyListFormat* format = nullptr,
                                        Error* error = nullptr);
 
-  // Nesting deeper than this is refused on read and on write.
+  // Arrays and dictionaries nested deeper than this (a top-level array is
+  // one deep) are refused on read and on write, in both formats.
   static constexpr int MaximumDepth = 512;
 };
 

@@ -114,6 +114,27 @@ bool load(const QByteArray& bytes, QVariant* value, QString* log) {
   return true;
 }
 
+bool loadEach(const QList<QByteArray>& inputs, QList<QVariant>* values, QString* log) {
+  QStringList arguments{script(), "dump-each"};
+  for (qsizetype i = 0; i < inputs.size(); ++i) {
+    arguments.append(tst::tempPath(QStringLiteral("peer-input-%1.plist").arg(i)));
+    if (!writeFile(arguments.last(), inputs[i])) return false;
+  }
+  QString output;
+  const int status = tst::runTool("python3", arguments, &output);
+  const QStringList lines = output.split(u'\n', Qt::SkipEmptyParts);
+  if (status != 0 || lines.size() != inputs.size()) {
+    if (log) *log = output;
+    return false;
+  }
+  values->clear();
+  for (const QString& line : lines) {
+    const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+    values->append(document.isArray() ? untagged(document.array()) : QVariant());
+  }
+  return true;
+}
+
 QByteArray dump(const QVariant& value, fnd::PropertyListFormat format, QString* log) {
   const QString json = tst::tempPath("peer-value.json");
   const QString out = tst::tempPath("peer-output.plist");

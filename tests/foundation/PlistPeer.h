@@ -26,6 +26,10 @@ bool available();
 // Reads `bytes` with plistlib; false (and `log`) when plistlib refuses them.
 bool load(const QByteArray& bytes, QVariant* value, QString* log);
 
+// Reads each of `inputs` with plistlib in one run; an invalid QVariant for
+// each plistlib refuses. False (and `log`) when plistlib could not run.
+bool loadEach(const QList<QByteArray>& inputs, QList<QVariant>* values, QString* log);
+
 // Writes `value` with plistlib in `format`; empty when it fails.
 QByteArray dump(const QVariant& value, fnd::PropertyListFormat format, QString* log);
 

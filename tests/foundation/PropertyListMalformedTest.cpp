@@ -193,6 +193,50 @@ TEST(PropertyListMalformed, RejectsBrokenInputWithAnError) {
   }
 }
 
+TEST(PropertyListMalformed, NestingIsBoundedByStructureInBothFormats) {
+  QVariant deepest = true;
+  for (int i = 0; i < PropertyList::MaximumDepth; ++i) deepest = QVariantList{deepest};
+  for (PropertyListFormat format : {PropertyListFormat::Binary, PropertyListFormat::XML}) {
+    const QByteArray data = PropertyList::dataWithPropertyList(deepest, format);
+    ASSERT_FALSE(data.isEmpty());
+    EXPECT_EQ(PropertyList::propertyListWithData(data), deepest);
+    EXPECT_TRUE(PropertyList::dataWithPropertyList(QVariantList{deepest}, format).isEmpty());
+  }
+  // Closing tags where only a text scan would see them: the XML stays a
+  // few hundred thousand levels deep. ("<" inside an attribute value is not
+  // XML at all.)
+  const int levels = 300000;
+  const struct {
+    const char* name;
+    QByteArray data;
+    bool wellFormed = true;
+  } cases[] = {
+      {"xml one level too deep", nestedXml(PropertyList::MaximumDepth + 1)},
+      {"binary one level too deep", deepChain(PropertyList::MaximumDepth + 1)},
+      {"closing tags in attribute values",
+       "<plist>" + QByteArray("<array a=\"</array>\">").repeated(levels) + "<true/>" +
+           QByteArray("</array>").repeated(levels) + "</plist>",
+       false},
+      {"closing tags in CDATA sections",
+       "<plist>" + QByteArray("<array><string><![CDATA[</array>]]></string>").repeated(levels) +
+           QByteArray("</array>").repeated(levels) + "</plist>"},
+      {"closing tags in comments that look closed",
+       "<plist>" + QByteArray("<array><!--></array>-->").repeated(levels) +
+           QByteArray("</array>").repeated(levels) + "</plist>"},
+      {"dictionaries behind keys", "<plist>" + QByteArray("<dict><key>k</key>").repeated(levels) +
+                                       "<true/>" + QByteArray("</dict>").repeated(levels) +
+                                       "</plist>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Error error;
+    EXPECT_TRUE(rejected(c.data, &error));
+    if (c.wellFormed) {
+      EXPECT_EQ(error.localizedFailureReason(), QString("nesting too deep"));
+    }
+  }
+}
+
 TEST(PropertyListMalformed, SurvivesTruncationAtEveryLength) {
   QVariantMap sample{{"name", "layer"},
                      {"values", QVariantList{1, 2.5, true, QByteArray("xyz")}},

@@ -7,6 +7,8 @@ Values travel as tagged JSON so no kind is lost on the way:
   ["date", <milliseconds since 1970 UTC>] ["uid", 7] ["array", [...]] ["dict", {...}]
 
   plist_peer.py dump FILE              prints the tagged JSON of FILE
+  plist_peer.py dump-each FILE...     prints one line per FILE: its tagged JSON,
+                                      or null when plistlib refuses it
   plist_peer.py write binary|xml JSON OUT   writes the value in JSON to OUT
 """
 import datetime
@@ -66,6 +68,13 @@ def main():
     if sys.argv[1] == "dump":
         with open(sys.argv[2], "rb") as f:
             print(json.dumps(tag(plistlib.load(f))))
+    elif sys.argv[1] == "dump-each":
+        for path in sys.argv[2:]:
+            try:
+                with open(path, "rb") as f:
+                    print(json.dumps(tag(plistlib.load(f))))
+            except Exception:
+                print("null")
     elif sys.argv[1] == "write":
         fmt = plistlib.FMT_BINARY if sys.argv[2] == "binary" else plistlib.FMT_XML
         with open(sys.argv[3]) as f:
