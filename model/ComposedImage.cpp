@@ -1,14 +1,35 @@
 #include "model/ComposedImage.h"
 
+#include <cmath>
+
 #include "coredata/ManagedObjectContext.h"
+#include "foundation/Localized.h"
 #include "graphics/GraphicsContext.h"
+#include "imageio/ImageLimits.h"
 #include "model/Beep.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Layer.h"
 
 namespace {
+
 const QSizeF kNewDocumentSize(1600, 800);
+
+// A canvas size read from a store is drawn into bitmaps of that size, so it
+// must be a finite, positive size within the limits images are opened with.
+bool checkCanvasSize(double width, double height, fnd::Error* error) {
+  if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0)
+    return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError,
+                     fnd::localized("The document is damaged: its canvas size (%1 × %2) is not "
+                                    "a finite, positive size.")
+                         .arg(width)
+                         .arg(height));
+  io::ImageLimits limits;
+  // Clamped first so the conversion to whole pixels cannot overflow.
+  auto pixels = [](double side) { return int64_t(std::ceil(std::min(side, 1e15))); };
+  return limits.check(pixels(width), pixels(height), fnd::localized("document's canvas"), error);
 }
+
+}  // namespace
 
 ComposedImage* ComposedImage::createComposedImageWithALayerForManagedObjectContext(
     cd::ManagedObjectContext* context) {
@@ -29,7 +50,10 @@ ComposedImage* ComposedImage::composedImageForManagedObjectContext(
     return nullptr;
   }
   if (found.size() != 1) return nullptr;
-  return dynamic_cast<ComposedImage*>(found.first());
+  auto* composedImage = dynamic_cast<ComposedImage*>(found.first());
+  if (composedImage && !checkCanvasSize(composedImage->width(), composedImage->height(), error))
+    return nullptr;
+  return composedImage;
 }
 
 void ComposedImage::setSize(QSizeF size) {

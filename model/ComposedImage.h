@@ -30,7 +30,9 @@ class ComposedImage : public IMManagedObject {
   static ComposedImage* createComposedImageWithALayerForManagedObjectContext(
       cd::ManagedObjectContext* context);
   // The one composed image of the context; null for none or several. The
-  // error is filled only when the fetch itself fails.
+  // error is filled when the fetch itself fails, or when the stored canvas
+  // size is not finite and positive (FileReadCorruptFileError) or exceeds
+  // the image limits (FileReadTooLargeError).
   static ComposedImage* composedImageForManagedObjectContext(cd::ManagedObjectContext* context,
                                                              fnd::Error* error = nullptr);
 

@@ -212,3 +212,38 @@ TEST(ComposedImageTest, UndoOfANewLayerRestoresTheListAndAnnouncesIt) {
   EXPECT_EQ(composedImage->layersArray().size(), 1);
   EXPECT_EQ(snapshots, 1);
 }
+
+TEST(ComposedImageTest, StoredCanvasSizeMustBeFinitePositiveAndWithinTheLimits) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double width, height;
+    int code;  // 0: opens
+  } cases[] = {{1600, 800, 0},
+               {0.5, 3, 0},
+               {0, 800, fnd::FileReadCorruptFileError},
+               {-3, 800, fnd::FileReadCorruptFileError},
+               {inf, 800, fnd::FileReadCorruptFileError},
+               {std::nan(""), 800, fnd::FileReadCorruptFileError},
+               {70000, 10, fnd::FileReadTooLargeError},
+               {20000, 20000, fnd::FileReadTooLargeError},
+               {1e30, 1, fnd::FileReadTooLargeError}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QStringLiteral("%1 × %2").arg(c.width).arg(c.height).toStdString());
+    const QString path = tst::tempPath("canvas-size.zova");
+    {
+      ModelDocument document(path);
+      ComposedImage* composedImage =
+          ComposedImage::createComposedImageWithALayerForManagedObjectContext(
+              document.context.get());
+      composedImage->setSize(QSizeF(c.width, c.height));
+      fnd::Error error;
+      ASSERT_TRUE(document.context->save(&error)) << error.localizedDescription().toStdString();
+    }
+    ModelDocument reopened(path);
+    fnd::Error error;
+    ComposedImage* found =
+        ComposedImage::composedImageForManagedObjectContext(reopened.context.get(), &error);
+    EXPECT_EQ(found != nullptr, c.code == 0);
+    EXPECT_EQ(error.code(), c.code) << error.localizedDescription().toStdString();
+  }
+}
