@@ -1,6 +1,7 @@
 #include "model/TextAttributesCoding.h"
 
 #include <QColor>
+#include <cmath>
 #include <mutex>
 
 #include "foundation/KeyedArchiver.h"
@@ -18,6 +19,10 @@ const QString LineSpacingKey = QStringLiteral("TSLineSpacing");
 const QString ParagraphSpacingKey = QStringLiteral("TSParagraphSpacing");
 const QString FirstLineHeadIndentKey = QStringLiteral("TSFirstLineHeadIndent");
 const QString HeadIndentKey = QStringLiteral("TSHeadIndent");
+
+// Spacing and indents in points; larger ones come from damaged data, and
+// would size a text layer's image beyond any canvas.
+constexpr double MaximumMeasure = 100000;
 
 class ParagraphStyleCoding : public fnd::Coding {
  public:
@@ -46,6 +51,13 @@ class ParagraphStyleCoding : public fnd::Coding {
     style.firstLineHeadIndent = coder.decodeDoubleForKey(FirstLineHeadIndentKey);
     style.headIndent = coder.decodeDoubleForKey(HeadIndentKey);
     if (coder.failed()) return nullptr;
+    for (double measure :
+         {style.lineSpacing, style.paragraphSpacing, style.firstLineHeadIndent, style.headIndent}) {
+      if (!std::isfinite(measure) || std::fabs(measure) > MaximumMeasure) {
+        coder.setFailed(QStringLiteral("archived paragraph style has unusable spacing"));
+        return nullptr;
+      }
+    }
     return std::make_shared<ParagraphStyleCoding>(style);
   }
 

@@ -50,8 +50,9 @@ bool applyArchivedRuns(const QVariant& value, gfx::AttributedString* string) {
     bool locationOk = false, lengthOk = false;
     const qint64 location = entry.value(LocationKey).toLongLong(&locationOk);
     const qint64 length = entry.value(LengthKey).toLongLong(&lengthOk);
-    if (!locationOk || !lengthOk || location < 0 || length < 0 ||
-        location + length > string->length())
+    // Compared without adding, so no stored pair can wrap past the check.
+    if (!locationOk || !lengthOk || location < 0 || length < 0 || location > string->length() ||
+        length > string->length() - location)
       return false;
     const QVariant attributes = entry.value(AttributesKey);
     if (attributes.isValid() && attributes.typeId() != QMetaType::QVariantMap) return false;

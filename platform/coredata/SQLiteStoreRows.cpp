@@ -31,8 +31,13 @@ QVariant SQLiteStore::readAttribute(SQLiteStatement& statement, int column,
       return attribute->canonicalValue(statement.columnDouble(column));
     case AttributeType::String:
       return statement.columnText(column);
-    case AttributeType::Date:
-      return StoreDate::fromStored(statement.columnDouble(column));
+    case AttributeType::Date: {
+      const QDateTime date = StoreDate::fromStored(statement.columnDouble(column));
+      if (!date.isValid())
+        qWarning("cd::SQLiteStore: %s holds no date: %g", qPrintable(attribute->name()),
+                 statement.columnDouble(column));
+      return date.isValid() ? QVariant(date) : QVariant();
+    }
     case AttributeType::Binary:
       return statement.columnBlob(column);
     case AttributeType::Transformable: {

@@ -1,18 +1,13 @@
 #include "coredata/StoreDate.h"
 
-#include <cmath>
+#include "foundation/ReferenceDate.h"
 
 namespace cd {
 
 QDateTime StoreDate::referenceDate() { return QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC); }
 
-double StoreDate::toStored(const QDateTime& date) {
-  return double(date.toMSecsSinceEpoch() - referenceDate().toMSecsSinceEpoch()) / 1000.0;
-}
+double StoreDate::toStored(const QDateTime& date) { return fnd::ReferenceDate::secondsFrom(date); }
 
-QDateTime StoreDate::fromStored(double seconds) {
-  qint64 ms = std::llround(seconds * 1000.0);
-  return QDateTime::fromMSecsSinceEpoch(referenceDate().toMSecsSinceEpoch() + ms, Qt::UTC);
-}
+QDateTime StoreDate::fromStored(double seconds) { return fnd::ReferenceDate::dateFrom(seconds); }
 
 }  // namespace cd

@@ -10,6 +10,8 @@ namespace cd {
 class StoreDate {
  public:
   static double toStored(const QDateTime& date);
+  // An invalid QDateTime when the stored value is no date (not finite, or
+  // beyond fnd::ReferenceDate::MaximumSeconds); readers report it as damage.
   static QDateTime fromStored(double seconds);
   static QDateTime referenceDate();
 };

@@ -24,7 +24,4 @@ inline const QString TimeField = QStringLiteral("NS.time");
 inline const QString StringField = QStringLiteral("NS.string");
 inline const QString DataField = QStringLiteral("NS.data");
 
-// Dates count seconds from 2001-01-01 00:00:00 UTC.
-constexpr qint64 ReferenceDateMSecs = 978307200000LL;
-
 }  // namespace fnd::archive

@@ -1,12 +1,14 @@
 #include "foundation/KeyedArchiver.h"
 
 #include <QDateTime>
+#include <cmath>
 #include <limits>
 
 #include "foundation/GeometryStrings.h"
 #include "foundation/KeyedArchiveKeys.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "foundation/Localized.h"
+#include "foundation/ReferenceDate.h"
 
 namespace fnd {
 
@@ -178,12 +180,13 @@ PlistUID KeyedArchiver::encodeCoding(const CodingPtr& object) {
 }
 
 PlistUID KeyedArchiver::encodeDate(const QDateTime& date) {
-  if (!date.isValid()) {
-    setFailed("invalid date");
+  // Unarchivers refuse dates beyond the range, so none is written.
+  const double seconds = ReferenceDate::secondsFrom(date);
+  if (!(std::fabs(seconds) <= ReferenceDate::MaximumSeconds)) {
+    setFailed("invalid date or one beyond the supported range");
     return {0};
   }
   const quint64 index = reserveObject();
-  const double seconds = double(date.toMSecsSinceEpoch() - ReferenceDateMSecs) / 1000.0;
   objects_[qsizetype(index)] =
       QVariantMap{{TimeField, seconds}, {ClassKey, uid(classReference(DateClasses).value)}};
   return {index};

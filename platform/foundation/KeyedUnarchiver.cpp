@@ -10,6 +10,7 @@
 #include "foundation/KeyedArchiveKeys.h"
 #include "foundation/Localized.h"
 #include "foundation/PropertyList.h"
+#include "foundation/ReferenceDate.h"
 
 namespace fnd {
 
@@ -232,14 +233,12 @@ QVariant KeyedUnarchiver::decodeFoundationObject(const QString& className,
   }
   if (DateNames.contains(className)) {
     const QVariant time = object.value(TimeField);
-    const double seconds = time.toDouble();
-    // Qt's calendar covers far more than this; anything beyond is damage.
-    if (!isNumber(time) || !std::isfinite(seconds) || std::fabs(seconds) > 1e13) {
+    const QDateTime date = ReferenceDate::dateFrom(time.toDouble());
+    if (!isNumber(time) || !date.isValid()) {
       setFailed("a date has no valid time");
       return {};
     }
-    return QDateTime::fromMSecsSinceEpoch(
-        qint64(std::llround(seconds * 1000.0)) + ReferenceDateMSecs, Qt::UTC);
+    return date;
   }
   if (StringNames.contains(className)) {
     const QVariant text = object.value(StringField);

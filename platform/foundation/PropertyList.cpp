@@ -11,14 +11,12 @@
 
 #include "foundation/BinaryPlistCheck.h"
 #include "foundation/Localized.h"
+#include "foundation/ReferenceDate.h"
 #include "foundation/XmlPlistReader.h"
 
 namespace fnd {
 
 namespace {
-
-// Dates in property lists count seconds from 2001-01-01 00:00:00 UTC.
-constexpr qint64 ReferenceDateMSecs = 978307200000LL;
 
 struct NodeFree {
   void operator()(void* node) const { plist_free(node); }
@@ -35,8 +33,10 @@ struct Writer {
   }
 
   plist_t date(const QDateTime& value) {
-    if (!value.isValid()) return fail("invalid date");
-    qint64 msecs = value.toMSecsSinceEpoch() - ReferenceDateMSecs;
+    // A rough bound first, so that the millisecond arithmetic cannot wrap.
+    if (!(std::fabs(ReferenceDate::secondsFrom(value)) < 1e10))
+      return fail("invalid date or one beyond the supported range");
+    qint64 msecs = value.toMSecsSinceEpoch() - ReferenceDate::MSecsSinceEpoch;
     qint64 seconds = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
     qint64 micros = (msecs - seconds * 1000) * 1000;
     // The XML form keeps whole seconds; the library would truncate toward
@@ -44,7 +44,7 @@ struct Writer {
     if (format == PropertyListFormat::XML) micros = 0;
     if (seconds < std::numeric_limits<qint32>::min() ||
         seconds > std::numeric_limits<qint32>::max())
-      return fail("date out of the supported range");
+      return fail("invalid date or one beyond the supported range");
     return plist_new_date(qint32(seconds), qint32(micros));
   }
 
@@ -144,7 +144,7 @@ struct Reader {
     // before 2001-01-01 the sign is lost entirely.)
     const qint64 fraction = qint64(std::llround(std::abs(micros) / 1000.0));
     const qint64 msecs = qint64(seconds) * 1000 + (seconds < 0 ? -fraction : fraction);
-    return QDateTime::fromMSecsSinceEpoch(msecs + ReferenceDateMSecs, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(msecs + ReferenceDate::MSecsSinceEpoch, Qt::UTC);
   }
 
   QVariant string(plist_t node) {

@@ -324,6 +324,11 @@ TEST_F(KeyedArchive, ArchiverRefusesWhatItCannotWrite) {
       {"link to itself", QVariant::fromValue(CodingPtr(self))},
       {"unsigned beyond int64", std::numeric_limits<quint64>::max()},
       {"arrays nested deeper than a reader accepts", deep},
+      {"invalid date", QDateTime()},
+      {"date at the start of the calendar",
+       QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min(), QTimeZone::utc())},
+      {"date at the end of the calendar",
+       QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::max(), QTimeZone::utc())},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

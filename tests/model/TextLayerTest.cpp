@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImage>
 #include <cmath>
+#include <limits>
 
 #include "ModelImageTestHelpers.h"
 #include "ModelTestSupport.h"
@@ -80,6 +81,19 @@ class ForgedAttributedString : public fnd::Coding {
  private:
   QString text_;
   QVariant runs_;
+};
+
+// A paragraph style archive with one spacing of any value.
+class ForgedParagraphStyle : public fnd::Coding {
+ public:
+  explicit ForgedParagraphStyle(double lineSpacing) : lineSpacing_(lineSpacing) {}
+  QString archiveClassName() const override { return QStringLiteral("NSParagraphStyle"); }
+  void encodeWithCoder(fnd::KeyedArchiver& coder) const override {
+    coder.encodeDouble(lineSpacing_, QStringLiteral("TSLineSpacing"));
+  }
+
+ private:
+  double lineSpacing_;
 };
 
 }  // namespace
@@ -422,10 +436,16 @@ TEST(TextLayerTest, StoredTextComesBackWithItsStyleAndPixels) {
 }
 
 TEST(TextLayerTest, DamagedTextArchivesAreRefused) {
-  auto runs = [](qint64 location, qint64 length) {
-    return QVariant(QVariantList{QVariantMap{
-        {"TSLocation", location}, {"TSLength", length}, {"TSAttributes", QVariantMap{}}}});
+  auto runs = [](qint64 location, qint64 length, const QVariantMap& attributes = {}) {
+    return QVariant(QVariantList{
+        QVariantMap{{"TSLocation", location}, {"TSLength", length}, {"TSAttributes", attributes}}});
   };
+  auto spaced = [](double lineSpacing) {
+    return QVariantMap{
+        {gfx::ParagraphStyleAttributeName,
+         QVariant::fromValue(fnd::CodingPtr(std::make_shared<ForgedParagraphStyle>(lineSpacing)))}};
+  };
+  const qint64 largest = std::numeric_limits<qint64>::max();
   auto forged = [](const QString& text, const QVariant& runList) {
     return fnd::KeyedArchiver::archivedDataWithRootObject(QVariant::fromValue(
         fnd::CodingPtr(std::make_shared<ForgedAttributedString>(text, runList))));
@@ -442,6 +462,12 @@ TEST(TextLayerTest, DamagedTextArchivesAreRefused) {
       {"no runs", forged("plain", {}), true, "plain"},
       {"run past the end", forged("abc", runs(1, 5)), false, {}},
       {"negative location", forged("abc", runs(-1, 2)), false, {}},
+      {"run end wrapping past 64 bits", forged("abc", runs(2, largest)), false, {}},
+      {"run start wrapping past 64 bits", forged("abc", runs(largest, 2)), false, {}},
+      {"usable line spacing", forged("abc", runs(0, 3, spaced(-2.5))), true, "abc"},
+      {"infinite line spacing", forged("abc", runs(0, 3, spaced(qInf()))), false, {}},
+      {"line spacing not a number", forged("abc", runs(0, 3, spaced(qQNaN()))), false, {}},
+      {"line spacing beyond any canvas", forged("abc", runs(0, 3, spaced(1e300))), false, {}},
       {"runs not a list", forged("abc", QVariant(QStringLiteral("x"))), false, {}},
       {"not an attributed string",
        fnd::KeyedArchiver::archivedDataWithRootObject(QStringLiteral("text")),
