@@ -1,19 +1,17 @@
 #include "model/Image.h"
 
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QSaveFile>
 #include <QTimeZone>
-#include <cstdlib>
 
 #include "foundation/OperationQueue.h"
 #include "graphics/PDFImageRep.h"
 #include "model/IMAManagedObjectContext.h"
 #include "model/IMImagesUtilities.h"
 #include "model/ImageDelegate.h"
+#include "model/ImagesCacheFolder.h"
 #include "model/Layer.h"
 
 namespace {
@@ -41,26 +39,6 @@ gfx::ImagePtr readVersionFile(const QString& path) {
 std::mutex gTokenMutex;
 qint64 gLastToken = 0;
 
-std::mutex gFolderMutex;
-QString gPrivateFolder;
-
-// The private folder of this process: made once with mkdtemp, mode 0700, so
-// another running instance can neither see nor delete our versions.
-QString privateFolder() {
-  std::lock_guard<std::mutex> lock(gFolderMutex);
-  if (!gPrivateFolder.isEmpty() && QDir(gPrivateFolder).exists()) return gPrivateFolder;
-  QString base = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
-  if (base.isEmpty() || !QFileInfo(base).isDir() || !QFileInfo(base).isWritable())
-    base = QDir::tempPath();
-  QByteArray pattern = QFile::encodeName(base + "/tessaly-XXXXXX");
-  if (!mkdtemp(pattern.data())) {
-    qWarning("Image: could not create the image cache folder under %s", qPrintable(base));
-    return {};
-  }
-  gPrivateFolder = QFile::decodeName(pattern);
-  return gPrivateFolder;
-}
-
 bool isSameToken(const QDateTime& a, const QDateTime& b) {
   return a.isValid() == b.isValid() &&
          (!a.isValid() || a.toMSecsSinceEpoch() == b.toMSecsSinceEpoch());
@@ -73,7 +51,7 @@ Image::Image() : alive_(std::make_shared<bool>(true)) {}
 Image::~Image() { *alive_ = false; }
 
 QString Image::imagesCacheDirectoryPath() {
-  QString folder = privateFolder();
+  QString folder = ImagesCacheFolder::shared().path();
   if (folder.isEmpty()) return {};
   QString path = folder + "/Tessaly";
   QDir().mkdir(path);  // a failure shows later, as failed cache writes
@@ -98,12 +76,7 @@ QDateTime Image::newVersionToken() {
   return QDateTime::fromMSecsSinceEpoch(gLastToken, Qt::UTC);
 }
 
-void Image::removeImagesCacheDirectory() {
-  std::lock_guard<std::mutex> lock(gFolderMutex);
-  if (gPrivateFolder.isEmpty()) return;
-  QDir(gPrivateFolder).removeRecursively();
-  gPrivateFolder.clear();
-}
+void Image::removeImagesCacheDirectory() { ImagesCacheFolder::shared().remove(); }
 
 int Image::pendingCacheWrites() {
   std::lock_guard<std::mutex> lock(gPendingMutex);

@@ -30,7 +30,8 @@ class Image : public IMManagedObject {
   Image();
   ~Image() override;
 
-  // The per-run cache folder: private to this process, created on first use.
+  // The per-run cache folder: private to this process, created on first use
+  // and removed when the process ends normally (see ImagesCacheFolder).
   static QString imagesCacheDirectoryPath();
   static QString pathOfCachedImageWithDate(const QDateTime& date);
   // The 16-digit cache file name of a version token.
@@ -38,7 +39,7 @@ class Image : public IMManagedObject {
   // A fresh version token, later than every token handed out before in this
   // process, so no two versions share a cache file.
   static QDateTime newVersionToken();
-  // Removes the cache folder and everything in it (at termination).
+  // Removes the cache folder and everything in it now.
   static void removeImagesCacheDirectory();
 
   gfx::ImagePtr nsImage();

@@ -63,16 +63,3 @@ void drainImageWork(ModelDocument& document) {
   });
   tst::spinOnce();
 }
-
-namespace {
-
-// The image cache folder lives for one run, as in the program, which
-// empties it at termination.
-class ImageCacheCleanup : public testing::Environment {
- public:
-  void TearDown() override { Image::removeImagesCacheDirectory(); }
-};
-
-const auto* const kCleanup = testing::AddGlobalTestEnvironment(new ImageCacheCleanup);
-
-}  // namespace

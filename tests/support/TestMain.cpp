@@ -3,12 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
+#include <cstdlib>
+
+namespace {
+
+QString& configFolder() {
+  static QString* path = new QString;  // still there when the exit handler runs
+  return *path;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Tests never read or write the user's own settings.
+  // Tests never read or write the user's own settings. The user defaults
+  // write their file once more when their static goes, after main returns,
+  // so the folder is removed by an exit handler registered before them.
   QTemporaryDir config(QDir::tempPath() + "/tessaly-config-XXXXXX");
+  config.setAutoRemove(false);
+  configFolder() = config.path();
+  std::atexit([] { QDir(configFolder()).removeRecursively(); });
   qputenv("TESSALY_CONFIG_HOME", config.path().toLocal8Bit());
 
   ::testing::InitGoogleTest(&argc, argv);
