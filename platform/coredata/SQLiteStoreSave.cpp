@@ -49,8 +49,14 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
 
 bool SQLiteStore::writeSave(const SaveRequest& request, QHash<ManagedObject*, qint64>* keys,
                             fnd::Error* error) {
-  for (ManagedObject* object : request.inserted)
-    keys->insert(object, ++maxKeys_[object->entity()->rootEntity()]);
+  for (ManagedObject* object : request.inserted) {
+    // A damaged counter at the end of the range must not wrap to a used key.
+    qint64& counter = maxKeys_[object->entity()->rootEntity()];
+    if (qAddOverflow(counter, qint64(1), &counter))
+      return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreSaveError,
+                       QStringLiteral("The store has no primary keys left."));
+    keys->insert(object, counter);
+  }
   for (ManagedObject* object : request.deleted)
     if (!deleteRow(object, error)) return false;
   for (ManagedObject* object : request.inserted)

@@ -69,6 +69,9 @@ QString directive(QChar c, const QDateTime& local) {
 
 QString formatCalendarDate(const QDateTime& date, const QString& format) {
   const QDateTime local = date.toLocalTime();
+  // Past the ends of the calendar the local time is invalid, and its fields
+  // would read as zeros and minus ones.
+  if (!local.isValid()) return {};
   QString result;
   result.reserve(format.size() * 2);
   for (qsizetype i = 0; i < format.size(); ++i) {

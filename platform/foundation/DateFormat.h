@@ -12,6 +12,8 @@ namespace fnd {
 // %M minute, %S second, %F milliseconds (3 digits), %e day (space padded),
 // %B/%b month name full/short, %A/%a weekday name full/short, %Z time zone
 // abbreviation, %z offset (+hhmm), %%. Unknown directives are kept as written.
+// An invalid date, or one whose local time is past the calendar's ends,
+// formats as an empty string.
 QString formatCalendarDate(const QDateTime& date, const QString& format);
 
 }  // namespace fnd

@@ -296,7 +296,13 @@ T KeyedUnarchiver::numberForKey(const QString& key, const char* kind) {
     return value.metaType().id() == QMetaType::Double ? value.toDouble() != 0
                                                       : value.toLongLong() != 0;
   } else if constexpr (std::is_floating_point_v<T>) {
-    return T(value.toDouble());
+    // Infinities and NaN convert as they are; other values must fit.
+    const double real = value.toDouble();
+    if (std::isfinite(real) && std::fabs(real) > double(std::numeric_limits<T>::max())) {
+      setFailed(QStringLiteral("value for key \"%1\" does not fit a %2").arg(key, kind));
+      return T();
+    }
+    return T(real);
   } else {
     if (value.metaType().id() == QMetaType::Double) {
       const double real = std::trunc(value.toDouble());

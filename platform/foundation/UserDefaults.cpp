@@ -153,12 +153,12 @@ bool UserDefaults::boolForKey(const QString& key) const {
 
 qint64 UserDefaults::integerForKey(const QString& key) const {
   const QVariant value = objectForKey(key);
-  if (value.metaType().id() == QMetaType::Double) return qint64(value.toDouble());
+  if (value.metaType().id() == QMetaType::Double) return int64FromReal(value.toDouble());
   if (isNumberValue(value)) return value.toLongLong();
   if (value.metaType().id() == QMetaType::QString) {
     bool ok = false;
     const qint64 integer = value.toString().trimmed().toLongLong(&ok);
-    return ok ? integer : qint64(value.toString().trimmed().toDouble());
+    return ok ? integer : int64FromReal(value.toString().trimmed().toDouble());
   }
   return 0;
 }
@@ -170,7 +170,9 @@ double UserDefaults::doubleForKey(const QString& key) const {
   return 0;
 }
 
-float UserDefaults::floatForKey(const QString& key) const { return float(doubleForKey(key)); }
+float UserDefaults::floatForKey(const QString& key) const {
+  return floatFromReal(doubleForKey(key));
+}
 
 QString UserDefaults::stringForKey(const QString& key) const {
   const QVariant value = objectForKey(key);

@@ -374,6 +374,24 @@ TEST(SQLiteStore, AFailedSaveLeavesThePreviousContentsReadable) {
   EXPECT_EQ(added->objectID().primaryKey(), 2);
 }
 
+TEST(SQLiteStore, AKeyCounterAtTheEndOfItsRangeFailsTheSave) {
+  QString path = tst::tempPath("exhausted-keys.sqlite");
+  {
+    auto stack = openStack(path);
+    stack->context->insertNewObject<Layer>("Layer")->setName("kept");
+    ASSERT_TRUE(stack->context->save());
+  }
+  sqlite(path, "UPDATE Z_PRIMARYKEY SET Z_MAX = 9223372036854775807 WHERE Z_NAME = 'Layer'");
+  auto stack = openStack(path);
+  stack->context->insertNewObject<Layer>("Layer")->setName("added");
+  fnd::Error error;
+  EXPECT_FALSE(stack->context->save(&error));
+  EXPECT_EQ(error.code(), fnd::PersistentStoreSaveError);
+  EXPECT_EQ(sqlite(path, "SELECT ZNAME FROM ZLAYER"), "kept");
+  EXPECT_EQ(sqlite(path, "SELECT Z_MAX FROM Z_PRIMARYKEY WHERE Z_NAME = 'Layer'"),
+            "9223372036854775807");
+}
+
 TEST(SQLiteStore, OptionsAreHonoured) {
   QString path = writeDocument("options.sqlite", 10);
   QByteArray before = fileDigest(path);

@@ -28,6 +28,7 @@ TEST(DateFormat, FormatsDirectivesInLocalTime) {
       {local(2026, 12, 8, 9, 0, 0, 0), "100%% done %Q", "100% done %Q"},
       {local(2026, 12, 8, 9, 0, 0, 0), "trailing %", "trailing %"},
       {local(987, 6, 5, 4, 3, 2, 1), "%Y", "0987"},
+      {QDateTime(), "%Y-%m-%d %H:%M:%S", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format);

@@ -247,6 +247,7 @@ TEST_F(KeyedArchive, ValuesOfTheWrongKindFailTheUnarchiver) {
   archiver.encodeData("bytes", "data");
   archiver.encodeString("{1, 2}", "point text");
   archiver.encodeInt32(3, "int");
+  archiver.encodeDouble(1e300, "huge");
   const QByteArray data = archiver.encodedData();
   const struct {
     const char* name;
@@ -255,6 +256,7 @@ TEST_F(KeyedArchive, ValuesOfTheWrongKindFailTheUnarchiver) {
       {"string as int32", [](KeyedUnarchiver& c) { c.decodeInt32ForKey("string"); }},
       {"string as bool", [](KeyedUnarchiver& c) { c.decodeBoolForKey("string"); }},
       {"int64 beyond int32", [](KeyedUnarchiver& c) { c.decodeInt32ForKey("big"); }},
+      {"double beyond float", [](KeyedUnarchiver& c) { c.decodeFloatForKey("huge"); }},
       {"data as string", [](KeyedUnarchiver& c) { c.decodeStringForKey("data"); }},
       {"point as rect", [](KeyedUnarchiver& c) { c.decodeRectForKey("point text"); }},
       {"text as size", [](KeyedUnarchiver& c) { c.decodeSizeForKey("string"); }},

@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QSettings>
 #include <QTimeZone>
+#include <limits>
 
 #include "PlistPeer.h"
 #include "TestSupport.h"
@@ -80,6 +81,8 @@ TEST(UserDefaults, TypedReadsConvertOrFallBack) {
   defaults->setInteger(7, "integer");
   defaults->setBool(true, "flag");
   defaults->setObject(QVariantList{1}, "list");
+  defaults->setDouble(1e300, "hugeReal");
+  defaults->setObject(QString("-1e300"), "hugeText");
   const struct {
     const char* key;
     bool asBool;
@@ -87,10 +90,16 @@ TEST(UserDefaults, TypedReadsConvertOrFallBack) {
     double asDouble;
     QString asString;
   } cases[] = {
-      {"absent", false, 0, 0, ""},        {"yesText", true, 0, 0, "YES"},
-      {"numberText", true, 12, 12, "12"}, {"realText", true, 2, 2.5, "2.5"},
-      {"real", true, 3, 3.9, "3.9"},      {"integer", true, 7, 7, "7"},
-      {"flag", true, 1, 1, "1"},          {"list", false, 0, 0, ""},
+      {"absent", false, 0, 0, ""},
+      {"yesText", true, 0, 0, "YES"},
+      {"numberText", true, 12, 12, "12"},
+      {"realText", true, 2, 2.5, "2.5"},
+      {"real", true, 3, 3.9, "3.9"},
+      {"integer", true, 7, 7, "7"},
+      {"flag", true, 1, 1, "1"},
+      {"list", false, 0, 0, ""},
+      {"hugeReal", true, std::numeric_limits<qint64>::max(), 1e300, "1e+300"},
+      {"hugeText", true, std::numeric_limits<qint64>::min(), -1e300, "-1e300"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.key);
@@ -99,6 +108,7 @@ TEST(UserDefaults, TypedReadsConvertOrFallBack) {
     EXPECT_EQ(defaults->doubleForKey(c.key), c.asDouble);
     EXPECT_EQ(defaults->stringForKey(c.key), c.asString);
   }
+  EXPECT_EQ(defaults->floatForKey("hugeReal"), std::numeric_limits<float>::infinity());
   EXPECT_TRUE(defaults->dataForKey("integer").isEmpty());
   EXPECT_FALSE(defaults->dateForKey("flag").isValid());
   EXPECT_TRUE(defaults->dictionaryForKey("list").isEmpty());
