@@ -1,20 +1,11 @@
-// The one pool of worker threads the render engine spreads tiles over
-// (a QThreadPool sized to the machine). Work started from inside a worker
-// runs in place, so nested renders never wait on themselves.
+// The render engine spreads tiles over the program's one worker pool, which
+// lives in the foundation so that layers below the engine share it.
 #pragma once
 
-#include <functional>
-
-class QThreadPool;
+#include "foundation/WorkerPool.h"
 
 namespace ci {
 
-class WorkerPool {
- public:
-  static QThreadPool* shared();
-  // Runs body(0) … body(count-1), in parallel when worthwhile; returns when all are done.
-  static void parallelFor(int count, const std::function<void(int)>& body);
-  static bool isWorkerThread();
-};
+using WorkerPool = fnd::WorkerPool;
 
 }  // namespace ci

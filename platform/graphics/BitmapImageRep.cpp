@@ -1,10 +1,6 @@
 #include "graphics/BitmapImageRep.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 #include "graphics/GraphicsContext.h"
-#include "graphics/TIFFMemoryFile.h"
 
 namespace gfx {
 namespace {
@@ -29,25 +25,6 @@ std::shared_ptr<BitmapImageRep> BitmapImageRep::imageRepWithData(const QByteArra
                                                                  fnd::Error* error) {
   QList<BitmapImageRepPtr> reps = imageRepsWithData(data, error);
   return reps.isEmpty() ? nullptr : reps.first();
-}
-
-QList<std::shared_ptr<BitmapImageRep>> BitmapImageRep::imageRepsWithData(const QByteArray& data,
-                                                                         fnd::Error* error) {
-  if (TIFFMemoryFile::isTIFF(data)) return imageRepsWithTIFF(data, error);
-  QBuffer buffer;
-  buffer.setData(data);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  reader.setAutoTransform(true);
-  QImage image = reader.read();
-  if (image.isNull()) {
-    fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError,
-              QStringLiteral("The image data could not be read (%1).").arg(reader.errorString()));
-    return {};
-  }
-  // QImage cannot tell a file's resolution from its own default, so these
-  // formats keep one point per pixel, the document convention.
-  return {make(CGImage::make(std::move(image)))};
 }
 
 int BitmapImageRep::pixelsWide() const { return image_ ? int(image_->width()) : 0; }

@@ -1,6 +1,6 @@
-// A representation made of pixels: a CGImage plus a size in points. Encodes
-// itself as TIFF through libtiff; decodes TIFF through libtiff and other
-// formats through QImage's readers.
+// A representation made of pixels: a CGImage plus a size in points. Decodes
+// and encodes (TIFF) through the installed BitmapCoder, the image-file
+// layer's codecs.
 #pragma once
 
 #include <QByteArray>
@@ -8,18 +8,18 @@
 #include <QList>
 
 #include "foundation/Error.h"
+#include "graphics/BitmapCoder.h"
 #include "graphics/ImageRep.h"
 
 namespace gfx {
-
-enum class TIFFCompression { None = 1, LZW = 5, PackBits = 32773, JPEG = 6 };
 
 class BitmapImageRep : public ImageRep {
  public:
   // Size in points equals the pixel size until setSize() says otherwise.
   explicit BitmapImageRep(CGImagePtr image);
   static std::shared_ptr<BitmapImageRep> make(CGImagePtr image);
-  // Null (with `error` filled) for data no reader understands.
+  // Null (with `error` filled) for data no reader understands, or when no
+  // coder is installed.
   static std::shared_ptr<BitmapImageRep> imageRepWithData(const QByteArray& data,
                                                           fnd::Error* error = nullptr);
   // Every image in a (possibly multi-page) TIFF, else the one image.
@@ -48,7 +48,8 @@ class BitmapImageRep : public ImageRep {
 
   // TIFF of these pixels: RGB, or RGBA with unassociated alpha; 8 bits per
   // sample, or 16 for deeper images (16-bit, float) except under JPEG. `factor` is the
-  // JPEG quality 0…1 and is ignored by the other compressions. Empty on failure.
+  // JPEG quality 0…1 and is ignored by the other compressions. Empty on failure
+  // or when no coder is installed.
   QByteArray TIFFRepresentationUsingCompression(TIFFCompression compression, float factor) const;
   QByteArray TIFFRepresentation() const {
     return TIFFRepresentationUsingCompression(TIFFCompression::None, 0);
@@ -59,8 +60,6 @@ class BitmapImageRep : public ImageRep {
       TIFFCompression compression = TIFFCompression::None, float factor = 0);
 
  private:
-  static QList<std::shared_ptr<BitmapImageRep>> imageRepsWithTIFF(const QByteArray& data,
-                                                                  fnd::Error* error);
   CGImagePtr image_;
 };
 

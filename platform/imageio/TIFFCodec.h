@@ -1,9 +1,12 @@
 // TIFF files through libtiff, read and written in memory: every page of a
-// multi-page file, 8/16-bit and float samples, LZW/PackBits/none compression
-// on writing, resolution and orientation tags. libtiff's error messages are
-// routed to the Error of the call that caused them.
+// multi-page file, 8/16-bit and float samples, strips or tiles (decoded in
+// parallel), LZW/PackBits/none compression on writing (strips compressed in
+// parallel), resolution and orientation tags. libtiff's error messages are
+// routed to the Error of the call that caused them. Also writes the
+// graphics layer's TIFF form of bitmap representations.
 #pragma once
 
+#include "graphics/BitmapCoder.h"
 #include "imageio/ImageCodec.h"
 
 namespace io {
@@ -20,6 +23,13 @@ class TIFFCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+
+  // The layout bitmap representations have always written, which stored
+  // documents hold: RGB or RGBA with unassociated alpha, never grey; 8 bits
+  // per sample, or 16 for deeper images except under JPEG; no predictor;
+  // resolution from each page's size in points. Empty on failure.
+  static QByteArray writeBitmapPages(const QList<gfx::BitmapPage>& pages,
+                                     gfx::TIFFCompression compression, float factor);
 };
 
 }  // namespace io

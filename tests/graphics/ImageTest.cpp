@@ -1,12 +1,11 @@
 // Images and their representations: choosing a representation, drawing with
 // source rectangles, lock/unlock focus, drawing handlers and their cache,
-// TIFF encoding (checked with tiffinfo) and PDF pages.
+// and PDF pages. Decoding and TIFF encoding go through the image-file layer's
+// coder and are tested with it (tests/imageio/BitmapCodingTest.cpp).
 #include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QFile>
 #include <QPdfWriter>
-#include <QRegularExpression>
 
 #include "TestSupport.h"
 #include "graphics/BitmapImageRep.h"
@@ -54,29 +53,6 @@ QByteArray pdfWithPages(const QList<QSizeF>& pageSizes) {
     }
   }
   return bytes;
-}
-
-// A valid little-endian TIFF whose header then claims `wide` × `high` pixels.
-QByteArray tiffClaimingSize(quint32 wide, quint32 high) {
-  QByteArray tiff = BitmapImageRep::make(solid(1, 1, Qt::red))->TIFFRepresentation();
-  auto u16 = [&](int at) { return quint16(uchar(tiff[at]) | uchar(tiff[at + 1]) << 8); };
-  auto u32 = [&](int at) { return quint32(u16(at)) | quint32(u16(at + 2)) << 16; };
-  int ifd = int(u32(4));
-  for (int i = 0, count = u16(ifd); i < count; ++i) {
-    int entry = ifd + 2 + 12 * i;
-    quint16 tag = u16(entry);
-    if (tag != 256 && tag != 257) continue;
-    quint32 value = tag == 256 ? wide : high;
-    tiff[entry + 2] = 4;  // LONG
-    tiff[entry + 3] = 0;
-    for (int b = 0; b < 4; ++b) tiff[entry + 8 + b] = char((value >> (8 * b)) & 0xff);
-  }
-  return tiff;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 }  // namespace
@@ -201,119 +177,18 @@ TEST(Image, DrawingHandlerRendersPerPixelSizeAndRecaches) {
   EXPECT_FALSE(failing->drawInRect({0, 0, 4, 4}));
 }
 
-TEST(Image, DecodesDataAndReportsBadData) {
+TEST(Image, DecodingWaitsForTheImageFileLayer) {
+  // This program does not link the image-file layer, so no coder is
+  // installed: bitmaps are neither decoded nor encoded by a reader of our own.
+  ASSERT_EQ(BitmapCoder::installed(), nullptr);
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  QImage pixels(3, 2, QImage::Format_ARGB32);
-  pixels.fill(QColor(10, 20, 30, 40));
-  pixels.save(&buffer, "PNG");
-  auto image = Image::imageWithData(png);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->size(), QSizeF(3, 2));
-  auto rep = image->firstRepresentationOfClass<BitmapImageRep>();
-  EXPECT_EQ(rep->samplesPerPixel(), 4);
-  EXPECT_EQ(rep->bitsPerSample(), 8);
-  EXPECT_TRUE(rep->hasAlpha());
-
-  const QByteArray bad[] = {QByteArray(),
-                            QByteArray("not an image at all"),
-                            png.left(png.size() / 2),
-                            QByteArray("II*\0\x08\0\0\0garbage", 15),
-                            QByteArray("%PDF-1.4\n%%EOF"),
-                            tiffClaimingSize(200000, 200000),
-                            tiffClaimingSize(0, 5)};
-  for (const QByteArray& data : bad) {
-    fnd::Error error;
-    EXPECT_FALSE(Image::imageWithData(data, &error)) << data.left(10).toStdString();
-    EXPECT_EQ(error.code(), fnd::FileReadCorruptFileError) << data.left(10).toStdString();
-  }
-  fnd::Error missing;
-  EXPECT_FALSE(Image::imageWithContentsOfFile("/nonexistent/picture.png", &missing));
-  EXPECT_EQ(missing.code(), fnd::FileReadNoSuchFileError);
-}
-
-TEST(BitmapImageRep, TIFFCompressionsRoundTripAndShowInTiffinfo) {
-  // Smooth content so JPEG stays close; alpha varies across the image.
-  QImage pixels(33, 17, QImage::Format_ARGB32);
-  for (int y = 0; y < pixels.height(); ++y)
-    for (int x = 0; x < pixels.width(); ++x)
-      pixels.setPixelColor(x, y, QColor(x * 7, y * 15, 128, 255 - x * 3));
-  auto rep = BitmapImageRep::make(CGImage::make(pixels));
-  rep->setSize({16.5, 8.5});  // 144 dpi
-
-  const struct {
-    TIFFCompression compression;
-    const char* tiffinfoName;
-    int tolerance;
-  } table[] = {
-      {TIFFCompression::None, "None", 0},
-      {TIFFCompression::LZW, "LZW", 0},
-      {TIFFCompression::PackBits, "PackBits", 0},
-      {TIFFCompression::JPEG, "JPEG", 12},
-  };
-  for (const auto& row : table) {
-    QByteArray tiff = rep->TIFFRepresentationUsingCompression(row.compression, 0.9f);
-    ASSERT_FALSE(tiff.isEmpty()) << row.tiffinfoName;
-    QString path = tst::tempPath(QStringLiteral("rep-%1.tiff").arg(row.tiffinfoName));
-    ASSERT_TRUE(writeFile(path, tiff));
-    tst::saveArtifact(path, QStringLiteral("graphics-bitmaprep-%1.tiff").arg(row.tiffinfoName));
-    if (tst::haveTool("tiffinfo")) {
-      QString info;
-      ASSERT_EQ(tst::runTool("tiffinfo", {path}, &info), 0) << info.toStdString();
-      EXPECT_TRUE(info.contains(
-          QRegularExpression(QStringLiteral("Compression Scheme: %1\\b").arg(row.tiffinfoName))))
-          << info.toStdString();
-      EXPECT_TRUE(info.contains("Image Width: 33 Image Length: 17")) << info.toStdString();
-      EXPECT_TRUE(info.contains("Samples/Pixel: 4")) << info.toStdString();
-      EXPECT_TRUE(info.contains("Resolution: 144, 144 pixels/inch")) << info.toStdString();
-    }
-    auto decoded = BitmapImageRep::imageRepWithData(tiff);
-    ASSERT_TRUE(decoded) << row.tiffinfoName;
-    EXPECT_EQ(decoded->pixelsWide(), 33);
-    EXPECT_NEAR(decoded->size().width(), 16.5, 1e-4);
-    EXPECT_NEAR(decoded->size().height(), 8.5, 1e-4);
-    EXPECT_TRUE(decoded->hasAlpha());
-    int worst = 0;
-    for (int y = 0; y < 17; ++y)
-      for (int x = 0; x < 33; ++x) {
-        // Compare premultiplied values: what a reader composites with.
-        QRgb a = qPremultiply(pixels.pixel(x, y));
-        QRgb b = decoded->cgImage()->toFormat(QImage::Format_ARGB32_Premultiplied).pixel(x, y);
-        worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                          std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
-      }
-    EXPECT_LE(worst, std::max(row.tolerance, 1)) << row.tiffinfoName;
-  }
-  // JPEG quality changes the size.
-  EXPECT_LT(rep->TIFFRepresentationUsingCompression(TIFFCompression::JPEG, 0.1f).size(),
-            rep->TIFFRepresentationUsingCompression(TIFFCompression::JPEG, 1.0f).size());
-}
-
-TEST(BitmapImageRep, TIFFKeepsSixteenBitsAndPages) {
-  QImage deep(5, 3, QImage::Format_RGBX64);
-  deep.fill(QColor::fromRgba64(qRgba64(1000, 30000, 65000, 65535)));
-  auto sixteen = BitmapImageRep::make(CGImage::make(deep));
-  auto opaque = BitmapImageRep::make(solid(2, 2, Qt::yellow, QImage::Format_RGB32));
-  QByteArray tiff = BitmapImageRep::TIFFRepresentationOfImageRepsInArray({sixteen, opaque});
-  tst::saveArtifactData(tiff, "graphics-bitmaprep-two-pages.tiff");
-  if (tst::haveTool("tiffinfo")) {
-    QString path = tst::tempPath("pages.tiff");
-    ASSERT_TRUE(writeFile(path, tiff));
-    QString info;
-    ASSERT_EQ(tst::runTool("tiffinfo", {path}, &info), 0);
-    EXPECT_TRUE(info.contains("Bits/Sample: 16")) << info.toStdString();
-    EXPECT_TRUE(info.contains("Samples/Pixel: 3")) << info.toStdString();
-    EXPECT_EQ(info.count("TIFF Directory"), 2) << info.toStdString();
-  }
-  auto image = Image::imageWithData(tiff);
-  ASSERT_TRUE(image);
-  ASSERT_EQ(image->representations().size(), 2);
-  auto second = std::dynamic_pointer_cast<BitmapImageRep>(image->representations()[1]);
-  EXPECT_FALSE(second->hasAlpha());
-  EXPECT_EQ(second->samplesPerPixel(), 3);
-  EXPECT_EQ(second->colorAtX(1, 1), QColor(Qt::yellow));
-  EXPECT_EQ(Image::imageWithCGImage(solid(3, 3, Qt::red))->TIFFRepresentation().left(2), "II");
+  QImage(2, 2, QImage::Format_ARGB32).save(&buffer, "PNG");
+  fnd::Error error;
+  EXPECT_FALSE(Image::imageWithData(png, &error));
+  EXPECT_EQ(error.code(), fnd::FileReadCorruptFileError);
+  EXPECT_TRUE(BitmapImageRep::make(solid(2, 2, Qt::red))->TIFFRepresentation().isEmpty());
 }
 
 TEST(PDFImageRep, PagesBoundsAndDrawing) {
@@ -354,11 +229,6 @@ TEST(PDFImageRep, PagesBoundsAndDrawing) {
   ASSERT_TRUE(rendered);
   EXPECT_EQ(rendered->width(), 100u);
   EXPECT_EQ(rendered->height(), 160u);
-
-  // An image with only a PDF page still has a TIFF form: the page rendered.
-  auto fromTIFF = Image::imageWithData(image->TIFFRepresentation());
-  ASSERT_TRUE(fromTIFF);
-  EXPECT_EQ(fromTIFF->size(), QSizeF(50, 80));
 
   auto copy = std::dynamic_pointer_cast<PDFImageRep>(rep->copy());
   EXPECT_EQ(copy->currentPage(), 1);

@@ -1,4 +1,4 @@
-#include "coreimage/WorkerPool.h"
+#include "foundation/WorkerPool.h"
 
 #include <QThread>
 #include <QThreadPool>
@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-namespace ci {
+namespace fnd {
 
 namespace {
 thread_local bool insideWorker = false;
@@ -40,4 +40,4 @@ void WorkerPool::parallelFor(int count, const std::function<void(int)>& body) {
   });
 }
 
-}  // namespace ci
+}  // namespace fnd

@@ -1,0 +1,61 @@
+#include "imageio/GraphicsBitmapCoder.h"
+
+#include "foundation/Error.h"
+#include "imageio/CodecSupport.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/ImageSource.h"
+#include "imageio/TIFFCodec.h"
+#include "imageio/TypeIdentifiers.h"
+
+namespace io {
+namespace {
+
+// TIFF pages carry their size in points as a resolution. Other formats keep
+// one point per pixel, the document convention, whatever density they
+// declare.
+QSizeF sizeInPoints(const QVariantMap& properties, const QImage& upright, bool tiff) {
+  double dpiX = properties.value(PropertyDPIWidth).toDouble();
+  double dpiY = properties.value(PropertyDPIHeight).toDouble();
+  if (!tiff || dpiX <= 0 || dpiY <= 0) return {};
+  if (codec::orientation(properties) >= 5) std::swap(dpiX, dpiY);
+  return QSizeF(upright.width() * 72.0 / dpiX, upright.height() * 72.0 / dpiY);
+}
+
+}  // namespace
+
+QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data,
+                                                   fnd::Error* error) const {
+  ImageSourcePtr source = ImageSource::createWithData(data, {}, error);
+  if (!source) return {};
+  // Every page of a TIFF; the first image (frame) of anything else.
+  const bool tiff = source->type() == TypeTIFF;
+  const size_t count = tiff ? source->count() : 1;
+  QList<gfx::BitmapPage> pages;
+  for (size_t index = 0; index < count; ++index) {
+    fnd::Error pageError;
+    gfx::CGImagePtr image = source->createImageAtIndex(index, &pageError);
+    if (!image) {
+      // A damaged later page still leaves the earlier ones.
+      if (pages.isEmpty()) fnd::fail(error, pageError);
+      break;
+    }
+    const QVariantMap properties = source->propertiesAtIndex(index);
+    const int orientation = codec::orientation(properties);
+    if (orientation != 1)
+      image = gfx::CGImage::make(codec::applyOrientation(image->qImage(), orientation));
+    pages.append({image, sizeInPoints(properties, image->qImage(), tiff)});
+  }
+  return pages;
+}
+
+QByteArray GraphicsBitmapCoder::encodeTIFF(const QList<gfx::BitmapPage>& pages,
+                                           gfx::TIFFCompression compression, float factor) const {
+  return TIFFCodec::writeBitmapPages(pages, compression, factor);
+}
+
+void installGraphicsBitmapCoder() {
+  static const GraphicsBitmapCoder coder;
+  gfx::BitmapCoder::install(&coder);
+}
+
+}  // namespace io

@@ -1,0 +1,25 @@
+// Decodes the strips or tiles of one TIFF directory whose samples an image
+// holds directly (TIFFDirectory::readsDirectly) into an image laid out as
+// TIFFDirectory::directLayout(). Strips and tiles are independent, so runs
+// of them decode on the shared worker pool, each run through a libtiff
+// handle of its own open on the same bytes (mapped, so nothing is copied
+// before decoding); strips whose rows match the image's decode in place.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include "imageio/TIFFDirectory.h"
+
+namespace io {
+
+class TIFFChunkReader {
+ public:
+  // Fills `image` (already of the directory's size and direct layout).
+  // False with `message` filled when the data is damaged.
+  static bool read(const QByteArray& data, int directory, const TIFFDirectory& d,
+                   tmsize_t maxAllocation, QImage* image, QString* message);
+};
+
+}  // namespace io

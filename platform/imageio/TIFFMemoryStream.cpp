@@ -1,0 +1,108 @@
+#include "imageio/TIFFMemoryStream.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace io {
+
+// libtiff's client procedures, reading or growing the stream at its position.
+struct TIFFMemoryProcs {
+  static TIFFMemoryStream* of(thandle_t handle) { return static_cast<TIFFMemoryStream*>(handle); }
+
+  static tmsize_t read(thandle_t handle, void* buffer, tmsize_t count) {
+    TIFFMemoryStream* s = of(handle);
+    if (count <= 0 || s->position_ >= s->size_) return 0;
+    uint64_t available = std::min<uint64_t>(uint64_t(count), s->size_ - s->position_);
+    // libtiff reads back what it wrote when it links a new directory.
+    const char* bytes = s->written_ ? s->written_->data() : s->data_;
+    std::memcpy(buffer, bytes + s->position_, available);
+    s->position_ += available;
+    return tmsize_t(available);
+  }
+
+  static tmsize_t write(thandle_t handle, void* buffer, tmsize_t count) {
+    TIFFMemoryStream* s = of(handle);
+    if (!s->written_ || count < 0) return -1;
+    std::vector<char>& bytes = *s->written_;
+    uint64_t end = s->position_ + uint64_t(count);
+    if (end > bytes.size()) {
+      if (end > bytes.capacity()) bytes.reserve(std::max<uint64_t>(end, bytes.capacity() * 2));
+      bytes.resize(end);
+    }
+    std::memcpy(bytes.data() + s->position_, buffer, size_t(count));
+    s->position_ = end;
+    s->size_ = bytes.size();
+    return count;
+  }
+
+  static toff_t seek(thandle_t handle, toff_t offset, int whence) {
+    TIFFMemoryStream* s = of(handle);
+    uint64_t base = whence == SEEK_CUR ? s->position_ : whence == SEEK_END ? s->size_ : 0;
+    s->position_ = base + offset;
+    return s->position_;
+  }
+
+  static int close(thandle_t) { return 0; }
+  static toff_t size(thandle_t handle) { return of(handle)->size_; }
+
+  static int map(thandle_t handle, void** base, toff_t* size) {
+    TIFFMemoryStream* s = of(handle);
+    if (s->written_) return 0;
+    *base = const_cast<char*>(s->data_);
+    *size = s->size_;
+    return 1;
+  }
+
+  static void unmap(thandle_t, void*, toff_t) {}
+
+  static int onError(TIFF*, void* user, const char* module, const char* format, va_list args) {
+    TIFFMemoryStream* s = of(user);
+    if (s->message_[0]) return 1;  // the first error is the cause; later ones follow from it
+    int used = std::snprintf(s->message_, sizeof s->message_, "%s: ", module ? module : "libtiff");
+    std::vsnprintf(s->message_ + used, sizeof s->message_ - size_t(used), format, args);
+    return 1;
+  }
+
+  static int onWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+};
+
+TIFFMemoryStream::TIFFMemoryStream(const char* data, uint64_t size) : data_(data), size_(size) {}
+
+TIFFMemoryStream::TIFFMemoryStream(std::vector<char>* output) : written_(output) {
+  output->clear();
+}
+
+TIFFMemoryStream::~TIFFMemoryStream() { discard(); }
+
+TIFF* TIFFMemoryStream::open(const char* mode, tmsize_t maxAllocation) {
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(options, &TIFFMemoryProcs::onError, this);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, &TIFFMemoryProcs::onWarning, this);
+  if (maxAllocation > 0) TIFFOpenOptionsSetMaxSingleMemAlloc(options, maxAllocation);
+  tiff_ = TIFFClientOpenExt("memory", mode, this, &TIFFMemoryProcs::read, &TIFFMemoryProcs::write,
+                            &TIFFMemoryProcs::seek, &TIFFMemoryProcs::close, &TIFFMemoryProcs::size,
+                            &TIFFMemoryProcs::map, &TIFFMemoryProcs::unmap, options);
+  TIFFOpenOptionsFree(options);
+  return tiff_;
+}
+
+void TIFFMemoryStream::close() {
+  if (tiff_) TIFFClose(tiff_);
+  tiff_ = nullptr;
+}
+
+void TIFFMemoryStream::discard() {
+  if (tiff_) TIFFCleanup(tiff_);
+  tiff_ = nullptr;
+}
+
+QString TIFFMemoryStream::message(const char* fallback) const {
+  return QString::fromUtf8(message_[0] ? message_ : fallback);
+}
+
+void TIFFMemoryStream::setMessage(const char* text) {
+  if (!message_[0]) std::snprintf(message_, sizeof message_, "%s", text);
+}
+
+}  // namespace io

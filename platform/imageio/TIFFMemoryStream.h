@@ -1,0 +1,50 @@
+// A TIFF file in memory as libtiff's client procedures see it, and the
+// libtiff handle open on it. Reading borrows the caller's bytes and maps
+// them, so strips decode without being copied; writing appends to a buffer
+// the caller owns. libtiff's first error message is kept for the Error of
+// the call that caused it.
+#pragma once
+
+#include <tiffio.h>
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace io {
+
+class TIFFMemoryStream {
+ public:
+  // Reads `size` bytes at `data`, which must outlive the stream.
+  TIFFMemoryStream(const char* data, uint64_t size);
+  // Writes into `output` (which must outlive the stream), from its start.
+  explicit TIFFMemoryStream(std::vector<char>* output);
+  ~TIFFMemoryStream();
+  TIFFMemoryStream(const TIFFMemoryStream&) = delete;
+  TIFFMemoryStream& operator=(const TIFFMemoryStream&) = delete;
+
+  // Opens libtiff on the stream ("r" or "w"); null on failure. A positive
+  // `maxAllocation` bounds each single allocation libtiff makes.
+  TIFF* open(const char* mode, tmsize_t maxAllocation = 0);
+  TIFF* handle() const { return tiff_; }
+  // Finishes the file (writing any pending directory) and frees the handle.
+  void close();
+  // Frees the handle without writing anything more.
+  void discard();
+
+  // The first error libtiff reported, else `fallback`.
+  QString message(const char* fallback) const;
+  void setMessage(const char* text);
+  bool hasMessage() const { return message_[0] != 0; }
+
+ private:
+  friend struct TIFFMemoryProcs;
+  const char* data_ = nullptr;
+  uint64_t size_ = 0;
+  uint64_t position_ = 0;
+  std::vector<char>* written_ = nullptr;
+  TIFF* tiff_ = nullptr;
+  char message_[1024] = {};
+};
+
+}  // namespace io

@@ -1,0 +1,119 @@
+#include "imageio/TIFFStripWriter.h"
+
+#include <QByteArray>
+#include <atomic>
+#include <vector>
+
+#include "foundation/WorkerPool.h"
+#include "imageio/TIFFMemoryStream.h"
+
+namespace io {
+namespace {
+
+// The fields a strip's own encoder needs to produce the directory's bytes.
+struct StripFormat {
+  uint32_t width = 0, height = 0, rowsPerStrip = 0;
+  uint16_t bitsPerSample = 8, samplesPerPixel = 1, photometric = 0, compression = 1;
+  uint16_t predictor = 1, sampleFormat = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG;
+  uint16_t extraCount = 0;
+  uint16_t* extras = nullptr;
+
+  explicit StripFormat(TIFF* tiff) {
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+    TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extras);
+    if (compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE)
+      TIFFGetFieldDefaulted(tiff, TIFFTAG_PREDICTOR, &predictor);
+    rowsPerStrip = std::min(rowsPerStrip, height);
+  }
+
+  // A file of one strip holding `rows` rows, laid out as the directory.
+  void apply(TIFF* strip, uint32_t rows) const {
+    TIFFSetField(strip, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(strip, TIFFTAG_IMAGELENGTH, rows);
+    TIFFSetField(strip, TIFFTAG_ROWSPERSTRIP, rows);
+    TIFFSetField(strip, TIFFTAG_BITSPERSAMPLE, bitsPerSample);
+    TIFFSetField(strip, TIFFTAG_SAMPLESPERPIXEL, samplesPerPixel);
+    TIFFSetField(strip, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(strip, TIFFTAG_PLANARCONFIG, planar);
+    TIFFSetField(strip, TIFFTAG_SAMPLEFORMAT, sampleFormat);
+    TIFFSetField(strip, TIFFTAG_COMPRESSION, compression);
+    if (predictor != 1) TIFFSetField(strip, TIFFTAG_PREDICTOR, predictor);
+    if (extraCount) TIFFSetField(strip, TIFFTAG_EXTRASAMPLES, extraCount, extras);
+  }
+};
+
+// Each worker keeps the buffer it fills rows into between strips and calls.
+std::vector<char>& rowBuffer() {
+  thread_local std::vector<char> buffer;
+  return buffer;
+}
+
+struct EncodedStrip {
+  std::vector<char> file;  // a one-strip TIFF without a directory
+  uint64_t offset = 0, count = 0;
+  bool ok = false;
+};
+
+void encodeStrip(const StripFormat& format, tmsize_t scanline, uint32_t strip,
+                 const TIFFStripWriter::FillRows& fill, EncodedStrip* out) {
+  const uint32_t first = strip * format.rowsPerStrip;
+  const uint32_t rows = std::min(format.rowsPerStrip, format.height - first);
+  std::vector<char>& raw = rowBuffer();
+  raw.resize(size_t(scanline) * rows);
+  fill(first, rows, raw.data());
+  TIFFMemoryStream stream(&out->file);
+  TIFF* tiff = stream.open("w");
+  if (!tiff) return;
+  format.apply(tiff, rows);
+  if (TIFFWriteEncodedStrip(tiff, 0, raw.data(), tmsize_t(raw.size())) < 0) return;
+  out->offset = TIFFGetStrileOffset(tiff, 0);
+  out->count = TIFFGetStrileByteCount(tiff, 0);
+  out->ok = out->offset + out->count <= out->file.size();
+}
+
+bool writeInTurn(TIFF* tiff, const StripFormat& format, tmsize_t scanline,
+                 const TIFFStripWriter::FillRows& fill) {
+  std::vector<char>& raw = rowBuffer();
+  for (uint32_t strip = 0, first = 0; first < format.height;
+       ++strip, first += format.rowsPerStrip) {
+    const uint32_t rows = std::min(format.rowsPerStrip, format.height - first);
+    raw.resize(size_t(scanline) * rows);
+    fill(first, rows, raw.data());
+    if (TIFFWriteEncodedStrip(tiff, strip, raw.data(), tmsize_t(raw.size())) < 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TIFFStripWriter::write(TIFF* tiff, const FillRows& fill) {
+  const StripFormat format(tiff);
+  const tmsize_t scanline = TIFFScanlineSize(tiff);
+  if (format.height == 0 || format.rowsPerStrip == 0 || scanline <= 0) return false;
+  const uint32_t strips = TIFFNumberOfStrips(tiff);
+  if (format.compression == COMPRESSION_JPEG || format.planar != PLANARCONFIG_CONTIG || strips < 2)
+    return writeInTurn(tiff, format, scanline, fill);
+
+  std::vector<EncodedStrip> encoded(strips);
+  fnd::WorkerPool::parallelFor(int(strips), [&](int strip) {
+    encodeStrip(format, scanline, uint32_t(strip), fill, &encoded[size_t(strip)]);
+  });
+  for (uint32_t strip = 0; strip < strips; ++strip) {
+    const EncodedStrip& e = encoded[strip];
+    if (!e.ok) return false;
+    if (TIFFWriteRawStrip(tiff, strip, const_cast<char*>(e.file.data()) + e.offset,
+                          tmsize_t(e.count)) < 0)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace io
