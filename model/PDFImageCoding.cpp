@@ -1,15 +1,26 @@
 #include "model/PDFImageCoding.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
 #include "foundation/KeyedArchiver.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "graphics/PDFImageRep.h"
+#include "imageio/ImageLimits.h"
 
 namespace {
 const QString PDFDataKey = QStringLiteral("TSPDFData");
 const QString SizeKey = QStringLiteral("TSSize");
+
+// Drawn at a pixel a point, so the image limits apply to points.
+bool isUsableSize(const QSizeF& size) {
+  if (!std::isfinite(size.width()) || !std::isfinite(size.height())) return false;
+  // Clamped first so the conversion to whole pixels cannot overflow.
+  auto pixels = [](double side) { return int64_t(std::ceil(std::clamp(side, 0.0, 1e15))); };
+  return io::ImageLimits().check(pixels(size.width()), pixels(size.height()), QString(), nullptr);
+}
+
 }  // namespace
 
 std::shared_ptr<PDFImageCoding> PDFImageCoding::codingForImage(const gfx::ImagePtr& image) {
@@ -50,9 +61,8 @@ gfx::ImagePtr PDFImageCoding::makeImage(fnd::Error* error) const {
   const QSizeF pageSize = rep->size();
   auto image = gfx::Image::make(pageSize);
   image->addRepresentation(rep);
-  // A size that is not a plain positive size (absent, corrupt) keeps the page's.
-  if (size_.width() > 0 && size_.height() > 0 && std::isfinite(size_.width()) &&
-      std::isfinite(size_.height()))
-    image->setSize(size_);
+  // A size that is not a plain positive size within the image limits
+  // (absent, corrupt) keeps the page's.
+  if (isUsableSize(size_)) image->setSize(size_);
   return image;
 }

@@ -11,6 +11,7 @@
 #include "foundation/KeyedUnarchiver.h"
 #include "graphics/PDFImageRep.h"
 #include "model/IMImagesUtilities.h"
+#include "model/PDFImageCoding.h"
 
 namespace {
 
@@ -138,6 +139,31 @@ TEST(ImageDataFormatTest, PDFImageRoundTripKeepsItsPage) {
   const ci::Image page = ima_ciImage(decoded);
   ASSERT_FALSE(page.isNull());
   EXPECT_EQ(page.extent(), QRectF(0, 0, 150, 150));
+}
+
+// The archived size is what the page is drawn at; one no canvas could hold
+// is damage, and the page keeps its own size.
+TEST(ImageDataFormatTest, PDFSizesBeyondTheImageLimitsKeepThePagesSize) {
+  const QByteArray pdf = threePagePDF();
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    QSizeF stored;
+    QSizeF expected;
+  } cases[] = {
+      {{150, 120}, {150, 120}},     {{1e300, 1e300}, {100, 100}}, {{70000, 10}, {100, 100}},
+      {{20000, 20000}, {100, 100}}, {{inf, 10}, {100, 100}},      {{-1e300, 10}, {100, 100}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored.width());
+    fnd::KeyedArchiver archiver;
+    archiver.encodeInt64(0, "currentPage");
+    archiver.encodeObject(
+        QVariant::fromValue(fnd::CodingPtr(std::make_shared<PDFImageCoding>(pdf, c.stored))),
+        "image");
+    gfx::ImagePtr decoded = ima_imageWithImageData(archiver.encodedData());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->size(), c.expected);
+  }
 }
 
 TEST(ImageDataFormatTest, DamagedOrForeignDataGivesNothing) {
