@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "foundation/Error.h"
+#include "imageio/BoxReduction.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ImageProperties.h"
+#include "imageio/ReducedGifCanvas.h"
 #include "imageio/TypeIdentifiers.h"
 
 namespace io {
@@ -111,12 +113,15 @@ class GifWalker {
   int loopCount_ = -1;
 };
 
-// Decodes the current frame's rows and paints its opaque pixels onto the
-// canvas, clipped to the logical screen.
-bool paintFrame(GifFileType* gif, const FrameRecord& frame, QImage* canvas) {
+// Decodes the current frame's rows in the order they are stored (an
+// interlaced frame in its four passes) as RGBA8888, alpha 0 where the frame
+// is transparent, and hands each to `onRow` with its row on the screen.
+bool readFrameRows(GifFileType* gif, const FrameRecord& frame,
+                   const std::function<void(int y, const uchar* rgba)>& onRow) {
   const ColorMapObject* map = frame.desc.ColorMap ? frame.desc.ColorMap : gif->SColorMap;
   int width = frame.desc.Width, height = frame.desc.Height;
   std::vector<GifPixelType> line(size_t(std::max(width, 1)));
+  std::vector<uint32_t> rgba(line.size());
   static const int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
   int passes = frame.desc.Interlace ? 4 : 1;
   for (int pass = 0; pass < passes; ++pass) {
@@ -124,25 +129,80 @@ bool paintFrame(GifFileType* gif, const FrameRecord& frame, QImage* canvas) {
         step = frame.desc.Interlace ? kStep[pass] : 1;
     for (int row = start; row < height; row += step) {
       if (DGifGetLine(gif, line.data(), width) == GIF_ERROR) return false;
-      int y = frame.desc.Top + row;
-      if (!map || y < 0 || y >= canvas->height()) continue;
-      auto* out = reinterpret_cast<uint32_t*>(canvas->scanLine(y));
+      if (!map) continue;
       for (int x = 0; x < width; ++x) {
-        int cx = frame.desc.Left + x, index = line[size_t(x)];
-        if (cx >= canvas->width() || index == frame.control.TransparentColor ||
-            index >= map->ColorCount)
-          continue;
-        const GifColorType& c = map->Colors[index];
-        out[cx] = qToLittleEndian(uint32_t(c.Red) | uint32_t(c.Green) << 8 |
-                                  uint32_t(c.Blue) << 16 | 0xff000000u);
+        int index = line[size_t(x)];
+        const GifColorType& c = map->Colors[index < map->ColorCount ? index : 0];
+        bool clear = index == frame.control.TransparentColor || index >= map->ColorCount;
+        rgba[size_t(x)] = clear ? 0
+                                : qToLittleEndian(uint32_t(c.Red) | uint32_t(c.Green) << 8 |
+                                                  uint32_t(c.Blue) << 16 | 0xff000000u);
       }
+      onRow(frame.desc.Top + row, reinterpret_cast<const uchar*>(rgba.data()));
     }
   }
   return true;
 }
 
-void clearRect(QImage* canvas, const GifImageDesc& desc) {
-  QRect area = QRect(desc.Left, desc.Top, desc.Width, desc.Height) & canvas->rect();
+// Paints the current frame's opaque pixels onto the canvas, clipped to the
+// logical screen.
+bool paintFrame(GifFileType* gif, const FrameRecord& frame, QImage* canvas) {
+  int left = frame.desc.Left;
+  int first = std::max(0, -left), last = std::min(frame.desc.Width, canvas->width() - left);
+  return readFrameRows(gif, frame, [&](int y, const uchar* rgba) {
+    if (y < 0 || y >= canvas->height()) return;
+    auto* out = reinterpret_cast<uint32_t*>(canvas->scanLine(y)) + left;
+    auto* in = reinterpret_cast<const uint32_t*>(rgba);
+    for (int x = first; x < last; ++x)
+      if (in[x]) out[x] = in[x];
+  });
+}
+
+bool paintReducedFrame(GifFileType* gif, const FrameRecord& frame, ReducedGifCanvas* canvas) {
+  bool ok = readFrameRows(gif, frame, [&](int y, const uchar* rgba) {
+    canvas->addFrameRow(y, frame.desc.Left, rgba, frame.desc.Width);
+  });
+  canvas->finishFrame();
+  return ok;
+}
+
+// Composes the frames up to the one the request asks for with `paint`,
+// clearing areas with `clear` as the frames' disposal says. False with
+// `error` filled when the file is damaged or has no such frame.
+bool composeFrames(GifWalker& walker, const DecodeRequest& request,
+                   const std::function<bool(const FrameRecord&)>& paint,
+                   const std::function<void(const QRect&)>& clear, fnd::Error* error) {
+  int index = 0;
+  bool found = false;
+  fnd::Error frameError;
+  bool ok = walker.walk([&](const FrameRecord& frame) {
+    if (!request.limits.check(frame.desc.Width, frame.desc.Height, kName, &frameError))
+      return Step::Fail;
+    bool target = index++ == request.index;
+    // A frame that restores what was under it leaves nothing for the frames
+    // after it, so only the frame asked for is painted; the canvas is never
+    // copied.
+    if (!target && frame.control.DisposalMode == DISPOSE_PREVIOUS)
+      return walker.skipFrameData() ? Step::Continue : Step::Fail;
+    if (!paint(frame)) return Step::Fail;
+    if (target) {
+      found = true;
+      return Step::Stop;
+    }
+    if (frame.control.DisposalMode == DISPOSE_BACKGROUND)
+      clear(QRect(frame.desc.Left, frame.desc.Top, frame.desc.Width, frame.desc.Height));
+    return Step::Continue;
+  });
+  if (!frameError.isNull()) return fnd::fail(error, frameError);
+  if (!ok) return codec::failRead(error, kName, walker.failure());
+  if (!found)
+    return codec::failRead(error, kName,
+                           QStringLiteral("there is no frame %1").arg(request.index + 1));
+  return true;
+}
+
+void clearRect(QImage* canvas, const QRect& rect) {
+  QRect area = rect & canvas->rect();
   for (int y = area.top(); y <= area.bottom(); ++y)
     std::memset(canvas->scanLine(y) + area.left() * 4, 0, size_t(area.width()) * 4);
 }
@@ -293,43 +353,28 @@ gfx::CGImagePtr GIFCodec::readImage(const QByteArray& data, const DecodeRequest&
   }
   GifFileType* gif = walker.gif();
   codec::RequestBudget budget(request, kName);
+  int factor = BoxReduction::factorFor(gif->SWidth, gif->SHeight, request.minimumLongerSide);
+  if (factor > 1) {
+    // A thumbnail: the frames are composed on a reduced canvas.
+    ScopedReservation working(budget.get());
+    if (!request.limits.check(gif->SWidth, gif->SHeight, kName, error) ||
+        !working.reserve(ReducedGifCanvas::workingBytes(gif->SWidth, gif->SHeight, factor), error))
+      return nullptr;
+    ReducedGifCanvas canvas(gif->SWidth, gif->SHeight, factor);
+    bool found = composeFrames(
+        walker, request,
+        [&](const FrameRecord& frame) { return paintReducedFrame(gif, frame, &canvas); },
+        [&](const QRect& rect) { canvas.clear(rect); }, error);
+    return found ? gfx::CGImage::make(canvas.image()) : nullptr;
+  }
   QImage canvas =
       codec::allocateImage(*budget, gif->SWidth, gif->SHeight, QImage::Format_RGBA8888, error);
   if (canvas.isNull()) return nullptr;
   canvas.fill(Qt::transparent);
-  int index = 0;
-  bool found = false;
-  fnd::Error frameError;
-  bool ok = walker.walk([&](const FrameRecord& frame) {
-    if (!request.limits.check(frame.desc.Width, frame.desc.Height, kName, &frameError))
-      return Step::Fail;
-    bool target = index++ == request.index;
-    // A frame that restores what was under it leaves nothing for the frames
-    // after it, so only the frame asked for is painted; the canvas is never
-    // copied.
-    if (!target && frame.control.DisposalMode == DISPOSE_PREVIOUS)
-      return walker.skipFrameData() ? Step::Continue : Step::Fail;
-    if (!paintFrame(gif, frame, &canvas)) return Step::Fail;
-    if (target) {
-      found = true;
-      return Step::Stop;
-    }
-    if (frame.control.DisposalMode == DISPOSE_BACKGROUND) clearRect(&canvas, frame.desc);
-    return Step::Continue;
-  });
-  if (!frameError.isNull()) {
-    fnd::fail(error, frameError);
-    return nullptr;
-  }
-  if (!ok) {
-    codec::failRead(error, kName, walker.failure());
-    return nullptr;
-  }
-  if (!found) {
-    codec::failRead(error, kName, QStringLiteral("there is no frame %1").arg(request.index + 1));
-    return nullptr;
-  }
-  return gfx::CGImage::make(std::move(canvas));
+  bool found = composeFrames(
+      walker, request, [&](const FrameRecord& frame) { return paintFrame(gif, frame, &canvas); },
+      [&](const QRect& rect) { clearRect(&canvas, rect); }, error);
+  return found ? gfx::CGImage::make(std::move(canvas)) : nullptr;
 }
 
 bool GIFCodec::write(const QString&, const QList<EncodeFrame>& frames,

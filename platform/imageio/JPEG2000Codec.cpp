@@ -119,6 +119,12 @@ class Decoder {
   bool decode() {
     return opj_decode(codec_, stream_, image_) && opj_end_decompress(codec_, stream_);
   }
+  // Decodes only the rows [y0, y1) of the full-resolution grid.
+  bool decodeRows(int64_t y0, int64_t y1) {
+    return opj_set_decode_area(codec_, image_, OPJ_INT32(image_->x0), OPJ_INT32(y0),
+                               OPJ_INT32(image_->x1), OPJ_INT32(y1)) &&
+           decode();
+  }
   opj_image_t* image() const { return image_; }
   bool isCodestream() const { return codestream_; }
   QString failure() const {
@@ -140,16 +146,16 @@ class Decoder {
   int height() const {
     return int(atLevel(image_->y1, reduction_) - atLevel(image_->y0, reduction_));
   }
-  // What OpenJPEG holds once decoded: every component as 32-bit samples.
-  uint64_t componentBytes() const {
+  // What OpenJPEG holds once the rows [y0, y1) of the full-resolution grid
+  // are decoded: every component as 32-bit samples.
+  uint64_t componentBytes(int64_t y0, int64_t y1) const {
     uint64_t bytes = 0;
     for (OPJ_UINT32 c = 0; c < image_->numcomps; ++c) {
       const opj_image_comp_t& comp = image_->comps[c];
       int64_t dx = std::max<OPJ_UINT32>(comp.dx, 1), dy = std::max<OPJ_UINT32>(comp.dy, 1);
       int64_t w = atLevel((image_->x1 + dx - 1) / dx, reduction_) -
                   atLevel((image_->x0 + dx - 1) / dx, reduction_);
-      int64_t h = atLevel((image_->y1 + dy - 1) / dy, reduction_) -
-                  atLevel((image_->y0 + dy - 1) / dy, reduction_);
+      int64_t h = atLevel((y1 + dy - 1) / dy, reduction_) - atLevel((y0 + dy - 1) / dy, reduction_);
       bytes += uint64_t(std::max<int64_t>(w, 0)) * uint64_t(std::max<int64_t>(h, 0)) * 4;
     }
     return bytes;
@@ -174,25 +180,34 @@ class Decoder {
   int reduction_ = 0;
 };
 
-// A component sample at image pixel (x, y), scaled to `bits` bits; the
-// component may be subsampled and signed, and decoded `reduction` levels
-// down.
+// Where a decoded area lands in the output: rows [firstRow, lastRow) of an
+// output whose first pixel lies at (originX, originY) of the grid
+// `reduction` levels down, decoded from the area whose top-left corner is
+// (areaX0, areaY0) on the full-resolution grid.
+struct Band {
+  int reduction;
+  int64_t originX, originY;
+  int64_t areaX0, areaY0;
+  int firstRow, lastRow;
+};
+
+// A component's samples for the band's rows, scaled to `bits` bits; the
+// component may be subsampled and signed.
 template <typename T>
-void copyComponent(const opj_image_t* image, int reduction, int c, int bits, QImage* out,
+void copyComponent(const opj_image_comp_t& comp, const Band& band, int bits, QImage* out,
                    int channels, int slot) {
-  const opj_image_comp_t& comp = image->comps[c];
-  int64_t imageX0 = atLevel(image->x0, reduction), imageY0 = atLevel(image->y0, reduction);
-  int64_t compX0 = atLevel(comp.x0, reduction), compY0 = atLevel(comp.y0, reduction);
+  int dx = int(std::max<OPJ_UINT32>(comp.dx, 1)), dy = int(std::max<OPJ_UINT32>(comp.dy, 1));
+  int64_t compX0 = atLevel((band.areaX0 + dx - 1) / dx, band.reduction);
+  int64_t compY0 = atLevel((band.areaY0 + dy - 1) / dy, band.reduction);
   int prec = int(std::clamp<OPJ_UINT32>(comp.prec, 1, 31));
   int64_t maxIn = (int64_t(1) << prec) - 1, maxOut = (int64_t(1) << bits) - 1;
   int64_t offset = comp.sgnd ? (int64_t(1) << (prec - 1)) : 0;
-  int dx = int(std::max<OPJ_UINT32>(comp.dx, 1)), dy = int(std::max<OPJ_UINT32>(comp.dy, 1));
-  for (int y = 0; y < out->height(); ++y) {
+  for (int y = band.firstRow; y < band.lastRow; ++y) {
     T* row = reinterpret_cast<T*>(out->scanLine(y));
-    int64_t cy = std::min<int64_t>((int64_t(y) + imageY0) / dy - compY0, int64_t(comp.h) - 1);
+    int64_t cy = std::min<int64_t>((y + band.originY) / dy - compY0, int64_t(comp.h) - 1);
     const OPJ_INT32* source = comp.data + std::max<int64_t>(cy, 0) * comp.w;
     for (int x = 0; x < out->width(); ++x) {
-      int64_t cx = std::min<int64_t>((int64_t(x) + imageX0) / dx - compX0, int64_t(comp.w) - 1);
+      int64_t cx = std::min<int64_t>((x + band.originX) / dx - compX0, int64_t(comp.w) - 1);
       int64_t value = std::clamp<int64_t>(source[std::max<int64_t>(cx, 0)] + offset, 0, maxIn);
       row[x * channels + slot] = T((value * maxOut + maxIn / 2) / maxIn);
     }
@@ -200,19 +215,19 @@ void copyComponent(const opj_image_t* image, int reduction, int c, int bits, QIm
 }
 
 template <typename T>
-void fillImage(const opj_image_t* image, int reduction, int bits, QImage* out) {
+void fillBand(const opj_image_t* image, const Band& band, int bits, QImage* out) {
   int n = int(image->numcomps);
   if (out->format() == QImage::Format_Grayscale8 || out->format() == QImage::Format_Grayscale16) {
-    copyComponent<T>(image, reduction, 0, bits, out, 1, 0);
+    copyComponent<T>(image->comps[0], band, bits, out, 1, 0);
     return;
   }
   bool gray = n <= 2;
   for (int slot = 0; slot < 3; ++slot)
-    copyComponent<T>(image, reduction, gray ? 0 : slot, bits, out, 4, slot);
+    copyComponent<T>(image->comps[gray ? 0 : slot], band, bits, out, 4, slot);
   if (n == 2 || n >= 4) {
-    copyComponent<T>(image, reduction, n == 2 ? 1 : 3, bits, out, 4, 3);
+    copyComponent<T>(image->comps[n == 2 ? 1 : 3], band, bits, out, 4, 3);
   } else {
-    for (int y = 0; y < out->height(); ++y) {
+    for (int y = band.firstRow; y < band.lastRow; ++y) {
       T* row = reinterpret_cast<T*>(out->scanLine(y));
       for (int x = 0; x < out->width(); ++x) row[x * 4 + 3] = T((1 << bits) - 1);
     }
@@ -264,6 +279,56 @@ opj_image_t* imageFor(const QImage& pixels, int components, int depth) {
   return image;
 }
 
+// Resolution levels to leave out so the longer side stays at least
+// `minimumLongerSide`; none when no reduction is asked for.
+int levelsFor(const Decoder& decoder, int minimumLongerSide) {
+  int levels = 0;
+  int longer = std::max(decoder.width(), decoder.height());
+  while (minimumLongerSide > 0 && levels < 30 && longer >> (levels + 1) >= minimumLongerSide)
+    ++levels;
+  return levels;
+}
+
+// Output rows decoded at once. OpenJPEG holds every component of what it
+// decodes as 32-bit samples, several times the output's bytes. The whole
+// image is decoded at once when its samples fit what the budget has left
+// (half the working allowance stays for the library's own state); else in
+// bands that fit, each decoding the file again, whole code-blocks high (64
+// rows) to keep the blocks decoded twice few. Bands cost a pass over the
+// file each, so they are kept for images the budget cannot hold at once.
+int rowsPerBand(const Decoder& decoder, const DecodeBudget& budget) {
+  const opj_image_t& image = *decoder.image();
+  uint64_t height = uint64_t(std::max(decoder.height(), 1));
+  uint64_t whole = decoder.componentBytes(image.y0, image.y1);
+  uint64_t room =
+      budget.available() - std::min(budget.available(), DecodeBudget::kWorkingBytes / 2);
+  if (whole <= room) return int(height);
+  uint64_t rows = room / std::max<uint64_t>(whole / height, 1) / 64 * 64;
+  return int(std::clamp<uint64_t>(rows, 64, height));
+}
+
+// Decodes the band's rows with `decoder` (all of them when `whole`) and
+// copies them into `out`, charging the decoded samples while they live.
+bool decodeBand(Decoder& decoder, const Band& band, bool whole, QImage* out, DecodeBudget& budget,
+                fnd::Error* error) {
+  int64_t y0 = band.areaY0;
+  int64_t y1 =
+      std::min<int64_t>(decoder.image()->y1, (band.originY + band.lastRow) << band.reduction);
+  ScopedReservation samples(&budget);
+  if (!samples.reserve(decoder.componentBytes(y0, y1), error)) return false;
+  if (!(whole ? decoder.decode() : decoder.decodeRows(y0, y1)))
+    return codec::failRead(error, kName, decoder.failure());
+  const opj_image_t* image = decoder.image();
+  for (OPJ_UINT32 c = 0; c < image->numcomps; ++c)
+    if (!image->comps[c].data)
+      return codec::failRead(error, kName, QStringLiteral("component %1 has no data").arg(c));
+  if (decoder.precision() > 8)
+    fillBand<uint16_t>(image, band, 16, out);
+  else
+    fillBand<uint8_t>(image, band, 8, out);
+  return true;
+}
+
 }  // namespace
 
 QStringList JPEG2000Codec::types() const { return {TypeJPEG2000}; }
@@ -301,31 +366,31 @@ gfx::CGImagePtr JPEG2000Codec::readImage(const QByteArray& data, const DecodeReq
   // reduced, as the full-size image would be.
   if (request.index != 0 || !request.limits.check(decoder.width(), decoder.height(), kName, error))
     return nullptr;
-  if (request.minimumLongerSide > 0) {
-    int levels = 0;
-    while (std::max(decoder.width(), decoder.height()) >> (levels + 1) >= request.minimumLongerSide)
-      ++levels;
-    decoder.reduceBy(levels);
-  }
+  int levels = decoder.reduceBy(levelsFor(decoder, request.minimumLongerSide));
   codec::RequestBudget budget(request, kName);
-  ScopedReservation components(budget.get());
   QImage image =
       codec::allocateImage(*budget, decoder.width(), decoder.height(), layoutFor(decoder), error);
-  if (image.isNull() || !components.reserve(decoder.componentBytes(), error)) return nullptr;
-  if (!decoder.decode()) {
-    codec::failRead(error, kName, decoder.failure());
-    return nullptr;
-  }
-  for (OPJ_UINT32 c = 0; c < decoder.image()->numcomps; ++c) {
-    if (!decoder.image()->comps[c].data) {
-      codec::failRead(error, kName, QStringLiteral("component %1 has no data").arg(c));
+  if (image.isNull()) return nullptr;
+  const opj_image_t& header = *decoder.image();
+  Band band{levels, atLevel(header.x0, levels), atLevel(header.y0, levels), header.x0, header.y0, 0,
+            0};
+  int rows = rowsPerBand(decoder, *budget);
+  for (band.firstRow = 0; band.firstRow < image.height(); band.firstRow += rows) {
+    band.lastRow = std::min(image.height(), band.firstRow + rows);
+    bool whole = band.firstRow == 0 && band.lastRow == image.height();
+    if (whole) {
+      if (!decodeBand(decoder, band, true, &image, *budget, error)) return nullptr;
+      continue;
+    }
+    // OpenJPEG decodes an area once; each band reads the header again.
+    Decoder part(data);
+    if (!part.ready() || part.reduceBy(levels) != levels) {
+      codec::failRead(error, kName, part.failure());
       return nullptr;
     }
+    band.areaY0 = std::max<int64_t>(header.y0, (band.originY + band.firstRow) << levels);
+    if (!decodeBand(part, band, false, &image, *budget, error)) return nullptr;
   }
-  if (decoder.precision() > 8)
-    fillImage<uint16_t>(decoder.image(), decoder.reduction(), 16, &image);
-  else
-    fillImage<uint8_t>(decoder.image(), decoder.reduction(), 8, &image);
   return gfx::CGImage::make(std::move(image));
 }
 
