@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/Error.h"
+#include "imageio/BoxReduction.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
@@ -87,6 +88,50 @@ Imf::Header headerOf(const QByteArray& data) {
 int64_t widthOf(const Imath::Box2i& window) { return int64_t(window.max.x) - window.min.x + 1; }
 int64_t heightOf(const Imath::Box2i& window) { return int64_t(window.max.y) - window.min.y + 1; }
 
+// A premultiplied half-float pixel as straight RGBA8888, values clamped to
+// [0, 1] as the 8-bit conversion of the full image does.
+void toStraight8(const Imf::Rgba* pixels, int count, uchar* out) {
+  for (int x = 0; x < count; ++x, out += 4) {
+    float alpha = std::clamp(float(pixels[x].a), 0.0f, 1.0f);
+    float rgb[3] = {pixels[x].r, pixels[x].g, pixels[x].b};
+    for (int c = 0; c < 3; ++c) {
+      float value = alpha > 0 ? rgb[c] / alpha : 0.0f;
+      out[c] = uchar(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
+    }
+    out[3] = uchar(std::lround(alpha * 255));
+  }
+}
+
+// A thumbnail: bands of rows averaged into a `factor` times smaller image
+// as they are read, so the full-size image never exists.
+gfx::CGImagePtr readReduced(const QByteArray& data, const Imath::Box2i& window, int factor,
+                            DecodeBudget& budget, fnd::Error* error) {
+  constexpr int kBandRows = 64;
+  int width = int(widthOf(window)), height = int(heightOf(window));
+  ScopedReservation working(&budget);
+  if (!budget.limits().check(width, height, kName, error) ||
+      !working.reserve(BoxReduction::workingBytes(width, height, factor) +
+                           uint64_t(width) * (kBandRows * sizeof(Imf::Rgba) + 4),
+                       error))
+    return nullptr;
+  MemoryInput input(data);
+  Imf::RgbaInputFile file(input, Imf::globalThreadCount());
+  if (file.dataWindow() != window) throw Iex::InputExc("inconsistent data window");
+  BoxReduction reduction(width, height, factor);
+  std::vector<Imf::Rgba> band(size_t(width) * kBandRows);
+  std::vector<uchar> row(size_t(width) * 4);
+  for (int y0 = window.min.y; y0 <= window.max.y; y0 += kBandRows) {
+    int y1 = std::min(window.max.y, y0 + kBandRows - 1);
+    file.setFrameBuffer(band.data() - window.min.x - ptrdiff_t(y0) * width, 1, size_t(width));
+    file.readPixels(y0, y1);
+    for (int y = y0; y <= y1; ++y) {
+      toStraight8(band.data() + size_t(y - y0) * size_t(width), width, row.data());
+      reduction.addRow(y - window.min.y, row.data(), width);
+    }
+  }
+  return gfx::CGImage::make(reduction.image());
+}
+
 }  // namespace
 
 QStringList OpenEXRCodec::types() const { return {TypeOpenEXR}; }
@@ -128,6 +173,9 @@ gfx::CGImagePtr OpenEXRCodec::readImage(const QByteArray& data, const DecodeRequ
     Imf::Header header = headerOf(data);
     Imath::Box2i window = header.dataWindow();
     codec::RequestBudget budget(request, kName);
+    int factor =
+        BoxReduction::factorFor(widthOf(window), heightOf(window), request.minimumLongerSide);
+    if (request.index == 0 && factor > 1) return readReduced(data, window, factor, *budget, error);
     bool alpha = header.channels().findChannel("A") != nullptr;
     // Imf::Rgba is four halves, the same bits as Qt's 16-bit float layout.
     QImage image;

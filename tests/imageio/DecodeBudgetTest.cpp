@@ -190,6 +190,7 @@ TEST(DecodeBudget, ThumbnailsNeverHoldTheFullImage) {
       {"GIF", io::TypeGIF, iotest::encode(io::TypeGIF, picture)},
       {"JPEG 2000", io::TypeJPEG2000, iotest::encode(io::TypeJPEG2000, picture)},
       {"PDF", io::TypePDF, iotest::encode(io::TypePDF, picture)},
+      {"OpenEXR", io::TypeOpenEXR, iotest::encode(io::TypeOpenEXR, picture)},
   };
   const uint64_t fullOutput = 1600 * 1200 * 4;
   for (const Case& c : cases) {
@@ -229,4 +230,39 @@ TEST(DecodeBudget, ATinyGifCostsOneCanvas) {
   EXPECT_FALSE(refused.image);
   EXPECT_EQ(refused.error.code(), fnd::FileReadTooLargeError);
   EXPECT_EQ(refused.peak, 0u);
+}
+
+TEST(DecodeBudget, ProgressiveJPEGCountsTheCoefficientsItHolds) {
+  // A progressive file keeps every DCT coefficient until its last scan: two
+  // bytes a sample, 9 MiB at 2048 × 1536 with chroma halved each way and
+  // 18 MiB with full chroma, beside the 12 MiB output. Limits of exactly
+  // this image leave 12 + 16 MiB, room for the first only.
+  ASSERT_TRUE(tst::haveTool("convert"));
+  QString source = iotest::writeTemp(iotest::encode(io::TypePNG, smoothPicture(2048, 1536)),
+                                     "progressive-source.png");
+  io::ImageLimits limits{2048 * 1536, 1u << 16};
+  struct Case {
+    QString sampling;
+    uint64_t coefficients;
+    bool decodes;
+  };
+  const Case cases[] = {{"2x2", 9 * kMiB, true}, {"1x1", 18 * kMiB, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sampling.toStdString());
+    QString path = tst::tempPath("progressive.jpg");
+    ASSERT_EQ(tst::runTool("convert", {source, "-interlace", "JPEG", "-sampling-factor",
+                                       c.sampling, path}),
+              0);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    Decoded decoded = decodeCounting(bytes, io::TypeJPEG, 0, limits);
+    EXPECT_EQ(bool(decoded.image), c.decodes);
+    if (decoded.image) {
+      EXPECT_GE(decoded.peak, uint64_t(decoded.image->qImage().sizeInBytes()) + c.coefficients);
+    } else {
+      EXPECT_EQ(decoded.error.code(), fnd::FileReadTooLargeError)
+          << decoded.error.localizedDescription().toStdString();
+    }
+  }
 }
