@@ -32,6 +32,13 @@ void coloredMaskRow(const ci::KernelRow& row) {
   }
   const ci::SamplerView& image = *row.samplers[0];
   const std::array<float, 4>& color = row.values[0];
+  if (const float* pixels = image.pixelsAtCentres(row.x, row.y, row.count)) {
+    for (int i = 0; i < row.count; ++i) {
+      const float coverage = std::clamp(pixels[i * 4 + 3], 0.0f, 1.0f);
+      for (int c = 0; c < 4; ++c) row.out[i * 4 + c] = color[c] * coverage;
+    }
+    return;
+  }
   float sample[4];
   for (int i = 0; i < row.count; ++i) {
     image.sample(row.x + i + 0.5, row.y + 0.5, sample);

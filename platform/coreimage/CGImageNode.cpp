@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "coreimage/PixelFormat.h"
+#include "coreimage/WorkerPool.h"
 
 namespace ci {
 
@@ -19,10 +20,12 @@ void CGImageNode::render(PixelBuffer& out) const {
   const int height = pixels.height();
   if (fastRows_) {
     const int bpp = pixels.depth() / 8;
-    for (int y = r.y; y < r.top(); ++y) {
-      const uchar* source = pixels.constScanLine(height - 1 - y) + size_t(r.x) * bpp;
-      loadQImageRow(source, pixels.format(), out.row(y), r.w);
-    }
+    WorkerPool::parallelBands(r.h, 32, [&](int begin, int end) {
+      for (int y = r.y + begin; y < r.y + end; ++y) {
+        const uchar* source = pixels.constScanLine(height - 1 - y) + size_t(r.x) * bpp;
+        loadQImageRow(source, pixels.format(), out.row(y), r.w);
+      }
+    });
     return;
   }
   // Uncommon layouts (16-bit, grey, indexed): convert just this region.

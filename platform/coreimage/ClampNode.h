@@ -10,6 +10,7 @@ class ClampNode : public ImageNode {
   explicit ClampNode(Image input);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
  private:
   Image input_;

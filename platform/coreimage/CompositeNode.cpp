@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "coreimage/Vectorize.h"
+#include "coreimage/WorkerPool.h"
 #include "graphics/CompositingOperation.h"
 
 namespace ci {
@@ -53,8 +54,10 @@ void CompositeNode::render(PixelBuffer& out) const {
   if (region.isEmpty()) return;
   PixelBuffer src(region);
   renderInto(*source_.node(), src);
-  for (int y = region.y; y < region.top(); ++y)
-    compositeRow(operation_, src.row(y), out.pixel(region.x, y), region.w);
+  WorkerPool::parallelBands(region.h, 32, [&](int begin, int end) {
+    for (int y = region.y + begin; y < region.y + end; ++y)
+      compositeRow(operation_, src.row(y), out.pixel(region.x, y), region.w);
+  });
 }
 
 }  // namespace ci

@@ -12,6 +12,9 @@ class CompositeNode : public ImageNode {
   CompositeNode(Image source, Image destination, int operation);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override {
+    return nodesOf({&source_, &destination_});
+  }
 
   // Composites premultiplied rows in place: dst = op(src, dst). Returns false
   // for an operation the engine does not know.

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 
+#include "coreimage/RenderPlan.h"
 #include "coreimage/WorkerPool.h"
 #include "graphics/GraphicsContext.h"
 
@@ -33,6 +34,24 @@ IRect Context::renderableRegion(const QRectF& bounds) {
   return region;
 }
 
+void Context::forEachTile(const std::vector<IRect>& tiles, const std::function<void(int)>& body) {
+  // Enough tiles keep every thread busy on a tile of its own. Fewer (a
+  // dirty rectangle, a view) go one after another, each step of the recipe
+  // spreading its rows over the threads: smaller tiles would each pull in
+  // the margins their blurs need, for the same pixels.
+  if (int(tiles.size()) >= 2 * WorkerPool::threadCount()) {
+    WorkerPool::parallelFor(int(tiles.size()), body);
+    return;
+  }
+  for (int i = 0; i < int(tiles.size()); ++i) body(i);
+}
+
+void Context::renderTile(const ImageNode& root, PixelBuffer& tile) {
+  RenderPlan plan(root, tile.rect());
+  RenderPlan::Scope scope(&plan);
+  ImageNode::renderInto(root, tile);
+}
+
 void Context::render(const Image& image, PixelBuffer& out) const {
   if (out.isNull()) return;
   if (image.isNull()) {
@@ -40,9 +59,9 @@ void Context::render(const Image& image, PixelBuffer& out) const {
     return;
   }
   const std::vector<IRect> tiles = tilesOf(out.rect());
-  WorkerPool::parallelFor(int(tiles.size()), [&](int i) {
+  forEachTile(tiles, [&](int i) {
     PixelBuffer tile = out.view(tiles[size_t(i)]);
-    ImageNode::renderInto(*image.node(), tile);
+    renderTile(*image.node(), tile);
   });
 }
 
@@ -61,7 +80,7 @@ bool Context::render(const Image& image, void* bitmap, ptrdiff_t rowBytes, const
   const std::vector<IRect> tiles = tilesOf(region);
   auto* base = static_cast<uchar*>(bitmap);
   const size_t pixelBytes = bytesPerPixel(format);
-  WorkerPool::parallelFor(int(tiles.size()), [&](int i) {
+  forEachTile(tiles, [&](int i) {
     const IRect& t = tiles[size_t(i)];
     const PixelBuffer* held = image.isNull() ? nullptr : image.node()->heldPixels();
     PixelBuffer tile;
@@ -72,13 +91,15 @@ bool Context::render(const Image& image, void* bitmap, ptrdiff_t rowBytes, const
       if (image.isNull())
         tile.clear();
       else
-        ImageNode::renderInto(*image.node(), tile);
+        renderTile(*image.node(), tile);
     }
-    for (int y = t.y; y < t.top(); ++y) {
-      uchar* row =
-          base + ptrdiff_t(region.top() - 1 - y) * rowBytes + size_t(t.x - region.x) * pixelBytes;
-      storeRow(tile.row(y), format, row, t.w);
-    }
+    WorkerPool::parallelBands(t.h, 32, [&](int begin, int end) {
+      for (int y = t.y + begin; y < t.y + end; ++y) {
+        uchar* row =
+            base + ptrdiff_t(region.top() - 1 - y) * rowBytes + size_t(t.x - region.x) * pixelBytes;
+        storeRow(tile.row(y), format, row, t.w);
+      }
+    });
   });
   return true;
 }

@@ -7,6 +7,7 @@
 
 #include <QRectF>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 #include "coreimage/Image.h"
@@ -52,6 +53,8 @@ class Context {
 
  private:
   std::vector<IRect> tilesOf(const IRect& region) const;
+  static void renderTile(const ImageNode& root, PixelBuffer& tile);
+  static void forEachTile(const std::vector<IRect>& tiles, const std::function<void(int)>& body);
   // The pixels of `bounds`, or an empty region (with a log line) when they
   // cannot be rendered.
   static IRect renderableRegion(const QRectF& bounds);

@@ -9,6 +9,7 @@ class CropNode : public ImageNode {
  public:
   CropNode(Image input, const QRectF& rect);
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
  private:
   Image input_;

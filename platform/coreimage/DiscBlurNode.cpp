@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "coreimage/Vectorize.h"
+#include "coreimage/WorkerPool.h"
 
 namespace ci {
 
@@ -39,13 +40,15 @@ void DiscBlurNode::render(PixelBuffer& out) const {
   const IRect& r = out.rect();
   const PixelBuffer in = renderInput(0, input_, r);
   const size_t n = size_t(r.w) * 4;
-  for (int y = r.y; y < r.top(); ++y) {
-    float* row = out.row(y);
-    std::fill(row, row + n, 0.0f);
-    for (int dy = -reach_; dy <= reach_; ++dy)
-      addSpan(in.pixel(r.x, y + dy), halfWidths_[size_t(dy + reach_)], row, n);
-    for (size_t i = 0; i < n; ++i) row[i] *= scale_;
-  }
+  WorkerPool::parallelBands(r.h, 8, [&](int begin, int end) {
+    for (int y = r.y + begin; y < r.y + end; ++y) {
+      float* row = out.row(y);
+      std::fill(row, row + n, 0.0f);
+      for (int dy = -reach_; dy <= reach_; ++dy)
+        addSpan(in.pixel(r.x, y + dy), halfWidths_[size_t(dy + reach_)], row, n);
+      for (size_t i = 0; i < n; ++i) row[i] *= scale_;
+    }
+  });
 }
 
 }  // namespace ci

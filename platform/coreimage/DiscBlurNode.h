@@ -13,6 +13,7 @@ class DiscBlurNode : public ImageNode {
   DiscBlurNode(Image input, double radius);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
  private:
   Image input_;

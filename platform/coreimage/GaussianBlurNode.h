@@ -15,6 +15,7 @@ class GaussianBlurNode : public ImageNode {
   GaussianBlurNode(Image input, double sigma);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
   // Weights w[0..radius] of the normalised one-sided kernel (w[0] the centre).
   static std::vector<float> weights(double sigma);

@@ -1,6 +1,7 @@
 #include "coreimage/ImageNode.h"
 
 #include "coreimage/Image.h"
+#include "coreimage/RenderPlan.h"
 
 namespace ci {
 
@@ -13,12 +14,20 @@ void ImageNode::renderInto(const ImageNode& node, PixelBuffer& out) {
     return;
   }
   if (inside == out.rect()) {
+    if (RenderPlan* plan = RenderPlan::current(); plan && plan->serve(node, out)) return;
     node.render(out);
     return;
   }
   out.clearOutside(inside);
   PixelBuffer part = out.view(inside);
+  if (RenderPlan* plan = RenderPlan::current(); plan && plan->serve(node, part)) return;
   node.render(part);
+}
+
+std::vector<const ImageNode*> ImageNode::nodesOf(std::initializer_list<const Image*> images) {
+  std::vector<const ImageNode*> nodes;
+  for (const Image* image : images) nodes.push_back(image->node().get());
+  return nodes;
 }
 
 PixelBuffer ImageNode::renderInput(int index, const Image& input, const IRect& rect) const {

@@ -5,6 +5,7 @@
 
 #include <QRectF>
 #include <memory>
+#include <vector>
 
 #include "coreimage/PixelBuffer.h"
 
@@ -32,6 +33,12 @@ class ImageNode {
   // them in place instead of rendering a copy; null for computed nodes.
   virtual const PixelBuffer* heldPixels() const { return nullptr; }
 
+  // The nodes this one reads, in the order regionOfInterest numbers them
+  // (null for a missing input); none for sources. A node that does not list
+  // its inputs still renders correctly, only without the sharing a
+  // RenderPlan arranges below it.
+  virtual std::vector<const ImageNode*> inputs() const { return {}; }
+
   // Renders `node` into `out`: transparent outside its extent, render() for
   // the pixels inside.
   static void renderInto(const ImageNode& node, PixelBuffer& out);
@@ -39,6 +46,7 @@ class ImageNode {
  protected:
   // Renders `input` over the region of interest of input `index` for `rect`.
   PixelBuffer renderInput(int index, const Image& input, const IRect& rect) const;
+  static std::vector<const ImageNode*> nodesOf(std::initializer_list<const Image*> images);
 
  private:
   QRectF extent_;

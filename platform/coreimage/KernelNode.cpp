@@ -1,5 +1,7 @@
 #include "coreimage/KernelNode.h"
 
+#include "coreimage/WorkerPool.h"
+
 namespace ci {
 
 KernelNode::KernelNode(const QRectF& extent, QList<KernelParameter> parameters,
@@ -18,15 +20,20 @@ QRectF KernelNode::regionOfInterest(int index, const QRectF& rect) const {
   int imageIndex = -1;
   for (const KernelParameter& p : parameters_) {
     if (!p.isImage()) continue;
-    ++imageIndex;
+    if (++imageIndex != index) continue;
     // A __sample input is read at the output pixel only, whatever the callback says.
-    if (imageIndex == index)
-      if (p.type == KernelParameterType::Sample) return rect;
+    if (p.type == KernelParameterType::Sample) return rect;
     // Samplers read transparency outside what was rendered, so nothing
     // beyond the input's own pixels is needed.
     return intersect(roi_ ? roi_(index, rect) : rect, images_[size_t(index)].extent());
   }
   return rect;
+}
+
+std::vector<const ImageNode*> KernelNode::inputs() const {
+  std::vector<const ImageNode*> nodes;
+  for (const Image& image : images_) nodes.push_back(image.node().get());
+  return nodes;
 }
 
 void KernelNode::render(PixelBuffer& out) const {
@@ -66,13 +73,16 @@ void KernelNode::render(PixelBuffer& out) const {
   }
   row.x = r.x;
   row.count = r.w;
-  for (int y = r.y; y < r.top(); ++y) {
-    row.y = y;
-    row.out = out.row(y);
-    for (size_t k = 0; k < sampleSlots.size(); ++k)
-      row.samples[k] = inputs[size_t(sampleSlots[k])].row(y);
-    routine_(row);
-  }
+  WorkerPool::parallelBands(r.h, 8, [&](int begin, int end) {
+    KernelRow band = row;
+    for (int y = r.y + begin; y < r.y + end; ++y) {
+      band.y = y;
+      band.out = out.row(y);
+      for (size_t k = 0; k < sampleSlots.size(); ++k)
+        band.samples[k] = inputs[size_t(sampleSlots[k])].row(y);
+      routine_(band);
+    }
+  });
 }
 
 }  // namespace ci

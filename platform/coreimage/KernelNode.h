@@ -16,6 +16,7 @@ class KernelNode : public ImageNode {
              std::vector<Sampling> samplings, std::vector<std::array<float, 4>> values);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override;
 
  private:
   QList<KernelParameter> parameters_;

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "coreimage/Image.h"
+#include "coreimage/WorkerPool.h"
 
 namespace ci {
 
@@ -15,9 +16,14 @@ class RowMapNode : public ImageNode {
   RowMapNode(Image input, RowFunction function)
       : ImageNode(input.extent()), input_(std::move(input)), function_(std::move(function)) {}
 
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
+
   void render(PixelBuffer& out) const override {
     renderInto(*input_.node(), out);
-    for (int y = out.rect().y; y < out.rect().top(); ++y) function_(out.row(y), out.rect().w);
+    const IRect& r = out.rect();
+    WorkerPool::parallelBands(r.h, 16, [&](int begin, int end) {
+      for (int y = r.y + begin; y < r.y + end; ++y) function_(out.row(y), r.w);
+    });
   }
 
  private:

@@ -14,6 +14,13 @@ void SamplerView::pixelAt(int x, int y, float rgba[4]) const {
   std::memcpy(rgba, pixels_->pixel(x, y), 16);
 }
 
+const float* SamplerView::pixelsAtCentres(int x, int y, int count) const {
+  if (!pixels_ || pixels_->isNull()) return nullptr;
+  const IRect& r = pixels_->rect();
+  if (y < r.y || y >= r.top() || x < r.x || x + count > r.right()) return nullptr;
+  return pixels_->pixel(x, y);
+}
+
 void SamplerView::sample(double x, double y, float rgba[4]) const {
   if (!pixels_ || pixels_->isNull()) {
     rgba[0] = rgba[1] = rgba[2] = rgba[3] = 0;

@@ -33,6 +33,10 @@ class SamplerView {
   // The colour at (x, y) in image coordinates (pixel centres at half
   // integers); transparent outside the rendered region.
   void sample(double x, double y, float rgba[4]) const;
+  // The pixels (x, y) … (x + count − 1, y) as sampled at their own centres,
+  // which both samplings read as the pixel itself: a pointer into the
+  // rendered region, or null when part of the row lies outside it.
+  const float* pixelsAtCentres(int x, int y, int count) const;
   const QRectF& extent() const { return extent_; }
 
  private:

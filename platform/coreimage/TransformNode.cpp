@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "coreimage/Vectorize.h"
+#include "coreimage/WorkerPool.h"
 
 namespace ci {
 
@@ -102,18 +103,20 @@ void TransformNode::resampleRows(const PixelBuffer& in, PixelBuffer& out) const 
   const IRect& r = out.rect();
   const IRect& s = in.rect();
   const double du = inverse_.m11(), dv = inverse_.m12();
-  for (int y = r.y; y < r.top(); ++y) {
-    const QPointF start = inverse_.map(QPointF(r.x + 0.5, y + 0.5));
-    if (in.isNull()) {
-      std::fill(out.row(y), out.row(y) + size_t(r.w) * 4, 0.0f);
-    } else if (sampling_ == Sampling::Linear) {
-      bilinearRow(in.row(s.y), s.x, s.y, s.w, s.h, in.stride(), start.x(), start.y(), du, dv,
-                  out.row(y), r.w);
-    } else {
-      nearestRow(in.row(s.y), s.x, s.y, s.w, s.h, in.stride(), start.x(), start.y(), du, dv,
-                 out.row(y), r.w);
+  WorkerPool::parallelBands(r.h, 16, [&](int begin, int end) {
+    for (int y = r.y + begin; y < r.y + end; ++y) {
+      const QPointF start = inverse_.map(QPointF(r.x + 0.5, y + 0.5));
+      if (in.isNull()) {
+        std::fill(out.row(y), out.row(y) + size_t(r.w) * 4, 0.0f);
+      } else if (sampling_ == Sampling::Linear) {
+        bilinearRow(in.row(s.y), s.x, s.y, s.w, s.h, in.stride(), start.x(), start.y(), du, dv,
+                    out.row(y), r.w);
+      } else {
+        nearestRow(in.row(s.y), s.x, s.y, s.w, s.h, in.stride(), start.x(), start.y(), du, dv,
+                   out.row(y), r.w);
+      }
     }
-  }
+  });
 }
 
 }  // namespace ci

@@ -14,6 +14,7 @@ class TransformNode : public ImageNode {
   TransformNode(Image input, const QTransform& transform, Sampling sampling);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
   static QRectF transformedExtent(const QRectF& extent, const QTransform& transform);
 

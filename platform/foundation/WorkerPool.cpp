@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -23,6 +24,22 @@ QThreadPool* WorkerPool::shared() {
 }
 
 bool WorkerPool::isWorkerThread() { return insideWorker; }
+
+int WorkerPool::threadCount() { return shared()->maxThreadCount(); }
+
+void WorkerPool::parallelBands(int count, int grain, const std::function<void(int, int)>& body) {
+  if (count <= 0) return;
+  // Two bands per thread even out threads slowed by other work on the machine.
+  const int most = insideWorker ? 1 : 2 * threadCount();
+  const int bands = std::clamp(count / std::max(1, grain), 1, most);
+  if (bands == 1) {
+    body(0, count);
+    return;
+  }
+  parallelFor(bands, [&](int band) {
+    body(int((long long)count * band / bands), int((long long)count * (band + 1) / bands));
+  });
+}
 
 void WorkerPool::parallelFor(int count, const std::function<void(int)>& body) {
   if (count <= 0) return;

@@ -15,6 +15,11 @@ class WorkerPool {
   static QThreadPool* shared();
   // Runs body(0) … body(count-1), in parallel when worthwhile; returns when all are done.
   static void parallelFor(int count, const std::function<void(int)>& body);
+  // Splits [0, count) into contiguous bands of at least `grain` items, a
+  // few per thread, and runs body(begin, end) for each. Inside a worker (a
+  // tile already running in parallel with others) it runs as one band.
+  static void parallelBands(int count, int grain, const std::function<void(int, int)>& body);
+  static int threadCount();
   static bool isWorkerThread();
 };
 

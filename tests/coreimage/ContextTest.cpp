@@ -28,6 +28,7 @@ std::vector<Recipe> recipes() {
   QTransform spin;
   spin.translate(12.3, -4.6);
   spin.rotate(17);
+  const Image soft = source.imageByApplyingFilter("CIGaussianBlur", {{"inputRadius", 1.5}});
   return {
       {"blur", source.imageByApplyingFilter("CIGaussianBlur", {{"inputRadius", 4.5}})},
       {"disc", source.imageByApplyingFilter("CIDiscBlur", {{"inputRadius", 5}})},
@@ -35,6 +36,12 @@ std::vector<Recipe> recipes() {
       {"pixellate", source.imageByApplyingFilter("CIPixellate", {{"inputScale", 13}})},
       {"blur-over-rotate", source.imageByApplyingFilter("CIGaussianBlur", {{"inputRadius", 2}})
                                .imageByCompositingOverImage(source.imageByApplyingTransform(spin))},
+      // One step read by two others over different regions, as a shadow
+      // reads the image it is drawn under.
+      {"over-own-shadow",
+       soft.imageByCompositingOverImage(
+           soft.imageByApplyingTransform(QTransform::fromTranslate(5, -7))
+               .imageByApplyingFilter("CIGaussianBlur", {{"inputRadius", 3}}))},
       {"convolution",
        source.imageByApplyingFilter(
            "CIConvolution3X3",

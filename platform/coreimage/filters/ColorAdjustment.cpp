@@ -4,6 +4,7 @@
 
 #include "coreimage/FilterRegistry.h"
 #include "coreimage/RowMapNode.h"
+#include "coreimage/Vectorize.h"
 #include "coreimage/filters/BuiltInFilter.h"
 #include "coreimage/filters/FilterFamilies.h"
 #include "coreimage/filters/PixelMath.h"
@@ -23,13 +24,27 @@ void adjustRow(const KernelRow& row, Adjust adjust) {
   }
 }
 
+// The matrix of every colour layer's adjustment, as one loop the compiler
+// turns into packed instructions (the generic per-pixel path is not).
+CI_VECTORIZE void colorMatrixPixels(const float* in, const float (&m)[5][4], float* out,
+                                    int count) {
+  for (int i = 0; i < count * 4; i += 4) {
+    const float a = in[i + 3];
+    const float k = a > 0 ? 1.0f / a : 0.0f;
+    const float c[4] = {in[i] * k, in[i + 1] * k, in[i + 2] * k, a};
+    float o[4];
+    for (int j = 0; j < 4; ++j)
+      o[j] = c[0] * m[j][0] + c[1] * m[j][1] + c[2] * m[j][2] + c[3] * m[j][3] + m[4][j];
+    out[i] = o[0] * o[3], out[i + 1] = o[1] * o[3], out[i + 2] = o[2] * o[3], out[i + 3] = o[3];
+  }
+}
+
 void colorMatrixRow(const KernelRow& row) {
   const auto& v = row.values;  // r, g, b, a, bias
-  adjustRow(row, [&v](const float* c, float* o) {
-    for (int k = 0; k < 4; ++k)
-      o[k] = c[0] * v[size_t(k)][0] + c[1] * v[size_t(k)][1] + c[2] * v[size_t(k)][2] +
-             c[3] * v[size_t(k)][3] + v[4][size_t(k)];
-  });
+  float m[5][4];
+  for (size_t j = 0; j < 5; ++j)
+    for (size_t k = 0; k < 4; ++k) m[j][k] = v[j][k];
+  colorMatrixPixels(row.samples[0], m, row.out, row.count);
 }
 
 void colorClampRow(const KernelRow& row) {

@@ -20,6 +20,8 @@ class TileNode : public ImageNode {
 
   QRectF regionOfInterest(int, const QRectF&) const override { return period_.toRectF(); }
 
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
+
   void render(PixelBuffer& out) const override {
     const PixelBuffer in = renderInput(0, input_, out.rect());
     const IRect& r = out.rect();

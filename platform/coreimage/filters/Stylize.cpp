@@ -43,6 +43,8 @@ class PixellateNode : public ImageNode {
     return QRectF(x0, y0, x1 - x0, y1 - y0);
   }
 
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
+
   void render(PixelBuffer& out) const override {
     const PixelBuffer in = renderInput(0, input_, out.rect());
     const IRect& r = out.rect();
@@ -86,6 +88,8 @@ class ConvolutionNode : public ImageNode {
   QRectF regionOfInterest(int, const QRectF& rect) const override {
     return rect.adjusted(-(width_ / 2), -(height_ / 2), width_ / 2, height_ / 2);
   }
+
+  std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
   void render(PixelBuffer& out) const override {
     const PixelBuffer in = renderInput(0, input_, out.rect());
