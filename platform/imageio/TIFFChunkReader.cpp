@@ -11,6 +11,9 @@
 namespace io {
 namespace {
 
+// At most this much for the buffers tiles decode into, all workers together.
+constexpr uint64_t kTileBuffers = uint64_t(4) << 20;
+
 // Where one strip or tile lies in the image; a tile's buffer is always a
 // whole tile wide and high, with the columns and rows past the image unused.
 struct Chunk {
@@ -50,51 +53,58 @@ struct Layout {
 // One row of 1–4 samples per pixel to four components (or a straight copy
 // for grey into a grey image). An extra sample that is not alpha never
 // reaches the fourth component: an image without alpha must stay opaque.
+// Pixels go from the last to the first, so `out` may lie over `in` as long
+// as it does not start before it.
 template <typename T>
 void expandRow(const T* in, T* out, uint32_t width, int samples, T opaque, bool alpha) {
   const bool gray = samples <= 2;
-  for (uint32_t x = 0; x < width; ++x, in += samples, out += 4) {
-    out[0] = in[0];
-    out[1] = gray ? in[0] : in[1];
-    out[2] = gray ? in[0] : in[2];
-    out[3] = !alpha ? opaque : samples == 2 ? in[1] : samples == 4 ? in[3] : opaque;
+  for (uint32_t x = width; x-- > 0;) {
+    const T* i = in + size_t(x) * size_t(samples);
+    T* o = out + size_t(x) * 4;
+    const T a = !alpha ? opaque : samples == 2 ? i[1] : samples == 4 ? i[3] : opaque;
+    const T r = i[0], g = gray ? i[0] : i[1], b = gray ? i[0] : i[2];
+    o[0] = r, o[1] = g, o[2] = b, o[3] = a;
   }
 }
 
-void storeRows(const Layout& layout, const Chunk& c, const char* samples, QImage* image) {
+// The image's memory, taken once: workers write their own rows through it.
+struct Target {
+  uchar* bits;
+  size_t bytesPerLine, pixelBytes;
+  bool gray, alpha;
+
+  explicit Target(QImage* image)
+      : bits(image->bits()),
+        bytesPerLine(size_t(image->bytesPerLine())),
+        pixelBytes(size_t(image->depth() / 8)),
+        gray(image->format() == QImage::Format_Grayscale8 ||
+             image->format() == QImage::Format_Grayscale16),
+        alpha(image->hasAlphaChannel()) {}
+
+  uchar* row(uint32_t y) const { return bits + size_t(y) * bytesPerLine; }
+};
+
+// Rows from the last to the first, so that a strip decoded into the image's
+// own memory (packed rows at the start of its rows) spreads out in place.
+void storeRows(const Layout& layout, const Chunk& c, const char* samples, const Target& target) {
   const TIFFDirectory& d = layout.d;
-  const bool gray =
-      image->format() == QImage::Format_Grayscale8 || image->format() == QImage::Format_Grayscale16;
-  const bool alpha = image->hasAlphaChannel();
   const int n = d.samplesPerPixel;
-  const size_t outPixel = size_t(image->depth() / 8);
-  for (uint32_t r = 0; r < c.rows; ++r) {
+  for (uint32_t r = c.rows; r-- > 0;) {
     const char* in = samples + r * layout.chunkStride();
-    uchar* out = image->scanLine(int(c.y + r)) + c.x * outPixel;
-    if (gray)
-      std::memcpy(out, in, c.columns * layout.pixelBytes);
+    uchar* out = target.row(c.y + r) + c.x * target.pixelBytes;
+    if (static_cast<const void*>(in) == out && (target.gray || n == 4)) continue;
+    if (target.gray)
+      std::memmove(out, in, c.columns * layout.pixelBytes);
     else if (d.isFloat())
       expandRow(reinterpret_cast<const float*>(in), reinterpret_cast<float*>(out), c.columns, n,
-                1.0f, alpha);
+                1.0f, target.alpha);
     else if (d.bitsPerSample == 16)
       expandRow(reinterpret_cast<const uint16_t*>(in), reinterpret_cast<uint16_t*>(out), c.columns,
-                n, uint16_t(0xffff), alpha);
+                n, uint16_t(0xffff), target.alpha);
     else
-      expandRow(reinterpret_cast<const uint8_t*>(in), out, c.columns, n, uint8_t(0xff), alpha);
+      expandRow(reinterpret_cast<const uint8_t*>(in), out, c.columns, n, uint8_t(0xff),
+                target.alpha);
   }
-}
-
-// Whether a strip's rows can be decoded straight into the image's rows.
-bool decodesInPlace(const Layout& layout, const QImage& image) {
-  const TIFFDirectory& d = layout.d;
-  bool sameSamples = d.samplesPerPixel == 4 || (d.samplesPerPixel == 1 && image.depth() <= 16);
-  return !d.tiled && sameSamples &&
-         size_t(image.bytesPerLine()) == size_t(d.width) * layout.pixelBytes;
-}
-
-std::vector<char>& scratch() {
-  thread_local std::vector<char> buffer;
-  return buffer;
 }
 
 struct Run {
@@ -102,7 +112,7 @@ struct Run {
   int directory;
   tmsize_t maxAllocation;
   const Layout& layout;
-  QImage* image;
+  const Target target;
   std::mutex failure;
   QString message;
 
@@ -116,22 +126,18 @@ struct Run {
     TIFF* tiff = stream.open("r", maxAllocation);
     if (!tiff || (directory > 0 && !TIFFSetDirectory(tiff, tdir_t(directory))))
       return fail(stream.message("the file cannot be reopened"));
-    const bool inPlace = decodesInPlace(layout, *image);
-    const size_t chunkBytes = layout.chunkStride() * layout.chunkHeight;
+    // A strip decodes into the memory of its own rows (an image pixel is
+    // never smaller than the file's) and spreads out there; a tile needs a
+    // buffer of its own.
+    const bool tiled = layout.d.tiled;
+    std::vector<char> buffer(tiled ? layout.chunkStride() * layout.chunkHeight : 0);
     for (uint32_t index = first; index < end; ++index) {
       const Chunk c = layout.chunk(index);
-      tmsize_t got;
-      if (inPlace) {
-        got = TIFFReadEncodedStrip(tiff, index, image->scanLine(int(c.y)),
-                                   tmsize_t(layout.chunkStride() * c.rows));
-      } else {
-        std::vector<char>& buffer = scratch();
-        buffer.resize(chunkBytes);
-        got = layout.d.tiled ? TIFFReadEncodedTile(tiff, index, buffer.data(), tmsize_t(chunkBytes))
-                             : TIFFReadEncodedStrip(tiff, index, buffer.data(),
-                                                    tmsize_t(layout.chunkStride() * c.rows));
-        if (got >= 0) storeRows(layout, c, buffer.data(), image);
-      }
+      char* into = tiled ? buffer.data() : reinterpret_cast<char*>(target.row(c.y));
+      const tmsize_t got =
+          tiled ? TIFFReadEncodedTile(tiff, index, into, tmsize_t(buffer.size()))
+                : TIFFReadEncodedStrip(tiff, index, into, tmsize_t(layout.chunkStride() * c.rows));
+      if (got >= 0) storeRows(layout, c, into, target);
       if (got < 0) return fail(stream.message("the pixel data is damaged"));
     }
   }
@@ -140,13 +146,22 @@ struct Run {
 }  // namespace
 
 bool TIFFChunkReader::read(const QByteArray& data, int directory, const TIFFDirectory& d,
-                           tmsize_t maxAllocation, QImage* image, QString* message) {
+                           tmsize_t maxAllocation, DecodeBudget& budget, QImage* image,
+                           QString* message, fnd::Error* error) {
   const Layout layout(d);
   if (layout.count == 0) return true;
   const uint32_t workers = uint32_t(std::max(1, fnd::WorkerPool::shared()->maxThreadCount()));
   // A few runs per worker even out strips that cost more than others.
-  const uint32_t runs = std::min(layout.count, workers * 4);
-  Run run{data, directory, maxAllocation, layout, image, {}, {}};
+  uint32_t runs = std::min(layout.count, workers * 4);
+  ScopedReservation buffers(&budget);
+  if (d.tiled) {
+    // As many tile buffers as run at once, within a small total.
+    const uint64_t tileBytes = uint64_t(layout.chunkStride()) * layout.chunkHeight;
+    const uint64_t fit = std::max<uint64_t>(1, kTileBuffers / std::max<uint64_t>(tileBytes, 1));
+    if (fit < workers) runs = uint32_t(std::min<uint64_t>(runs, fit));
+    if (!buffers.reserve(tileBytes * std::min(runs, workers), error)) return false;
+  }
+  Run run{data, directory, maxAllocation, layout, Target(image), {}, {}};
   fnd::WorkerPool::parallelFor(int(runs), [&](int r) {
     run.decode(uint32_t(uint64_t(layout.count) * uint32_t(r) / runs),
                uint32_t(uint64_t(layout.count) * uint32_t(r + 1) / runs));

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QString>
 
+#include "imageio/DecodeBudget.h"
 #include "imageio/TIFFDirectory.h"
 
 namespace io {
@@ -17,9 +18,13 @@ namespace io {
 class TIFFChunkReader {
  public:
   // Fills `image` (already of the directory's size and direct layout).
-  // False with `message` filled when the data is damaged.
+  // The buffers strips or tiles decode into when they cannot go straight
+  // into the image are charged to `budget` first (one per worker); when
+  // they do not fit, runs decode one after the other in one buffer. False
+  // with `message` (damaged data) or `error` (refused budget) filled.
   static bool read(const QByteArray& data, int directory, const TIFFDirectory& d,
-                   tmsize_t maxAllocation, QImage* image, QString* message);
+                   tmsize_t maxAllocation, DecodeBudget& budget, QImage* image, QString* message,
+                   fnd::Error* error);
 };
 
 }  // namespace io

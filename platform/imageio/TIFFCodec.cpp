@@ -3,12 +3,15 @@
 #include <cmath>
 
 #include "foundation/Error.h"
+#include "imageio/BoxReduction.h"
 #include "imageio/CodecSupport.h"
+#include "imageio/DecodeBudget.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/TIFFChunkReader.h"
 #include "imageio/TIFFDirectory.h"
 #include "imageio/TIFFMemoryStream.h"
 #include "imageio/TIFFPageWriter.h"
+#include "imageio/TIFFThumbnailReader.h"
 #include "imageio/TypeIdentifiers.h"
 
 namespace io {
@@ -63,10 +66,16 @@ QVariantMap propertiesOf(TIFF* tiff, const TIFFDirectory& d) {
 
 // Everything an image cannot hold directly (palette, CMYK, YCbCr, 1-bit,
 // separate planes) through libtiff's RGBA converter, keeping the stored row
-// order.
-bool readThroughRGBA(TIFF* tiff, const TIFFDirectory& d, QImage* image) {
-  *image = QImage(int(d.width), int(d.height),
-                  d.hasAlpha() ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888);
+// order. The converter decodes a strip or tile at a time into a buffer of
+// its own, charged to the budget before it starts.
+bool readThroughRGBA(TIFF* tiff, const TIFFDirectory& d, DecodeBudget& budget, QImage* image,
+                     fnd::Error* error) {
+  ScopedReservation working(&budget);
+  if (!working.reserve(uint64_t(d.tiled ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff)), error))
+    return false;
+  *image = codec::allocateImage(
+      budget, d.width, d.height,
+      d.hasAlpha() ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888, error);
   if (image->isNull()) return false;
   return TIFFReadRGBAImageOriented(tiff, d.width, d.height,
                                    reinterpret_cast<uint32_t*>(image->bits()), d.orientation,
@@ -156,10 +165,11 @@ bool TIFFCodec::readProperties(const QByteArray& data, SourceDescription* descri
 
 gfx::CGImagePtr TIFFCodec::readImage(const QByteArray& data, const DecodeRequest& request,
                                      fnd::Error* error) const {
+  codec::RequestBudget budget(request, kName);
   TIFFMemoryStream stream(data.constData(), uint64_t(data.size()));
-  // No single buffer libtiff allocates needs to exceed the largest image
-  // the limits allow, at 16 bytes a pixel.
-  tmsize_t ceiling = tmsize_t(std::min<uint64_t>(request.limits.maxPixelCount * 16, INT64_MAX / 2));
+  // libtiff's own buffers are charged as the decode meets them; none may
+  // exceed what the budget holds at all.
+  const tmsize_t ceiling = tmsize_t(std::min<uint64_t>(budget->capacity(), INT64_MAX / 2));
   TIFF* tiff = stream.open("r", ceiling);
   if (!tiff) {
     codec::failRead(error, kName, stream.message("not a TIFF file"));
@@ -173,20 +183,30 @@ gfx::CGImagePtr TIFFCodec::readImage(const QByteArray& data, const DecodeRequest
   if (!request.limits.check(d.width, d.height, kName, error)) return nullptr;
   QImage image;
   QString problem;
-  bool ok = false;
-  if (d.readsDirectly()) {
-    image = QImage(int(d.width), int(d.height), d.directLayout());
-    ok =
-        !image.isNull() && TIFFChunkReader::read(data, request.index, d, ceiling, &image, &problem);
+  fnd::Error failure;
+  const int factor = BoxReduction::factorFor(d.width, d.height, request.minimumLongerSide);
+  if (factor > 1) {
+    image = TIFFThumbnailReader::read(tiff, d, factor, *budget, &problem, &failure);
+  } else if (d.readsDirectly()) {
+    image = codec::allocateImage(*budget, d.width, d.height, d.directLayout(), &failure);
+    if (!image.isNull() && !TIFFChunkReader::read(data, request.index, d, ceiling, *budget, &image,
+                                                  &problem, &failure))
+      image = QImage();
   } else {
     char reason[1024] = {};
-    ok = TIFFRGBAImageOK(tiff, reason) && readThroughRGBA(tiff, d, &image);
-    if (!ok) stream.setMessage(reason);
-    problem = stream.message("the image data cannot be read");
+    if (!TIFFRGBAImageOK(tiff, reason))
+      problem = QString::fromUtf8(reason);
+    else if (!readThroughRGBA(tiff, d, *budget, &image, &failure))
+      image = QImage();
   }
-  if (!ok) {
-    codec::failRead(error, kName,
-                    problem.isEmpty() ? QStringLiteral("not enough memory") : problem);
+  if (image.isNull()) {
+    if (budget->wasRefused())
+      budget->failWithRefusal(&failure);
+    else if (failure.isNull())
+      codec::failRead(
+          &failure, kName,
+          problem.isEmpty() ? stream.message("the image data cannot be read") : problem);
+    fnd::fail(error, failure);
     return nullptr;
   }
   return gfx::CGImage::make(std::move(image));

@@ -398,3 +398,81 @@ TEST(TIFFCodec, ParallelStripsReadTheSameInTiffinfoPILAndEveryLayout) {
     }
   }
 }
+
+TEST(TIFFCodec, DecodesWithinOneOutputAndThumbnailsNeverHoldTheFullImage) {
+  ASSERT_TRUE(tst::haveTool("tiffcp") && tst::haveTool("convert"));
+  const QImage picture = iotest::testPicture(1024, 768, true);
+  const QString source = iotest::writeTemp(
+      iotest::encode(io::TypeTIFF, picture,
+                     {{io::PropertyTIFFDictionary, QVariantMap{{io::PropertyTIFFCompression, 5}}}}),
+      "imageio-budget-source.tif");
+  const struct {
+    const char* name;
+    QString tool;
+    QStringList options;  // between the source and the output path
+    bool opaque;          // the picture's colours without its alpha
+    bool exact;           // the full decode is the picture
+  } files[] = {
+      {"strips", "tiffcp", {}, false, true},
+      {"one-strip", "tiffcp", {"-r", "768"}, false, true},
+      {"tiles", "tiffcp", {"-t", "-w", "64", "-l", "48"}, false, true},
+      {"opaque-rgb", "convert", {"-alpha", "off"}, true, true},
+      {"deep", "convert", {"-depth", "16"}, false, true},
+      {"palette", "convert", {"-alpha", "off", "-colors", "64", "-type", "Palette"}, true, false},
+  };
+  QImage opaquePicture = picture;
+  for (int y = 0; y < opaquePicture.height(); ++y)
+    for (int x = 0; x < opaquePicture.width(); ++x) opaquePicture.scanLine(y)[x * 4 + 3] = 255;
+  constexpr uint64_t kAllowance = uint64_t(2) << 20;
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    const QString path = tst::tempPath(QStringLiteral("budget-%1.tif").arg(file.name));
+    QFile::remove(path);
+    QString output;
+    const QStringList arguments =
+        file.tool == "tiffcp" ? file.options + QStringList{source, path}
+                              : QStringList{source} + file.options + QStringList{"TIFF:" + path};
+    ASSERT_EQ(tst::runTool(file.tool, arguments, &output), 0) << output.toStdString();
+    QFile read(path);
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+    const QByteArray bytes = read.readAll();
+    auto decode = [&](int minimumLongerSide, uint64_t* peak) {
+      io::DecodeBudget budget;
+      io::DecodeRequest request;
+      request.minimumLongerSide = minimumLongerSide;
+      request.budget = &budget;
+      fnd::Error error;
+      gfx::CGImagePtr image =
+          io::ImageCodec::forType(io::TypeTIFF)->readImage(bytes, request, &error);
+      EXPECT_TRUE(image) << error.localizedDescription().toStdString();
+      *peak = budget.peak();
+      return image ? image->qImage() : QImage();
+    };
+    uint64_t fullPeak = 0, reducedPeak = 0;
+    const QImage full = decode(0, &fullPeak);
+    ASSERT_EQ(full.size(), picture.size());
+    if (file.exact) {
+      EXPECT_EQ(maxDifference(full, file.opaque ? opaquePicture : picture), 0);
+    }
+    EXPECT_GE(fullPeak, uint64_t(full.sizeInBytes()));
+    EXPECT_LE(fullPeak, uint64_t(full.sizeInBytes()) + kAllowance);
+
+    // An eighth-size thumbnail: each pixel the average of an 8×8 block.
+    const QImage thumbnail = decode(128, &reducedPeak);
+    ASSERT_EQ(thumbnail.size(), QSize(128, 96));
+    EXPECT_LE(reducedPeak, uint64_t(full.sizeInBytes()) / 4);
+    const QImage premultiplied = full.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    const QImage reduced = thumbnail.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    int worst = 0;
+    for (int y = 0; y < 96; ++y)
+      for (int x = 0; x < 128; ++x)
+        for (int c = 0; c < 4; ++c) {
+          int sum = 0;
+          for (int dy = 0; dy < 8; ++dy)
+            for (int dx = 0; dx < 8; ++dx)
+              sum += premultiplied.constScanLine(y * 8 + dy)[(x * 8 + dx) * 4 + c];
+          worst = std::max(worst, std::abs((sum + 32) / 64 - reduced.constScanLine(y)[x * 4 + c]));
+        }
+    EXPECT_LE(worst, 1);
+  }
+}
