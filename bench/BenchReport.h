@@ -1,25 +1,52 @@
 // The two line kinds every benchmark prints, read by people and scripts:
 //   figure NAME VALUE UNIT   an absolute measurement
-//   ratio NAME VALUE         ours divided by the peer's (below 1.0 is faster)
+//   ratio NAME VALUE         ours divided by the peer's or the floor's (below 1.0 is faster)
+// Every program runs its benchmarks twice (BenchMain.cpp): first cold, as the
+// program runs them, each large buffer fresh memory the kernel still has to
+// map and zero; then warm, with the allocator keeping what is freed, so
+// buffers are reused. Lines of the warm pass carry the suffix "_warm".
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace bench {
 
+inline bool& warmPass() {
+  static bool warm = false;
+  return warm;
+}
+
+// `name` as printed in the current pass.
+inline std::string passName(const std::string& name) { return warmPass() ? name + "_warm" : name; }
+
 inline void figure(const std::string& name, double value, const std::string& unit) {
-  std::printf("figure %s %.6g %s\n", name.c_str(), value, unit.c_str());
+  std::printf("figure %s %.6g %s\n", passName(name).c_str(), value, unit.c_str());
   std::fflush(stdout);
 }
 
 inline void ratio(const std::string& name, double value) {
-  std::printf("ratio %s %.4f\n", name.c_str(), value);
+  std::printf("ratio %s %.4f\n", passName(name).c_str(), value);
   std::fflush(stdout);
+}
+
+// Reports that print once the pass's benchmarks have all run.
+inline std::vector<std::function<void()>>& passReports() {
+  static std::vector<std::function<void()>> reports;
+  return reports;
+}
+
+inline bool atPassEnd(std::function<void()> report) {
+  passReports().push_back(std::move(report));
+  return true;
 }
 
 // Google Benchmark runs each case several times while it settles on an
@@ -30,28 +57,78 @@ class Timings {
     auto& entry = entries_[name];
     if (iterations >= entry.second) entry = {milliseconds, iterations};
   }
+  void set(const std::string& name, double milliseconds) { entries_[name] = {milliseconds, 1}; }
   // Milliseconds per iteration, or 0 when `name` never ran.
   double get(const std::string& name) const {
     auto found = entries_.find(name);
     return found == entries_.end() ? 0 : found->second.first;
   }
+  bool has(const std::string& name) const { return entries_.count(name) > 0; }
   void printFigures() const {
     for (const auto& [name, entry] : entries_) figure(name, entry.first, "ms");
   }
+  // `name`'s time, its floor's and their ratio, when both ran.
+  void printAgainstFloor(const std::string& name, const std::string& floorName) const {
+    if (!has(name)) return;
+    figure(name, get(name), "ms");
+    if (!has(floorName)) return;
+    figure(name + "_memcpy_floor", get(floorName), "ms");
+    if (get(floorName) > 0) ratio(name + "_vs_memcpy", get(name) / get(floorName));
+  }
+  void clear() { entries_.clear(); }
 
  private:
   std::map<std::string, std::pair<double, benchmark::IterationCount>> entries_;
 };
 
+inline double millisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
 // Runs the timed loop around `body` and records its mean time under `name`.
+// In the warm pass one untimed run first leaves the allocator holding the
+// memory the body asks for.
 template <typename Body>
 void timed(benchmark::State& state, Timings& timings, const std::string& name, Body body) {
+  if (warmPass()) body();
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) body();
-  const std::chrono::duration<double, std::milli> elapsed =
-      std::chrono::steady_clock::now() - start;
   if (state.iterations() > 0)
-    timings.record(name, elapsed.count() / double(state.iterations()), state.iterations());
+    timings.record(name, millisecondsSince(start) / double(state.iterations()), state.iterations());
 }
+
+// The memory bandwidth floor: the best of three copies of `bytes` (read
+// once, written once) between buffers already in use.
+inline double memcpyMilliseconds(size_t bytes) {
+  std::vector<char> from(bytes, 1), to(bytes, 0);
+  double best = 1e300;
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    std::memcpy(to.data(), from.data(), bytes);
+    benchmark::DoNotOptimize(to.data());
+    best = std::min(best, millisecondsSince(start));
+  }
+  return best;
+}
+
+// Peak memory between resetPeakMemory() and peakMemoryBytes(), from the
+// kernel's high-water mark of this process's resident set.
+inline void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+inline double statusBytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == field) {
+      double kilobytes = 0;
+      status >> kilobytes;
+      return kilobytes * 1024;
+    }
+    status.ignore(1 << 12, '\n');
+  }
+  return 0;
+}
+inline double residentBytes() { return statusBytes("VmRSS:"); }
+inline double peakMemoryBytes() { return statusBytes("VmHWM:"); }
 
 }  // namespace bench

@@ -1,16 +1,16 @@
 // A document of ten 4000 × 3000 layers (mixed compositing operations,
-// opacity 0.5 to 1, two rotated): flattening it into an 8-bit image, saving
-// it to a store and reopening it with every layer decoded, and drawing a
-// 1920 × 1080 part of it at zoom 1 as the canvas does. Each time is printed
-// beside memcpy of the same number of bytes in the same run, the memory
-// bandwidth floor.
+// opacity 0.5 to 1, two rotated): flattening it into an 8-bit image (with
+// its peak memory), drawing a 1920 × 1080 view of it at zoom 1 and 0.5 as
+// the canvas does, redrawing a 100 × 100 dirty rectangle of that view,
+// saving it (first save, then after changing one layer), opening it to the
+// first view, and saving and reopening it with every layer decoded. Each
+// time is printed beside memcpy of the same number of bytes in the same run,
+// the memory bandwidth floor.
 #include <benchmark/benchmark.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <cstring>
 #include <map>
 #include <random>
 #include <vector>
@@ -30,8 +30,13 @@ namespace {
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 constexpr int kLayers = 10;
-constexpr double kLayerBytes = double(kWidth) * kHeight * 4;
-const QRectF kCanvasPart(1000, 900, 1920, 1080);
+constexpr size_t kLayerBytes = size_t(kWidth) * kHeight * 4;
+constexpr int kViewWidth = 1920, kViewHeight = 1080;
+constexpr size_t kViewBytes = size_t(kViewWidth) * kViewHeight * 4;
+// The view's origin in the document at each zoom (the part shown lies inside the canvas).
+const QPointF kViewOrigin(1000, 900), kHalfZoomViewOrigin(80, 420);
+// A dirty rectangle of the view at an odd offset, as a brush leaves one.
+const QRectF kDirtyRect(733, 411, 100, 100);
 
 struct Document {
   std::unique_ptr<cd::PersistentStoreCoordinator> coordinator;
@@ -47,13 +52,23 @@ struct Document {
     context->setLoadingAndSavingOperationQueue(queue.get());
   }
   ~Document() {
+    finishWork();
+    context.reset();
+  }
+  void finishWork() {
     queue->waitUntilAllOperationsAreFinished();
     fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
-    context.reset();
+  }
+  ComposedImage* composedImage() {
+    return ComposedImage::composedImageForManagedObjectContext(context.get());
   }
 };
 
+// The pixels of layer `seed`, made once: smooth areas with some grain.
 gfx::ImagePtr layerPixels(int seed) {
+  static std::map<int, gfx::ImagePtr> made;
+  gfx::ImagePtr& image = made[seed];
+  if (image) return image;
   QImage pixels(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
   std::mt19937 random(seed);
   for (int y = 0; y < kHeight; ++y) {
@@ -64,121 +79,186 @@ gfx::ImagePtr layerPixels(int seed) {
                      ((x + y) / 32 + seed) & 255, 255);
     }
   }
-  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+  image = gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+  return image;
 }
 
-QString storePath() { return QDir::tempPath() + "/bench-document.zova"; }
+QString storePath(const char* name) {
+  return QDir::tempPath() + "/bench-document-" + name + ".zova";
+}
 
-ComposedImage* buildDocument(Document& document) {
+std::unique_ptr<Document> buildDocument(const QString& path) {
+  QFile::remove(path);
+  auto document = std::make_unique<Document>(path);
   const int operations[kLayers] = {2, 14, 15, 16, 2, 17, 18, 2, 23, 2};
-  auto* composedImage = document.context->insertNewObject<ComposedImage>("ComposedImage");
+  auto* composedImage = document->context->insertNewObject<ComposedImage>("ComposedImage");
   composedImage->setSize(QSizeF(kWidth, kHeight));
   for (int i = 0; i < kLayers; ++i) {
-    Layer* layer = Layer::createLayerWithComposedImage(composedImage, document.context.get(), true);
+    Layer* layer =
+        Layer::createLayerWithComposedImage(composedImage, document->context.get(), true);
     layer->image()->setNsImage(layerPixels(i));
     layer->setCompositingOperation(operations[i]);
     layer->setAlpha(0.5 + 0.05 * i);
     if (i == 3) layer->setRotationAngle(15);
     if (i == 7) layer->setRotationAngle(30);
   }
-  document.queue->waitUntilAllOperationsAreFinished();
-  return composedImage;
+  document->finishWork();
+  return document;
 }
 
-std::map<std::string, double>& timings() {
-  static std::map<std::string, double> shared;
+// The document the flatten and drawing benchmarks share; built once, closed
+// after the last pass.
+std::unique_ptr<Document>& drawingDocument() {
+  static std::unique_ptr<Document> document;
+  if (!document) document = buildDocument(storePath("drawing"));
+  return document;
+}
+
+bench::Timings& timings() {
+  static bench::Timings shared;
   return shared;
 }
 
-template <class Work>
-void measure(benchmark::State& state, const std::string& name, Work work) {
-  QElapsedTimer clock;
-  clock.start();
-  for (auto _ : state) work();
-  if (state.iterations() > 0)
-    timings()[name] = double(clock.nsecsElapsed()) / 1e6 / double(state.iterations());
+template <typename Body>
+void timed(benchmark::State& state, const std::string& name, Body body) {
+  bench::timed(state, timings(), name, body);
 }
 
-// memcpy of `bytes`, read once and written once.
-double memcpyMilliseconds(double bytes) {
-  const size_t count = size_t(bytes);
-  std::vector<char> from(count, 1), to(count);
-  std::memcpy(to.data(), from.data(), to.size());  // fault the pages in first
-  QElapsedTimer clock;
-  clock.start();
-  std::memcpy(to.data(), from.data(), to.size());
-  benchmark::DoNotOptimize(to.data());
-  return double(clock.nsecsElapsed()) / 1e6;
+// What the canvas does for a dirty rectangle of its view (in view pixels):
+// fill it white, then composite the document part it shows.
+void drawView(gfx::GraphicsContext* view, const QPointF& origin, double zoom, const QRectF& dirty) {
+  gfx::CurrentContextScope scope(view);
+  view->saveGState();
+  view->clipToRect(dirty);
+  view->fillRect(dirty, Qt::white, gfx::CompositingOperation::Copy);
+  view->scaleCTM(zoom, zoom);
+  view->translateCTM(-origin.x(), -origin.y());
+  const QRectF documentRect(origin.x() + dirty.x() / zoom, origin.y() + dirty.y() / zoom,
+                            dirty.width() / zoom, dirty.height() / zoom);
+  drawingDocument()->composedImage()->compositeImageInRect(documentRect, false, false);
+  view->restoreGState();
 }
 
 void BM_Flatten(benchmark::State& state) {
-  QFile::remove(storePath());
-  Document document(storePath());
-  ComposedImage* composedImage = buildDocument(document);
-  measure(state, "flatten", [&] {
+  ComposedImage* composedImage = drawingDocument()->composedImage();
+  const double before = bench::residentBytes();
+  bench::resetPeakMemory();
+  timed(state, "document_flatten_10x4000x3000", [&] {
     gfx::ImagePtr flat = composedImage->finalImageKeepAlpha(false);
     benchmark::DoNotOptimize(flat.get());
   });
-  timings()["flatten_floor"] = memcpyMilliseconds(kLayerBytes * (kLayers + 1));
+  // Beyond the layers, which were resident before.
+  if (!bench::warmPass()) timings().set("flatten_peak", bench::peakMemoryBytes() - before);
+  timings().set("flatten_floor", bench::memcpyMilliseconds(kLayerBytes * (kLayers + 1)));
 }
 
-void BM_SaveAndReopen(benchmark::State& state) {
-  measure(state, "save_reopen", [&] {
-    state.PauseTiming();
-    QFile::remove(storePath());
-    auto document = std::make_unique<Document>(storePath());
-    buildDocument(*document);
-    state.ResumeTiming();
+void BM_DrawView(benchmark::State& state) {
+  const double zoom = state.range(0) == 1 ? 1.0 : 0.5;
+  const QPointF origin = zoom == 1 ? kViewOrigin : kHalfZoomViewOrigin;
+  auto view = gfx::GraphicsContext::bitmapContext(kViewWidth, kViewHeight);
+  timed(state, zoom == 1 ? "document_draw_1920x1080_zoom1" : "document_draw_1920x1080_zoom0.5",
+        [&] { drawView(view.get(), origin, zoom, QRectF(0, 0, kViewWidth, kViewHeight)); });
+  timings().set("view_floor", bench::memcpyMilliseconds(kViewBytes * (kLayers + 1)));
+}
+
+void BM_RedrawDirtyRect(benchmark::State& state) {
+  auto view = gfx::GraphicsContext::bitmapContext(kViewWidth, kViewHeight);
+  drawView(view.get(), kViewOrigin, 1, QRectF(0, 0, kViewWidth, kViewHeight));
+  timed(state, "document_redraw_100x100_dirty_rect",
+        [&] { drawView(view.get(), kViewOrigin, 1, kDirtyRect); });
+  timings().set("dirty_floor", bench::memcpyMilliseconds(100 * 100 * 4 * (kLayers + 1)));
+}
+
+// Milliseconds `work` takes.
+template <typename Work>
+double clock(Work work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return bench::millisecondsSince(start);
+}
+
+// One document's life: its first save, a save after changing one layer,
+// opening it to the first view, and reopening it with every layer decoded.
+struct SaveAndOpenTimes {
+  double firstSave = 0, saveOneChanged = 0, close = 0, openToView = 0, openAllDecoded = 0;
+};
+
+SaveAndOpenTimes saveAndOpen() {
+  SaveAndOpenTimes times;
+  const QString path = storePath("saved");
+  std::unique_ptr<Document> document = buildDocument(path);
+  times.firstSave = clock([&] {
     document->context->save();
-    document.reset();
-    Document reopened(storePath());
-    ComposedImage* composedImage =
-        ComposedImage::composedImageForManagedObjectContext(reopened.context.get());
-    for (Layer* layer : composedImage->layersArray())
+    document->finishWork();
+  });
+  document->composedImage()->layersArray().first()->image()->setNsImage(layerPixels(kLayers));
+  document->finishWork();
+  times.saveOneChanged = clock([&] {
+    document->context->save();
+    document->finishWork();
+  });
+  times.close = clock([&] { document.reset(); });
+  auto view = gfx::GraphicsContext::bitmapContext(kViewWidth, kViewHeight);
+  times.openToView = clock([&] {
+    document = std::make_unique<Document>(path);
+    drawView(view.get(), kViewOrigin, 1, QRectF(0, 0, kViewWidth, kViewHeight));
+  });
+  document.reset();
+  times.openAllDecoded = clock([&] {
+    Document reopened(path);
+    for (Layer* layer : reopened.composedImage()->layersArray())
       benchmark::DoNotOptimize(layer->image()->nsImage().get());
   });
-  timings()["save_reopen_floor"] = memcpyMilliseconds(kLayerBytes * kLayers * 2);
+  QFile::remove(path);
+  return times;
 }
 
-void BM_DrawCanvasPart(benchmark::State& state) {
-  QFile::remove(storePath());
-  Document document(storePath());
-  ComposedImage* composedImage = buildDocument(document);
-  auto canvas =
-      gfx::GraphicsContext::bitmapContext(int(kCanvasPart.width()), int(kCanvasPart.height()));
-  measure(state, "canvas_part", [&] {
-    gfx::CurrentContextScope scope(canvas.get());
-    canvas->saveGState();
-    canvas->translateCTM(-kCanvasPart.x(), -kCanvasPart.y());
-    composedImage->compositeImageInRect(kCanvasPart, false, false);
-    canvas->restoreGState();
-  });
-  timings()["canvas_part_floor"] =
-      memcpyMilliseconds(kCanvasPart.width() * kCanvasPart.height() * 4 * (kLayers + 1));
-}
-
-void BM_Report(benchmark::State& state) {
+void BM_SaveAndOpen(benchmark::State& state) {
+  if (bench::warmPass()) saveAndOpen();
+  SaveAndOpenTimes sum;
   for (auto _ : state) {
+    const SaveAndOpenTimes times = saveAndOpen();
+    sum.firstSave += times.firstSave, sum.saveOneChanged += times.saveOneChanged;
+    sum.close += times.close, sum.openToView += times.openToView;
+    sum.openAllDecoded += times.openAllDecoded;
   }
-  const std::pair<const char*, const char*> rows[] = {
-      {"flatten", "document_flatten_10x4000x3000"},
-      {"save_reopen", "document_save_reopen_10x4000x3000"},
-      {"canvas_part", "document_draw_1920x1080_zoom1"},
-  };
-  for (const auto& [key, name] : rows) {
-    if (!timings().count(key)) continue;
-    const double floor = timings()[std::string(key) + "_floor"];
-    bench::figure(name, timings()[key], "ms");
-    bench::figure(std::string(name) + "_memcpy_floor", floor, "ms");
-    if (floor > 0) bench::ratio(std::string(name) + "_vs_memcpy", timings()[key] / floor);
-  }
-  QFile::remove(storePath());
-  Image::removeImagesCacheDirectory();
+  const double n = double(state.iterations());
+  timings().set("document_first_save_10x4000x3000", sum.firstSave / n);
+  timings().set("document_save_one_layer_changed_10x4000x3000", sum.saveOneChanged / n);
+  timings().set("document_open_to_first_view_10x4000x3000", sum.openToView / n);
+  timings().set("document_save_reopen_10x4000x3000",
+                (sum.firstSave + sum.close + sum.openAllDecoded) / n);
+  timings().set("layers_floor", bench::memcpyMilliseconds(kLayerBytes * kLayers));
+  timings().set("layer_floor", bench::memcpyMilliseconds(kLayerBytes));
+  timings().set("save_reopen_floor", bench::memcpyMilliseconds(kLayerBytes * kLayers * 2));
 }
+
+const bool reported = bench::atPassEnd([] {
+  bench::Timings& t = timings();
+  t.printAgainstFloor("document_flatten_10x4000x3000", "flatten_floor");
+  if (t.has("flatten_peak")) {
+    bench::figure("document_flatten_peak_memory_beyond_layers", t.get("flatten_peak") / 1e6, "MB");
+    bench::figure("document_flatten_peak_memory_beyond_layers_in_8bit_canvases",
+                  t.get("flatten_peak") / double(kLayerBytes), "canvases");
+  }
+  t.printAgainstFloor("document_draw_1920x1080_zoom1", "view_floor");
+  t.printAgainstFloor("document_draw_1920x1080_zoom0.5", "view_floor");
+  t.printAgainstFloor("document_redraw_100x100_dirty_rect", "dirty_floor");
+  t.printAgainstFloor("document_first_save_10x4000x3000", "layers_floor");
+  t.printAgainstFloor("document_save_one_layer_changed_10x4000x3000", "layer_floor");
+  t.printAgainstFloor("document_open_to_first_view_10x4000x3000", "view_floor");
+  t.printAgainstFloor("document_save_reopen_10x4000x3000", "save_reopen_floor");
+  t.clear();
+  if (bench::warmPass()) {
+    drawingDocument().reset();
+    QFile::remove(storePath("drawing"));
+    Image::removeImagesCacheDirectory();
+  }
+});
 
 }  // namespace
 
-BENCHMARK(BM_Flatten)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_SaveAndReopen)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_DrawCanvasPart)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Report)->Iterations(1);
+BENCHMARK(BM_Flatten)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DrawView)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RedrawDirtyRect)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_SaveAndOpen)->Unit(benchmark::kMillisecond)->Iterations(1);
