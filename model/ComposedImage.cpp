@@ -8,6 +8,7 @@
 #include "imageio/ImageLimits.h"
 #include "model/Beep.h"
 #include "model/IMImagesUtilities.h"
+#include "model/Image.h"
 #include "model/Layer.h"
 
 namespace {
@@ -158,6 +159,11 @@ void ComposedImage::awakeFromInsert() {
 void ComposedImage::awakeFromFetch() {
   IMManagedObject::awakeFromFetch();
   layerCounter_ = 0;
+  // An opened document shows sooner when its layers decode all at once, in
+  // the background, than one by one as each is first drawn.
+  QList<Image*> images;
+  for (Layer* layer : layersArray()) images.append(layer->image());
+  Image::loadImagesInBackground(images);
 }
 
 void ComposedImage::awakeFromSnapshotEvents(int flags) {

@@ -27,4 +27,5 @@ class IMAManagedObjectContext : public cd::ManagedObjectContext {
  private:
   fnd::OperationQueue* loadingAndSaving_ = nullptr;
   fnd::OperationQueue* cancellable_ = nullptr;
+  quint64 willSaveObserver_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QTimeZone>
 
+#include "coreimage/WorkerPool.h"
 #include "foundation/OperationQueue.h"
 #include "graphics/PDFImageRep.h"
 #include "model/IMAManagedObjectContext.h"
@@ -21,8 +22,14 @@ namespace {
 // not see them half-written), files whose write failed (their pixels exist
 // nowhere else) and empty versions, which never get a file.
 std::mutex gPendingMutex;
-QHash<qint64, gfx::ImagePtr>& pendingWrites() {
-  static QHash<qint64, gfx::ImagePtr> writes;
+// A version being written keeps its pixels (served to reloads) and the
+// encode of its bytes, which a save shares rather than repeats.
+struct PendingWrite {
+  gfx::ImagePtr image;
+  std::shared_ptr<ClaimableTask<QByteArray>> bytes;
+};
+QHash<qint64, PendingWrite>& pendingWrites() {
+  static QHash<qint64, PendingWrite> writes;
   return writes;
 }
 QHash<qint64, gfx::ImagePtr>& memoryOnlyVersions() {
@@ -83,9 +90,10 @@ int Image::pendingCacheWrites() {
   return int(pendingWrites().size());
 }
 
-void Image::rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image) {
+void Image::rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image,
+                                 std::shared_ptr<ClaimableTask<QByteArray>> bytes) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
-  pendingWrites().insert(token.toMSecsSinceEpoch(), std::move(image));
+  pendingWrites().insert(token.toMSecsSinceEpoch(), {std::move(image), std::move(bytes)});
 }
 
 void Image::rememberEmptyVersion(const QDateTime& token) {
@@ -95,8 +103,13 @@ void Image::rememberEmptyVersion(const QDateTime& token) {
 
 void Image::finishPendingWrite(const QDateTime& token, bool written) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
-  gfx::ImagePtr image = pendingWrites().take(token.toMSecsSinceEpoch());
+  gfx::ImagePtr image = pendingWrites().take(token.toMSecsSinceEpoch()).image;
   if (!written) memoryOnlyVersions().insert(token.toMSecsSinceEpoch(), image);
+}
+
+std::shared_ptr<ClaimableTask<QByteArray>> Image::pendingBytesFor(const QDateTime& token) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  return pendingWrites().value(token.toMSecsSinceEpoch()).bytes;
 }
 
 bool Image::memoryVersionFor(const QDateTime& token, gfx::ImagePtr* image) {
@@ -104,7 +117,7 @@ bool Image::memoryVersionFor(const QDateTime& token, gfx::ImagePtr* image) {
   const qint64 key = token.toMSecsSinceEpoch();
   auto writing = pendingWrites().constFind(key);
   if (writing != pendingWrites().constEnd()) {
-    if (image) *image = writing.value();
+    if (image) *image = writing.value().image;
     return true;
   }
   auto unwritten = memoryOnlyVersions().constFind(key);
@@ -218,10 +231,27 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
   handleNSData(data, std::move(block), nullptr, false);
 }
 
+void Image::loadNSImageInBackground() {
+  if (localImage() || hasInMemoryVersion_ || isLoadingNSImage_) return;
+  fnd::OperationQueue* queue = loadingAndSavingOperationQueue();
+  // Without a queue of its own the decode would run here, at once.
+  if (!queue || queue == fnd::OperationQueue::currentQueue()) return;
+  nsImageWithCompletionBlock(nullptr, true);
+}
+
+void Image::loadImagesInBackground(const QList<Image*>& images) {
+  for (Image* image : images)
+    if (image) image->loadNSImageInBackground();
+}
+
 void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
                          fnd::OperationQueue* completionQueue, bool asynchronous) {
   if (!asynchronous) {
-    gfx::ImagePtr decoded = ima_imageWithImageData(data);
+    // A background decode of the same bytes is joined rather than repeated.
+    std::shared_ptr<StoredDecode> running = std::exchange(storedDecode_, nullptr);
+    if (running && running->installCount != installCount_) running = nullptr;
+    if (running) isLoadingNSImage_ = false;
+    gfx::ImagePtr decoded = running ? running->task.result() : ima_imageWithImageData(data);
     if (decoded) {
       decodedBlob_ = data;
       handleNSImage(decoded, std::move(block));
@@ -234,8 +264,11 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
   // touches this object, which may be gone by the time it finishes.
   std::weak_ptr<bool> alive = alive_;
   quint64 installsAtStart = installCount_;
-  auto finish = [this, alive, installsAtStart, data, block](gfx::ImagePtr decoded) {
+  auto decode = std::make_shared<StoredDecode>(installsAtStart,
+                                               [data] { return ima_imageWithImageData(data); });
+  auto finish = [this, alive, installsAtStart, data, block, decode](gfx::ImagePtr decoded) {
     if (alive.expired()) return;
+    if (storedDecode_ == decode) storedDecode_ = nullptr;
     isLoadingNSImage_ = false;
     // A version installed while decoding is newer than the stored pixels.
     if (installCount_ != installsAtStart || hasInMemoryVersion_) {
@@ -251,12 +284,13 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
   };
   fnd::OperationQueue* loadingQueue = loadingAndSavingOperationQueue();
   if (!loadingQueue || loadingQueue == fnd::OperationQueue::currentQueue()) {
-    finish(ima_imageWithImageData(data));
+    finish(decode->task.result());
     return;
   }
+  storedDecode_ = decode;
   loadingQueue->addOperationWithBlock(
-      [data, finish = std::move(finish), completionQueue]() mutable {
-        gfx::ImagePtr decoded = ima_imageWithImageData(data);
+      [decode, finish = std::move(finish), completionQueue]() mutable {
+        gfx::ImagePtr decoded = decode->task.result();
         fnd::dispatchToQueue(completionQueue,
                              [finish = std::move(finish), decoded] { finish(decoded); });
       });
@@ -296,10 +330,13 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
     qWarning("self.loadingAndSavingOperationQueue == nil");
     return;
   }
-  rememberPendingWrite(date, image);
-  queue->addOperationWithBlock([date, image, blob, completionHandler, requestingQueue] {
+  auto encode = blob.isEmpty() ? std::make_shared<ClaimableTask<QByteArray>>(
+                                     [image] { return ima_produceImageData(image); })
+                               : ClaimableTask<QByteArray>::done(blob);
+  rememberPendingWrite(date, image, encode);
+  queue->addOperationWithBlock([date, encode, completionHandler, requestingQueue] {
     const QString path = pathOfCachedImageWithDate(date);
-    QByteArray bytes = blob.isEmpty() ? ima_produceImageData(image) : blob;
+    QByteArray bytes = encode->result();
     // Written under a temporary name and renamed, so a reader never sees a
     // half-written version.
     QSaveFile file(path);
@@ -312,12 +349,52 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
   });
 }
 
-QByteArray Image::currentVersionBlob() const {
-  QDateTime token = localImageDate();
-  if (!token.isValid() || !isSameToken(token, versionToken()) || memoryVersionFor(token, nullptr))
-    return {};
-  QFile file(pathOfCachedImageWithDate(token));
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+std::shared_ptr<ClaimableTask<QByteArray>> Image::blobTaskForCurrentVersion(
+    gfx::ImagePtr image) const {
+  auto encode = [image] { return ima_produceImageData(image); };
+  const QDateTime token = localImageDate();
+  // Pixels installed ahead of their version (a reload still running) have
+  // no file of their own.
+  if (!token.isValid() || !isSameToken(token, versionToken()))
+    return std::make_shared<ClaimableTask<QByteArray>>(encode);
+  if (auto pending = pendingBytesFor(token)) return pending;
+  if (memoryVersionFor(token, nullptr)) return std::make_shared<ClaimableTask<QByteArray>>(encode);
+  const QString path = pathOfCachedImageWithDate(token);
+  return std::make_shared<ClaimableTask<QByteArray>>([path, encode] {
+    QFile file(path);
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return bytes.isEmpty() ? encode() : bytes;
+  });
+}
+
+bool Image::needsNewStoredBlob() const {
+  // An image never loaded in this run still holds exactly its stored bytes.
+  return !isFault() && (hasInMemoryVersion_ || localImage()) && !matchesStoredBlob_;
+}
+
+void Image::prepareImagesForSave(const QList<cd::ManagedObject*>& objects) {
+  std::vector<Image*> images;
+  std::vector<std::shared_ptr<ClaimableTask<QByteArray>>> tasks;
+  for (cd::ManagedObject* object : objects) {
+    auto* image = dynamic_cast<Image*>(object);
+    if (!image || !image->needsNewStoredBlob()) continue;
+    image->preparedBlob_.reset();
+    gfx::ImagePtr pixels = image->localImage();
+    if (!pixels) continue;
+    images.push_back(image);
+    tasks.push_back(image->blobTaskForCurrentVersion(pixels));
+  }
+  std::vector<QByteArray> blobs(tasks.size());
+  ci::WorkerPool::parallelFor(int(tasks.size()), [&](int i) { blobs[i] = tasks[i]->result(); });
+  for (size_t i = 0; i < images.size(); ++i)
+    images[i]->preparedBlob_ = PreparedBlob{images[i]->localImageDate(), std::move(blobs[i])};
+}
+
+QByteArray Image::storedBlobForSave(gfx::ImagePtr image) {
+  std::optional<PreparedBlob> prepared = std::exchange(preparedBlob_, std::nullopt);
+  if (prepared && isSameToken(prepared->token, localImageDate()) && !prepared->bytes.isEmpty())
+    return prepared->bytes;
+  return blobTaskForCurrentVersion(std::move(image))->result();
 }
 
 void Image::loadLocalImageWithDiskCacheCompletionHandler(
@@ -431,14 +508,9 @@ QVariant Image::archivedValueForKey(const QString& key) const {
 
 void Image::willSave() {
   disableNotifications();
-  // An image never loaded in this run still holds exactly its stored bytes.
-  if (!isFault() && (hasInMemoryVersion_ || localImage()) && !matchesStoredBlob_) {
+  if (needsNewStoredBlob()) {
     gfx::ImagePtr image = nsImage();
-    QByteArray blob;
-    if (image) {
-      blob = currentVersionBlob();
-      if (blob.isEmpty()) blob = ima_produceImageData(image);
-    }
+    QByteArray blob = image ? storedBlobForSave(image) : QByteArray();
     setPrimitiveValue(image ? QVariant(blob) : QVariant(), "imageData");
     matchesStoredBlob_ = image != nullptr;
   }

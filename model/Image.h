@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "coreimage/Image.h"
 #include "graphics/Image.h"
+#include "model/ClaimableTask.h"
 #include "model/IMManagedObject.h"
 
 class ImageDelegate;
@@ -51,6 +53,11 @@ class Image : public IMManagedObject {
   void handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
                     fnd::OperationQueue* completionQueue, bool asynchronous);
   void handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block);
+  // Starts decoding the stored pixels on the loading queue, when they are
+  // not in memory yet and the context has a queue of its own for it.
+  void loadNSImageInBackground();
+  // The same for several images at once: they decode in parallel.
+  static void loadImagesInBackground(const QList<Image*>& images);
   void saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
                                          std::function<void(bool)> completionHandler);
   void loadLocalImageWithDiskCacheCompletionHandler(std::function<void(bool)> completionHandler);
@@ -106,15 +113,28 @@ class Image : public IMManagedObject {
   // Whether a version's cache file is still being written (tests, closing).
   static int pendingCacheWrites();
 
+  // Produces at once, in parallel, the stored bytes of every image among
+  // `objects` whose pixels changed since they were last stored, for their
+  // willSave to pick up. A version whose cache file is being written shares
+  // that encode, and one already written is read back, never encoded again.
+  static void prepareImagesForSave(const QList<cd::ManagedObject*>& objects);
+
  private:
   void installVersionToken(const QDateTime& token);
   // Writes one version file; an empty `blob` is produced on the queue.
   void writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
                         std::function<void(bool)> completionHandler);
-  // The blob of the current version without encoding it again: the stored
-  // bytes it was decoded from, or its finished cache file. Empty otherwise.
-  QByteArray currentVersionBlob() const;
-  void rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image);
+  // How to get the bytes of the current version, `image`: share the encode
+  // of its cache write, read its file, or encode it when it has neither.
+  std::shared_ptr<ClaimableTask<QByteArray>> blobTaskForCurrentVersion(gfx::ImagePtr image) const;
+  // Whether the stored bytes are behind the pixels of this run.
+  bool needsNewStoredBlob() const;
+  // The bytes willSave stores for `image`: those prepared for this save if
+  // they are of the current version, else produced now.
+  QByteArray storedBlobForSave(gfx::ImagePtr image);
+  void rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image,
+                            std::shared_ptr<ClaimableTask<QByteArray>> bytes);
+  static std::shared_ptr<ClaimableTask<QByteArray>> pendingBytesFor(const QDateTime& token);
   static void rememberEmptyVersion(const QDateTime& token);
   // Ends a write; a failed one leaves its version served from memory.
   static void finishPendingWrite(const QDateTime& token, bool written);
@@ -132,8 +152,22 @@ class Image : public IMManagedObject {
   bool hasInMemoryVersion_ = false;
   // Set while the in-memory image is exactly what the stored blob decodes to.
   bool matchesStoredBlob_ = false;
-  QByteArray decodedBlob_;    // the blob handleNSImage is adopting, if any
-  quint64 installCount_ = 0;  // versions installed, for late decodes to detect
+  QByteArray decodedBlob_;  // the blob handleNSImage is adopting, if any
+  struct PreparedBlob {
+    QDateTime token;
+    QByteArray bytes;
+  };
+  std::optional<PreparedBlob> preparedBlob_;  // made by prepareImagesForSave
+  quint64 installCount_ = 0;                  // versions installed, for late decodes to detect
   ImageDelegate* delegate_ = nullptr;
   std::shared_ptr<bool> alive_;
+  // The decode of the stored bytes running in the background, if any, which
+  // a caller that cannot wait for its result joins.
+  struct StoredDecode {
+    StoredDecode(quint64 installs, std::function<gfx::ImagePtr()> work)
+        : installCount(installs), task(std::move(work)) {}
+    quint64 installCount;  // versions installed when it began
+    ClaimableTask<gfx::ImagePtr> task;
+  };
+  std::shared_ptr<StoredDecode> storedDecode_;
 };
