@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "foundation/Error.h"
 #include "imageio/DecodeBudget.h"
+#include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
 
@@ -173,17 +174,29 @@ TEST(DecodeBudget, JPEG2000DecodesInBandsWhatTheBudgetCannotHoldAtOnce) {
 
 TEST(DecodeBudget, ThumbnailsNeverHoldTheFullImage) {
   ASSERT_TRUE(tst::haveTool("convert"));
-  QImage picture = smoothPicture(1600, 1200);
+  QImage picture = smoothPicture(1200, 800);
   QString interlacedPath = tst::tempPath("interlaced.png");
   QString written = iotest::writeTemp(iotest::encode(io::TypePNG, picture), "thumbnail-source.png");
   ASSERT_EQ(tst::runTool("convert", {written, "-interlace", "PNG", "PNG32:" + interlacedPath}), 0);
   QFile interlaced(interlacedPath);
   ASSERT_TRUE(interlaced.open(QIODevice::ReadOnly));
+  // Three frames: the first cleared after it shows, the second kept, the
+  // third with transparent pixels over it.
+  QByteArray animation;
+  io::ImageDestinationPtr destination =
+      io::ImageDestination::createWithData(&animation, io::TypeGIF, 3);
+  for (const QImage& frame :
+       {picture, smoothPicture(600, 400).convertToFormat(QImage::Format_RGBX8888),
+        iotest::testPicture(800, 500, true)})
+    destination->addImage(gfx::CGImage::make(frame), {});
+  ASSERT_TRUE(destination->finalize());
   struct Case {
     QString name, type;
     QByteArray bytes;
+    int index = 0;
   };
   const Case cases[] = {
+      {"animated GIF", io::TypeGIF, animation, 2},
       {"PNG", io::TypePNG, iotest::encode(io::TypePNG, picture)},
       {"interlaced PNG", io::TypePNG, interlaced.readAll()},
       {"JPEG", io::TypeJPEG, iotest::encode(io::TypeJPEG, picture)},
@@ -192,17 +205,17 @@ TEST(DecodeBudget, ThumbnailsNeverHoldTheFullImage) {
       {"PDF", io::TypePDF, iotest::encode(io::TypePDF, picture)},
       {"OpenEXR", io::TypeOpenEXR, iotest::encode(io::TypeOpenEXR, picture)},
   };
-  const uint64_t fullOutput = 1600 * 1200 * 4;
+  const uint64_t fullOutput = 1200 * 800 * 4;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name.toStdString());
-    Decoded full = decodeCounting(c.bytes, c.type);
-    Decoded thumbnail = decodeCounting(c.bytes, c.type, 200);
+    Decoded full = decodeCounting(c.bytes, c.type, 0, {}, c.index);
+    Decoded thumbnail = decodeCounting(c.bytes, c.type, 150, {}, c.index);
     ASSERT_TRUE(full.image && thumbnail.image)
         << thumbnail.error.localizedDescription().toStdString();
     QSize size = thumbnail.image->qImage().size();
-    EXPECT_GE(std::max(size.width(), size.height()), 200);
-    EXPECT_LE(std::max(size.width(), size.height()), 400);
-    EXPECT_LT(thumbnail.peak, fullOutput / 4);
+    EXPECT_GE(std::max(size.width(), size.height()), 150);
+    EXPECT_LE(std::max(size.width(), size.height()), 300);
+    EXPECT_LT(thumbnail.peak, fullOutput / 3);
     // The reduced decode shows what the full image shows at that size.
     QImage expected = boxAverage(full.image->qImage(), size);
     iotest::Difference d = iotest::compare(expected, thumbnail.image->qImage(), 64);
@@ -223,7 +236,8 @@ TEST(DecodeBudget, ATinyGifCostsOneCanvas) {
   double resident = residentGrowthMiB([&] { decodeCounting(gif, io::TypeGIF, 0, limits, 2); });
   ASSERT_GE(resident, 0) << "the child process could not measure its memory";
   EXPECT_GE(resident, canvasMiB * 0.9);
-  EXPECT_LE(resident, canvasMiB + 8);
+  // A second canvas would double it; AddressSanitizer's shadow adds 1/8.
+  EXPECT_LE(resident, canvasMiB * 1.25 + 4);
   // A limit below the canvas refuses the file before allocating it.
   limits.maxPixelCount = 4096 * 4096 - 1;
   Decoded refused = decodeCounting(gif, io::TypeGIF, 0, limits, 2);
@@ -250,8 +264,8 @@ TEST(DecodeBudget, ProgressiveJPEGCountsTheCoefficientsItHolds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sampling.toStdString());
     QString path = tst::tempPath("progressive.jpg");
-    ASSERT_EQ(tst::runTool("convert", {source, "-interlace", "JPEG", "-sampling-factor",
-                                       c.sampling, path}),
+    ASSERT_EQ(tst::runTool("convert",
+                           {source, "-interlace", "JPEG", "-sampling-factor", c.sampling, path}),
               0);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
