@@ -20,7 +20,7 @@ void CGImageNode::render(PixelBuffer& out) const {
   const int height = pixels.height();
   if (fastRows_) {
     const int bpp = pixels.depth() / 8;
-    WorkerPool::parallelBands(r.h, 32, [&](int begin, int end) {
+    WorkerPool::parallelBands(r.h, bandRows(r.w), [&](int begin, int end) {
       for (int y = r.y + begin; y < r.y + end; ++y) {
         const uchar* source = pixels.constScanLine(height - 1 - y) + size_t(r.x) * bpp;
         loadQImageRow(source, pixels.format(), out.row(y), r.w);

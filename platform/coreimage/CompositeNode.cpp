@@ -1,6 +1,7 @@
 #include "coreimage/CompositeNode.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "coreimage/Vectorize.h"
 #include "coreimage/WorkerPool.h"
@@ -11,9 +12,23 @@ namespace ci {
 namespace {
 
 // The common case of every layer stack and brush stroke, kept as its own
-// vectorised loop; every other operation uses the drawing layer's formulas.
+// loop on two pixels at a time, each one's alpha spread over its four
+// components; every other operation uses the drawing layer's formulas.
+// Each component is computed as s + d·(1 − sa), whichever path runs.
+using Pixels2 = float __attribute__((vector_size(32)));
+using Lanes2 = int __attribute__((vector_size(32)));
+
 CI_VECTORIZE void sourceOver(const float* s, float* d, int count) {
-  for (int i = 0; i < count; ++i, s += 4, d += 4) {
+  int i = 0;
+  for (; i + 2 <= count; i += 2, s += 8, d += 8) {
+    Pixels2 src, dst;
+    std::memcpy(&src, s, sizeof src);
+    std::memcpy(&dst, d, sizeof dst);
+    const Pixels2 alpha = __builtin_shuffle(src, Lanes2{3, 3, 3, 3, 7, 7, 7, 7});
+    dst = src + dst * (1.0f - alpha);
+    std::memcpy(d, &dst, sizeof dst);
+  }
+  for (; i < count; ++i, s += 4, d += 4) {
     const float k = 1.0f - s[3];
     for (int c = 0; c < 4; ++c) d[c] = s[c] + d[c] * k;
   }
@@ -54,7 +69,7 @@ void CompositeNode::render(PixelBuffer& out) const {
   if (region.isEmpty()) return;
   PixelBuffer src(region);
   renderInto(*source_.node(), src);
-  WorkerPool::parallelBands(region.h, 32, [&](int begin, int end) {
+  WorkerPool::parallelBands(region.h, bandRows(region.w), [&](int begin, int end) {
     for (int y = region.y + begin; y < region.y + end; ++y)
       compositeRow(operation_, src.row(y), out.pixel(region.x, y), region.w);
   });

@@ -93,7 +93,7 @@ bool Context::render(const Image& image, void* bitmap, ptrdiff_t rowBytes, const
       else
         renderTile(*image.node(), tile);
     }
-    WorkerPool::parallelBands(t.h, 32, [&](int begin, int end) {
+    WorkerPool::parallelBands(t.h, bandRows(t.w), [&](int begin, int end) {
       for (int y = t.y + begin; y < t.y + end; ++y) {
         uchar* row =
             base + ptrdiff_t(region.top() - 1 - y) * rowBytes + size_t(t.x - region.x) * pixelBytes;

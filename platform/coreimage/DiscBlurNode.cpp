@@ -40,7 +40,7 @@ void DiscBlurNode::render(PixelBuffer& out) const {
   const IRect& r = out.rect();
   const PixelBuffer in = renderInput(0, input_, r);
   const size_t n = size_t(r.w) * 4;
-  WorkerPool::parallelBands(r.h, 8, [&](int begin, int end) {
+  WorkerPool::parallelBands(r.h, bandRows(r.w, 4096), [&](int begin, int end) {
     for (int y = r.y + begin; y < r.y + end; ++y) {
       float* row = out.row(y);
       std::fill(row, row + n, 0.0f);

@@ -102,13 +102,14 @@ void GaussianBlurNode::render(PixelBuffer& out) const {
   PixelBuffer vertical(r.adjusted(-radius_, 0, radius_, 0));
   const int wideFloats = vertical.rect().w * 4;
   const float* w = weights_.data();
-  WorkerPool::parallelBands((wideFloats + 63) / 64, 4, [&](int begin, int end) {
-    const size_t first = size_t(begin) * 64;
-    const size_t last = std::min(size_t(end) * 64, size_t(wideFloats));
-    convolveColumns(in.pixel(vertical.rect().x, r.y) + first, in.stride(), w, radius_,
-                    vertical.row(r.y) + first, vertical.stride(), last - first, r.h);
-  });
-  WorkerPool::parallelBands(r.h, 16, [&](int begin, int end) {
+  WorkerPool::parallelBands(
+      (wideFloats + 63) / 64, bandRows(r.h * 16, 4096), [&](int begin, int end) {
+        const size_t first = size_t(begin) * 64;
+        const size_t last = std::min(size_t(end) * 64, size_t(wideFloats));
+        convolveColumns(in.pixel(vertical.rect().x, r.y) + first, in.stride(), w, radius_,
+                        vertical.row(r.y) + first, vertical.stride(), last - first, r.h);
+      });
+  WorkerPool::parallelBands(r.h, bandRows(r.w, 4096), [&](int begin, int end) {
     for (int y = r.y + begin; y < r.y + end; ++y)
       convolveRow(vertical.pixel(r.x, y), 4, w, radius_, out.row(y), size_t(r.w) * 4);
   });

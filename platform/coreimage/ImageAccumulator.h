@@ -1,19 +1,22 @@
 // A float RGBA buffer over a fixed extent that an image is repeatedly
 // rendered into (the CIImageAccumulator role), as brush strokes stamp dabs.
-// Storage is split into tiles; image() is a snapshot sharing them, and a
-// later setImage copies only the tiles it touches that a snapshot still
-// holds, so snapshots never change and stamping never copies the whole buffer.
+// Storage is split into tiles made on first touch. image() is a snapshot
+// that later changes never reach: a change made while snapshots live keeps
+// the pixels it overwrites, and a snapshot puts those back over what it
+// reads. A brush reads its snapshot once, inside the very change it feeds,
+// so a stamp costs about three copies of the dab's area whatever the extent.
 #pragma once
 
 #include <QRectF>
 #include <memory>
-#include <vector>
 
 #include "coreimage/Context.h"
 #include "coreimage/Image.h"
 #include "coreimage/PixelFormat.h"
 
 namespace ci {
+
+class AccumulatorStore;
 
 class ImageAccumulator {
  public:
@@ -38,16 +41,9 @@ class ImageAccumulator {
   void clear();
 
  private:
-  using Tile = std::shared_ptr<PixelBuffer>;
-  using Grid = std::vector<Tile>;
-
-  IRect tileRect(int column, int row) const;
-  Tile& writableTile(int column, int row);
-
   IRect bounds_;
   Format format_;
-  int columns_ = 0, rows_ = 0;
-  std::shared_ptr<Grid> grid_;
+  std::shared_ptr<AccumulatorStore> store_;
   Context context_;
 };
 

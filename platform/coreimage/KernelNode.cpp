@@ -73,7 +73,7 @@ void KernelNode::render(PixelBuffer& out) const {
   }
   row.x = r.x;
   row.count = r.w;
-  WorkerPool::parallelBands(r.h, 8, [&](int begin, int end) {
+  WorkerPool::parallelBands(r.h, bandRows(r.w, 16384), [&](int begin, int end) {
     KernelRow band = row;
     for (int y = r.y + begin; y < r.y + end; ++y) {
       band.y = y;

@@ -21,7 +21,7 @@ class RowMapNode : public ImageNode {
   void render(PixelBuffer& out) const override {
     renderInto(*input_.node(), out);
     const IRect& r = out.rect();
-    WorkerPool::parallelBands(r.h, 16, [&](int begin, int end) {
+    WorkerPool::parallelBands(r.h, bandRows(r.w, 16384), [&](int begin, int end) {
       for (int y = r.y + begin; y < r.y + end; ++y) function_(out.row(y), r.w);
     });
   }

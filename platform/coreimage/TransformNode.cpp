@@ -103,7 +103,7 @@ void TransformNode::resampleRows(const PixelBuffer& in, PixelBuffer& out) const 
   const IRect& r = out.rect();
   const IRect& s = in.rect();
   const double du = inverse_.m11(), dv = inverse_.m12();
-  WorkerPool::parallelBands(r.h, 16, [&](int begin, int end) {
+  WorkerPool::parallelBands(r.h, bandRows(r.w, 16384), [&](int begin, int end) {
     for (int y = r.y + begin; y < r.y + end; ++y) {
       const QPointF start = inverse_.map(QPointF(r.x + 0.5, y + 0.5));
       if (in.isNull()) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QTransform>
+#include <cmath>
+#include <random>
 
 #include "CoreImageTestSupport.h"
 #include "coreimage/ImageAccumulator.h"
@@ -20,7 +22,92 @@ void stamp(ImageAccumulator& accumulator, int x, int y, RGBA colour) {
   accumulator.setImage(square.imageByCompositingOverImage(accumulator.image()), dab);
 }
 
+// A soft round dab: premultiplied colour fading to clear towards the rim.
+RGBA softDab(int x, int y, int size, RGBA colour) {
+  const double r = std::hypot(x + 0.5 - size / 2.0, y + 0.5 - size / 2.0) / (size / 2.0);
+  const float a = float(std::clamp(1.0 - r, 0.0, 1.0));
+  return {colour.r * a, colour.g * a, colour.b * a, colour.a * a};
+}
+
+// The accumulator's pixels worked out by hand: dabs source-over a plain grid.
+struct Reference {
+  ci::IRect bounds;
+  std::vector<RGBA> pixels;
+  explicit Reference(const ci::IRect& r) : bounds(r), pixels(size_t(r.area()), RGBA{0, 0, 0, 0}) {}
+  void stamp(int x0, int y0, int size, RGBA colour) {
+    for (int y = std::max(y0, bounds.y); y < std::min(y0 + size, bounds.top()); ++y)
+      for (int x = std::max(x0, bounds.x); x < std::min(x0 + size, bounds.right()); ++x) {
+        const RGBA s = softDab(x - x0, y - y0, size, colour);
+        RGBA& d = pixels[size_t((y - bounds.y) * bounds.w + (x - bounds.x))];
+        const float k = 1.0f - s.a;
+        d = {s.r + d.r * k, s.g + d.g * k, s.b + d.b * k, s.a + d.a * k};
+      }
+  }
+  float difference(const ci::PixelBuffer& out) const {
+    float most = 0;
+    for (int y = bounds.y; y < bounds.top(); ++y)
+      for (int x = bounds.x; x < bounds.right(); ++x) {
+        const RGBA e = pixels[size_t((y - bounds.y) * bounds.w + (x - bounds.x))];
+        const RGBA o = pixelAt(out, x, y);
+        most = std::max({most, std::abs(o.r - e.r), std::abs(o.g - e.g), std::abs(o.b - e.b),
+                         std::abs(o.a - e.a)});
+      }
+    return most;
+  }
+};
+
 }  // namespace
+
+// Dabs of random colours at random places, some across the edge, with
+// snapshots kept at several moments of the stroke: the accumulator and
+// every snapshot hold what stamping by hand gives at that moment.
+TEST(ImageAccumulator, StampsMatchAReferenceAndEverySnapshotKeepsItsMoment) {
+  const ci::IRect bounds{-20, -10, 300, 200};
+  constexpr int kSize = 40;
+  ImageAccumulator accumulator(bounds.toRectF(), ci::kCIFormatRGBAf);
+  Reference reference(bounds);
+  std::mt19937 random(7);
+  std::vector<std::pair<Image, Reference>> kept;
+  for (int i = 0; i < 60; ++i) {
+    const int x = bounds.x - kSize / 2 + int(random() % 320),
+              y = bounds.y - kSize / 2 + int(random() % 220);
+    const RGBA colour{float(random() % 256) / 255, float(random() % 256) / 255,
+                      float(random() % 256) / 255, 1};
+    const float alpha = float(random() % 256) / 255;
+    const RGBA c{colour.r * alpha, colour.g * alpha, colour.b * alpha, alpha};
+    const Image dab = functionImage(kSize, kSize, [&](int dx, int dy) {
+                        return softDab(dx, dy, kSize, c);
+                      }).imageByApplyingTransform(QTransform::fromTranslate(x, y));
+    accumulator.setImage(dab.imageByCompositingOverImage(accumulator.image()),
+                         QRectF(x, y, kSize, kSize));
+    reference.stamp(x, y, kSize, c);
+    if (i == 0 || i == 9 || i == 10 || i == 41) kept.emplace_back(accumulator.image(), reference);
+  }
+  EXPECT_LE(reference.difference(render(accumulator.image(), bounds.toRectF())), 1e-5f);
+  for (const auto& [snapshot, then] : kept)
+    EXPECT_LE(then.difference(render(snapshot, bounds.toRectF(), 64)), 1e-5f);
+}
+
+// Large changes under a held snapshot: the whole extent at once, and more
+// kept pixels than the accumulator holds on to (it moves to a copy).
+TEST(ImageAccumulator, SnapshotsSurviveWholeReplacementAndLongStrokes) {
+  const QRectF extent(0, 0, 1200, 1200);
+  ImageAccumulator accumulator(extent, ci::kCIFormatRGBAf);
+  accumulator.setImage(Image::imageWithColor(ci::Color(1, 0, 0, 1)));
+  const Image red = accumulator.image();
+  const float greys[] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f};
+  for (float grey : greys)
+    accumulator.setImage(Image::imageWithColor(ci::Color(grey, grey, grey, 1)),
+                         QRectF(50, 50, 1100, 1100));
+  const ci::PixelBuffer now = render(accumulator.image(), extent);
+  EXPECT_FLOAT_EQ(pixelAt(now, 600, 600).r, 0.5f);
+  EXPECT_FLOAT_EQ(pixelAt(now, 10, 10).r, 1.0f);
+  EXPECT_FLOAT_EQ(pixelAt(render(red, extent), 600, 600).g, 0.0f);
+  EXPECT_FLOAT_EQ(pixelAt(render(red, extent), 600, 600).r, 1.0f);
+  accumulator.setImage(Image::imageWithColor(ci::Color(0, 0, 1, 1)));
+  EXPECT_FLOAT_EQ(pixelAt(render(red, QRectF(0, 0, 1, 1)), 0, 0).r, 1.0f);
+  EXPECT_FLOAT_EQ(pixelAt(render(accumulator.image(), QRectF(0, 0, 1, 1)), 0, 0).b, 1.0f);
+}
 
 TEST(ImageAccumulator, SnapshotsStayUnchangedAfterLaterStamps) {
   ImageAccumulator accumulator(QRectF(0, 0, 300, 200), ci::kCIFormatRGBAf);

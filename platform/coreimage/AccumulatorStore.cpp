@@ -1,0 +1,116 @@
+#include "coreimage/AccumulatorStore.h"
+
+#include <mutex>
+
+namespace ci {
+
+namespace {
+
+class SnapshotNode : public ImageNode {
+ public:
+  SnapshotNode(std::shared_ptr<AccumulatorStore> store, const IRect& bounds, uint64_t generation)
+      : ImageNode(bounds.toRectF()), store_(std::move(store)), generation_(generation) {}
+  ~SnapshotNode() override { store_->release(generation_); }
+
+  void render(PixelBuffer& out) const override { store_->read(out, generation_); }
+
+ private:
+  std::shared_ptr<AccumulatorStore> store_;
+  uint64_t generation_;
+};
+
+}  // namespace
+
+AccumulatorStore::AccumulatorStore(const IRect& bounds, int tileSize)
+    : bounds_(bounds),
+      tileSize_(tileSize),
+      columns_((bounds.w + tileSize - 1) / tileSize),
+      rows_((bounds.h + tileSize - 1) / tileSize),
+      tiles_(size_t(columns_) * size_t(rows_)) {}
+
+Image AccumulatorStore::snapshot() {
+  std::unique_lock lock(mutex_);
+  snapshots_.insert(generation_);
+  return Image(std::make_shared<SnapshotNode>(shared_from_this(), bounds_, generation_));
+}
+
+bool AccumulatorStore::hasSnapshots() const {
+  std::shared_lock lock(mutex_);
+  return !snapshots_.empty();
+}
+
+void AccumulatorStore::release(uint64_t generation) {
+  std::unique_lock lock(mutex_);
+  snapshots_.erase(snapshots_.find(generation));
+  // A patch matters to snapshots taken before its write only.
+  const uint64_t oldest = snapshots_.empty() ? UINT64_MAX : *snapshots_.begin();
+  size_t kept = 0;
+  for (Patch& patch : patches_) {
+    if (patch.generation <= oldest) {
+      patchBytes_ -= size_t(patch.before.rect().area()) * 16;
+      continue;
+    }
+    patches_[kept++] = std::move(patch);
+  }
+  patches_.resize(kept);
+}
+
+void AccumulatorStore::copyTiles(PixelBuffer& out) const {
+  const IRect& r = out.rect();
+  const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
+  const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
+  for (int row = r0; row <= r1; ++row)
+    for (int column = c0; column <= c1; ++column) {
+      const PixelBuffer& tile = tiles_[size_t(row * columns_ + column)];
+      PixelBuffer part = out.view(r.intersected(
+          {bounds_.x + column * tileSize_, bounds_.y + row * tileSize_, tileSize_, tileSize_}));
+      if (tile.isNull())
+        part.clear();
+      else
+        part.copyFrom(tile);
+    }
+}
+
+void AccumulatorStore::read(PixelBuffer& out, uint64_t generation) const {
+  std::shared_lock lock(mutex_);
+  copyTiles(out);
+  for (auto it = patches_.rbegin(); it != patches_.rend() && it->generation > generation; ++it)
+    out.copyFrom(it->before);
+}
+
+PixelBuffer& AccumulatorStore::tileAt(int column, int row) {
+  PixelBuffer& tile = tiles_[size_t(row * columns_ + column)];
+  if (tile.isNull())
+    tile = PixelBuffer::zeroed(bounds_.intersected(
+        {bounds_.x + column * tileSize_, bounds_.y + row * tileSize_, tileSize_, tileSize_}));
+  return tile;
+}
+
+bool AccumulatorStore::write(const PixelBuffer& pixels) {
+  std::unique_lock lock(mutex_);
+  const IRect& r = pixels.rect();
+  if (!snapshots_.empty()) {
+    const size_t bytes = size_t(r.area()) * 16;
+    if (patchBytes_ + bytes > kMostPatchBytes) return false;
+    Patch patch{generation_ + 1, PixelBuffer(r)};
+    copyTiles(patch.before);
+    patches_.push_back(std::move(patch));
+    patchBytes_ += bytes;
+  }
+  ++generation_;
+  const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
+  const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
+  for (int row = r0; row <= r1; ++row)
+    for (int column = c0; column <= c1; ++column) tileAt(column, row).copyFrom(pixels);
+  return true;
+}
+
+std::shared_ptr<AccumulatorStore> AccumulatorStore::copy() const {
+  std::shared_lock lock(mutex_);
+  auto copy = std::make_shared<AccumulatorStore>(bounds_, tileSize_);
+  for (size_t i = 0; i < tiles_.size(); ++i)
+    if (!tiles_[i].isNull()) copy->tiles_[i] = tiles_[i].clone();
+  return copy;
+}
+
+}  // namespace ci

@@ -1,0 +1,58 @@
+// The pixels of an image accumulator and the snapshots taken of them. The
+// tiles always hold the newest pixels; a write made while snapshots live
+// first keeps what it overwrites, as a patch, and a snapshot reads the
+// tiles with the patches written after it put back on top, newest first.
+// Patches go as soon as no live snapshot is older than them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <shared_mutex>
+#include <vector>
+
+#include "coreimage/Image.h"
+
+namespace ci {
+
+class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
+ public:
+  AccumulatorStore(const IRect& bounds, int tileSize);
+
+  // The pixels as they are now, for as long as the image lives.
+  Image snapshot();
+  bool hasSnapshots() const;
+  // Copies `pixels` (which lie inside the bounds) into the tiles. Returns
+  // false, changing nothing, when the pixels it would have to keep for
+  // live snapshots pass the budget; the caller then writes to a copy().
+  bool write(const PixelBuffer& pixels);
+  // A store of the same pixels with no snapshots of its own.
+  std::shared_ptr<AccumulatorStore> copy() const;
+
+  // For the snapshots: `out` as it was at `generation`, and their end.
+  void read(PixelBuffer& out, uint64_t generation) const;
+  void release(uint64_t generation);
+
+ private:
+  struct Patch {
+    uint64_t generation;  // the write that overwrote these pixels
+    PixelBuffer before;
+  };
+  // Kept pixels beyond this go to a copy of the store instead: a snapshot
+  // held through a long stroke would otherwise keep every dab twice.
+  static constexpr size_t kMostPatchBytes = size_t(64) << 20;
+
+  void copyTiles(PixelBuffer& out) const;
+  PixelBuffer& tileAt(int column, int row);
+
+  IRect bounds_;
+  int tileSize_, columns_, rows_;
+  mutable std::shared_mutex mutex_;
+  std::vector<PixelBuffer> tiles_;  // null where nothing was ever written
+  uint64_t generation_ = 0;
+  std::vector<Patch> patches_;  // oldest first
+  size_t patchBytes_ = 0;
+  std::multiset<uint64_t> snapshots_;
+};
+
+}  // namespace ci
