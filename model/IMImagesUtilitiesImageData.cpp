@@ -7,6 +7,7 @@
 #include "foundation/KeyedUnarchiver.h"
 #include "graphics/PDFImageRep.h"
 #include "model/IMImagesUtilities.h"
+#include "model/ImageDataArchive.h"
 #include "model/PDFImageCoding.h"
 
 namespace {
@@ -38,6 +39,16 @@ gfx::ImagePtr decodePDFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
   return image;
 }
 
+// Only TIFF is written here; anything else is refused rather than handed
+// to whichever reader would take it.
+gfx::ImagePtr decodeTIFF(const QByteArray& tiff, fnd::Error* error) {
+  if (!isTIFF(tiff)) {
+    corrupt(error, QStringLiteral("its picture is not TIFF"));
+    return nullptr;
+  }
+  return gfx::Image::imageWithData(tiff, error);
+}
+
 gfx::ImagePtr decodeTIFFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
   if (!coder.containsValueForKey(TIFFImageKey)) {
     corrupt(error, QStringLiteral("it holds no picture"));
@@ -48,26 +59,27 @@ gfx::ImagePtr decodeTIFFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
     fnd::fail(error, coder.error());
     return nullptr;
   }
-  // Only TIFF is written here; anything else is refused rather than handed
-  // to whichever reader would take it.
-  if (!isTIFF(tiff)) {
-    corrupt(error, QStringLiteral("its picture is not TIFF"));
-    return nullptr;
-  }
-  return gfx::Image::imageWithData(tiff, error);
+  return decodeTIFF(tiff, error);
 }
 
 }  // namespace
 
 QByteArray ima_produceImageData(const gfx::ImagePtr& image) {
   if (!image) return {};
+  auto pdf = ima_imageRepOfClass<gfx::PDFImageRep>(image);
+  auto bitmap = ima_bitmapRepresentation(image);
+  // Pixels alone: the TIFF is written straight into the blob.
+  if (bitmap && !pdf) {
+    QByteArray blob = ImageDataArchive::produce(*bitmap);
+    if (!blob.isEmpty()) return blob;
+  }
   fnd::KeyedArchiver archiver;
-  if (auto pdf = ima_imageRepOfClass<gfx::PDFImageRep>(image)) {
+  if (pdf) {
     archiver.encodeInt64(pdf->currentPage(), CurrentPageKey);
     archiver.encodeObject(
         QVariant::fromValue(fnd::CodingPtr(PDFImageCoding::codingForImage(image))), ImageKey);
   }
-  if (auto bitmap = ima_bitmapRepresentation(image)) {
+  if (bitmap) {
     const QByteArray tiff =
         bitmap->TIFFRepresentationUsingCompression(gfx::TIFFCompression::LZW, 1.0f);
     if (!tiff.isEmpty()) archiver.encodeData(tiff, TIFFImageKey);
@@ -80,6 +92,8 @@ gfx::ImagePtr ima_imageWithImageData(const QByteArray& data, fnd::Error* error) 
     corrupt(error, QStringLiteral("it is empty"));
     return nullptr;
   }
+  const QByteArray direct = ImageDataArchive::tiffIn(data);
+  if (!direct.isNull()) return decodeTIFF(direct, error);
   PDFImageCoding::registerClass();
   auto coder = fnd::KeyedUnarchiver::create(data, error);
   if (!coder) return nullptr;

@@ -36,9 +36,11 @@ class BitmapCoder {
   // One TIFF holding `pages` in order: RGB, or RGBA with unassociated alpha;
   // 8 bits per sample, or 16 for deeper images except under JPEG; no
   // predictor; resolution from each page's size. `factor` is the JPEG
-  // quality 0…1. Empty on failure.
+  // quality 0…1. The file starts after `prefix` bytes (left undefined) that
+  // a caller wrapping it in a container of its own fills, so the file is
+  // never copied. Empty on failure.
   virtual QByteArray encodeTIFF(const QList<BitmapPage>& pages, TIFFCompression compression,
-                                float factor) const = 0;
+                                float factor, qsizetype prefix = 0) const = 0;
 
   // The coder every bitmap representation uses; null until one is
   // installed. Installing replaces the previous one; the coder must outlive

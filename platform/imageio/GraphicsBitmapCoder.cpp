@@ -49,8 +49,9 @@ QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data,
 }
 
 QByteArray GraphicsBitmapCoder::encodeTIFF(const QList<gfx::BitmapPage>& pages,
-                                           gfx::TIFFCompression compression, float factor) const {
-  return TIFFCodec::writeBitmapPages(pages, compression, factor);
+                                           gfx::TIFFCompression compression, float factor,
+                                           qsizetype prefix) const {
+  return TIFFCodec::writeBitmapPages(pages, compression, factor, prefix);
 }
 
 void installGraphicsBitmapCoder() {

@@ -13,7 +13,7 @@ class GraphicsBitmapCoder : public gfx::BitmapCoder {
  public:
   QList<gfx::BitmapPage> decode(const QByteArray& data, fnd::Error* error) const override;
   QByteArray encodeTIFF(const QList<gfx::BitmapPage>& pages, gfx::TIFFCompression compression,
-                        float factor) const override;
+                        float factor, qsizetype prefix) const override;
 };
 
 // Installs the one instance; safe to call more than once.

@@ -82,15 +82,18 @@ bool readThroughRGBA(TIFF* tiff, const TIFFDirectory& d, DecodeBudget& budget, Q
                                    1) != 0;
 }
 
-bool writePages(const QList<TIFFPageWriter::Layout>& pages, std::vector<char>* bytes,
+// The file after `prefix` bytes of `bytes` left for a container the caller
+// writes around it.
+bool writePages(const QList<TIFFPageWriter::Layout>& pages, QByteArray* bytes, qsizetype prefix,
                 QString* problem) {
-  // Room for the uncompressed pixels up front: growing a 48 MB buffer step
-  // by step costs more than the encoding.
-  size_t expected = 4096;
+  // Room for the uncompressed pixels up front (only what is written is ever
+  // touched): growing a 48 MB buffer step by step costs more than the
+  // encoding.
+  qsizetype expected = prefix + 4096;
   for (const TIFFPageWriter::Layout& page : pages)
-    expected += page.image->height() * page.image->bytesPerRow();
+    expected += qsizetype(page.image->height() * page.image->bytesPerRow());
   bytes->reserve(expected);
-  TIFFMemoryStream stream(bytes);
+  TIFFMemoryStream stream(bytes, prefix);
   TIFF* tiff = stream.open("w");
   bool ok = tiff != nullptr;
   for (int page = 0; ok && page < pages.size(); ++page)
@@ -225,24 +228,25 @@ bool TIFFCodec::write(const QString&, const QList<EncodeFrame>& frames, const QV
                               QStringLiteral("compression %1 is not supported").arg(compression));
     pages.append(destinationLayout(frame, compression));
   }
-  std::vector<char> bytes;
+  QByteArray bytes;
   QString problem;
-  if (!writePages(pages, &bytes, &problem)) return codec::failWrite(error, kName, problem);
-  *output = QByteArray(bytes.data(), qsizetype(bytes.size()));
+  if (!writePages(pages, &bytes, 0, &problem)) return codec::failWrite(error, kName, problem);
+  *output = std::move(bytes);
   return true;
 }
 
 QByteArray TIFFCodec::writeBitmapPages(const QList<gfx::BitmapPage>& pages,
-                                       gfx::TIFFCompression compression, float factor) {
+                                       gfx::TIFFCompression compression, float factor,
+                                       qsizetype prefix) {
   QList<TIFFPageWriter::Layout> layouts;
   for (const gfx::BitmapPage& page : pages) {
     if (!page.image || page.image->width() == 0 || page.image->height() == 0) return {};
     layouts.append(bitmapLayout(page, compression, factor));
   }
-  std::vector<char> bytes;
+  QByteArray bytes;
   QString problem;
-  if (layouts.isEmpty() || !writePages(layouts, &bytes, &problem)) return {};
-  return QByteArray(bytes.data(), qsizetype(bytes.size()));
+  if (layouts.isEmpty() || !writePages(layouts, &bytes, prefix, &problem)) return {};
+  return bytes;
 }
 
 }  // namespace io

@@ -27,9 +27,11 @@ class TIFFCodec : public ImageCodec {
   // The layout bitmap representations have always written, which stored
   // documents hold: RGB or RGBA with unassociated alpha, never grey; 8 bits
   // per sample, or 16 for deeper images except under JPEG; no predictor;
-  // resolution from each page's size in points. Empty on failure.
+  // resolution from each page's size in points. The file starts after
+  // `prefix` bytes left for the caller. Empty on failure.
   static QByteArray writeBitmapPages(const QList<gfx::BitmapPage>& pages,
-                                     gfx::TIFFCompression compression, float factor);
+                                     gfx::TIFFCompression compression, float factor,
+                                     qsizetype prefix = 0);
 };
 
 }  // namespace io

@@ -15,7 +15,7 @@ struct TIFFMemoryProcs {
     if (count <= 0 || s->position_ >= s->size_) return 0;
     uint64_t available = std::min<uint64_t>(uint64_t(count), s->size_ - s->position_);
     // libtiff reads back what it wrote when it links a new directory.
-    const char* bytes = s->written_ ? s->written_->data() : s->data_;
+    const char* bytes = s->written_ ? s->written_->constData() + s->base_ : s->data_;
     std::memcpy(buffer, bytes + s->position_, available);
     s->position_ += available;
     return tmsize_t(available);
@@ -24,15 +24,15 @@ struct TIFFMemoryProcs {
   static tmsize_t write(thandle_t handle, void* buffer, tmsize_t count) {
     TIFFMemoryStream* s = of(handle);
     if (!s->written_ || count < 0) return -1;
-    std::vector<char>& bytes = *s->written_;
-    uint64_t end = s->position_ + uint64_t(count);
+    QByteArray& bytes = *s->written_;
+    const qsizetype end = s->base_ + qsizetype(s->position_) + qsizetype(count);
     if (end > bytes.size()) {
-      if (end > bytes.capacity()) bytes.reserve(std::max<uint64_t>(end, bytes.capacity() * 2));
-      bytes.resize(end);
+      if (end > bytes.capacity()) bytes.reserve(std::max(end, bytes.capacity() * 2));
+      bytes.resize(end);  // new bytes are left uninitialised, not cleared
     }
-    std::memcpy(bytes.data() + s->position_, buffer, size_t(count));
-    s->position_ = end;
-    s->size_ = bytes.size();
+    std::memcpy(bytes.data() + s->base_ + s->position_, buffer, size_t(count));
+    s->position_ += uint64_t(count);
+    s->size_ = uint64_t(bytes.size() - s->base_);
     return count;
   }
 
@@ -69,8 +69,9 @@ struct TIFFMemoryProcs {
 
 TIFFMemoryStream::TIFFMemoryStream(const char* data, uint64_t size) : data_(data), size_(size) {}
 
-TIFFMemoryStream::TIFFMemoryStream(std::vector<char>* output) : written_(output) {
-  output->clear();
+TIFFMemoryStream::TIFFMemoryStream(QByteArray* output, qsizetype offset)
+    : written_(output), base_(offset) {
+  output->resize(offset);
 }
 
 TIFFMemoryStream::~TIFFMemoryStream() { discard(); }

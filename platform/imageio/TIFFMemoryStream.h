@@ -1,15 +1,14 @@
 // A TIFF file in memory as libtiff's client procedures see it, and the
 // libtiff handle open on it. Reading borrows the caller's bytes and maps
-// them, so strips decode without being copied; writing appends to a buffer
-// the caller owns. libtiff's first error message is kept for the Error of
-// the call that caused it.
+// them, so strips decode without being copied; writing fills a byte array
+// the caller owns, after any bytes it keeps in front of the file. libtiff's first error message is
+// kept for the Error of the call that caused it.
 #pragma once
 
 #include <tiffio.h>
 
 #include <QByteArray>
 #include <QString>
-#include <vector>
 
 namespace io {
 
@@ -17,8 +16,9 @@ class TIFFMemoryStream {
  public:
   // Reads `size` bytes at `data`, which must outlive the stream.
   TIFFMemoryStream(const char* data, uint64_t size);
-  // Writes into `output` (which must outlive the stream), from its start.
-  explicit TIFFMemoryStream(std::vector<char>* output);
+  // Writes into `output` (which must outlive the stream) after its first
+  // `offset` bytes, which are kept; file offsets count from there.
+  explicit TIFFMemoryStream(QByteArray* output, qsizetype offset = 0);
   ~TIFFMemoryStream();
   TIFFMemoryStream(const TIFFMemoryStream&) = delete;
   TIFFMemoryStream& operator=(const TIFFMemoryStream&) = delete;
@@ -42,7 +42,8 @@ class TIFFMemoryStream {
   const char* data_ = nullptr;
   uint64_t size_ = 0;
   uint64_t position_ = 0;
-  std::vector<char>* written_ = nullptr;
+  QByteArray* written_ = nullptr;
+  qsizetype base_ = 0;
   TIFF* tiff_ = nullptr;
   char message_[1024] = {};
 };

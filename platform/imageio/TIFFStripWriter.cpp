@@ -57,7 +57,7 @@ std::vector<char>& rowBuffer() {
 }
 
 struct EncodedStrip {
-  std::vector<char> file;  // a one-strip TIFF without a directory
+  QByteArray file;  // a one-strip TIFF without a directory
   uint64_t offset = 0, count = 0;
   bool ok = false;
 };
@@ -76,7 +76,7 @@ void encodeStrip(const StripFormat& format, tmsize_t scanline, uint32_t strip,
   if (TIFFWriteEncodedStrip(tiff, 0, raw.data(), tmsize_t(raw.size())) < 0) return;
   out->offset = TIFFGetStrileOffset(tiff, 0);
   out->count = TIFFGetStrileByteCount(tiff, 0);
-  out->ok = out->offset + out->count <= out->file.size();
+  out->ok = out->offset + out->count <= uint64_t(out->file.size());
 }
 
 bool writeInTurn(TIFF* tiff, const StripFormat& format, tmsize_t scanline,
@@ -107,10 +107,9 @@ bool TIFFStripWriter::write(TIFF* tiff, const FillRows& fill) {
     encodeStrip(format, scanline, uint32_t(strip), fill, &encoded[size_t(strip)]);
   });
   for (uint32_t strip = 0; strip < strips; ++strip) {
-    const EncodedStrip& e = encoded[strip];
+    EncodedStrip& e = encoded[strip];
     if (!e.ok) return false;
-    if (TIFFWriteRawStrip(tiff, strip, const_cast<char*>(e.file.data()) + e.offset,
-                          tmsize_t(e.count)) < 0)
+    if (TIFFWriteRawStrip(tiff, strip, e.file.data() + e.offset, tmsize_t(e.count)) < 0)
       return false;
   }
   return true;

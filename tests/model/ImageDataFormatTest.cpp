@@ -11,6 +11,7 @@
 #include "foundation/KeyedUnarchiver.h"
 #include "graphics/PDFImageRep.h"
 #include "model/IMImagesUtilities.h"
+#include "model/ImageDataArchive.h"
 #include "model/PDFImageCoding.h"
 
 namespace {
@@ -102,6 +103,49 @@ TEST(ImageDataFormatTest, BitmapRoundTripKeepsEveryPixel) {
     EXPECT_TRUE(info.contains("Image Width: 37 Image Length: 21")) << info.toStdString();
     EXPECT_TRUE(info.contains("Compression Scheme: LZW")) << info.toStdString();
   }
+}
+
+TEST(ImageDataFormatTest, PixelBlobsAreTheGeneralArchiveReadInPlaceOnlyInTheirOwnLayout) {
+  const gfx::ImagePtr original = patternImage(300, 200);
+  const QByteArray blob = ima_produceImageData(original);
+  const QByteArray tiff = tiffOf(blob);
+  ASSERT_FALSE(tiff.isEmpty());
+  // The general archiver's blob of the same TIFF is the same property list
+  // to Python, though laid out otherwise.
+  fnd::KeyedArchiver archiver;
+  archiver.encodeData(tiff, "tiffImage");
+  const QByteArray general = archiver.encodedData();
+  ASSERT_NE(general, blob);
+  if (tst::haveTool("python3")) {
+    QString output;
+    EXPECT_EQ(tst::runTool(
+                  "python3",
+                  {"-c",
+                   "import plistlib,sys; a,b=[plistlib.load(open(p,'rb')) for p in "
+                   "sys.argv[1:]]; print(a==b)",
+                   mht::writeTemp(blob, "direct.plist"), mht::writeTemp(general, "general.plist")},
+                  &output),
+              0);
+    EXPECT_EQ(output.trimmed(), "True") << output.toStdString();
+  }
+  // The TIFF is read where it lies in our own layout, and only there.
+  const QByteArray inPlace = ImageDataArchive::tiffIn(blob);
+  EXPECT_EQ(inPlace, tiff);
+  EXPECT_TRUE(inPlace.constData() >= blob.constData() &&
+              inPlace.constData() < blob.constData() + blob.size());
+  EXPECT_TRUE(ImageDataArchive::tiffIn(general).isNull());
+  QByteArray renamed = blob;
+  renamed.replace(renamed.lastIndexOf("tiffImage"), 9, "tiffImagf");
+  EXPECT_TRUE(ImageDataArchive::tiffIn(renamed).isNull());
+  EXPECT_TRUE(ImageDataArchive::tiffIn(blob.left(blob.size() - 1)).isNull());
+
+  const gfx::ImagePtr direct = ima_imageWithImageData(blob);
+  const gfx::ImagePtr throughArchiver = ima_imageWithImageData(general);
+  ASSERT_TRUE(direct && throughArchiver);
+  EXPECT_EQ(mht::pixelsOf(direct), mht::pixelsOf(throughArchiver));
+  fnd::Error error;
+  EXPECT_FALSE(ima_imageWithImageData(renamed, &error));
+  EXPECT_FALSE(error.isNull());
 }
 
 TEST(ImageDataFormatTest, PDFImageRoundTripKeepsItsPage) {
