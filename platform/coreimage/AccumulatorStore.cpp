@@ -78,11 +78,14 @@ void AccumulatorStore::read(PixelBuffer& out, uint64_t generation) const {
     out.copyFrom(it->before);
 }
 
-PixelBuffer& AccumulatorStore::tileAt(int column, int row) {
+PixelBuffer& AccumulatorStore::tileAt(int column, int row, const IRect& written) {
   PixelBuffer& tile = tiles_[size_t(row * columns_ + column)];
-  if (tile.isNull())
-    tile = PixelBuffer::zeroed(bounds_.intersected(
+  if (tile.isNull()) {
+    // Only the part the write does not cover starts out transparent.
+    tile = PixelBuffer(bounds_.intersected(
         {bounds_.x + column * tileSize_, bounds_.y + row * tileSize_, tileSize_, tileSize_}));
+    tile.clearOutside(written);
+  }
   return tile;
 }
 
@@ -101,7 +104,7 @@ bool AccumulatorStore::write(const PixelBuffer& pixels) {
   const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
   const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
   for (int row = r0; row <= r1; ++row)
-    for (int column = c0; column <= c1; ++column) tileAt(column, row).copyFrom(pixels);
+    for (int column = c0; column <= c1; ++column) tileAt(column, row, r).copyFrom(pixels);
   return true;
 }
 

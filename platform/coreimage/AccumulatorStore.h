@@ -43,7 +43,8 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   static constexpr size_t kMostPatchBytes = size_t(64) << 20;
 
   void copyTiles(PixelBuffer& out) const;
-  PixelBuffer& tileAt(int column, int row);
+  // The tile, made on first touch for a write of `written`.
+  PixelBuffer& tileAt(int column, int row, const IRect& written);
 
   IRect bounds_;
   int tileSize_, columns_, rows_;

@@ -1,64 +1,10 @@
 #include "coreimage/PixelBuffer.h"
 
 #include <cstring>
-#include <map>
-#include <mutex>
+
+#include "coreimage/BlockPool.h"
 
 namespace ci {
-
-namespace {
-
-// Tiles allocate and free buffers of a few megabytes many times per render.
-// Fresh large allocations come from the kernel zero-filled page by page,
-// which costs more than the pixel work; keeping freed blocks for reuse
-// avoids that. Small blocks go straight to the allocator.
-class BlockPool {
- public:
-  static BlockPool& shared() {
-    static BlockPool* pool = new BlockPool;  // outlives every buffer, never destroyed
-    return *pool;
-  }
-
-  std::shared_ptr<float[]> take(size_t floats) {
-    if (floats * sizeof(float) < kSmallest) return std::shared_ptr<float[]>(new float[floats]);
-    float* block = nullptr;
-    size_t capacity = floats;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      // Any kept block up to twice the size will do.
-      auto it = free_.lower_bound(floats);
-      if (it != free_.end() && it->first <= floats * 2) {
-        capacity = it->first, block = it->second;
-        held_ -= capacity * sizeof(float);
-        free_.erase(it);
-      }
-    }
-    if (!block) block = new float[capacity];
-    return std::shared_ptr<float[]>(block, [this, capacity](float* p) { give(p, capacity); });
-  }
-
- private:
-  static constexpr size_t kSmallest = 256 * 1024;
-  static constexpr size_t kMostHeld = 256u * 1024 * 1024;
-
-  void give(float* block, size_t capacity) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (held_ + capacity * sizeof(float) <= kMostHeld) {
-        held_ += capacity * sizeof(float);
-        free_.emplace(capacity, block);
-        return;
-      }
-    }
-    delete[] block;
-  }
-
-  std::mutex mutex_;
-  std::multimap<size_t, float*> free_;
-  size_t held_ = 0;
-};
-
-}  // namespace
 
 std::shared_ptr<float[]> recycledBlock(size_t floats) { return BlockPool::shared().take(floats); }
 
