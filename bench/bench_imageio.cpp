@@ -1,17 +1,25 @@
-// Encoding and decoding a 4000 × 3000 RGBA picture in each of the nine
-// formats, in milliseconds per megapixel. "transcode" is the work
-// `vips copy in.png out.X` does (decode the PNG, encode X); "encode" and
-// "decode" are the halves alone. The input and each encoded file are left
-// beside this program, with our figures in imageio-ours.txt, so
-// bench/compare-imageio can give vips the very same files.
+// Encoding and decoding a 2000 × 1500 RGBA picture in each of the nine
+// formats, in milliseconds per megapixel (the size keeps the codecs'
+// threads busy; at 12 megapixels the GIF, JPEG 2000 and PDF runs alone take
+// minutes), beside libvips in this process wherever it reads or writes the
+// format: the same pixels to encode, our own encoded file to decode, both
+// sides working in memory. Settings match ours: JPEG quality 75 with 4:2:0
+// chroma and no optimised coding, PNG zlib level 6 with adaptive filtering
+// (libpng's default), uncompressed TIFF, GIF through libimagequant at speed
+// 8 with full dithering, lossless JPEG 2000 in one tile; BMP and TGA go
+// through vips's ImageMagick saver and loader. Runs alternate, ours then
+// vips, best of five, at one thread and at all cores (JPEG 2000 keeps
+// OpenJPEG's own threads on our side). OpenEXR and PDF have no vips saver,
+// and OpenEXR no loader from memory: those rows print ours alone.
 #include <benchmark/benchmark.h>
+#include <vips/vips.h>  // before Qt, whose keyword macros clash with GLib's headers
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
+#include <QImage>
 #include <chrono>
+#include <functional>
 
 #include "BenchReport.h"
+#include "foundation/WorkerPool.h"
 #include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/ImageSource.h"
@@ -19,8 +27,14 @@
 
 namespace {
 
-constexpr int kWidth = 4000, kHeight = 3000;
+constexpr int kWidth = 2000, kHeight = 1500;
 constexpr double kMegapixels = kWidth * kHeight / 1e6;
+constexpr int kRuns = 5;
+
+bench::Timings& timings() {
+  static bench::Timings shared;
+  return shared;
+}
 
 QImage picture() {
   QImage image(kWidth, kHeight, QImage::Format_RGBA8888);
@@ -42,10 +56,83 @@ const gfx::CGImagePtr& source() {
   return image;
 }
 
-QString outputFolder() { return QCoreApplication::applicationDirPath(); }
+// vips reading the source's own pixels (straight alpha, sRGB).
+VipsImage* vipsSource() {
+  static VipsImage* image = [] {
+    const QImage& pixels = source()->qImage();
+    VipsImage* view = vips_image_new_from_memory(pixels.constBits(), size_t(pixels.sizeInBytes()),
+                                                 kWidth, kHeight, 4, VIPS_FORMAT_UCHAR);
+    VipsImage* srgb = nullptr;
+    if (!view || vips_copy(view, &srgb, "interpretation", VIPS_INTERPRETATION_sRGB, nullptr))
+      qFatal("bench_imageio: %s", vips_error_buffer());
+    g_object_unref(view);
+    return srgb;
+  }();
+  return image;
+}
+
+using VipsSaver = std::function<int(VipsImage*, void**, size_t*)>;
+
+struct Format {
+  QString type;
+  VipsSaver vipsSave;  // empty: vips cannot write it
+  bool vipsLoads;
+};
+
+const std::vector<Format>& formats() {
+  static const std::vector<Format> all = {
+      {io::TypePNG,
+       [](VipsImage* in, void** out, size_t* size) {
+         return vips_pngsave_buffer(in, out, size, "compression", 6, "filter",
+                                    VIPS_FOREIGN_PNG_FILTER_ALL, nullptr);
+       },
+       true},
+      {io::TypeJPEG,
+       [](VipsImage* in, void** out, size_t* size) {
+         return vips_jpegsave_buffer(in, out, size, "Q", 75, "optimize_coding", FALSE,
+                                     "subsample_mode", VIPS_FOREIGN_SUBSAMPLE_ON, nullptr);
+       },
+       true},
+      {io::TypeTIFF,
+       [](VipsImage* in, void** out, size_t* size) {
+         return vips_tiffsave_buffer(in, out, size, "compression",
+                                     VIPS_FOREIGN_TIFF_COMPRESSION_NONE, nullptr);
+       },
+       true},
+      {io::TypeBMP,
+       [](VipsImage* in, void** out, size_t* size) {
+         return vips_magicksave_buffer(in, out, size, "format", "bmp", nullptr);
+       },
+       true},
+      {io::TypeTGA,
+       [](VipsImage* in, void** out, size_t* size) {
+         return vips_magicksave_buffer(in, out, size, "format", "tga", nullptr);
+       },
+       true},
+      {io::TypeGIF,
+       [](VipsImage* in, void** out, size_t* size) {
+         // libimagequant's speed is 11 − effort.
+         return vips_gifsave_buffer(in, out, size, "effort", 3, "dither", 1.0, "bitdepth", 8,
+                                    nullptr);
+       },
+       true},
+      {io::TypeJPEG2000,
+       [](VipsImage* in, void** out, size_t* size) {
+         return vips_jp2ksave_buffer(in, out, size, "lossless", TRUE, "tile_width", kWidth,
+                                     "tile_height", kHeight, nullptr);
+       },
+       true},
+      {io::TypeOpenEXR, {}, false},
+      {io::TypePDF, {}, true},
+  };
+  return all;
+}
+
+std::string extensionOf(const QString& type) {
+  return io::TypeIdentifiers::preferredFilenameExtension(type).toStdString();
+}
 
 QVariantMap optionsFor(const QString& type) {
-  // vips's default JPEG quality, so the comparison does the same work.
   if (type == io::TypeJPEG) return {{io::DestinationLossyCompressionQuality, 0.75}};
   return {};
 }
@@ -63,86 +150,123 @@ gfx::CGImagePtr decode(const QByteArray& bytes) {
   return reader ? reader->createImageAtIndex(0) : nullptr;
 }
 
-const QByteArray& inputPNG() {
-  static QByteArray bytes = [] {
-    QByteArray png = encode(source(), io::TypePNG);
-    QFile file(QDir(outputFolder()).filePath("imageio-input.png"));
-    if (file.open(QIODevice::WriteOnly)) file.write(png);
-    QFile::remove(QDir(outputFolder()).filePath("imageio-ours.txt"));
-    return png;
-  }();
-  return bytes;
+// The file, decoded by vips into memory; the size it decoded to, or an
+// empty size when vips cannot read it.
+QSize vipsDecode(const QByteArray& bytes) {
+  VipsImage* image = vips_image_new_from_buffer(bytes.constData(), size_t(bytes.size()), "",
+                                                "access", VIPS_ACCESS_SEQUENTIAL, nullptr);
+  size_t size = 0;
+  void* pixels = image ? vips_image_write_to_memory(image, &size) : nullptr;
+  const QSize decoded = pixels ? QSize(image->Xsize, image->Ysize) : QSize();
+  g_free(pixels);
+  if (image) g_object_unref(image);
+  vips_error_clear();
+  return decoded;
 }
 
-void record(const QString& kind, const QString& extension, double msPerMegapixel) {
-  bench::figure(QStringLiteral("imageio_%1_%2").arg(kind, extension).toStdString(), msPerMegapixel,
-                "ms/MP");
-  QFile file(QDir(outputFolder()).filePath("imageio-ours.txt"));
-  if (file.open(QIODevice::Append))
-    file.write(QStringLiteral("%1 %2 %3\n").arg(kind, extension).arg(msPerMegapixel).toUtf8());
+size_t vipsEncode(const VipsSaver& save) {
+  void* bytes = nullptr;
+  size_t size = 0;
+  if (save(vipsSource(), &bytes, &size)) qFatal("bench_imageio: %s", vips_error_buffer());
+  g_free(bytes);
+  return size;
 }
 
-// Runs `work` for every iteration and keeps the fastest, as the peer's
-// script does.
-template <typename Work>
-double fastestMs(benchmark::State& state, Work work) {
-  double best = 1e300;
-  for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    best = std::min(
-        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                  .count());
+double millisecondsOf(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return bench::millisecondsSince(start);
+}
+
+// Work started inside a worker of the shared pool runs in place
+// (WorkerPool.h), so this runs all of `work` on one thread.
+void onOneThread(const std::function<void()>& work) {
+  fnd::WorkerPool::parallelFor(2, [&](int i) {
+    if (i == 0) work();
+  });
+}
+
+const char* const kThreadCounts[] = {"1thread", "allcores"};
+
+// Best of kRuns of ours and, when given, of vips, alternating, at one
+// thread and at all cores; the warm pass first runs each once untimed.
+void compare(const std::string& name, const std::function<void()>& ours,
+             const std::function<void()>& vips) {
+  static const int allCores = vips_concurrency_get();
+  for (const char* threads : kThreadCounts) {
+    const bool single = std::string(threads) == "1thread";
+    vips_concurrency_set(single ? 1 : allCores);
+    const std::function<void()> oursHere = [&] { single ? onOneThread(ours) : ours(); };
+    if (bench::warmPass()) {
+      oursHere();
+      if (vips) vips();
+    }
+    double bestOurs = 1e300, bestVips = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+      bestOurs = std::min(bestOurs, millisecondsOf(oursHere));
+      if (vips) bestVips = std::min(bestVips, millisecondsOf(vips));
+    }
+    timings().set(name + "_" + threads, bestOurs / kMegapixels);
+    if (vips) timings().set(name + "_vips_" + threads, bestVips / kMegapixels);
   }
-  return best;
+  vips_concurrency_set(allCores);
 }
 
-void encodeBenchmark(benchmark::State& state, QString type) {
-  QString extension = io::TypeIdentifiers::preferredFilenameExtension(type);
-  QByteArray bytes;
-  double ms = fastestMs(state, [&] { benchmark::DoNotOptimize(bytes = encode(source(), type)); });
-  if (bytes.isEmpty()) return state.SkipWithError("encoding failed");
-  QFile file(QDir(outputFolder()).filePath("imageio-sample." + extension));
-  if (file.open(QIODevice::WriteOnly)) file.write(bytes);
-  state.counters["bytes"] = double(bytes.size());
-  record("encode", extension, ms / kMegapixels);
+void encodeBenchmark(benchmark::State& state, const Format& format) {
+  if (encode(source(), format.type).isEmpty()) return state.SkipWithError("encoding failed");
+  for (auto _ : state)
+    compare(
+        "imageio_encode_" + extensionOf(format.type),
+        [&] { benchmark::DoNotOptimize(encode(source(), format.type)); },
+        format.vipsSave ? [&] { benchmark::DoNotOptimize(vipsEncode(format.vipsSave)); }
+                        : std::function<void()>());
 }
 
-void transcodeBenchmark(benchmark::State& state, QString type) {
-  const QByteArray& png = inputPNG();
-  QByteArray bytes;
-  double ms =
-      fastestMs(state, [&] { benchmark::DoNotOptimize(bytes = encode(decode(png), type)); });
-  if (bytes.isEmpty()) return state.SkipWithError("transcoding failed");
-  record("transcode", io::TypeIdentifiers::preferredFilenameExtension(type), ms / kMegapixels);
-}
-
-void decodeBenchmark(benchmark::State& state, QString type) {
-  QByteArray bytes = encode(source(), type);
-  gfx::CGImagePtr image;
-  double ms = fastestMs(state, [&] { benchmark::DoNotOptimize(image = decode(bytes)); });
-  if (!image) return state.SkipWithError("decoding failed");
-  record("decode", io::TypeIdentifiers::preferredFilenameExtension(type), ms / kMegapixels);
+void decodeBenchmark(benchmark::State& state, const Format& format) {
+  const QByteArray bytes = encode(source(), format.type);
+  const gfx::CGImagePtr ours = decode(bytes);
+  if (!ours) return state.SkipWithError("decoding failed");
+  // vips must read the file to the same size, or the row is ours alone.
+  const QSize size(int(ours->width()), int(ours->height()));
+  const bool compared = format.vipsLoads && vipsDecode(bytes) == size;
+  for (auto _ : state)
+    compare(
+        "imageio_decode_" + extensionOf(format.type),
+        [&] { benchmark::DoNotOptimize(decode(bytes)); },
+        compared ? [&] { benchmark::DoNotOptimize(vipsDecode(bytes)); } : std::function<void()>());
 }
 
 const bool registered = [] {
-  for (const QString& type : {io::TypePNG, io::TypeJPEG, io::TypeTIFF, io::TypeBMP, io::TypeTGA,
-                              io::TypeGIF, io::TypeJPEG2000, io::TypeOpenEXR, io::TypePDF}) {
-    std::string extension = io::TypeIdentifiers::preferredFilenameExtension(type).toStdString();
-    benchmark::RegisterBenchmark(("encode/" + extension).c_str(), encodeBenchmark, type)
-        ->Iterations(2)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark(("transcode/" + extension).c_str(), transcodeBenchmark, type)
-        ->Iterations(2)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark(("decode/" + extension).c_str(), decodeBenchmark, type)
-        ->Iterations(2)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+  if (VIPS_INIT("bench_imageio")) qFatal("bench_imageio: vips did not start");
+  vips_cache_set_max(0);  // every run computes afresh
+  for (const Format& format : formats()) {
+    const std::string extension = extensionOf(format.type);
+    benchmark::RegisterBenchmark(("encode/" + extension).c_str(), encodeBenchmark, format)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("decode/" + extension).c_str(), decodeBenchmark, format)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
   }
   return true;
 }();
+
+const bool reported = bench::atPassEnd([] {
+  bench::Timings& t = timings();
+  for (const char* kind : {"encode", "decode"}) {
+    for (const Format& format : formats()) {
+      const std::string name = std::string("imageio_") + kind + "_" + extensionOf(format.type);
+      for (const char* threads : kThreadCounts) {
+        const std::string ours = name + "_" + threads, vips = name + "_vips_" + threads;
+        if (!t.has(ours)) continue;
+        bench::figure(ours, t.get(ours), "ms/MP");
+        if (!t.has(vips)) continue;
+        bench::figure(vips, t.get(vips), "ms/MP");
+        bench::ratio(name + "_vs_vips_" + threads, t.get(ours) / t.get(vips));
+      }
+    }
+  }
+  t.clear();
+});
 
 }  // namespace
