@@ -11,6 +11,8 @@
 // vips, best of five, at one thread and at all cores (JPEG 2000 keeps
 // OpenJPEG's own threads on our side). OpenEXR and PDF have no vips saver,
 // and OpenEXR no loader from memory: those rows print ours alone.
+// Thumbnail rows time a 256-pixel thumbnail against decoding the full
+// image and scaling it down.
 #include <benchmark/benchmark.h>
 #include <vips/vips.h>  // before Qt, whose keyword macros clash with GLib's headers
 
@@ -236,6 +238,33 @@ void decodeBenchmark(benchmark::State& state, const Format& format) {
         compared ? [&] { benchmark::DoNotOptimize(vipsDecode(bytes)); } : std::function<void()>());
 }
 
+// A 256-pixel thumbnail as the source makes it (decoded reduced where the
+// format allows), against the full decode scaled down that it replaces;
+// runs alternate, best of kRuns.
+void thumbnailBenchmark(benchmark::State& state, QString type) {
+  const QByteArray bytes = encode(source(), type);
+  io::ImageSourcePtr reader = io::ImageSource::createWithData(bytes);
+  if (!reader || !reader->createThumbnailAtIndex(0, {{io::SourceThumbnailMaxPixelSize, 256}}))
+    return state.SkipWithError("decoding failed");
+  const QVariantMap options{{io::SourceThumbnailMaxPixelSize, 256}};
+  auto reduced = [&] { benchmark::DoNotOptimize(reader->createThumbnailAtIndex(0, options)); };
+  auto fullThenScaled = [&] {
+    gfx::CGImagePtr full = reader->createImageAtIndex(0);
+    benchmark::DoNotOptimize(
+        full->qImage().scaled(256, 256, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  };
+  for (auto _ : state) {
+    double best = 1e300, bestFull = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+      best = std::min(best, millisecondsOf(reduced));
+      bestFull = std::min(bestFull, millisecondsOf(fullThenScaled));
+    }
+    const std::string name = "imageio_thumbnail_" + extensionOf(type);
+    bench::figure(name, best / kMegapixels, "ms/MP");
+    bench::ratio(name + "_vs_full_decode_scaled", best / bestFull);
+  }
+}
+
 const bool registered = [] {
   if (VIPS_INIT("bench_imageio")) qFatal("bench_imageio: vips did not start");
   vips_cache_set_max(0);  // every run computes afresh
@@ -248,6 +277,12 @@ const bool registered = [] {
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
   }
+  for (const QString& type : {io::TypePNG, io::TypeJPEG, io::TypeTIFF, io::TypeGIF,
+                              io::TypeJPEG2000, io::TypeOpenEXR, io::TypePDF})
+    benchmark::RegisterBenchmark(("thumbnail/" + extensionOf(type)).c_str(), thumbnailBenchmark,
+                                 type)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
   return true;
 }();
 

@@ -25,16 +25,29 @@ BoxReduction::BoxReduction(int width, int height, int factor)
       sums_(size_t(reducedWidth_) * size_t(reducedHeight_) * 4, 0) {}
 
 void BoxReduction::addRow(int y, const uchar* rgba, int count, int firstX, int step) {
-  if (y < 0 || y >= height_) return;
+  if (y < 0 || y >= height_ || firstX < 0 || step < 1) return;
   uint64_t* row = sums_.data() + size_t(y / factor_) * size_t(reducedWidth_) * 4;
-  int x = firstX;
-  for (int i = 0; i < count && x < width_; ++i, x += step, rgba += 4) {
-    uint64_t* sum = row + size_t(x / factor_) * 4;
-    uint32_t alpha = rgba[3];
-    sum[0] += rgba[0] * alpha;
-    sum[1] += rgba[1] * alpha;
-    sum[2] += rgba[2] * alpha;
-    sum[3] += alpha;
+  count = std::min<int64_t>(count, (int64_t(width_) - firstX + step - 1) / step);
+  // The pixels of one block are summed in registers, then added once.
+  int i = 0;
+  while (i < count) {
+    int x = firstX + i * step;
+    int block = x / factor_;
+    int blockEnd =
+        std::min<int64_t>(count, (int64_t(block + 1) * factor_ - firstX + step - 1) / step);
+    uint32_t r = 0, g = 0, b = 0, a = 0;
+    for (const uchar* pixel = rgba + i * 4; i < blockEnd; ++i, pixel += 4) {
+      uint32_t alpha = pixel[3];
+      r += pixel[0] * alpha;
+      g += pixel[1] * alpha;
+      b += pixel[2] * alpha;
+      a += alpha;
+    }
+    uint64_t* sum = row + size_t(block) * 4;
+    sum[0] += r;
+    sum[1] += g;
+    sum[2] += b;
+    sum[3] += a;
   }
 }
 

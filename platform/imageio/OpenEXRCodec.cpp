@@ -93,12 +93,10 @@ int64_t heightOf(const Imath::Box2i& window) { return int64_t(window.max.y) - wi
 void toStraight8(const Imf::Rgba* pixels, int count, uchar* out) {
   for (int x = 0; x < count; ++x, out += 4) {
     float alpha = std::clamp(float(pixels[x].a), 0.0f, 1.0f);
+    float scale = alpha > 0 ? 255.0f / alpha : 0.0f;
     float rgb[3] = {pixels[x].r, pixels[x].g, pixels[x].b};
-    for (int c = 0; c < 3; ++c) {
-      float value = alpha > 0 ? rgb[c] / alpha : 0.0f;
-      out[c] = uchar(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
-    }
-    out[3] = uchar(std::lround(alpha * 255));
+    for (int c = 0; c < 3; ++c) out[c] = uchar(std::clamp(rgb[c] * scale, 0.0f, 255.0f) + 0.5f);
+    out[3] = uchar(alpha * 255.0f + 0.5f);
   }
 }
 

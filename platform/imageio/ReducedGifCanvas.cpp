@@ -28,17 +28,29 @@ void ReducedGifCanvas::addFrameRow(int y, int left, const uchar* rgba, int count
   if (y < 0 || y >= height_) return;
   int row = y / factor_;
   Paint* paints = frame_.data() + size_t(row) * size_t(columns_);
-  for (int i = std::max(0, -left); i < count && left + i < width_; ++i) {
-    const uchar* pixel = rgba + i * 4;
-    if (pixel[3] == 0) continue;
+  int first = std::max(0, -left), end = std::min(count, width_ - left);
+  if (first >= end) return;
+  // GIF pixels are opaque or clear, so a block's paint is a plain sum of
+  // the opaque ones, kept in registers while the row crosses the block.
+  for (int i = first; i < end;) {
     int column = (left + i) / factor_;
+    int blockEnd = std::min(end, (column + 1) * factor_ - left);
+    uint32_t r = 0, g = 0, b = 0, opaque = 0;
+    for (const uchar* pixel = rgba + i * 4; i < blockEnd; ++i, pixel += 4) {
+      if (pixel[3] == 0) continue;
+      r += pixel[0];
+      g += pixel[1];
+      b += pixel[2];
+      ++opaque;
+    }
     Paint& paint = paints[column];
-    float alpha = pixel[3] / 255.0f;
-    for (int c = 0; c < 3; ++c) paint.sum[c] += pixel[c] * alpha;
-    paint.sum[3] += pixel[3];
-    ++paint.count;
-    painted_ |= QRect(column, row, 1, 1);
+    paint.sum[0] += float(r);
+    paint.sum[1] += float(g);
+    paint.sum[2] += float(b);
+    paint.sum[3] += float(opaque) * 255.0f;
+    paint.count += opaque;
   }
+  painted_ |= QRect(QPoint((left + first) / factor_, row), QPoint((left + end - 1) / factor_, row));
 }
 
 void ReducedGifCanvas::finishFrame() {

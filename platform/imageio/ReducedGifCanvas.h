@@ -22,7 +22,8 @@ class ReducedGifCanvas {
   ReducedGifCanvas(int width, int height, int factor);
 
   // Adds `count` RGBA8888 pixels of full-size row `y` of the frame being
-  // painted, starting at `left`; pixels with alpha 0 leave the canvas be.
+  // painted, starting at `left`; pixels are opaque (alpha 255) or clear
+  // (alpha 0, leaving the canvas be).
   void addFrameRow(int y, int left, const uchar* rgba, int count);
   // Puts the frame's pixels added since the last call onto the canvas.
   void finishFrame();
