@@ -23,6 +23,17 @@ struct NodeFree {
 };
 using Node = std::unique_ptr<void, NodeFree>;
 
+// Control characters other than tab and line ends, and U+FFFE and U+FFFF,
+// are not XML characters, not even as references: no reader takes them.
+bool xmlCanHold(const QString& text) {
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF)
+      return false;
+  }
+  return true;
+}
+
 struct Writer {
   PropertyListFormat format;
   QString problem;
@@ -51,6 +62,8 @@ struct Writer {
   plist_t string(const QString& value) {
     QByteArray utf8 = value.toUtf8();
     if (utf8.contains('\0')) return fail("string contains a NUL character");
+    if (format == PropertyListFormat::XML && !xmlCanHold(value))
+      return fail("string contains a character XML cannot hold");
     return plist_new_string(utf8.constData());
   }
 
@@ -72,6 +85,8 @@ struct Writer {
     for (auto it = map.begin(); it != map.end(); ++it) {
       QByteArray key = it.key().toUtf8();
       if (key.contains('\0')) return fail("dictionary key contains a NUL character");
+      if (format == PropertyListFormat::XML && !xmlCanHold(it.key()))
+        return fail("dictionary key contains a character XML cannot hold");
       plist_t child = build(it.value(), depth + 1);
       if (!child) return nullptr;
       plist_dict_set_item(node.get(), key.constData(), child);
@@ -287,6 +302,9 @@ QByteArray PropertyList::dataWithPropertyList(const QVariant& plist, PropertyLis
     plist_to_xml(root.get(), &bytes, &length);
     result = QByteArray(bytes, qsizetype(length));
     plist_to_xml_free(bytes);
+    // The library writes carriage returns in text as they are, and XML
+    // readers turn those into line feeds; as references they stay.
+    result.replace('\r', "&#13;");
   }
   return result;
 }

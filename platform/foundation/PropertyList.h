@@ -32,7 +32,9 @@ class PropertyList {
   // Dates are limited to about 1933..2068 (the library keeps 32-bit seconds
   // from 2001), kept to the microsecond in binary and to the second in XML.
   // Strings and keys cannot hold NUL characters (the library passes C
-  // strings); unsigned values beyond qint64 are refused.
+  // strings), nor in XML other control characters than tab and line ends,
+  // or U+FFFE and U+FFFF (XML cannot hold them); unsigned values beyond
+  // qint64 are refused.
   static QByteArray dataWithPropertyList(const QVariant& plist, PropertyListFormat format,
                                          Error* error = nullptr);
 

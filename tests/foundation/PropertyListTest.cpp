@@ -140,6 +140,39 @@ TEST(PropertyList, WeReadWhatPlistlibWrites) {
   }
 }
 
+// XML readers turn raw carriage returns into line feeds and refuse control
+// characters; what the XML writer accepts, plistlib and we read back as it was.
+TEST(PropertyList, XmlKeepsEveryStringItAccepts) {
+  const QString kept[] = {"line\r\nend\rmore\n", "tab\there", "]]> & <tag>",
+                          QString::fromUtf8("𝄞 ✓"), "  spaced  "};
+  for (const QString& text : kept) {
+    SCOPED_TRACE(text.toStdString());
+    const QVariantMap value{{text, text}};
+    const QByteArray xml = PropertyList::dataWithPropertyList(value, PropertyListFormat::XML);
+    ASSERT_FALSE(xml.isEmpty());
+    EXPECT_EQ(PropertyList::propertyListWithData(xml), QVariant(value));
+    QVariant seen;
+    QString log;
+    if (peer::available()) {
+      ASSERT_TRUE(peer::load(xml, &seen, &log)) << log.toStdString();
+      EXPECT_TRUE(peer::same(seen, value)) << peer::describe(seen).toStdString();
+    }
+  }
+  const QString refused[] = {QString("bell\a"), QString("escape\x1b"), QString(QChar(0xFFFE))};
+  for (const QString& text : refused) {
+    SCOPED_TRACE(text.toStdString());
+    for (const QVariant& value : {QVariant(text), QVariant(QVariantMap{{text, 1}})}) {
+      Error error;
+      EXPECT_TRUE(
+          PropertyList::dataWithPropertyList(value, PropertyListFormat::XML, &error).isEmpty());
+      EXPECT_EQ(error.code(), fnd::PropertyListWriteInvalidError);
+      const QByteArray binary =
+          PropertyList::dataWithPropertyList(value, PropertyListFormat::Binary);
+      EXPECT_EQ(PropertyList::propertyListWithData(binary), value);
+    }
+  }
+}
+
 TEST(PropertyList, WriteRejectsWhatHasNoPropertyListForm) {
   QVariant deep = QVariantList{1};
   for (int i = 0; i < PropertyList::MaximumDepth + 5; ++i) deep = QVariantList{deep};
