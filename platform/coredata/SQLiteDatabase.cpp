@@ -38,6 +38,22 @@ bool SQLiteDatabase::exec(const QString& sql, fnd::Error* error) {
   return fnd::fail(error, errorForCode(code, sql.left(80), text));
 }
 
+bool SQLiteDatabase::readBlob(const QString& table, const QString& column, qint64 rowid,
+                              QByteArray* bytes) {
+  sqlite3_blob* blob = nullptr;
+  if (sqlite3_blob_open(db_, "main", table.toUtf8().constData(), column.toUtf8().constData(), rowid,
+                        0, &blob) != SQLITE_OK) {
+    sqlite3_blob_close(blob);
+    return false;
+  }
+  const int size = sqlite3_blob_bytes(blob);
+  QByteArray read(size > 0 ? size : 0, Qt::Uninitialized);
+  const bool ok = size > 0 && sqlite3_blob_read(blob, read.data(), size, 0) == SQLITE_OK;
+  sqlite3_blob_close(blob);
+  if (ok) *bytes = std::move(read);
+  return ok;
+}
+
 bool SQLiteDatabase::tableExists(const QString& table) {
   SQLiteStatement statement(*this, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
   statement.bind(1, table);

@@ -27,6 +27,11 @@ class SQLiteDatabase {
   bool tableExists(const QString& table);
   // Column names of `table`, empty when it does not exist.
   QStringList columnsOfTable(const QString& table);
+  // Reads the non-empty blob (or text) in `column` of row `rowid` straight
+  // into `bytes`, without the copy SQLite makes of a large value otherwise.
+  // False, with `bytes` untouched, when there is no such row or the value is
+  // NULL, empty or of another kind.
+  bool readBlob(const QString& table, const QString& column, qint64 rowid, QByteArray* bytes);
 
   // The error for the last failed call, with `what` as context.
   fnd::Error lastError(const QString& what) const;

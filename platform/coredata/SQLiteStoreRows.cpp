@@ -163,6 +163,15 @@ bool SQLiteStore::loadToMany(const ManagedObjectID& owner, RelationshipDescripti
 
 bool SQLiteStore::loadAttribute(const ManagedObjectID& id, AttributeDescription* attribute,
                                 QVariant* value, fnd::Error* error) {
+  // A large blob (a layer's pixels) is read straight into its value;
+  // NULL, empty and damaged values take the general path below.
+  QByteArray bytes;
+  if (attribute->attributeType() == AttributeType::Binary &&
+      db_.readBlob(SQLiteSchema::tableName(id.entity()), SQLiteSchema::columnName(attribute),
+                   id.primaryKey(), &bytes)) {
+    *value = bytes;
+    return true;
+  }
   auto lazy = lazySelects_.constFind(attribute);
   SQLiteStatement& query =
       statement(lazy != lazySelects_.cend() ? lazy.value()
