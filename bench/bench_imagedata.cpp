@@ -5,12 +5,15 @@
 // memcpy (read and written once) in the same run, so the ratios say how many
 // memory passes each step costs; the blob's ratios to the TIFF alone say what
 // the archive adds to the LZW coding. Each row is timed warm (buffers
-// reused, the mean of the iterations) and cold (the first call of the run).
+// reused, the mean of the iterations) and cold (the first call of the run),
+// with the cores it used (processor time over wall time): strips spread over
+// every core only as far as the machine has cores to spare.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
 #include <QThreadPool>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -51,6 +54,16 @@ std::map<std::string, double>& coldTimings() {
   return shared;
 }
 
+// Processor time of the whole process (every thread), per warm iteration:
+// beside the wall time it says how many cores the work really had, which a
+// loaded machine decides.
+std::map<std::string, double>& processorTimings() {
+  static std::map<std::string, double> shared;
+  return shared;
+}
+
+double processorMilliseconds() { return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
+
 // The first call alone (cold), then Google Benchmark's loop (warm).
 template <class Work>
 void measure(benchmark::State& state, const std::string& name, Work work) {
@@ -60,7 +73,10 @@ void measure(benchmark::State& state, const std::string& name, Work work) {
     coldTimings()[name] =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   }
+  const double processor = processorMilliseconds();
   bench::timed(state, timings(), name, work);
+  if (state.iterations() > 0)
+    processorTimings()[name] = (processorMilliseconds() - processor) / double(state.iterations());
 }
 
 void BM_MemcpyFloor(benchmark::State& state) {
@@ -144,6 +160,7 @@ void BM_Report(benchmark::State& state) {
     bench::figure(name, warm, "ms");
     // The program's first call, which only the first pass makes.
     if (!bench::warmPass()) bench::figure(std::string(name) + "_cold", coldTimings()[key], "ms");
+    bench::figure(std::string(name) + "_cores_used", processorTimings()[key] / warm, "cores");
     if (floor > 0) bench::ratio(std::string(name) + "_vs_memcpy", warm / floor);
   }
   // What the archive adds to the LZW coding, both ways.

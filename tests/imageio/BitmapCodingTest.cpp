@@ -24,12 +24,28 @@ using gfx::TIFFCompression;
 
 namespace {
 
-// A TIFF written by libtiff itself, one directory, from rows of samples.
-QByteArray libtiffFile(const std::function<void(TIFF*)>& fields,
+// The layout of a file libtiff writes for a test: interleaved samples,
+// the last of them unassociated alpha.
+struct Samples {
+  int width, height, bits, count;
+  uint16_t photometric;
+};
+
+// A TIFF written by libtiff itself, one directory: `fields` adds to the
+// layout, `pixels` writes the samples.
+QByteArray libtiffFile(const Samples& samples, const std::function<void(TIFF*)>& fields,
                        const std::function<void(TIFF*)>& pixels) {
   QString path = tst::tempPath("libtiff-made.tif");
   TIFF* tiff = TIFFOpen(path.toLocal8Bit().constData(), "w");
   if (!tiff) return {};
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, samples.width);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, samples.height);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, samples.bits);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples.count);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, samples.photometric);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  uint16_t kind = EXTRASAMPLE_UNASSALPHA;
+  TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &kind);
   fields(tiff);
   pixels(tiff);
   TIFFClose(tiff);
@@ -48,16 +64,9 @@ QByteArray tiledStraightRGBA(int width, int height, QImage* expected) {
       p[3] = uchar(1 + (x + y * width) % 40);
     }
   return libtiffFile(
+      {width, height, 8, 4, PHOTOMETRIC_RGB},
       [&](TIFF* t) {
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 4);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        uint16_t kind = EXTRASAMPLE_UNASSALPHA;
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &kind);
         TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
         TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
       },
@@ -78,17 +87,8 @@ QByteArray tiledStraightRGBA(int width, int height, QImage* expected) {
 // 16-bit grey with unassociated alpha 0.5 (32768), stored in strips.
 QByteArray deepGrayHalfAlpha(int width, int height) {
   return libtiffFile(
-      [&](TIFF* t) {
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 2);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        uint16_t kind = EXTRASAMPLE_UNASSALPHA;
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &kind);
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 2);
-      },
+      {width, height, 16, 2, PHOTOMETRIC_MINISBLACK},
+      [&](TIFF* t) { TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 2); },
       [&](TIFF* t) {
         std::vector<uint16_t> row(size_t(width) * 2);
         for (int y = 0; y < height; ++y) {
