@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 namespace gfx {
 
@@ -102,5 +103,14 @@ void compositePixels(CompositingOperation op, const float* sourcePremultipliedRG
 void compositePixelsWithCoverage(CompositingOperation op, const float* sourcePremultipliedRGBA,
                                  float* destinationPremultipliedRGBA, const float* coverage,
                                  int pixelCount, float fraction);
+
+// The same on 8-bit premultiplied pixels in the layout of QImage's
+// ARGB32_Premultiplied (one native 32-bit word per pixel, alpha in the top
+// byte), within 1/255 of the float form. `coverage` holds 0…255 per pixel,
+// or is null for full coverage. This is the drawing path's inner loop: it
+// works through short runs of pixels held channel by channel, which the
+// compiler vectorises.
+void compositeRow(CompositingOperation op, const uint32_t* source, uint32_t* destination,
+                  const uint8_t* coverage, int pixelCount, float fraction);
 
 }  // namespace gfx

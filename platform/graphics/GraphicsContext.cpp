@@ -8,6 +8,7 @@
 
 #include "graphics/BezierPath.h"
 #include "graphics/GraphicsState.h"
+#include "graphics/PixelBufferPool.h"
 
 namespace gfx {
 namespace {
@@ -69,7 +70,7 @@ std::unique_ptr<GraphicsContext> GraphicsContext::bitmapContext(int pixelsWide, 
   // QImage refuses sizes whose byte count overflows; beyond that, cap what
   // one offscreen bitmap may take so a bad size fails here, not in malloc.
   if (qint64(pixelsWide) * pixelsHigh > qint64(1) << 28) return nullptr;
-  auto image = std::make_unique<QImage>(pixelsWide, pixelsHigh, format);
+  auto image = std::make_unique<QImage>(PixelBufferPool::image(pixelsWide, pixelsHigh, format));
   if (image->isNull()) return nullptr;
   image->fill(Qt::transparent);
   std::unique_ptr<GraphicsContext> context(new GraphicsContext);

@@ -180,6 +180,12 @@ class GraphicsContext {
                         double fraction);
   void compositeBand(const DrawRequest& request, QImage* target, const QRect& band,
                      CompositingOperation op, double fraction);
+  // The clip as whole device pixels, when it is a rectangle (or absent).
+  bool rectangularDeviceClip(QRect* clip) const;
+  // The fast path of drawImage() onto 8-bit bitmaps; false when it does not apply.
+  bool drawImageIntoBitmap(const CGImage& image, const QRectF& destination, const QRectF& source,
+                           CompositingOperation op, double fraction);
+  bool fillRectIntoBitmap(const QRectF& rect, const QColor& color, CompositingOperation op);
 
   std::unique_ptr<QImage> bitmap_;
   std::unique_ptr<QPainter> ownedPainter_;

@@ -120,6 +120,7 @@ void GraphicsContext::drawDirect(const DrawRequest& request, CompositingOperatio
 }
 
 void GraphicsContext::fillRect(const QRectF& rect, const QColor& color, CompositingOperation op) {
+  if (painter_ && fillRectIntoBitmap(rect, color, op)) return;
   DrawRequest request;
   request.coverage = rectPath(rect);
   request.paint = [&](QPainter& painter) { painter.fillPath(request.coverage, color); };
@@ -214,6 +215,13 @@ void GraphicsContext::drawImage(const CGImagePtr& image, const QRectF& destinati
                                 double fraction) {
   if (!image || image->qImage().isNull() || destination.isEmpty()) return;
   QRectF source = sourcePixels.isEmpty() ? QRectF(image->qImage().rect()) : sourcePixels;
+  if (painter_) {
+    const auto rowOp =
+        op == CompositingOperation::Highlight ? CompositingOperation::SourceOver : op;
+    if (drawImageIntoBitmap(*image, destination, source, rowOp,
+                            state().alpha * std::clamp(fraction, 0.0, 1.0)))
+      return;
+  }
   DrawRequest request;
   request.coverage = rectPath(destination);
   request.paint = [&](QPainter& painter) {

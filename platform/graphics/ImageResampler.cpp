@@ -152,7 +152,15 @@ bool ImageResampler::draw(QPainter& painter, const CGImage& image, const QRectF&
 
 void ImageResampler::resample(const QImage& pixels, const QRect& edges,
                               const QTransform& targetToSource, const QPoint& origin, QImage& out) {
-  const int left = edges.left(), right = edges.right();
+  for (int y = 0; y < out.height(); ++y)
+    resampleRow(pixels, edges, targetToSource, origin.x(), origin.y() + y, out.width(),
+                reinterpret_cast<QRgb*>(out.scanLine(y)));
+}
+
+void ImageResampler::resampleRow(const QImage& pixels, const QRect& edges,
+                                 const QTransform& targetToSource, int left, int y, int width,
+                                 QRgb* row) {
+  const int edgeLeft = edges.left(), edgeRight = edges.right();
   const int top = edges.top(), bottom = edges.bottom();
   const uchar* bits = pixels.constBits();
   const qsizetype stride = pixels.bytesPerLine();
@@ -162,35 +170,32 @@ void ImageResampler::resample(const QImage& pixels, const QRect& edges,
   // How far in the image one target pixel reaches, beyond which it is outside.
   const double reach = std::abs(targetToSource.m11()) + std::abs(targetToSource.m21()) +
                        std::abs(targetToSource.m12()) + std::abs(targetToSource.m22()) + 1;
-  for (int y = 0; y < out.height(); ++y) {
-    QRgb* row = reinterpret_cast<QRgb*>(out.scanLine(y));
-    // Pixel centres sit at half-integers in both grids.
-    QPointF start = targetToSource.map(QPointF(origin.x() + 0.5, origin.y() + y + 0.5));
-    double u0 = start.x() - 0.5, v0 = start.y() - 0.5;
-    int first = 0, last = out.width();
-    spanWithin(u0, targetToSource.m11(), left - 0.5, right + 0.5, reach, &first, &last);
-    spanWithin(v0, targetToSource.m12(), top - 0.5, bottom + 0.5, reach, &first, &last);
-    std::fill(row, row + first, 0);
-    std::fill(row + last, row + out.width(), 0);
-    // Stepping from the target's own column 0 gives every pixel the same
-    // sample whichever band or clip it is drawn in.
-    QPointF rowStart = targetToSource.map(QPointF(0.5, origin.y() + y + 0.5));
-    int64_t u = fixedPoint(rowStart.x() - 0.5) + (origin.x() + first) * stepU;
-    int64_t v = fixedPoint(rowStart.y() - 0.5) + (origin.x() + first) * stepV;
-    for (int x = first; x < last; ++x, u += stepU, v += stepV) {
-      int x0 = int(u >> PositionBits), y0 = int(v >> PositionBits);
-      uint64_t wx = uint64_t(u >> (PositionBits - WeightBits)) & (WeightOne - 1);
-      uint64_t wy = uint64_t(v >> (PositionBits - WeightBits)) & (WeightOne - 1);
-      if (x0 >= left && x0 < right && y0 >= top && y0 < bottom) {
-        const QRgb* upper = reinterpret_cast<const QRgb*>(bits + y0 * stride) + x0;
-        const QRgb* lower = reinterpret_cast<const QRgb*>(bits + (y0 + 1) * stride) + x0;
-        row[x] = blend(upper[0], upper[1], lower[0], lower[1], wx, wy);
-      } else {
-        // Near the edges samples repeat the border pixels.
-        int xa = std::clamp(x0, left, right), xb = std::clamp(x0 + 1, left, right);
-        int ya = std::clamp(y0, top, bottom), yb = std::clamp(y0 + 1, top, bottom);
-        row[x] = blend(pixelAt(xa, ya), pixelAt(xb, ya), pixelAt(xa, yb), pixelAt(xb, yb), wx, wy);
-      }
+  // Pixel centres sit at half-integers in both grids.
+  QPointF start = targetToSource.map(QPointF(left + 0.5, y + 0.5));
+  double u0 = start.x() - 0.5, v0 = start.y() - 0.5;
+  int first = 0, last = width;
+  spanWithin(u0, targetToSource.m11(), edgeLeft - 0.5, edgeRight + 0.5, reach, &first, &last);
+  spanWithin(v0, targetToSource.m12(), top - 0.5, bottom + 0.5, reach, &first, &last);
+  std::fill(row, row + first, 0);
+  std::fill(row + last, row + width, 0);
+  // Stepping from the target's own column 0 gives every pixel the same
+  // sample whichever band or clip it is drawn in.
+  QPointF rowStart = targetToSource.map(QPointF(0.5, y + 0.5));
+  int64_t u = fixedPoint(rowStart.x() - 0.5) + (left + first) * stepU;
+  int64_t v = fixedPoint(rowStart.y() - 0.5) + (left + first) * stepV;
+  for (int x = first; x < last; ++x, u += stepU, v += stepV) {
+    int x0 = int(u >> PositionBits), y0 = int(v >> PositionBits);
+    uint64_t wx = uint64_t(u >> (PositionBits - WeightBits)) & (WeightOne - 1);
+    uint64_t wy = uint64_t(v >> (PositionBits - WeightBits)) & (WeightOne - 1);
+    if (x0 >= edgeLeft && x0 < edgeRight && y0 >= top && y0 < bottom) {
+      const QRgb* upper = reinterpret_cast<const QRgb*>(bits + y0 * stride) + x0;
+      const QRgb* lower = reinterpret_cast<const QRgb*>(bits + (y0 + 1) * stride) + x0;
+      row[x] = blend(upper[0], upper[1], lower[0], lower[1], wx, wy);
+    } else {
+      // Near the edges samples repeat the border pixels.
+      int xa = std::clamp(x0, edgeLeft, edgeRight), xb = std::clamp(x0 + 1, edgeLeft, edgeRight);
+      int ya = std::clamp(y0, top, bottom), yb = std::clamp(y0 + 1, top, bottom);
+      row[x] = blend(pixelAt(xa, ya), pixelAt(xb, ya), pixelAt(xa, yb), pixelAt(xb, yb), wx, wy);
     }
   }
 }

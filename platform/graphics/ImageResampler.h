@@ -30,6 +30,9 @@ class ImageResampler {
   // beyond `edges` (a part of `pixels`) repeat its border pixels.
   static void resample(const QImage& pixels, const QRect& edges, const QTransform& targetToSource,
                        const QPoint& origin, QImage& out);
+  // One row of the same: `width` samples of target row `y` from column `left`.
+  static void resampleRow(const QImage& pixels, const QRect& edges,
+                          const QTransform& targetToSource, int left, int y, int width, QRgb* out);
 
  private:
   static bool placesWholePixels(const QTransform& sourceToTarget, const QRectF& source);

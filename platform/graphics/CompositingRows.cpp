@@ -1,0 +1,83 @@
+// compositeRow(): 8-bit premultiplied rows composited through the shared
+// formulas. A row is taken in runs of RunLength pixels, unpacked into one
+// float array per channel, composited pixel by pixel with the operation
+// fixed at compile time, and packed back with rounding to nearest; every
+// step is a plain loop over arrays that the compiler turns into vector code.
+#include "graphics/CompositingFormulas.h"
+
+namespace gfx {
+namespace {
+
+using namespace formulas;
+
+constexpr int RunLength = 64;
+
+struct Channels {
+  alignas(32) float r[RunLength];
+  alignas(32) float g[RunLength];
+  alignas(32) float b[RunLength];
+  alignas(32) float a[RunLength];
+};
+
+void unpack(const uint32_t* pixels, int count, float scale, Channels& out) {
+  for (int i = 0; i < count; ++i) {
+    const uint32_t p = pixels[i];
+    out.r[i] = float((p >> 16) & 0xff) * scale;
+    out.g[i] = float((p >> 8) & 0xff) * scale;
+    out.b[i] = float(p & 0xff) * scale;
+    out.a[i] = float(p >> 24) * scale;
+  }
+}
+
+// Values are already within 0…1 (clampPixel), so adding one half and
+// truncating rounds to nearest.
+void pack(const Channels& in, int count, uint32_t* pixels) {
+  for (int i = 0; i < count; ++i) {
+    const uint32_t r = uint32_t(int(in.r[i] * 255.0f + 0.5f));
+    const uint32_t g = uint32_t(int(in.g[i] * 255.0f + 0.5f));
+    const uint32_t b = uint32_t(int(in.b[i] * 255.0f + 0.5f));
+    const uint32_t a = uint32_t(int(in.a[i] * 255.0f + 0.5f));
+    pixels[i] = (a << 24) | (r << 16) | (g << 8) | b;
+  }
+}
+
+template <Op op, bool covered>
+void compositeChannels(const Channels& s, Channels& d, const uint8_t* coverage, int count) {
+  for (int i = 0; i < count; ++i) {
+    const Pixel dp{d.r[i], d.g[i], d.b[i], d.a[i]};
+    Pixel r = clampPixel(compositeOne<op>({s.r[i], s.g[i], s.b[i], s.a[i]}, dp));
+    if constexpr (covered) r = cover(dp, r, float(coverage[i]) * (1.0f / 255.0f));
+    d.r[i] = r.r;
+    d.g[i] = r.g;
+    d.b[i] = r.b;
+    d.a[i] = r.a;
+  }
+}
+
+template <Op op>
+void compositeRun(const uint32_t* source, uint32_t* destination, const uint8_t* coverage,
+                  int pixelCount, float fraction) {
+  Channels s, d;
+  const float sourceScale = fraction * (1.0f / 255.0f);
+  for (int start = 0; start < pixelCount; start += RunLength) {
+    const int count = std::min(RunLength, pixelCount - start);
+    unpack(source + start, count, sourceScale, s);
+    unpack(destination + start, count, 1.0f / 255.0f, d);
+    if (coverage)
+      compositeChannels<op, true>(s, d, coverage + start, count);
+    else
+      compositeChannels<op, false>(s, d, nullptr, count);
+    pack(d, count, destination + start);
+  }
+}
+
+}  // namespace
+
+void compositeRow(CompositingOperation op, const uint32_t* source, uint32_t* destination,
+                  const uint8_t* coverage, int pixelCount, float fraction) {
+  if (op == Op::Highlight) op = Op::SourceOver;
+  dispatch(op,
+           [&]<Op O>() { compositeRun<O>(source, destination, coverage, pixelCount, fraction); });
+}
+
+}  // namespace gfx
