@@ -1,5 +1,6 @@
 // Property lists: reading a 2,000-entry dictionary of every kind, in XML and
-// binary. XML is read by Qt's tokenizer straight into values; its peer is
+// binary, and a 100,000-string binary array (whose reading once grew with the
+// square of its length). XML is read by Qt's tokenizer straight into values; its peer is
 // libplist parsing the same bytes into its own tree (and freeing it), which
 // does no checking and builds no QVariant. The floor is memcpy of the bytes.
 #include <benchmark/benchmark.h>
@@ -52,6 +53,15 @@ const QByteArray& bytes(fnd::PropertyListFormat format) {
   return format == fnd::PropertyListFormat::XML ? xml : binary;
 }
 
+const QByteArray& longArray() {
+  static const QByteArray bytes = [] {
+    QVariantList list;
+    for (int i = 0; i < 100000; ++i) list.append(QStringLiteral("item %1").arg(i));
+    return fnd::PropertyList::dataWithPropertyList(list, fnd::PropertyListFormat::Binary);
+  }();
+  return bytes;
+}
+
 void BM_MemcpyFloor(benchmark::State& state) {
   const QByteArray& xml = bytes(fnd::PropertyListFormat::XML);
   std::vector<char> copy(size_t(xml.size()));
@@ -86,6 +96,24 @@ void BM_ReadBinary(benchmark::State& state) {
   read(state, fnd::PropertyListFormat::Binary, "read_binary");
 }
 
+void BM_ReadLongBinaryArray(benchmark::State& state) {
+  const QByteArray& data = longArray();
+  bench::timed(state, timings, "read_long_binary_array", [&] {
+    const QVariant value = fnd::PropertyList::propertyListWithData(data);
+    if (value.toList().size() != 100000) state.SkipWithError("the array did not read back");
+    benchmark::DoNotOptimize(value);
+  });
+}
+
+void BM_MemcpyLongArrayFloor(benchmark::State& state) {
+  const QByteArray& data = longArray();
+  std::vector<char> copy(size_t(data.size()));
+  bench::timed(state, timings, "memcpy_long_binary_array", [&] {
+    std::memcpy(copy.data(), data.constData(), copy.size());
+    benchmark::DoNotOptimize(copy.data());
+  });
+}
+
 void BM_Report(benchmark::State& state) {
   for (auto _ : state) {
   }
@@ -94,6 +122,8 @@ void BM_Report(benchmark::State& state) {
   bench::ratio("plist_read_xml_vs_libplist_parse",
                timings.get("read_xml") / timings.get("libplist_xml"));
   bench::ratio("plist_read_xml_vs_memcpy", timings.get("read_xml") / timings.get("memcpy_xml"));
+  bench::ratio("plist_read_long_binary_array_vs_memcpy",
+               timings.get("read_long_binary_array") / timings.get("memcpy_long_binary_array"));
 }
 
 }  // namespace
@@ -102,4 +132,6 @@ BENCHMARK(BM_MemcpyFloor);
 BENCHMARK(BM_LibplistXmlPeer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadXml)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadBinary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyLongArrayFloor);
+BENCHMARK(BM_ReadLongBinaryArray)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Report)->Iterations(1);

@@ -45,6 +45,8 @@ bool isNumber(const QVariant& value) {
   return type == QMetaType::LongLong || type == QMetaType::Double || type == QMetaType::Bool;
 }
 
+constexpr qsizetype MaximumAncestors = 256;
+
 const QStringList ArrayNames{"NSArray", "NSMutableArray", "NSSet", "NSMutableSet"};
 const QStringList DictionaryNames{"NSDictionary", "NSMutableDictionary"};
 const QStringList DateNames{"NSDate"};
@@ -191,8 +193,15 @@ QStringList KeyedUnarchiver::classHierarchyOf(const QVariantMap& object) {
     setFailed("a class entry has no $classname");
     return {};
   }
+  // Every object of the class walks this list, so a long one would cost
+  // objects times ancestors squared; real hierarchies are a few deep.
+  const QVariantList ancestors = entry.value(ClassesKey).toList();
+  if (ancestors.size() > MaximumAncestors) {
+    setFailed("a class entry lists more ancestors than any class has");
+    return {};
+  }
   QStringList hierarchy{name.toString()};
-  for (const QVariant& ancestor : entry.value(ClassesKey).toList()) {
+  for (const QVariant& ancestor : ancestors) {
     if (ancestor.metaType().id() == QMetaType::QString && !hierarchy.contains(ancestor.toString()))
       hierarchy.append(ancestor.toString());
   }

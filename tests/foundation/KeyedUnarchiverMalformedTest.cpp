@@ -85,6 +85,8 @@ TEST_F(KeyedUnarchiverMalformed, RejectsBrokenArchivesWithAnError) {
   const QVariantMap arrayClass = entry("NSArray");
   const QVariantMap dictionaryClass = entry("NSDictionary");
   const QVariantMap dateClass = entry("NSDate");
+  QVariantList ancestors;
+  for (int i = 0; i < 1000; ++i) ancestors.append(QStringLiteral("Ancestor%1").arg(i));
   const struct {
     const char* name;
     QByteArray data;
@@ -140,6 +142,9 @@ TEST_F(KeyedUnarchiverMalformed, RejectsBrokenArchivesWithAnError) {
        archive({"$null", QVariantMap{{"NS.time", 1e300}, {"$class", uid(2)}}, dateClass})},
       {"date just beyond the range",
        archive({"$null", QVariantMap{{"NS.time", -1.0000001e13}, {"$class", uid(2)}}, dateClass})},
+      {"class with a thousand ancestors",
+       archive({"$null", QVariantMap{{"NS.objects", QVariantList{}}, {"$class", uid(2)}},
+                with(arrayClass, "$classes", ancestors)})},
       {"date at infinity",
        archive({"$null", QVariantMap{{"NS.time", qInf()}, {"$class", uid(2)}}, dateClass})},
       {"string object without text",
