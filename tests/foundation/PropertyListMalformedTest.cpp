@@ -184,6 +184,19 @@ TEST(PropertyListMalformed, RejectsBrokenInputWithAnError) {
       {"xml with a raw NUL byte",
        QByteArray("<plist version=\"1.0\"><string>a\0b</string></plist>", 49)},
       {"xml character reference to NUL", "<plist version=\"1.0\"><string>a&#0;b</string></plist>"},
+      {"xml entity declarations",
+       "<!DOCTYPE plist [<!ENTITY a \"aaaa\">]><plist><string>&a;</string></plist>"},
+      {"xml unknown element", "<plist><array><foo/></array></plist>"},
+      {"xml text between values", "<plist><array>text<true/></array></plist>"},
+      {"xml key in an array", "<plist><array><key>k</key></array></plist>"},
+      {"xml dictionary ending after a key", "<plist><dict><key>k</key></dict></plist>"},
+      {"xml two values in the plist", "<plist><true/><false/></plist>"},
+      {"xml plist without a value", "<plist></plist>"},
+      {"xml plist inside an array", "<array><plist><true/></plist></array>"},
+      {"xml element inside a string", "<plist><string>a<b/>c</string></plist>"},
+      {"xml text inside a boolean", "<plist><true>yes</true></plist>"},
+      {"xml data that is not base64", "<plist><data>!!!!</data></plist>"},
+      {"xml real that is not one", "<plist><real>1,5</real></plist>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
