@@ -7,8 +7,11 @@
 #include <QTimeZone>
 
 #include "coreimage/WorkerPool.h"
+#include "foundation/KeyedUnarchiver.h"
 #include "foundation/OperationQueue.h"
 #include "graphics/PDFImageRep.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/ImageSource.h"
 #include "model/IMAManagedObjectContext.h"
 #include "model/IMImagesUtilities.h"
 #include "model/ImageDelegate.h"
@@ -46,6 +49,20 @@ gfx::ImagePtr readVersionFile(const QString& path) {
 std::mutex gTokenMutex;
 qint64 gLastToken = 0;
 
+// The size of the bitmap in an image data blob, from the TIFF header alone.
+// PDF pages answer none: their size is known once the page is drawn.
+QSizeF storedBitmapSize(const QByteArray& data) {
+  auto coder = fnd::KeyedUnarchiver::create(data, nullptr);
+  if (!coder || coder->containsValueForKey("image") || !coder->containsValueForKey("tiffImage"))
+    return {};
+  const QByteArray tiff = coder->decodeDataForKey("tiffImage");
+  io::ImageSourcePtr source = coder->failed() ? nullptr : io::ImageSource::createWithData(tiff);
+  if (!source || source->count() == 0) return {};
+  const QVariantMap properties = source->propertiesAtIndex(0);
+  return QSizeF(properties.value(io::PropertyPixelWidth).toDouble(),
+                properties.value(io::PropertyPixelHeight).toDouble());
+}
+
 bool isSameToken(const QDateTime& a, const QDateTime& b) {
   return a.isValid() == b.isValid() &&
          (!a.isValid() || a.toMSecsSinceEpoch() == b.toMSecsSinceEpoch());
@@ -54,6 +71,16 @@ bool isSameToken(const QDateTime& a, const QDateTime& b) {
 }  // namespace
 
 Image::Image() : alive_(std::make_shared<bool>(true)) {}
+
+Image::StoredDecode::StoredDecode(quint64 installs, const QByteArray& data)
+    : installCount(installs),
+      size([data] { return storedBitmapSize(data); }),
+      // The header is read first, so a draw waiting for it never waits
+      // for the whole decode. `size` lives as long as this task.
+      task([this, data] {
+        size.result();
+        return ima_imageWithImageData(data);
+      }) {}
 
 Image::~Image() { *alive_ = false; }
 
@@ -244,6 +271,12 @@ void Image::loadImagesInBackground(const QList<Image*>& images) {
     if (image) image->loadNSImageInBackground();
 }
 
+QSizeF Image::sizeOfPixelsBeingLoaded() {
+  std::shared_ptr<StoredDecode> running = storedDecode_;
+  if (!running || running->installCount != installCount_) return {};
+  return running->size.result();
+}
+
 void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePtr)> block,
                          fnd::OperationQueue* completionQueue, bool asynchronous) {
   if (!asynchronous) {
@@ -264,8 +297,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
   // touches this object, which may be gone by the time it finishes.
   std::weak_ptr<bool> alive = alive_;
   quint64 installsAtStart = installCount_;
-  auto decode = std::make_shared<StoredDecode>(installsAtStart,
-                                               [data] { return ima_imageWithImageData(data); });
+  auto decode = std::make_shared<StoredDecode>(installsAtStart, data);
   auto finish = [this, alive, installsAtStart, data, block, decode](gfx::ImagePtr decoded) {
     if (alive.expired()) return;
     if (storedDecode_ == decode) storedDecode_ = nullptr;

@@ -58,6 +58,10 @@ class Image : public IMManagedObject {
   void loadNSImageInBackground();
   // The same for several images at once: they decode in parallel.
   static void loadImagesInBackground(const QList<Image*>& images);
+  // While the stored pixels decode in the background, their size, read
+  // from their header without waiting for the decode; an empty size when
+  // nothing is being decoded or the header tells none (a PDF page).
+  QSizeF sizeOfPixelsBeingLoaded();
   void saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
                                          std::function<void(bool)> completionHandler);
   void loadLocalImageWithDiskCacheCompletionHandler(std::function<void(bool)> completionHandler);
@@ -164,9 +168,11 @@ class Image : public IMManagedObject {
   // The decode of the stored bytes running in the background, if any, which
   // a caller that cannot wait for its result joins.
   struct StoredDecode {
-    StoredDecode(quint64 installs, std::function<gfx::ImagePtr()> work)
-        : installCount(installs), task(std::move(work)) {}
+    explicit StoredDecode(quint64 installs, const QByteArray& data);
     quint64 installCount;  // versions installed when it began
+    // The size of the stored pixels, read from their header before the
+    // decode proper, so a draw can tell where they will show sooner.
+    ClaimableTask<QSizeF> size;
     ClaimableTask<gfx::ImagePtr> task;
   };
   std::shared_ptr<StoredDecode> storedDecode_;

@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "coreimage/CIImageRep.h"
 #include "coreimage/Rect.h"
 #include "graphics/GraphicsContext.h"
@@ -22,6 +24,18 @@ gfx::ImagePtr imageWithRecipe(const ci::Image& recipe) {
   return image;
 }
 
+// Whether a layer whose pixels are still decoding may show in `rect`: the
+// image lies within the circle it sweeps about its centre at any angle.
+// Filters and an accumulator may reach further, so such a layer always may.
+bool mayShowWhileLoading(const Layer& layer, Image& image, const QRectF& rect) {
+  const QSizeF size = image.sizeOfPixelsBeingLoaded();
+  if (size.isEmpty() || !layer.filtersArray().isEmpty() || !layer.emptyAccumulator()) return true;
+  const double radius = std::abs(layer.zoom()) * std::hypot(size.width(), size.height()) / 2 + 1;
+  const QPointF centre(layer.xOrigin() + size.width() / 2, layer.yOrigin() + size.height() / 2);
+  const QRectF reach(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+  return !ci::isEmpty(ci::intersect(reach, rect));
+}
+
 gfx::CompositingOperation operationFromValue(qint64 value) {
   if (value < 0 || value > qint64(gfx::CompositingOperation::Luminosity))
     return gfx::CompositingOperation::SourceOver;
@@ -36,8 +50,12 @@ void Layer::drawIsForceQuartz(bool forceQuartz, bool isVisibleIgnored, bool isFo
   if (!visible() && !isVisibleIgnored) return;
   // A layer fetched from a store knows its size only once its pixels are
   // decoded; without this a freshly opened document would flatten empty.
-  if (Image* image = this->image(); image && !image->localImage() && !image->hasInMemoryVersion())
+  // One still decoding in the background holds up only the draws it can
+  // show in; it tells its owner when its pixels arrive.
+  if (Image* image = this->image(); image && !image->localImage() && !image->hasInMemoryVersion()) {
+    if (!mayShowWhileLoading(*this, *image, rect)) return;
     image->nsImage();
+  }
   if (!accumulator_ && ci::isEmpty(ci::intersect(clippingRect(), rect))) return;
   gfx::AffineTransform transform = transformation();
   gfx::GraphicsContext::saveGraphicsState();
