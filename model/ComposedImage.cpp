@@ -90,8 +90,16 @@ void ComposedImage::addLayer(Layer* layer) {
 
 void ComposedImage::compositeImageInRect(const QRectF& rect, bool forceQuartz,
                                          const QList<Layer*>& layers, bool disableInterpolation) {
+  // The rectangle asked for bounds every layer's drawing, so a small dirty
+  // rectangle costs what its pixels cost, whatever the layers' sizes.
+  gfx::GraphicsContext* context = gfx::GraphicsContext::current();
+  if (context && !rect.isEmpty()) {
+    context->saveGState();
+    context->clipToRect(rect);
+  }
   for (qsizetype i = layers.size() - 1; i >= 0; --i)
     layers[i]->drawIsForceQuartz(forceQuartz, false, disableInterpolation, rect);
+  if (context && !rect.isEmpty()) context->restoreGState();
 }
 
 void ComposedImage::compositeImageInRect(const QRectF& rect, bool forceQuartz,

@@ -8,6 +8,7 @@
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
+#include "model/VisiblePart.h"
 
 namespace {
 
@@ -85,7 +86,17 @@ void Layer::drawMySelfIsForceQuartz(bool forceQuartz, bool isForceNoFilters, boo
   const QRectF bounds = boundsForceNoFilters(isForceNoFilters, true);
   const ci::Image filtered = filteredCIImage();
   gfx::ImagePtr source;
+  QPointF at = bounds.topLeft();
   QRectF sourceRect(QPointF(0, 0), bounds.size());
+  // A filter chain renders only the part of the layer that shows through
+  // the clip, and that part is drawn where it belongs.
+  auto renderVisiblePart = [&](auto render) {
+    const QRectF part = visiblePartOfRect(bounds);
+    if (ci::isEmpty(part)) return;
+    at = part.topLeft();
+    sourceRect = QRectF(QPointF(0, 0), part.size());
+    source = render(part);
+  };
 
   if (isCoreImage() && !forceQuartz && !isForceNoFilters && !filtered.isNull()) {
     ci::Image recipe = filtered;
@@ -95,7 +106,8 @@ void Layer::drawMySelfIsForceQuartz(bool forceQuartz, bool isForceNoFilters, boo
           {{"inputCenter", QVariant::fromValue(QPointF(0, 0))}, {"inputScale", 1.0}});
     // Cut to the layer's bounds first: a generator's endless extent cannot
     // be drawn, and the bounds are all the layer shows.
-    source = imageWithRecipe(recipe.imageByCroppingToRect(bounds));
+    renderVisiblePart(
+        [&](const QRectF& part) { return imageWithRecipe(recipe.imageByCroppingToRect(part)); });
   } else if (isForceNoFilters || filtered.isNull()) {
     if (isText()) {
       drawTextWithOperation(operation, fraction);
@@ -103,22 +115,27 @@ void Layer::drawMySelfIsForceQuartz(bool forceQuartz, bool isForceNoFilters, boo
     }
     if (Image* image = this->image()) source = image->nsImage();
   } else {
-    source = ima_nsImageWithSize(filtered.imageByCroppingToRect(boundsForceNoFilters(false, true)),
-                                 imageSize());
+    // The bounds here are the filtered image's own (force-no-filters is off).
+    renderVisiblePart([&](const QRectF& part) {
+      return ima_nsImageWithSize(filtered.imageByCroppingToRect(part), part.size());
+    });
   }
   if (!source) return;
   gfx::GraphicsContext* context = gfx::GraphicsContext::current();
   if (!context) return;
   if (disableInterpolation) context->setImageInterpolation(false);
-  source->drawAtPoint(bounds.topLeft(), sourceRect, operationFromValue(operation), fraction);
+  source->drawAtPoint(at, sourceRect, operationFromValue(operation), fraction);
 }
 
 void Layer::drawAccumulatorHasAlpha(bool hasAlpha) {
   if (!accumulator_) return;
-  const QRectF extent = accumulator_->extent();
-  gfx::ImagePtr pixels = ima_nsImageWithSize(accumulator_->image(), extent.size());
+  // Only the painting that shows through the clip is rendered.
+  const QRectF part = visiblePartOfRect(accumulator_->extent());
+  if (ci::isEmpty(part)) return;
+  gfx::ImagePtr pixels =
+      ima_nsImageWithSize(accumulator_->image().imageByCroppingToRect(part), part.size());
   if (!pixels) return;
-  pixels->drawAtPoint(extent.topLeft(), QRectF(QPointF(0, 0), extent.size()),
+  pixels->drawAtPoint(part.topLeft(), QRectF(QPointF(0, 0), part.size()),
                       operationFromValue(qint64(accumulatorOperation_)), hasAlpha ? alpha() : 1.0);
 }
 

@@ -2,7 +2,8 @@
 // shared by the float runs (CompositingOperation.cpp) and the 8-bit rows
 // (CompositingRows.cpp) so each formula lives in one place. Internal to the
 // graphics library. Written without data-dependent branches around
-// divisions, so loops over these vectorise.
+// divisions, so loops over these vectorise (given -fno-trapping-math, which
+// lets the compiler compute both sides of a choice).
 #pragma once
 
 #include <algorithm>
@@ -113,11 +114,19 @@ inline Rgb blendNonSeparable(Rgb s, Rgb d) {
 constexpr bool isSeparableBlend(Op op) { return op >= Op::Multiply && op <= Op::Exclusion; }
 
 // Straight colour of a premultiplied pixel; black where it is transparent.
-// A true division, so a channel equal to alpha comes out exactly 1 however
-// the pixel was scaled: colour dodge and burn jump at 0 and 1.
+// A channel equal to alpha comes out exactly 1 however the pixel was
+// scaled (colour dodge and burn jump at 0 and 1). Every value is computed
+// and then chosen, so loops over pixels stay free of branches.
+inline float straightChannel(float c, float a, float inverse) {
+  const float q = c * inverse;
+  const float exact = c >= a ? 1.0f : q;
+  return a > 0 ? exact : 0.0f;
+}
+
 inline Rgb straight(Pixel p) {
-  const float a = std::max(p.a, 1e-30f);
-  return {p.a > 0 ? p.r / a : 0.0f, p.a > 0 ? p.g / a : 0.0f, p.a > 0 ? p.b / a : 0.0f};
+  const float inverse = 1.0f / std::max(p.a, 1e-30f);
+  return {straightChannel(p.r, p.a, inverse), straightChannel(p.g, p.a, inverse),
+          straightChannel(p.b, p.a, inverse)};
 }
 
 // Blend modes in premultiplied form: the blended colour where both are
