@@ -2,11 +2,11 @@
 
 #include <cmath>
 
+#include "appkit/core/Beep.h"
 #include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
 #include "graphics/GraphicsContext.h"
 #include "imageio/ImageLimits.h"
-#include "model/Beep.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
@@ -62,12 +62,7 @@ void ComposedImage::setSize(QSizeF size) {
   setHeight(size.height());
 }
 
-QList<Layer*> ComposedImage::layersArray() const {
-  QList<Layer*> layers;
-  for (cd::ManagedObject* object : relatedObjects("layers"))
-    if (auto* layer = dynamic_cast<Layer*>(object)) layers.append(layer);
-  return layers;
-}
+QList<Layer*> ComposedImage::layersArray() const { return relatedObjectsOfClass<Layer>("layers"); }
 
 void ComposedImage::setLayersArray(const QList<Layer*>& layers) {
   cd::ObjectList objects;
@@ -139,7 +134,7 @@ void ComposedImage::deleteWithMask(const ci::Image& mask, const QList<Layer*>& l
   for (qsizetype i = layers.size() - 1; i >= 0; --i) {
     Layer* layer = layers[i];
     if (layer->isText() || !layer->visible()) {
-      Beep::play();
+      ui::beep();
       continue;
     }
     layer->deleteWithMask(mask, dirtyRect, fillMode);

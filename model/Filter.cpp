@@ -7,11 +7,8 @@
 Layer* Filter::layer() const { return dynamic_cast<Layer*>(relatedObject("layer")); }
 
 QList<FilterParameter*> Filter::filterParametersArray() const {
-  QList<FilterParameter*> parameters;
-  if (willBeThrownAway()) return parameters;
-  for (cd::ManagedObject* object : relatedObjects("filterParameters"))
-    if (auto* parameter = dynamic_cast<FilterParameter*>(object)) parameters.append(parameter);
-  return parameters;
+  if (willBeThrownAway()) return {};
+  return relatedObjectsOfClass<FilterParameter>("filterParameters");
 }
 
 void Filter::setFilterParametersArray(const QList<FilterParameter*>& parameters) {

@@ -1,6 +1,9 @@
 #include "model/IMAManagedObjectContext.h"
 
+#include <QtDebug>
+
 #include "foundation/NotificationCenter.h"
+#include "foundation/OperationQueue.h"
 #include "model/Image.h"
 
 namespace {
@@ -32,4 +35,17 @@ IMAManagedObjectContext::~IMAManagedObjectContext() {
 
 IMAManagedObjectContext* IMAManagedObjectContext::fromContext(cd::ManagedObjectContext* context) {
   return dynamic_cast<IMAManagedObjectContext*>(context);
+}
+
+fnd::OperationQueue* IMAManagedObjectContext::operationQueueOfContext(
+    cd::ManagedObjectContext* context,
+    fnd::OperationQueue* (IMAManagedObjectContext::*member)() const, const char* warning) {
+  if (!context) return fnd::OperationQueue::currentQueue();
+  IMAManagedObjectContext* documentContext = fromContext(context);
+  if (!documentContext) {
+    qWarning("%s", warning);
+    return fnd::OperationQueue::currentQueue();
+  }
+  if (fnd::OperationQueue* queue = (documentContext->*member)()) return queue;
+  return fnd::OperationQueue::currentQueue();
 }

@@ -24,6 +24,13 @@ class IMAManagedObjectContext : public cd::ManagedObjectContext {
   // class (a migration or preview context, say).
   static IMAManagedObjectContext* fromContext(cd::ManagedObjectContext* context);
 
+  // The queue an object of `context` does background work on: the document's
+  // queue `member` when there is one, else the caller's own queue. `warning`
+  // is logged when the context is not a document's.
+  static fnd::OperationQueue* operationQueueOfContext(
+      cd::ManagedObjectContext* context,
+      fnd::OperationQueue* (IMAManagedObjectContext::*member)() const, const char* warning);
+
  private:
   fnd::OperationQueue* loadingAndSaving_ = nullptr;
   fnd::OperationQueue* cancellable_ = nullptr;

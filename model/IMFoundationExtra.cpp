@@ -75,8 +75,3 @@ QVariantList indicesArray(const fnd::IndexSet& indexes) {
 }
 
 bool ISEmptyString(const QString& string) { return string.isEmpty(); }
-
-bool isMainThread() {
-  return QCoreApplication::instance() &&
-         QThread::currentThread() == QCoreApplication::instance()->thread();
-}

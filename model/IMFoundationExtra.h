@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "foundation/ComparisonResult.h"
 #include "foundation/IndexSet.h"
 #include "foundation/NumberValue.h"
 
@@ -31,7 +32,7 @@ void fireBlockAfterDelay(const std::function<void()>& block);
 using fnd::isIntegralNumberValue;
 using fnd::isNumberValue;
 
-enum class ComparisonResult { OrderedAscending = -1, OrderedSame = 0, OrderedDescending = 1 };
+using fnd::ComparisonResult;
 
 // The numbers' natural order (integers exactly, else as doubles).
 ComparisonResult compare(const QVariant& number, const QVariant& other);
@@ -56,7 +57,3 @@ QVariantList indicesArray(const fnd::IndexSet& indexes);
 
 // YES for a null or empty string; a space is not empty.
 bool ISEmptyString(const QString& string);
-
-// Whether the caller runs on the thread of the application's event loop,
-// which owns the model; false before the application exists.
-bool isMainThread();

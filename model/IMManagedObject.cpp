@@ -6,6 +6,7 @@
 #include "coredata/ManagedObjectContext.h"
 #include "foundation/KeyedArchiver.h"
 #include "foundation/KeyedUnarchiver.h"
+#include "foundation/MainThread.h"
 #include "foundation/OperationQueue.h"
 #include "model/IMFoundationExtra.h"
 
@@ -168,7 +169,7 @@ void IMManagedObject::didChange(fnd::KeyValueChangeKind kind, const fnd::IndexSe
 
 void IMManagedObject::didChangeValueForKey(const QString& key) {
   if (!willBeThrownAway_) {
-    if (isMainThread()) {
+    if (fnd::isMainThread()) {
       mayChangeValueForKey(key);
     } else {
       std::weak_ptr<bool> alive = alive_;

@@ -190,15 +190,9 @@ void Image::setCIIMageDate(const QDateTime& date) {
 }
 
 fnd::OperationQueue* Image::loadingAndSavingOperationQueue() const {
-  cd::ManagedObjectContext* context = managedObjectContext();
-  if (!context) return fnd::OperationQueue::currentQueue();
-  IMAManagedObjectContext* documentContext = IMAManagedObjectContext::fromContext(context);
-  if (!documentContext) {
-    qWarning("loadingAndSavingOperationQueue - managedObjectContext does not contain the queue !");
-    return fnd::OperationQueue::currentQueue();
-  }
-  if (fnd::OperationQueue* queue = documentContext->loadingAndSavingOperationQueue()) return queue;
-  return fnd::OperationQueue::currentQueue();
+  return IMAManagedObjectContext::operationQueueOfContext(
+      managedObjectContext(), &IMAManagedObjectContext::loadingAndSavingOperationQueue,
+      "loadingAndSavingOperationQueue - managedObjectContext does not contain the queue !");
 }
 
 void Image::installVersionToken(const QDateTime& token) {

@@ -97,12 +97,7 @@ void Layer::setImage(Image* image) {
 
 Image* Layer::mask() const { return dynamic_cast<Image*>(relatedObject("mask")); }
 
-QList<Filter*> Layer::filtersArray() const {
-  QList<Filter*> filters;
-  for (cd::ManagedObject* object : relatedObjects("filters"))
-    if (auto* filter = dynamic_cast<Filter*>(object)) filters.append(filter);
-  return filters;
-}
+QList<Filter*> Layer::filtersArray() const { return relatedObjectsOfClass<Filter>("filters"); }
 
 void Layer::setFiltersArray(const QList<Filter*>& filters) {
   cd::ObjectList objects;

@@ -15,7 +15,12 @@
 class ComposedImage;
 class Filter;
 class Image;
-class ModelPasteboard;
+namespace ui {
+class Pasteboard;
+}
+
+// The type of the archived filters a filters list writes and a layer reads.
+inline const QString IMFiltersPasteboardType = QStringLiteral("com.brenwick.filters.copy");
 
 namespace cd {
 class ManagedObjectContext;
@@ -129,8 +134,8 @@ class Layer : public IMManagedObject, public ImageDelegate {
   // Adds the filters archived under "com.brenwick.filters.copy"; NO, with
   // nothing added or left behind, for a pasteboard without them or with
   // data that is not an archive of filters.
-  bool addFiltersFromPasteboard(ModelPasteboard* pasteboard, unsigned index);
-  bool addFiltersFromPasteboard(ModelPasteboard* pasteboard);
+  bool addFiltersFromPasteboard(ui::Pasteboard* pasteboard, unsigned index);
+  bool addFiltersFromPasteboard(ui::Pasteboard* pasteboard);
   // Asks for a new thumbnail half a second from now; a newer request
   // replaces a pending one.
   void updatePreviewImage();

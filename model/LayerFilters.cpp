@@ -4,10 +4,12 @@
 #include <QSet>
 #include <QThread>
 
+#include "appkit/core/Pasteboard.h"
 #include "coredata/ManagedObjectContext.h"
 #include "coreimage/Filter.h"
 #include "foundation/Deferred.h"
 #include "foundation/KeyedUnarchiver.h"
+#include "foundation/MainThread.h"
 #include "foundation/OperationQueue.h"
 #include "foundation/Timer.h"
 #include "model/ComposedImage.h"
@@ -18,7 +20,6 @@
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
-#include "model/ModelPasteboard.h"
 #include "model/Settings.h"
 
 namespace {
@@ -136,11 +137,11 @@ void Layer::addFiltersArray(const QList<Filter*>& filters, unsigned index) {
 
 // ---- Pasted and dropped filters ----
 
-bool Layer::addFiltersFromPasteboard(ModelPasteboard* pasteboard) {
+bool Layer::addFiltersFromPasteboard(ui::Pasteboard* pasteboard) {
   return addFiltersFromPasteboard(pasteboard, 0);
 }
 
-bool Layer::addFiltersFromPasteboard(ModelPasteboard* pasteboard, unsigned index) {
+bool Layer::addFiltersFromPasteboard(ui::Pasteboard* pasteboard, unsigned index) {
   cd::ManagedObjectContext* context = managedObjectContext();
   if (!pasteboard || !context || !pasteboard->types().contains(IMFiltersPasteboardType))
     return false;
@@ -180,22 +181,16 @@ bool Layer::addFiltersFromPasteboard(ModelPasteboard* pasteboard, unsigned index
 // ---- Thumbnails ----
 
 fnd::OperationQueue* Layer::cancellableOperationQueue() const {
-  cd::ManagedObjectContext* context = managedObjectContext();
-  if (!context) return fnd::OperationQueue::currentQueue();
-  IMAManagedObjectContext* documentContext = IMAManagedObjectContext::fromContext(context);
-  if (!documentContext) {
-    qWarning("cancellableOperationQueue - managedObjectContext does not contain a queue !");
-    return fnd::OperationQueue::currentQueue();
-  }
-  if (fnd::OperationQueue* queue = documentContext->cancellableOperationQueue()) return queue;
-  return fnd::OperationQueue::currentQueue();
+  return IMAManagedObjectContext::operationQueueOfContext(
+      managedObjectContext(), &IMAManagedObjectContext::cancellableOperationQueue,
+      "cancellableOperationQueue - managedObjectContext does not contain a queue !");
 }
 
 void Layer::updatePreviewImage() {
   std::weak_ptr<int> alive = lifeToken_;
   // The delay is counted on the main loop whichever thread asks (a worker
   // thread has no loop of its own to count it on).
-  if (!isMainThread()) {
+  if (!fnd::isMainThread()) {
     fnd::performOnNextLoop([this, alive] {
       if (!alive.expired()) updatePreviewImage();
     });

@@ -89,6 +89,14 @@ class ManagedObject : public fnd::Observable {
   // Relationship access and edits; inverses are kept up on both sides.
   ManagedObject* relatedObject(const QString& key) const;
   ObjectList relatedObjects(const QString& key) const;
+  // The related objects that are of class T, in order; others are skipped.
+  template <class T>
+  QList<T*> relatedObjectsOfClass(const QString& key) const {
+    QList<T*> result;
+    for (ManagedObject* object : relatedObjects(key))
+      if (auto* typed = dynamic_cast<T*>(object)) result.append(typed);
+    return result;
+  }
   void insertObjects(const ObjectList& objects, const fnd::IndexSet& indexes, const QString& key);
   void removeObjectsAtIndexes(const fnd::IndexSet& indexes, const QString& key);
   void replaceObjectsAtIndexes(const fnd::IndexSet& indexes, const ObjectList& objects,

@@ -6,6 +6,7 @@
 #include <QtDebug>
 #include <cmath>
 
+#include "foundation/MainThread.h"
 #include "foundation/OperationQueue.h"
 
 namespace fnd {
@@ -37,7 +38,7 @@ void performAfterDelay(double seconds, std::function<void()> block, OperationQue
   };
   // Timers belong to the thread that starts them; only the main one is
   // sure to run an event loop.
-  if (QThread::currentThread() == app->thread()) {
+  if (isMainThread()) {
     arm();
   } else {
     QMetaObject::invokeMethod(app, std::move(arm), Qt::QueuedConnection);

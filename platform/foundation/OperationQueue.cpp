@@ -6,16 +6,13 @@
 #include <QThreadPool>
 #include <QtDebug>
 
+#include "foundation/MainThread.h"
+
 namespace fnd {
 
 namespace {
 
 thread_local OperationQueue* runningQueue = nullptr;
-
-bool onMainThread() {
-  auto* app = QCoreApplication::instance();
-  return app && QThread::currentThread() == app->thread();
-}
 
 // Posts `call` to the main thread's event loop.
 void postToMainLoop(std::function<void()> call) {
@@ -77,7 +74,7 @@ OperationQueue* OperationQueue::mainQueue() {
 
 OperationQueue* OperationQueue::currentQueue() {
   if (runningQueue) return runningQueue;
-  return onMainThread() ? mainQueue() : nullptr;
+  return isMainThread() ? mainQueue() : nullptr;
 }
 
 void OperationQueue::setName(const QString& name) {
@@ -155,7 +152,7 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
     return;
   }
   auto drained = [this] { return waiting_.empty() && executing_ == 0; };
-  if (isMain_ && onMainThread()) {
+  if (isMain_ && isMainThread()) {
     // The main queue's operations need this very loop to run.
     for (;;) {
       {

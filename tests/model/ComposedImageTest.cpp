@@ -2,7 +2,7 @@
 
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
-#include "model/Beep.h"
+#include "appkit/core/Beep.h"
 #include "model/ComposedImage.h"
 #include "model/Image.h"
 #include "model/Layer.h"
@@ -175,7 +175,7 @@ TEST(ComposedImageTest, ResizeWithZoomRoundsEachSide) {
 TEST(ComposedImageTest, EraseAcrossLayersSkipsTextAndHiddenWithABeepEach) {
   ModelDocument document;
   int beeps = 0;
-  Beep::setHandler([&] { ++beeps; });
+  ui::setBeepHandler([&] { ++beeps; });
   auto* composedImage = document.context->insertNewObject<ComposedImage>("ComposedImage");
   composedImage->setSize(QSizeF(10, 10));
   Layer* text =
@@ -184,7 +184,7 @@ TEST(ComposedImageTest, EraseAcrossLayersSkipsTextAndHiddenWithABeepEach) {
   hidden->setVisible(false);
   Layer* shown = addSolidLayer(composedImage, document.context.get(), {0, 0, 10, 10}, Qt::red);
   composedImage->deleteWithMask(ci::Image(), {text, hidden, shown}, composedImage->rect(), false);
-  Beep::setHandler(nullptr);
+  ui::setBeepHandler(nullptr);
   EXPECT_EQ(beeps, 2);
   EXPECT_TRUE(dynamic_cast<TextLayer*>(text));
   EXPECT_TRUE(sameColor(pixelAt(hidden->image()->nsImage(), 5, 5), Qt::red));

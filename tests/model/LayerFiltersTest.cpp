@@ -20,7 +20,7 @@
 #include "model/FilterParameter.h"
 #include "model/Image.h"
 #include "model/Layer.h"
-#include "model/ModelPasteboard.h"
+#include "appkit/core/Pasteboard.h"
 
 namespace {
 
@@ -223,7 +223,7 @@ TEST_F(LayerFiltersTest, PasteTwoFiltersWithAnImageIntoAnotherDocument) {
   drainImageWork(document);
   const QDateTime sourceToken = background->image()->versionToken();
 
-  ModelPasteboard& pasteboard = ModelPasteboard::generalPasteboard();
+  ui::Pasteboard& pasteboard = ui::Pasteboard::generalPasteboard();
   pasteboard.clearContents();
   ASSERT_TRUE(pasteboard.setPropertyList(archiveOfFilters({blur, over}), IMFiltersPasteboardType));
   const QByteArray bytes = pasteboard.dataForType(IMFiltersPasteboardType);
@@ -294,26 +294,26 @@ TEST_F(LayerFiltersTest, PasteboardWithoutFiltersAddsNothing) {
       QVariantList{QVariant::fromValue(layer->archivable())});
   const struct {
     const char* name;
-    std::function<void(ModelPasteboard&)> fill;
+    std::function<void(ui::Pasteboard&)> fill;
   } rows[] = {
-      {"no filters type", [](ModelPasteboard& p) { p.setData("text", "text/plain"); }},
+      {"no filters type", [](ui::Pasteboard& p) { p.setData("text", "text/plain"); }},
       {"empty array",
-       [](ModelPasteboard& p) {
+       [](ui::Pasteboard& p) {
          p.setPropertyList(fnd::KeyedArchiver::archivedDataWithRootObject(QVariantList{}),
                            IMFiltersPasteboardType);
        }},
       {"not a property list",
-       [](ModelPasteboard& p) { p.setData("\x00\x01garbage", IMFiltersPasteboardType); }},
+       [](ui::Pasteboard& p) { p.setData("\x00\x01garbage", IMFiltersPasteboardType); }},
       {"truncated archive",
-       [&](ModelPasteboard& p) {
+       [&](ui::Pasteboard& p) {
          p.setPropertyList(archiveOfFilters({blur}).left(60), IMFiltersPasteboardType);
        }},
       {"a layer instead of filters",
-       [&](ModelPasteboard& p) { p.setPropertyList(layerArchive, IMFiltersPasteboardType); }},
+       [&](ui::Pasteboard& p) { p.setPropertyList(layerArchive, IMFiltersPasteboardType); }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    ModelPasteboard pasteboard;
+    ui::Pasteboard pasteboard;
     row.fill(pasteboard);
     const int objects = document.context->registeredObjects().size();
     const int layers = countOf(document.context.get(), "Layer");

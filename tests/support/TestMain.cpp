@@ -1,8 +1,9 @@
 // The main of every test program: a Qt application on the offscreen
-// platform, user defaults in a private folder, then GoogleTest.
+// platform, user defaults in a private folder, then GoogleTest. Folders whose
+// code may not use QtWidgets run under a QGuiApplication, so a widget slipping
+// into them fails to link instead of passing unnoticed.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -16,6 +17,14 @@ QString& configFolder() {
 
 }  // namespace
 
+#ifdef TESSALY_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Tests never read or write the user's own settings. The user defaults
@@ -28,7 +37,7 @@ int main(int argc, char** argv) {
   qputenv("TESSALY_CONFIG_HOME", config.path().toLocal8Bit());
 
   ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
+  TestApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Tessaly");
   QCoreApplication::setApplicationName("Tessaly");
   return RUN_ALL_TESTS();

@@ -1,7 +1,9 @@
-#include "model/Beep.h"
+#include "appkit/core/Beep.h"
 
 #include <cstdio>
 #include <mutex>
+
+namespace ui {
 
 namespace {
 std::mutex gMutex;
@@ -11,7 +13,7 @@ std::function<void()>& handler() {
 }
 }  // namespace
 
-void Beep::play() {
+void beep() {
   std::function<void()> current;
   {
     std::lock_guard<std::mutex> lock(gMutex);
@@ -25,7 +27,9 @@ void Beep::play() {
   std::fflush(stderr);
 }
 
-void Beep::setHandler(std::function<void()> newHandler) {
+void setBeepHandler(std::function<void()> newHandler) {
   std::lock_guard<std::mutex> lock(gMutex);
   handler() = std::move(newHandler);
 }
+
+}  // namespace ui

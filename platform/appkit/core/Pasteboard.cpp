@@ -1,4 +1,4 @@
-#include "model/ModelPasteboard.h"
+#include "appkit/core/Pasteboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -6,29 +6,31 @@
 
 #include "foundation/PropertyList.h"
 
-ModelPasteboard::ModelPasteboard() : general_(false), private_(std::make_unique<QMimeData>()) {}
+namespace ui {
 
-ModelPasteboard::ModelPasteboard(GeneralTag) : general_(true) {}
+Pasteboard::Pasteboard() : general_(false), private_(std::make_unique<QMimeData>()) {}
 
-ModelPasteboard::~ModelPasteboard() = default;
+Pasteboard::Pasteboard(GeneralTag) : general_(true) {}
 
-ModelPasteboard& ModelPasteboard::generalPasteboard() {
-  static ModelPasteboard general{GeneralTag{}};
+Pasteboard::~Pasteboard() = default;
+
+Pasteboard& Pasteboard::generalPasteboard() {
+  static Pasteboard general{GeneralTag{}};
   return general;
 }
 
-const QMimeData* ModelPasteboard::contents() const {
+const QMimeData* Pasteboard::contents() const {
   if (!general_) return private_.get();
   QClipboard* clipboard = QGuiApplication::clipboard();
   return clipboard ? clipboard->mimeData() : nullptr;
 }
 
-QStringList ModelPasteboard::types() const {
+QStringList Pasteboard::types() const {
   const QMimeData* data = contents();
   return data ? data->formats() : QStringList();
 }
 
-void ModelPasteboard::clearContents() {
+void Pasteboard::clearContents() {
   if (!general_) {
     private_ = std::make_unique<QMimeData>();
   } else if (QClipboard* clipboard = QGuiApplication::clipboard()) {
@@ -36,7 +38,7 @@ void ModelPasteboard::clearContents() {
   }
 }
 
-void ModelPasteboard::setData(const QByteArray& bytes, const QString& type) {
+void Pasteboard::setData(const QByteArray& bytes, const QString& type) {
   if (!general_) {
     private_->setData(type, bytes);
     return;
@@ -53,12 +55,12 @@ void ModelPasteboard::setData(const QByteArray& bytes, const QString& type) {
   clipboard->setMimeData(item);
 }
 
-QByteArray ModelPasteboard::dataForType(const QString& type) const {
+QByteArray Pasteboard::dataForType(const QString& type) const {
   const QMimeData* data = contents();
   return data && data->hasFormat(type) ? data->data(type) : QByteArray();
 }
 
-bool ModelPasteboard::setPropertyList(const QVariant& propertyList, const QString& type) {
+bool Pasteboard::setPropertyList(const QVariant& propertyList, const QString& type) {
   const QByteArray bytes =
       fnd::PropertyList::dataWithPropertyList(propertyList, fnd::PropertyListFormat::XML);
   if (bytes.isEmpty()) return false;
@@ -66,8 +68,10 @@ bool ModelPasteboard::setPropertyList(const QVariant& propertyList, const QStrin
   return true;
 }
 
-QVariant ModelPasteboard::propertyListForType(const QString& type) const {
+QVariant Pasteboard::propertyListForType(const QString& type) const {
   const QByteArray bytes = dataForType(type);
   if (bytes.isEmpty()) return {};
   return fnd::PropertyList::propertyListWithData(bytes);
 }
+
+}  // namespace ui

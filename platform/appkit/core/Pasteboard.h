@@ -1,7 +1,6 @@
-// The pasteboard as the model sees it: typed items of bytes under their type
-// names ("com.brenwick.filters.copy"), either the system clipboard (QtGui's
-// QClipboard and QMimeData, one MIME-like format per type) or a private
-// in-memory item such as the one a drag carries.
+// The pasteboard: typed items of bytes under their type names, either the
+// system clipboard (QtGui's QClipboard and QMimeData, one MIME-like format per
+// type) or a private in-memory item such as the one a drag carries.
 #pragma once
 
 #include <QByteArray>
@@ -11,19 +10,18 @@
 
 class QMimeData;
 
-// The type of the archived filters a filters list writes and a layer reads.
-inline const QString IMFiltersPasteboardType = QStringLiteral("com.brenwick.filters.copy");
+namespace ui {
 
-class ModelPasteboard {
+class Pasteboard {
  public:
   // A private pasteboard, not shared with other programs.
-  ModelPasteboard();
-  ~ModelPasteboard();
-  ModelPasteboard(const ModelPasteboard&) = delete;
-  ModelPasteboard& operator=(const ModelPasteboard&) = delete;
+  Pasteboard();
+  ~Pasteboard();
+  Pasteboard(const Pasteboard&) = delete;
+  Pasteboard& operator=(const Pasteboard&) = delete;
 
   // The system clipboard; needs a running QGuiApplication.
-  static ModelPasteboard& generalPasteboard();
+  static Pasteboard& generalPasteboard();
 
   QStringList types() const;
   void clearContents();
@@ -38,9 +36,11 @@ class ModelPasteboard {
 
  private:
   struct GeneralTag {};
-  explicit ModelPasteboard(GeneralTag);
+  explicit Pasteboard(GeneralTag);
   const QMimeData* contents() const;
 
   const bool general_;
   std::unique_ptr<QMimeData> private_;
 };
+
+}  // namespace ui
