@@ -150,9 +150,17 @@ bool SQLiteStore::bindProperty(SQLiteStatement& statement, int* position, Manage
     case AttributeType::String:
       statement.bind(index, value.toString());
       break;
-    case AttributeType::Date:
-      statement.bind(index, StoreDate::toStored(value.toDateTime()));
+    case AttributeType::Date: {
+      // Readers take a date beyond the range for damage; none is written.
+      const QDateTime date = value.toDateTime();
+      const double seconds = StoreDate::toStored(date);
+      if (date.isValid() && !StoreDate::fromStored(seconds).isValid())
+        return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreSaveError,
+                         QStringLiteral("%1.%2 holds a date beyond the supported range.")
+                             .arg(object->entity()->name(), property->name()));
+      statement.bind(index, seconds);
       break;
+    }
     case AttributeType::Binary:
       statement.bind(index, value.toByteArray());
       break;

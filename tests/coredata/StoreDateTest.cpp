@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <limits>
 
 #include "CoreDataFixture.h"
 #include "TestSupport.h"
@@ -48,4 +49,18 @@ TEST(StoreDate, StoredSecondsBeyondAnyDateReadAsAbsent) {
     const QVariant when = objects[0]->valueForKey("when");
     EXPECT_EQ(when, c.expected.isValid() ? QVariant(c.expected) : QVariant());
   }
+}
+
+TEST(StoreDate, DatesBeyondTheRangeFailTheSave) {
+  const QString path = tst::tempPath("store-far-date.sqlite");
+  auto stack = openStack(path);
+  stack->insert("Every")->setValue(fromReference(0), "when");
+  ASSERT_TRUE(stack->context->save());
+  cd::ManagedObject* far = stack->insert("Every");
+  far->setValue(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::max(), Qt::UTC),
+                "when");
+  fnd::Error error;
+  EXPECT_FALSE(stack->context->save(&error));
+  EXPECT_EQ(error.code(), fnd::PersistentStoreSaveError);
+  EXPECT_EQ(sqlite(path, "SELECT count(*) FROM ZEVERY"), "1");
 }
