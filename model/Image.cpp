@@ -261,6 +261,10 @@ void Image::loadNSImageInBackground() {
 }
 
 void Image::loadImagesInBackground(const QList<Image*>& images) {
+  // The stored bytes are read first, all of them: read here while the
+  // decodes already run, they would wait on those decodes for the cores.
+  for (Image* image : images)
+    if (image && !image->localImage() && !image->hasInMemoryVersion_) image->imageData();
   for (Image* image : images)
     if (image) image->loadNSImageInBackground();
 }
