@@ -146,8 +146,14 @@ class Decoder {
   int height() const {
     return int(atLevel(image_->y1, reduction_) - atLevel(image_->y0, reduction_));
   }
-  // What OpenJPEG holds once the rows [y0, y1) of the full-resolution grid
-  // are decoded: every component as 32-bit samples.
+  // What OpenJPEG holds while it decodes the rows [y0, y1) of the
+  // full-resolution grid, all of the image when `whole`: see rowsPerBand().
+  uint64_t heldBytes(int64_t y0, int64_t y1, bool whole) const {
+    if (whole) return codedBytes() + componentBytes(y0, y1);
+    return codedBytes() + 3 * componentBytes(y0, y1) + componentBytes(image_->y0, image_->y1) / 4;
+  }
+  uint64_t codedBytes() const { return buffer_.size; }
+  // Every component of the rows [y0, y1) as 32-bit samples.
   uint64_t componentBytes(int64_t y0, int64_t y1) const {
     uint64_t bytes = 0;
     for (OPJ_UINT32 c = 0; c < image_->numcomps; ++c) {
@@ -289,22 +295,27 @@ int levelsFor(const Decoder& decoder, int minimumLongerSide) {
   return levels;
 }
 
-// Output rows decoded at once. OpenJPEG holds every component of what it
-// decodes as 32-bit samples, several times the output's bytes. The whole
-// image is decoded at once when its samples fit what the budget has left
-// (half the working allowance stays for the library's own state); else in
-// bands that fit, each decoding the file again, whole code-blocks high (64
-// rows) to keep the blocks decoded twice few. Bands cost a pass over the
-// file each, so they are kept for images the budget cannot hold at once.
+// Output rows decoded at once. OpenJPEG holds the file's coded data and
+// every component of what it decodes as 32-bit samples, several times the
+// output's bytes; for part of an image, three times over (the decoded
+// blocks, the tile's window, the image's copy of it), plus state that grows
+// with the whole image, a fifth to a seventh of all its samples (measured
+// at 3 and 12 megapixels; a quarter is counted). The whole image is decoded at once when that
+// fits what the budget has left, beside a little room for the library's own
+// state; else in bands that fit, each decoding the file again, whole
+// code-blocks high (64 rows) to keep the blocks decoded twice few. Bands
+// cost a pass over the file each, so they are kept for images the budget
+// cannot hold at once.
 int rowsPerBand(const Decoder& decoder, const DecodeBudget& budget) {
   const opj_image_t& image = *decoder.image();
   uint64_t height = uint64_t(std::max(decoder.height(), 1));
-  uint64_t whole = decoder.componentBytes(image.y0, image.y1);
   uint64_t room =
-      budget.available() - std::min(budget.available(), DecodeBudget::kWorkingBytes / 2);
-  if (whole <= room) return int(height);
-  uint64_t rows = room / std::max<uint64_t>(whole / height, 1) / 64 * 64;
-  return int(std::clamp<uint64_t>(rows, 64, height));
+      budget.available() - std::min(budget.available(), DecodeBudget::kWorkingBytes / 8);
+  if (decoder.heldBytes(image.y0, image.y1, true) <= room) return int(height);
+  uint64_t perRow = 3 * decoder.componentBytes(image.y0, image.y1) / height;
+  uint64_t fixed = decoder.heldBytes(image.y0, image.y0, false);
+  uint64_t rows = (room - std::min(room, fixed)) / std::max<uint64_t>(perRow, 1);
+  return int(std::clamp<uint64_t>(rows / 64 * 64, 64, height));
 }
 
 // Decodes the band's rows with `decoder` (all of them when `whole`) and
@@ -315,7 +326,7 @@ bool decodeBand(Decoder& decoder, const Band& band, bool whole, QImage* out, Dec
   int64_t y1 =
       std::min<int64_t>(decoder.image()->y1, (band.originY + band.lastRow) << band.reduction);
   ScopedReservation samples(&budget);
-  if (!samples.reserve(decoder.componentBytes(y0, y1), error)) return false;
+  if (!samples.reserve(decoder.heldBytes(y0, y1, whole), error)) return false;
   if (!(whole ? decoder.decode() : decoder.decodeRows(y0, y1)))
     return codec::failRead(error, kName, decoder.failure());
   const opj_image_t* image = decoder.image();
