@@ -87,7 +87,11 @@ void Layer::filtersChanged() {
     running = ciFilter->outputImage();
   }
   // A chain that ends in nothing leaves the last good result on the canvas.
-  if (!running.isNull()) setFilteredCIImage(running);
+  // The result keeps the pixels it renders for as long as this version of
+  // the chain lasts: redrawing a part already shown costs a copy. Every
+  // change to the image, the filters or their values runs the chain again
+  // and so starts a new cache.
+  if (!running.isNull()) setFilteredCIImage(running.imageByCachingPixels());
   layerChanged();
 }
 

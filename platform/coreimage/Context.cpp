@@ -58,6 +58,7 @@ void Context::render(const Image& image, PixelBuffer& out) const {
     out.clear();
     return;
   }
+  RenderPlan(*image.node(), out.rect()).prepareKeptPixels();
   const std::vector<IRect> tiles = tilesOf(out.rect());
   forEachTile(tiles, [&](int i) {
     PixelBuffer tile = out.view(tiles[size_t(i)]);
@@ -80,8 +81,12 @@ bool Context::render(const Image& image, void* bitmap, ptrdiff_t rowBytes, const
   const std::vector<IRect> tiles = tilesOf(region);
   auto* base = static_cast<uchar*>(bitmap);
   const size_t pixelBytes = bytesPerPixel(format);
+  if (!image.isNull()) RenderPlan(*image.node(), region).prepareKeptPixels();
   forEachTile(tiles, [&](int i) {
     const IRect& t = tiles[size_t(i)];
+    uchar* corner =
+        base + ptrdiff_t(region.top() - t.top()) * rowBytes + size_t(t.x - region.x) * pixelBytes;
+    if (!image.isNull() && image.node()->renderBytes(t, format, corner, rowBytes)) return;
     const PixelBuffer* held = image.isNull() ? nullptr : image.node()->heldPixels();
     PixelBuffer tile;
     if (held && held->rect().contains(t)) {

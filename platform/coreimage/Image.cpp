@@ -7,6 +7,7 @@
 #include "coreimage/ConstantColorNode.h"
 #include "coreimage/CropNode.h"
 #include "coreimage/Filter.h"
+#include "coreimage/PixelCacheNode.h"
 #include "coreimage/TransformNode.h"
 #include "graphics/BitmapImageRep.h"
 
@@ -81,6 +82,11 @@ Image Image::imageByCompositingOverImage(const Image& destination) const {
 Image Image::imageByClampingToExtent() const {
   if (isNull()) return {};
   return Image(std::make_shared<ClampNode>(*this), sampling_);
+}
+
+Image Image::imageByCachingPixels() const {
+  if (isNull() || isInfinite(extent()) || isEmpty(extent())) return *this;
+  return Image(std::make_shared<PixelCacheNode>(*this), sampling_);
 }
 
 Image Image::imageByApplyingFilter(const QString& filterName, const QVariantMap& parameters) const {

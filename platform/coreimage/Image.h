@@ -55,6 +55,10 @@ class Image {
   Image imageByCompositingOverImage(const Image& destination) const;
   // Repeats the edge pixels outwards for ever.
   Image imageByClampingToExtent() const;
+  // The same pixels, kept as 8-bit once rendered, so later renders of any
+  // part already rendered copy them instead of running the recipe again.
+  // Images without a finite extent are returned as they are.
+  Image imageByCachingPixels() const;
   Image imageByApplyingFilter(const QString& filterName, const QVariantMap& parameters = {}) const;
 
  private:

@@ -7,6 +7,8 @@ namespace ci {
 
 QRectF ImageNode::regionOfInterest(int, const QRectF& rect) const { return rect; }
 
+bool ImageNode::renderBytes(const IRect&, Format, uchar*, ptrdiff_t) const { return false; }
+
 void ImageNode::renderInto(const ImageNode& node, PixelBuffer& out) {
   const IRect inside = out.rect().intersected(IRect::covering(node.extent()));
   if (inside.isEmpty()) {

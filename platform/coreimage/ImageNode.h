@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "coreimage/PixelBuffer.h"
+#include "coreimage/PixelFormat.h"
 
 namespace ci {
 
@@ -38,6 +39,17 @@ class ImageNode {
   // its inputs still renders correctly, only without the sharing a
   // RenderPlan arranges below it.
   virtual std::vector<const ImageNode*> inputs() const { return {}; }
+
+  // Writes `rect` (inside the extent) as 8-bit (or float) pixels in
+  // `format`, top row first at `topRow`, when the node holds such pixels
+  // already; false, writing nothing, when the caller must render.
+  virtual bool renderBytes(const IRect& rect, Format format, uchar* topRow,
+                           ptrdiff_t rowBytes) const;
+  // A node that keeps rendered pixels fills them in prepare(), which a
+  // render calls once, before its tiles start, with the region it will ask
+  // for; so the filling runs in parallel and the tiles only read.
+  virtual bool keepsPixels() const { return false; }
+  virtual void prepare(const IRect&) const {}
 
   // Renders `node` into `out`: transparent outside its extent, render() for
   // the pixels inside.

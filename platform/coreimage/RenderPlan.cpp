@@ -18,7 +18,7 @@ constexpr long long kLargestKept = 1LL << 24;
 RenderPlan::RenderPlan(const ImageNode& root, const IRect& region) {
   std::vector<const ImageNode*> order;
   collect(root, order);
-  if (!anyShared_) return;
+  if (!anyShared_ && !anyKeeping_) return;
   // Post-order puts every step after its inputs; walked backwards, each
   // step's region is complete before it is passed on to its inputs.
   steps_[&root].region = region.intersected(IRect::covering(root.extent()));
@@ -40,6 +40,7 @@ RenderPlan::RenderPlan(const ImageNode& root, const IRect& region) {
 
 void RenderPlan::collect(const ImageNode& node, std::vector<const ImageNode*>& order) {
   Step& step = steps_[&node];
+  anyKeeping_ = anyKeeping_ || node.keepsPixels();
   if (++step.readers > 1) {
     anyShared_ = true;
     return;
@@ -64,6 +65,12 @@ bool RenderPlan::serve(const ImageNode& node, PixelBuffer& out) {
   // The last reader lets the pixels go.
   if (++step.served == step.readers) step.pixels = PixelBuffer();
   return true;
+}
+
+void RenderPlan::prepareKeptPixels() {
+  if (!anyKeeping_) return;
+  for (const auto& [node, step] : steps_)
+    if (node->keepsPixels() && !step.region.isEmpty()) node->prepare(step.region);
 }
 
 RenderPlan* RenderPlan::current() { return currentPlan; }

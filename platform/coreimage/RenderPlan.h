@@ -19,6 +19,8 @@ class RenderPlan {
   // Fills `out` with the pixels of `node` when the node is shared and `out`
   // lies inside its planned region; false, touching nothing, otherwise.
   bool serve(const ImageNode& node, PixelBuffer& out);
+  // Lets every node that keeps pixels fill them for its planned region.
+  void prepareKeptPixels();
 
   // The plan of the render running on this thread, or null.
   static RenderPlan* current();
@@ -47,6 +49,7 @@ class RenderPlan {
 
   std::unordered_map<const ImageNode*, Step> steps_;
   bool anyShared_ = false;
+  bool anyKeeping_ = false;
 };
 
 }  // namespace ci
