@@ -40,13 +40,21 @@ gfx::ImagePtr decodePDFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
 }
 
 // Only TIFF is written here; anything else is refused rather than handed
-// to whichever reader would take it.
+// to whichever reader would take it. The pixels come in the layout drawing
+// samples, so a layer is never converted as a whole when first drawn.
 gfx::ImagePtr decodeTIFF(const QByteArray& tiff, fnd::Error* error) {
   if (!isTIFF(tiff)) {
     corrupt(error, QStringLiteral("its picture is not TIFF"));
     return nullptr;
   }
-  return gfx::Image::imageWithData(tiff, error);
+  QList<gfx::ImageRepPtr> reps;
+  for (const auto& rep :
+       gfx::BitmapImageRep::imageRepsWithData(tiff, error, gfx::BitmapLayout::Drawing))
+    reps.append(rep);
+  if (reps.isEmpty()) return nullptr;
+  gfx::ImagePtr image = gfx::Image::make(reps.first()->size());
+  image->addRepresentations(reps);
+  return image;
 }
 
 gfx::ImagePtr decodeTIFFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {

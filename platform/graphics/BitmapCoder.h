@@ -18,6 +18,10 @@ namespace gfx {
 
 enum class TIFFCompression { None = 1, LZW = 5, PackBits = 32773, JPEG = 6 };
 
+// How decoded pixels are laid out: as the file stores them, or (8-bit
+// images with alpha) as premultiplied ARGB32, the layout drawing samples.
+enum class BitmapLayout { AsStored, Drawing };
+
 // One image of a file, or one page to write: pixels top row first, upright,
 // and their size in points (empty: one point per pixel).
 struct BitmapPage {
@@ -31,7 +35,8 @@ class BitmapCoder {
 
   // Every image in `data`: each page of a multi-page TIFF, else the one
   // image. Empty with `error` filled when nothing can be read.
-  virtual QList<BitmapPage> decode(const QByteArray& data, fnd::Error* error) const = 0;
+  virtual QList<BitmapPage> decode(const QByteArray& data, fnd::Error* error,
+                                   BitmapLayout layout = BitmapLayout::AsStored) const = 0;
 
   // One TIFF holding `pages` in order: RGB, or RGBA with unassociated alpha;
   // 8 bits per sample, or 16 for deeper images except under JPEG; no

@@ -23,8 +23,9 @@ class BitmapImageRep : public ImageRep {
   static std::shared_ptr<BitmapImageRep> imageRepWithData(const QByteArray& data,
                                                           fnd::Error* error = nullptr);
   // Every image in a (possibly multi-page) TIFF, else the one image.
-  static QList<std::shared_ptr<BitmapImageRep>> imageRepsWithData(const QByteArray& data,
-                                                                  fnd::Error* error = nullptr);
+  static QList<std::shared_ptr<BitmapImageRep>> imageRepsWithData(
+      const QByteArray& data, fnd::Error* error = nullptr,
+      BitmapLayout layout = BitmapLayout::AsStored);
 
   CGImagePtr cgImage() const { return image_; }
   int pixelsWide() const override;

@@ -14,14 +14,15 @@ bool failWithoutCoder(fnd::Error* error) {
 }  // namespace
 
 QList<std::shared_ptr<BitmapImageRep>> BitmapImageRep::imageRepsWithData(const QByteArray& data,
-                                                                         fnd::Error* error) {
+                                                                         fnd::Error* error,
+                                                                         BitmapLayout layout) {
   const BitmapCoder* coder = BitmapCoder::installed();
   if (!coder) {
     failWithoutCoder(error);
     return {};
   }
   QList<BitmapImageRepPtr> reps;
-  for (const BitmapPage& page : coder->decode(data, error)) {
+  for (const BitmapPage& page : coder->decode(data, error, layout)) {
     auto rep = make(page.image);
     if (!rep) continue;
     if (!page.size.isEmpty()) rep->setSize(page.size);

@@ -23,17 +23,23 @@ QSizeF sizeInPoints(const QVariantMap& properties, const QImage& upright, bool t
 
 }  // namespace
 
-QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data,
-                                                   fnd::Error* error) const {
+QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data, fnd::Error* error,
+                                                   gfx::BitmapLayout layout) const {
   ImageSourcePtr source = ImageSource::createWithData(data, {}, error);
   if (!source) return {};
   // Every page of a TIFF; the first image (frame) of anything else.
   const bool tiff = source->type() == TypeTIFF;
   const size_t count = tiff ? source->count() : 1;
+  const ImageCodec* codec = ImageCodec::forType(source->type());
   QList<gfx::BitmapPage> pages;
   for (size_t index = 0; index < count; ++index) {
     fnd::Error pageError;
-    gfx::CGImagePtr image = source->createImageAtIndex(index, &pageError);
+    // What createImageAtIndex asks of the codec, plus the layout.
+    DecodeRequest request;
+    request.index = int(index);
+    request.limits = source->limits();
+    request.drawingLayout = layout == gfx::BitmapLayout::Drawing;
+    gfx::CGImagePtr image = codec->readImage(source->data(), request, &pageError);
     if (!image) {
       // A damaged later page still leaves the earlier ones.
       if (pages.isEmpty()) fnd::fail(error, pageError);

@@ -11,7 +11,8 @@ namespace io {
 
 class GraphicsBitmapCoder : public gfx::BitmapCoder {
  public:
-  QList<gfx::BitmapPage> decode(const QByteArray& data, fnd::Error* error) const override;
+  QList<gfx::BitmapPage> decode(const QByteArray& data, fnd::Error* error,
+                                gfx::BitmapLayout layout) const override;
   QByteArray encodeTIFF(const QList<gfx::BitmapPage>& pages, gfx::TIFFCompression compression,
                         float factor, qsizetype prefix) const override;
 };

@@ -32,6 +32,10 @@ struct DecodeRequest {
   // The budget the decode charges; when null the codec sizes its own from
   // `limits`. A caller passes one to learn the decode's peak memory.
   DecodeBudget* budget = nullptr;
+  // When set, 8-bit images with alpha come as premultiplied ARGB32, the
+  // layout drawing samples, converted as they decode so no converted copy
+  // is made later. Codecs that cannot (all but TIFF) leave theirs as is.
+  bool drawingLayout = false;
 };
 
 // One image handed to a destination, with its per-image properties merged

@@ -107,12 +107,25 @@ void storeRows(const Layout& layout, const Chunk& c, const char* samples, const 
   }
 }
 
+// R, G, B, A bytes (straight, or premultiplied when `premultiplied`) to
+// premultiplied ARGB32 words, the layout drawing samples, in place.
+void toDrawingLayout(uchar* row, uint32_t count, bool premultiplied) {
+  auto* words = reinterpret_cast<QRgb*>(row);
+  for (uint32_t x = 0; x < count; ++x, row += 4) {
+    const QRgb color = qRgba(row[0], row[1], row[2], row[3]);
+    words[x] = premultiplied ? color : qPremultiply(color);
+  }
+}
+
 struct Run {
   const QByteArray& data;
   int directory;
   tmsize_t maxAllocation;
   const Layout& layout;
   const Target target;
+  // Converts RGBA8888 rows to premultiplied ARGB32 once stored.
+  bool drawingLayout;
+  bool premultiplied;
   std::mutex failure;
   QString message;
 
@@ -138,6 +151,9 @@ struct Run {
           tiled ? TIFFReadEncodedTile(tiff, index, into, tmsize_t(buffer.size()))
                 : TIFFReadEncodedStrip(tiff, index, into, tmsize_t(layout.chunkStride() * c.rows));
       if (got >= 0) storeRows(layout, c, into, target);
+      if (got >= 0 && drawingLayout)
+        for (uint32_t r = 0; r < c.rows; ++r)
+          toDrawingLayout(target.row(c.y + r) + c.x * 4, c.columns, premultiplied);
       if (got < 0) return fail(stream.message("the pixel data is damaged"));
     }
   }
@@ -146,8 +162,8 @@ struct Run {
 }  // namespace
 
 bool TIFFChunkReader::read(const QByteArray& data, int directory, const TIFFDirectory& d,
-                           tmsize_t maxAllocation, DecodeBudget& budget, QImage* image,
-                           QString* message, fnd::Error* error) {
+                           tmsize_t maxAllocation, bool drawingLayout, DecodeBudget& budget,
+                           QImage* image, QString* message, fnd::Error* error) {
   const Layout layout(d);
   if (layout.count == 0) return true;
   const uint32_t workers = uint32_t(std::max(1, fnd::WorkerPool::shared()->maxThreadCount()));
@@ -161,12 +177,27 @@ bool TIFFChunkReader::read(const QByteArray& data, int directory, const TIFFDire
     if (fit < workers) runs = uint32_t(std::min<uint64_t>(runs, fit));
     if (!buffers.reserve(tileBytes * std::min(runs, workers), error)) return false;
   }
-  Run run{data, directory, maxAllocation, layout, Target(image), {}, {}};
+  // 8-bit RGBA becomes the drawing layout strip by strip, while the strip
+  // is still in the cache.
+  const bool drawing = drawingLayout && (image->format() == QImage::Format_RGBA8888 ||
+                                         image->format() == QImage::Format_RGBA8888_Premultiplied);
+  Run run{data,
+          directory,
+          maxAllocation,
+          layout,
+          Target(image),
+          drawing,
+          image->format() == QImage::Format_RGBA8888_Premultiplied,
+          {},
+          {}};
   fnd::WorkerPool::parallelFor(int(runs), [&](int r) {
     run.decode(uint32_t(uint64_t(layout.count) * uint32_t(r) / runs),
                uint32_t(uint64_t(layout.count) * uint32_t(r + 1) / runs));
   });
-  if (run.message.isEmpty()) return true;
+  if (run.message.isEmpty()) {
+    if (drawing) image->reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    return true;
+  }
   *message = run.message;
   return false;
 }

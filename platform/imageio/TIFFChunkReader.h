@@ -21,10 +21,11 @@ class TIFFChunkReader {
   // The buffers strips or tiles decode into when they cannot go straight
   // into the image are charged to `budget` first (one per worker); when
   // they do not fit, runs decode one after the other in one buffer. False
-  // with `message` (damaged data) or `error` (refused budget) filled.
+  // with `message` (damaged data) or `error` (refused budget) filled. With
+  // `drawingLayout`, 8-bit RGBA comes as premultiplied ARGB32.
   static bool read(const QByteArray& data, int directory, const TIFFDirectory& d,
-                   tmsize_t maxAllocation, DecodeBudget& budget, QImage* image, QString* message,
-                   fnd::Error* error);
+                   tmsize_t maxAllocation, bool drawingLayout, DecodeBudget& budget, QImage* image,
+                   QString* message, fnd::Error* error);
 };
 
 }  // namespace io

@@ -192,8 +192,9 @@ gfx::CGImagePtr TIFFCodec::readImage(const QByteArray& data, const DecodeRequest
     image = TIFFThumbnailReader::read(tiff, d, factor, *budget, &problem, &failure);
   } else if (d.readsDirectly()) {
     image = codec::allocateImage(*budget, d.width, d.height, d.directLayout(), &failure);
-    if (!image.isNull() && !TIFFChunkReader::read(data, request.index, d, ceiling, *budget, &image,
-                                                  &problem, &failure))
+    if (!image.isNull() &&
+        !TIFFChunkReader::read(data, request.index, d, ceiling, request.drawingLayout, *budget,
+                               &image, &problem, &failure))
       image = QImage();
   } else {
     char reason[1024] = {};

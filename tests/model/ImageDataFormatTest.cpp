@@ -143,6 +143,12 @@ TEST(ImageDataFormatTest, PixelBlobsAreTheGeneralArchiveReadInPlaceOnlyInTheirOw
   const gfx::ImagePtr throughArchiver = ima_imageWithImageData(general);
   ASSERT_TRUE(direct && throughArchiver);
   EXPECT_EQ(mht::pixelsOf(direct), mht::pixelsOf(throughArchiver));
+  // Decoded in the layout drawing samples, the premultiplied pixels the
+  // layer held, exactly.
+  const gfx::CGImagePtr decoded = ima_bitmapRepresentation(direct)->cgImage();
+  EXPECT_EQ(decoded->qImage().format(), QImage::Format_ARGB32_Premultiplied);
+  EXPECT_TRUE(decoded->qImage() ==
+              mht::pixelsOf(original).convertToFormat(QImage::Format_ARGB32_Premultiplied));
   fnd::Error error;
   EXPECT_FALSE(ima_imageWithImageData(renamed, &error));
   EXPECT_FALSE(error.isNull());
