@@ -11,12 +11,10 @@ namespace net {
 
 namespace {
 
-// Qt reports an HTTP error status as a reply error; here it is an answer.
+// Qt reports an HTTP error status as a reply error (400 even as a protocol
+// error); once a status arrived, only a broken transfer is a failure.
 bool isErrorStatus(QNetworkReply::NetworkError error) {
-  return (error >= QNetworkReply::ContentAccessDenied &&
-          error <= QNetworkReply::UnknownContentError) ||
-         (error >= QNetworkReply::InternalServerError &&
-          error <= QNetworkReply::UnknownServerError);
+  return error >= QNetworkReply::ContentAccessDenied && error != QNetworkReply::ProtocolFailure;
 }
 
 QNetworkRequest networkRequest(const URLRequest& request) {

@@ -48,6 +48,8 @@ TEST(URLConnection, ReportsAnswersAndFailures) {
   tst::ScriptedReply html{
       500, "Internal Server Error", {{"Content-Type", "text/html"}}, "<html>broken</html>", 0, -1};
   tst::ScriptedReply notFound{404, "Not Found", {}, "{\"error\":1}", 0, -1};
+  tst::ScriptedReply badRequest{400, "Bad Request", {}, "bad", 0, -1};
+  tst::ScriptedReply unavailable{503, "Service Unavailable", {}, "later", 0, -1};
   tst::ScriptedReply dropped{200, "OK", {}, QByteArray(1000, 'x'), 0, 100};
   tst::ScriptedReply stalled{200, "OK", {}, "late", 3000, -1};
   struct Case {
@@ -61,6 +63,8 @@ TEST(URLConnection, ReportsAnswersAndFailures) {
       {"ok", ok, 60, "response 200 OK | finished", "hello"},
       {"500 page", html, 60, "response 500 Internal Server Error | finished", html.body},
       {"404", notFound, 60, "response 404 Not Found | finished", notFound.body},
+      {"400", badRequest, 60, "response 400 Bad Request | finished", badRequest.body},
+      {"503", unavailable, 60, "response 503 Service Unavailable | finished", unavailable.body},
       {"dropped", dropped, 60, "response 200 OK | failed -1005", QByteArray(40, 'x')},
       {"idle", stalled, 0.1, "failed -1001", {}},
   };
