@@ -23,14 +23,16 @@ std::optional<DMDecimalNumber> DMDecimalNumber::fromText(QByteArrayView text) {
   if (c < end && *c == '-') number.negative_ = true, ++c;
   long long exponent = 0;
   bool seenPoint = false, roundUp = false, dropped = false;
+  int significant = 0;
   for (; c < end && (isDigit(*c) || *c == '.'); ++c) {
     if (*c == '.') {
       seenPoint = true;
       continue;
     }
     const int digit = *c - '0';
-    if (number.mantissa_ * 10 + digit < kLimit && !dropped) {
+    if (significant < maxDigits) {
       number.mantissa_ = number.mantissa_ * 10 + digit;
+      if (number.mantissa_ != 0) ++significant;
       if (seenPoint) --exponent;
     } else {
       if (!dropped) roundUp = digit >= 5;
@@ -54,7 +56,7 @@ std::optional<DMDecimalNumber> DMDecimalNumber::fromText(QByteArrayView text) {
     number.mantissa_ = number.mantissa_ / 10 + (up ? 1 : 0);
     ++exponent;
   }
-  while (exponent > maxExponent && number.mantissa_ * 10 < kLimit) {
+  while (exponent > maxExponent && number.mantissa_ < kLimit / 10) {
     number.mantissa_ *= 10;
     --exponent;
   }

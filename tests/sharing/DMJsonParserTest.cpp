@@ -151,6 +151,8 @@ TEST(DMJsonParser, KeepsNumbersAsDecimalsFromTheirText) {
       {"-1.25e-2", "-0.0125"},
       {"9007199254740993", "9007199254740993"},
       {"1e-200", "0"},
+      {"99999999999999999999999999999999999999", "99999999999999999999999999999999999999"},
+      {"999999999999999999999999999999999999995", "1000000000000000000000000000000000000000"},
   };
   for (const auto& c : cases) {
     const auto number = DMDecimalNumber::fromText(c.text);
@@ -162,6 +164,9 @@ TEST(DMJsonParser, KeepsNumbersAsDecimalsFromTheirText) {
   EXPECT_EQ(DMDecimalNumber::fromText("1e127")->stringValue(), "1" + QString(127, '0'));
   EXPECT_EQ(DMDecimalNumber::fromText("10e126"), DMDecimalNumber::fromText("1e127"));
   EXPECT_FALSE(DMDecimalNumber::fromText("1e166"));
+  const auto large = DMDecimalNumber::fromText("4e140");
+  EXPECT_EQ(large->stringValue(), "4" + QString(140, '0'));
+  EXPECT_EQ(DMDecimalNumber::fromText(large->stringValue().toLatin1()), large);
   EXPECT_EQ(DMDecimalNumber::fromText("-2.5")->doubleValue(), -2.5);
 }
 
