@@ -1,6 +1,8 @@
 // How large an image a source agrees to decode. Checked against the size a
 // file's header claims, before any pixel memory is allocated, so a hostile
-// header cannot make the program reserve gigabytes.
+// header cannot make the program reserve gigabytes; the pixel count also
+// sizes each decode's memory budget (DecodeBudget), which bounds the
+// intermediates as well.
 #pragma once
 
 #include <QString>

@@ -48,7 +48,9 @@ class ImageSource {
   gfx::CGImagePtr createImageAtIndex(size_t index, fnd::Error* error = nullptr) const;
   // A smaller copy whose longer side is at most SourceThumbnailMaxPixelSize
   // (the full size when absent), turned upright when
-  // SourceCreateThumbnailWithTransform is true.
+  // SourceCreateThumbnailWithTransform is true. Formats that can decode
+  // reduced (PNG, GIF, JPEG, JPEG 2000, TIFF, OpenEXR, PDF) never hold the
+  // full-size image; the others decode it and scale it down.
   gfx::CGImagePtr createThumbnailAtIndex(size_t index, const QVariantMap& options,
                                          fnd::Error* error = nullptr) const;
 
