@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "coreimage/WorkerPool.h"
+
 namespace ci {
 
 ClampNode::ClampNode(Image input)
@@ -27,12 +29,14 @@ void ClampNode::render(PixelBuffer& out) const {
   const PixelBuffer in = renderInput(0, input_, out.rect());
   const IRect& r = out.rect();
   const IRect& s = in.rect();
-  for (int y = r.y; y < r.top(); ++y) {
-    const float* source = in.row(std::clamp(y, s.y, s.top() - 1));
-    float* row = out.row(y);
-    for (int x = r.x; x < r.right(); ++x, row += 4)
-      std::memcpy(row, source + size_t(std::clamp(x, s.x, s.right() - 1) - s.x) * 4, 16);
-  }
+  WorkerPool::parallelBands(r.h, bandRows(r.w), [&](int begin, int end) {
+    for (int y = r.y + begin; y < r.y + end; ++y) {
+      const float* source = in.row(std::clamp(y, s.y, s.top() - 1));
+      float* row = out.row(y);
+      for (int x = r.x; x < r.right(); ++x, row += 4)
+        std::memcpy(row, source + size_t(std::clamp(x, s.x, s.right() - 1) - s.x) * 4, 16);
+    }
+  });
 }
 
 }  // namespace ci

@@ -21,7 +21,7 @@ inline const QString kTessalyContextTileSize = QStringLiteral("TessalyContextTil
 
 class Context {
  public:
-  static constexpr int kDefaultTileSize = 512;
+  static constexpr int kDefaultTileSize = 1024;
   // Outputs above this many pixels (4 GiB of float pixels) are refused.
   static constexpr long long kLargestOutput = 1LL << 28;
 

@@ -3,6 +3,7 @@
 #include <QRectF>
 
 #include "coreimage/FilterRegistry.h"
+#include "coreimage/WorkerPool.h"
 #include "coreimage/filters/BuiltInFilter.h"
 #include "coreimage/filters/FilterFamilies.h"
 
@@ -28,14 +29,16 @@ class TileNode : public ImageNode {
     auto wrap = [](int v, int origin, int size) {
       return origin + ((v - origin) % size + size) % size;
     };
-    for (int y = r.y; y < r.top(); ++y) {
-      const float* source = in.row(wrap(y, period_.y, period_.h));
-      float* row = out.row(y);
-      for (int x = r.x; x < r.right(); ++x, row += 4) {
-        const float* p = source + size_t(wrap(x, period_.x, period_.w) - period_.x) * 4;
-        row[0] = p[0], row[1] = p[1], row[2] = p[2], row[3] = p[3];
+    WorkerPool::parallelBands(r.h, bandRows(r.w), [&](int begin, int end) {
+      for (int y = r.y + begin; y < r.y + end; ++y) {
+        const float* source = in.row(wrap(y, period_.y, period_.h));
+        float* row = out.row(y);
+        for (int x = r.x; x < r.right(); ++x, row += 4) {
+          const float* p = source + size_t(wrap(x, period_.x, period_.w) - period_.x) * 4;
+          row[0] = p[0], row[1] = p[1], row[2] = p[2], row[3] = p[3];
+        }
       }
-    }
+    });
   }
 
  private:

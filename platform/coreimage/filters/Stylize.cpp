@@ -3,6 +3,7 @@
 
 #include "coreimage/FilterRegistry.h"
 #include "coreimage/Vectorize.h"
+#include "coreimage/WorkerPool.h"
 #include "coreimage/filters/BuiltInFilter.h"
 #include "coreimage/filters/FilterFamilies.h"
 
@@ -95,16 +96,18 @@ class ConvolutionNode : public ImageNode {
     const PixelBuffer in = renderInput(0, input_, out.rect());
     const IRect& r = out.rect();
     const size_t n = size_t(r.w) * 4;
-    for (int y = r.y; y < r.top(); ++y) {
-      float* row = out.row(y);
-      std::fill(row, row + n, bias_);
-      for (int j = 0; j < height_; ++j) {
-        const int dy = height_ / 2 - j;
-        for (int i = 0; i < width_; ++i)
-          accumulate(in.pixel(r.x + i - width_ / 2, y + dy), weights_[size_t(j * width_ + i)], row,
-                     n);
+    WorkerPool::parallelBands(r.h, bandRows(r.w, 16384), [&](int begin, int end) {
+      for (int y = r.y + begin; y < r.y + end; ++y) {
+        float* row = out.row(y);
+        std::fill(row, row + n, bias_);
+        for (int j = 0; j < height_; ++j) {
+          const int dy = height_ / 2 - j;
+          for (int i = 0; i < width_; ++i)
+            accumulate(in.pixel(r.x + i - width_ / 2, y + dy), weights_[size_t(j * width_ + i)],
+                       row, n);
+        }
       }
-    }
+    });
   }
 
  private:
