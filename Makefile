@@ -4,7 +4,7 @@ BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test run bench clean
+.PHONY: deps configure build test run bench clean asan-build asan fuzz
 
 deps:
 	@scripts/install-deps
@@ -26,5 +26,29 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@bench/run-all $(BENCH_BUILD)
 
+# Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
+# UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
+ASAN_BUILD ?= build-asan
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model
+ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model
+FUZZ_SECONDS ?= 20
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
+	UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen}
+
+asan-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+		-DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DTESSALY_FUZZ=ON > /dev/null
+
+# The test labels that read untrusted bytes, under the sanitizers.
+asan: asan-build
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_TESTS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -L '^($(ASAN_LABELS))$$' --output-on-failure -j $(JOBS)
+
+# Builds the fuzz targets, writes their seeds, replays every corpus and runs
+# each target for FUZZ_SECONDS.
+fuzz: asan-build
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target fuzz_targets
+	@$(SANITIZER_ENV) fuzz/run-all $(ASAN_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD) $(ASAN_BUILD)

@@ -76,15 +76,13 @@ class ManagedObject : public fnd::Observable {
   void didAccessValueForKey(const QString& key) const;
 
   // Subclasses may override these to react to every change; overrides must
-  // call the base, which records the change for undo and tracking. They hide
-  // Observable's non-virtual versions: call them on a ManagedObject (not
-  // through an Observable*) or the change goes unrecorded.
-  virtual void willChangeValueForKey(const QString& key);
-  virtual void didChangeValueForKey(const QString& key);
-  virtual void willChange(fnd::KeyValueChangeKind kind, const fnd::IndexSet& indexes,
-                          const QString& key);
-  virtual void didChange(fnd::KeyValueChangeKind kind, const fnd::IndexSet& indexes,
-                         const QString& key);
+  // call the base, which records the change for undo and tracking.
+  void willChangeValueForKey(const QString& key) override;
+  void didChangeValueForKey(const QString& key) override;
+  void willChange(fnd::KeyValueChangeKind kind, const fnd::IndexSet& indexes,
+                  const QString& key) override;
+  void didChange(fnd::KeyValueChangeKind kind, const fnd::IndexSet& indexes,
+                 const QString& key) override;
 
   // Relationship access and edits; inverses are kept up on both sides.
   ManagedObject* relatedObject(const QString& key) const;

@@ -9,10 +9,8 @@ namespace ci {
 
 CGImageNode::CGImageNode(gfx::CGImagePtr image)
     : ImageNode(QRectF(0, 0, image ? image->width() : 0, image ? image->height() : 0)),
-      image_(std::move(image)) {
-  float probe[4];
-  fastRows_ = image_ && loadQImageRow(nullptr, image_->qImage().format(), probe, 0);
-}
+      image_(std::move(image)),
+      fastRows_(image_ && loadsQImageFormat(image_->qImage().format())) {}
 
 void CGImageNode::render(PixelBuffer& out) const {
   const QImage& pixels = image_->qImage();

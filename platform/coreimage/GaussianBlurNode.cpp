@@ -29,8 +29,10 @@ CI_VECTORIZE void convolveRow(const float* centre, size_t step, const float* w, 
   }
   for (size_t i = i0; i < n; ++i) {
     float acc = w[0] * centre[i];
+    // The offset is taken from the pointer: as an index, i − k·step would
+    // wrap around below zero.
     for (int k = 1; k <= radius; ++k)
-      acc += w[k] * (centre[i - size_t(k) * step] + centre[i + size_t(k) * step]);
+      acc += w[k] * (*(centre + i - size_t(k) * step) + centre[i + size_t(k) * step]);
     out[i] = acc;
   }
 }

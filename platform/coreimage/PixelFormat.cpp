@@ -107,6 +107,21 @@ void storeRow(const float* source, Format format, void* destination, int count) 
   }
 }
 
+bool loadsQImageFormat(QImage::Format format) {
+  switch (format) {
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBA8888_Premultiplied:
+    case QImage::Format_ARGB32:
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGB32:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
+    case QImage::Format_RGBA32FPx4:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool loadQImageRow(const uchar* source, QImage::Format format, float* destination, int count) {
   switch (format) {
     case QImage::Format_ARGB32_Premultiplied:

@@ -24,8 +24,11 @@ QImage::Format qImageFormat(Format format);
 void loadRow(const void* source, Format format, float* destination, int count);
 void storeRow(const float* source, Format format, void* destination, int count);
 
-// Reads a row of any QImage format the fast loaders know; returns false for
-// the others, which the caller converts first.
+// Whether loadQImageRow reads `format` directly; the others are converted
+// by the caller first.
+bool loadsQImageFormat(QImage::Format format);
+// Reads a row of a format loadsQImageFormat accepts; returns false, reading
+// nothing, for the others.
 bool loadQImageRow(const uchar* source, QImage::Format format, float* destination, int count);
 
 }  // namespace ci

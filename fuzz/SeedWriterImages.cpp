@@ -1,0 +1,84 @@
+// Seeds of the image file targets: each format written by its destination
+// in the layouts it can write (alpha or not, grey, 16 bits, float, several
+// frames, each compression), plus the graphics target's share of them.
+#include "SeedWriter.h"
+#include "foundation/Error.h"
+#include "imageio/ImageDestination.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/TypeIdentifiers.h"
+
+namespace {
+
+struct Variant {
+  QString name;
+  QList<QImage> frames;
+  QVariantMap properties;
+};
+
+QList<Variant> variantsOf(const QString& type) {
+  const QImage rgba = seedPicture(16, 12, QImage::Format_RGBA8888);
+  QList<Variant> variants = {
+      {"rgba", {rgba}, {}},
+      {"opaque", {seedPicture(9, 7, QImage::Format_RGBX8888)}, {{io::PropertyHasAlpha, false}}},
+      {"grey", {seedPicture(8, 8, QImage::Format_Grayscale8)}, {}},
+      {"one-pixel", {seedPicture(1, 1, QImage::Format_RGBA8888)}, {}},
+      {"rotated", {rgba}, {{io::PropertyOrientation, 6}, {io::PropertyDPIWidth, 300.0}}},
+      {"lossy", {rgba}, {{io::DestinationLossyCompressionQuality, 0.4}}},
+  };
+  if (type == io::TypePNG || type == io::TypeTIFF)
+    variants.append({"deep", {seedPicture(8, 6, QImage::Format_RGBA64)}, {}});
+  if (type == io::TypeOpenEXR)
+    variants.append({"float", {seedPicture(8, 6, QImage::Format_RGBA32FPx4)}, {}});
+  if (type == io::TypeTIFF) {
+    for (int compression : {io::TIFFCompressionNone, io::TIFFCompressionPackBits})
+      variants.append({QStringLiteral("compression-%1").arg(compression),
+                       {rgba},
+                       {{io::PropertyTIFFDictionary,
+                         QVariantMap{{io::PropertyTIFFCompression, compression}}}}});
+  }
+  if (type == io::TypeTIFF || type == io::TypeGIF || type == io::TypePDF) {
+    variants.append({"pages",
+                     {rgba, seedPicture(5, 9, QImage::Format_RGBX8888)},
+                     {{io::PropertyGIFDictionary, QVariantMap{{io::PropertyGIFLoopCount, 3},
+                                                              {io::PropertyGIFDelayTime, 0.2}}}}});
+  }
+  return variants;
+}
+
+QString targetOf(const QString& type) {
+  static const QMap<QString, QString> targets = {
+      {io::TypePNG, "png"},           {io::TypeJPEG, "jpeg"},       {io::TypeTIFF, "tiff"},
+      {io::TypeGIF, "gif"},           {io::TypeBMP, "bmp"},         {io::TypeTGA, "tga"},
+      {io::TypeJPEG2000, "jpeg2000"}, {io::TypeOpenEXR, "openexr"}, {io::TypePDF, "pdf"}};
+  return targets.value(type);
+}
+
+}  // namespace
+
+void SeedWriter::writeImageFiles() {
+  for (const QString& type : io::TypeIdentifiers::writableTypes()) {
+    const QString target = targetOf(type);
+    if (target.isEmpty()) continue;
+    for (const Variant& variant : variantsOf(type)) {
+      writeImageFile(target, type, variant.frames, variant.properties, variant.name);
+      // The graphics layer reads the bitmap formats a pasteboard carries.
+      if (type == io::TypePNG || type == io::TypeTIFF || type == io::TypeJPEG)
+        writeImageFile("graphics_image", type, variant.frames, variant.properties,
+                       target + "-" + variant.name);
+    }
+  }
+}
+
+void SeedWriter::writeImageFile(const QString& target, const QString& type,
+                                const QList<QImage>& frames, const QVariantMap& properties,
+                                const QString& name) {
+  QByteArray bytes;
+  fnd::Error error;
+  io::ImageDestinationPtr destination =
+      io::ImageDestination::createWithData(&bytes, type, size_t(frames.size()), {}, &error);
+  if (!destination) return fail(type + ": " + error.localizedDescription());
+  for (const QImage& frame : frames) destination->addImage(gfx::CGImage::make(frame), properties);
+  if (!destination->finalize(&error))
+    return fail(type + " " + name + ": " + error.localizedDescription());
+  write(target, name + "." + io::TypeIdentifiers::preferredFilenameExtension(type), bytes);
+}

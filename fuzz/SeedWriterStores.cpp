@@ -1,0 +1,96 @@
+// Seeds of the store target: documents saved by the model as the program
+// saves them, one with a picture layer and a text layer, one with a filter
+// on a layer and a hidden layer.
+#include <sqlite3.h>
+
+#include <QFile>
+
+#include "SeedWriter.h"
+#include "coredata/PersistentStoreCoordinator.h"
+#include "foundation/OperationQueue.h"
+#include "model/ComposedImage.h"
+#include "model/Filter.h"
+#include "model/IMAManagedObjectContext.h"
+#include "model/IMManagedObject.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+#include "model/TextLayer.h"
+
+namespace {
+
+// Builds a document with `fill` and saves it to `path`; false on failure.
+bool saveDocument(const QString& path,
+                  const std::function<void(ComposedImage*, cd::ManagedObjectContext*)>& fill,
+                  fnd::Error* error) {
+  cd::PersistentStoreCoordinator coordinator(IMManagedObject::managedObjectModel());
+  if (!coordinator.addPersistentStoreWithType(cd::SQLiteStoreType, {}, QUrl::fromLocalFile(path),
+                                              {}, error))
+    return false;
+  fnd::OperationQueue queue;
+  IMAManagedObjectContext context;
+  context.setPersistentStoreCoordinator(&coordinator);
+  context.setLoadingAndSavingOperationQueue(&queue);
+  auto* composedImage = context.insertNewObject<ComposedImage>("ComposedImage");
+  composedImage->setSize(QSizeF(24, 16));
+  fill(composedImage, &context);
+  const bool saved = context.save(error);
+  queue.waitUntilAllOperationsAreFinished();
+  context.setLoadingAndSavingOperationQueue(nullptr);
+  return saved;
+}
+
+// Rewrites the file with 512-byte pages: the same store in a fraction of
+// the bytes, so the fuzzer's mutations land on content, not on empty pages.
+bool compact(const QString& path) {
+  sqlite3* database = nullptr;
+  bool done = sqlite3_open(path.toUtf8().constData(), &database) == SQLITE_OK &&
+              sqlite3_exec(database, "PRAGMA page_size = 512; VACUUM;", nullptr, nullptr,
+                           nullptr) == SQLITE_OK;
+  return sqlite3_close(database) == SQLITE_OK && done;
+}
+
+gfx::ImagePtr picture(int w, int h) {
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(seedPicture(w, h, QImage::Format_ARGB32)));
+}
+
+}  // namespace
+
+void SeedWriter::writeStores() {
+  using Fill = std::function<void(ComposedImage*, cd::ManagedObjectContext*)>;
+  const QList<std::pair<QString, Fill>> documents = {
+      {"picture-and-text",
+       [](ComposedImage* composedImage, cd::ManagedObjectContext* context) {
+         Layer* layer = Layer::createLayerWithComposedImage(composedImage, context, true);
+         layer->image()->setNsImage(picture(8, 6));
+         layer->setOrigin(QPointF(3, 2));
+         layer->setRotationAngle(15);
+         auto* text = static_cast<TextLayer*>(
+             Layer::createLayerWithComposedImage(composedImage, context, true, "TextLayer"));
+         text->setAttributedString(gfx::AttributedString("Hi", gfx::Font("DejaVu Sans", 8)));
+       }},
+      {"filter-and-hidden",
+       [](ComposedImage* composedImage, cd::ManagedObjectContext* context) {
+         Layer* layer = Layer::createLayerWithComposedImage(composedImage, context, true);
+         layer->image()->setNsImage(picture(6, 6));
+         layer->addFiltersArray({Filter::createFilterWithName("CIGaussianBlur", context)}, 0);
+         Layer* hidden = Layer::createLayerWithComposedImage(composedImage, context, true);
+         hidden->image()->setNsImage(picture(4, 4));
+         hidden->setVisible(false);
+         hidden->setAlpha(0.5);
+         hidden->setCompositingOperation(14);
+       }},
+  };
+  for (const auto& [name, fill] : documents) {
+    const QString path = folder_ + "/" + name + ".zova";
+    QFile::remove(path);
+    fnd::Error error;
+    if (!saveDocument(path, fill, &error))
+      return fail("store " + name + ": " + error.localizedDescription());
+    if (!compact(path)) return fail("store " + name + ": cannot compact it");
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    write("store", name, file.readAll());
+    file.close();
+    QFile::remove(path);
+  }
+}
