@@ -29,17 +29,19 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model
-ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage
+ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage
 FUZZ_SECONDS ?= 20
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
-	UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen}
+	LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/leak-suppressions.txt UBSAN_OPTIONS=print_stacktrace=1 \
+	QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen}
 
 asan-build: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 		-DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DTESSALY_FUZZ=ON > /dev/null
 
-# The test labels that read untrusted bytes, under the sanitizers.
+# The test labels that read untrusted bytes, and the render engine they feed,
+# under the sanitizers.
 asan: asan-build
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_TESTS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -L '^($(ASAN_LABELS))$$' --output-on-failure -j $(JOBS)

@@ -96,8 +96,8 @@ void readBmpResolution(const QByteArray& data, QVariantMap* properties) {
   qint32 x = qFromLittleEndian<qint32>(data.constData() + 38);
   qint32 y = qFromLittleEndian<qint32>(data.constData() + 42);
   if (x <= 0 || y <= 0) return;
-  (*properties)[PropertyDPIWidth] = qRound(x * 0.0254 * 100) / 100.0;
-  (*properties)[PropertyDPIHeight] = qRound(y * 0.0254 * 100) / 100.0;
+  (*properties)[PropertyDPIWidth] = codec::dpiOfPixelsPerMeter(x);
+  (*properties)[PropertyDPIHeight] = codec::dpiOfPixelsPerMeter(y);
 }
 
 void writeBmpResolution(QByteArray* bmp, const QVariantMap& properties) {

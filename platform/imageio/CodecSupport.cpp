@@ -72,6 +72,10 @@ double dpiHeight(const QVariantMap& properties) {
   return height > 0 ? height : dpiWidth(properties);
 }
 
+double dpiOfPixelsPerMeter(double pixelsPerMeter) {
+  return std::round(pixelsPerMeter * 2.54) / 100.0;
+}
+
 int orientation(const QVariantMap& properties) {
   int value = option(properties, PropertyOrientation, PropertyTIFFDictionary).toInt();
   return value >= 1 && value <= 8 ? value : 1;

@@ -54,6 +54,9 @@ double quality(const QVariantMap& properties, double fallback);
 // DPI from DPIWidth/DPIHeight; 0 when not given.
 double dpiWidth(const QVariantMap& properties);
 double dpiHeight(const QVariantMap& properties);
+// A resolution stored as pixels a metre, as DPI rounded to hundredths.
+// Computed in double: files may claim up to 2³¹ − 1 pixels a metre.
+double dpiOfPixelsPerMeter(double pixelsPerMeter);
 // Orientation 1–8; 1 when not given or out of range.
 int orientation(const QVariantMap& properties);
 

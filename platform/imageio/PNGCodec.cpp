@@ -152,8 +152,8 @@ QVariantMap propertiesOf(PngReader& reader) {
       unit == PNG_RESOLUTION_METER) {
     png[PropertyPNGXPixelsPerMeter] = xPerMeter;
     png[PropertyPNGYPixelsPerMeter] = yPerMeter;
-    properties[PropertyDPIWidth] = qRound(xPerMeter * 0.0254 * 100) / 100.0;
-    properties[PropertyDPIHeight] = qRound(yPerMeter * 0.0254 * 100) / 100.0;
+    properties[PropertyDPIWidth] = codec::dpiOfPixelsPerMeter(xPerMeter);
+    properties[PropertyDPIHeight] = codec::dpiOfPixelsPerMeter(yPerMeter);
   }
   double gamma = 0;
   if (png_get_gAMA(reader.png, reader.info, &gamma)) png[PropertyPNGGamma] = gamma;

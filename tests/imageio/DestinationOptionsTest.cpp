@@ -68,6 +68,22 @@ TEST(DestinationOptions, DPIAndOrientationAreStoredAndReported) {
   }
 }
 
+TEST(DestinationOptions, ExtremeResolutionsReadBackUnchanged) {
+  // Near the most PNG and BMP hold (2³¹ − 1 pixels a metre): reading such
+  // a file once overflowed an int while rounding.
+  const double dpi = 54000000;
+  for (const QString& type : {io::TypePNG, io::TypeBMP}) {
+    SCOPED_TRACE(type.toStdString());
+    QByteArray bytes =
+        iotest::encode(type, iotest::testPicture(4, 4, false), {{io::PropertyDPIWidth, dpi}});
+    io::ImageSourcePtr source = io::ImageSource::createWithData(bytes);
+    ASSERT_TRUE(source);
+    QVariantMap properties = source->propertiesAtIndex(0);
+    EXPECT_NEAR(properties.value(io::PropertyDPIWidth).toDouble(), dpi, 0.05);
+    EXPECT_NEAR(properties.value(io::PropertyDPIHeight).toDouble(), dpi, 0.05);
+  }
+}
+
 TEST(DestinationOptions, ThumbnailHonoursMaximumSizeAndTransform) {
   QByteArray bytes = iotest::encode(io::TypeJPEG, iotest::testPicture(800, 200, false),
                                     {{io::PropertyOrientation, 6}});
