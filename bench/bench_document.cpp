@@ -8,9 +8,9 @@
 // the memory bandwidth floor.
 #include <benchmark/benchmark.h>
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <map>
 #include <random>
 #include <vector>
@@ -45,7 +45,11 @@ struct Document {
   explicit Document(const QString& path) {
     coordinator =
         std::make_unique<cd::PersistentStoreCoordinator>(IMManagedObject::managedObjectModel());
-    coordinator->addPersistentStoreWithType(cd::SQLiteStoreType, {}, QUrl::fromLocalFile(path), {});
+    fnd::Error error;
+    if (!coordinator->addPersistentStoreWithType(cd::SQLiteStoreType, {}, QUrl::fromLocalFile(path),
+                                                 {}, &error))
+      qFatal("bench_document: cannot open %s: %s", qPrintable(path),
+             qPrintable(error.localizedDescription()));
     queue = std::make_unique<fnd::OperationQueue>();
     context = std::make_unique<IMAManagedObjectContext>();
     context->setPersistentStoreCoordinator(coordinator.get());
@@ -59,8 +63,19 @@ struct Document {
     queue->waitUntilAllOperationsAreFinished();
     fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
   }
+  // A failed save or fetch ends the run: the figures after it would mean nothing.
   ComposedImage* composedImage() {
-    return ComposedImage::composedImageForManagedObjectContext(context.get());
+    fnd::Error error;
+    ComposedImage* found =
+        ComposedImage::composedImageForManagedObjectContext(context.get(), &error);
+    if (!found)
+      qFatal("bench_document: no composed image: %s", qPrintable(error.localizedDescription()));
+    return found;
+  }
+  void save() {
+    fnd::Error error;
+    if (!context->save(&error))
+      qFatal("bench_document: save failed: %s", qPrintable(error.localizedDescription()));
   }
 };
 
@@ -84,7 +99,9 @@ gfx::ImagePtr layerPixels(int seed) {
 }
 
 QString storePath(const char* name) {
-  return QDir::tempPath() + "/bench-document-" + name + ".zova";
+  // A folder of this run's own: other runs of this program may be working at the same time.
+  static QTemporaryDir folder;
+  return folder.filePath(QStringLiteral("bench-document-%1.zova").arg(name));
 }
 
 // The document over its layers; unless `waitForCacheWrites` is false, the
@@ -193,13 +210,13 @@ SaveAndOpenTimes saveAndOpen() {
   const QString path = storePath("saved");
   std::unique_ptr<Document> document = buildDocument(path);
   times.firstSave = clock([&] {
-    document->context->save();
+    document->save();
     document->finishWork();
   });
   document->composedImage()->layersArray().first()->image()->setNsImage(layerPixels(kLayers));
   document->finishWork();
   times.saveOneChanged = clock([&] {
-    document->context->save();
+    document->save();
     document->finishWork();
   });
   times.close = clock([&] { document.reset(); });
@@ -246,10 +263,10 @@ void BM_SaveWhileEncoding(benchmark::State& state) {
   double firstSave = 0, saveOneChanged = 0;
   for (auto _ : state) {
     std::unique_ptr<Document> document = buildDocument(path, false);
-    firstSave += clock([&] { document->context->save(); });
+    firstSave += clock([&] { document->save(); });
     document->finishWork();
     document->composedImage()->layersArray().first()->image()->setNsImage(layerPixels(kLayers));
-    saveOneChanged += clock([&] { document->context->save(); });
+    saveOneChanged += clock([&] { document->save(); });
     document.reset();
     QFile::remove(path);
   }
