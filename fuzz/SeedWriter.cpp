@@ -11,6 +11,7 @@ bool SeedWriter::writeAll() {
   writeTextArchives();
   writeImageData();
   writeStores();
+  writeJsonTexts();
   return ok_;
 }
 

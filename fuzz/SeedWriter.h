@@ -27,6 +27,8 @@ class SeedWriter {
   void writeImageData();
   // SeedWriterStores.cpp
   void writeStores();
+  // SeedWriterJson.cpp
+  void writeJsonTexts();
 
   void write(const QString& target, const QString& name, const QByteArray& bytes);
   void fail(const QString& what);
