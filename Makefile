@@ -29,8 +29,9 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage
-ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|sharing|net
+ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
+	tests_sharing tests_net
 FUZZ_SECONDS ?= 20
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/leak-suppressions.txt UBSAN_OPTIONS=print_stacktrace=1 \
