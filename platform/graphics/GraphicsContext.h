@@ -1,9 +1,12 @@
 // The drawing context: a target (an offscreen bitmap, a widget's painter, a
 // PDF page or a printer page) with a stack of graphics states. Backed by
-// QPainter. Source-over goes straight through QPainter; every other operation
-// is composited with compositePixels() where the target's pixels can be read
-// (bitmaps, painters on a QImage), and falls back to QPainter's nearest
-// composition mode elsewhere (PDF, printers, widgets). Coordinates are y-up
+// QPainter. Images and rectangle fills onto 8-bit premultiplied bitmaps are
+// composited row by row with compositeRow(), only inside the clip, in bands
+// over the shared worker pool. Otherwise source-over goes straight through
+// QPainter, and every other operation is composited with compositePixels()
+// where the target's pixels can be read (bitmaps, painters on a QImage), or
+// falls back to QPainter's nearest composition mode elsewhere (PDF,
+// printers, widgets). Coordinates are y-up
 // (origin at the bottom-left); the context flips to Qt's y-down once,
 // internally, so images and text come out upright.
 #pragma once
