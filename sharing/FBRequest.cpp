@@ -39,7 +39,10 @@ void FBRequest::connect() {
   }
   statusCode_ = 0;
   statusText_.clear();
-  if (connection_) connection_.release()->deleteLater();
+  if (connection_) {  // a request started again drops its earlier load
+    connection_->cancel();
+    connection_.release()->deleteLater();
+  }
   connection_ = std::make_unique<net::URLConnection>(request, this);
 }
 

@@ -264,6 +264,7 @@ TEST(FBRequest, TellsEachDelegateOnlyWhatItAnswers) {
   tst::LoopbackServer server;
   server.addReply({200, "OK", {}, "{\"error_msg\":\"x\"}", 0, -1});
   server.addReply({200, "OK", {}, "slow", 300, -1});
+  server.addReply({200, "OK", {}, "slow", 300, -1});
   Recorder rawOnly({FBRequestDelegate::RequestDidLoadRawResponse});
   auto request = FBRequest::getRequestWithParams({}, "GET", &rawOnly, server.url("/").toString());
   request->connect();
@@ -275,8 +276,9 @@ TEST(FBRequest, TellsEachDelegateOnlyWhatItAnswers) {
   Recorder all;
   request = FBRequest::getRequestWithParams({}, "GET", &all, server.url("/").toString());
   request->connect();
-  ASSERT_TRUE(tst::spinUntil([&] { return server.requests().size() == 2; }));
+  request->connect();  // the first load is dropped, the second destroyed below
+  ASSERT_TRUE(tst::spinUntil([&] { return server.requests().size() >= 2; }));
   request.reset();
   tst::spinUntil([] { return false; }, 500);
-  EXPECT_EQ(joined(all.events), "loading");
+  EXPECT_EQ(joined(all.events), "loading | loading");
 }
