@@ -73,12 +73,20 @@ void compositeRun(const uint32_t* source, uint32_t* destination, const uint8_t* 
 
 }  // namespace
 
-// Compiled twice, for processors with AVX2 (eight floats at a time) and for
-// any other, and chosen when the program loads; every run is inlined into
-// each version so the whole loop gets the wider instructions.
-__attribute__((target_clones("avx2", "default"), flatten)) void compositeRow(
-    CompositingOperation op, const uint32_t* source, uint32_t* destination, const uint8_t* coverage,
-    int pixelCount, float fraction) {
+// With GCC, compiled twice, for processors with AVX2 (eight floats at a
+// time) and for any other, and chosen when the program loads; every run is
+// inlined into each version so the whole loop gets the wider instructions.
+// Clang cannot combine the two, and builds (the sanitizer and fuzzing ones)
+// the portable version alone.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TESSALY_ROW_VERSIONS __attribute__((target_clones("avx2", "default"), flatten))
+#else
+#define TESSALY_ROW_VERSIONS
+#endif
+
+TESSALY_ROW_VERSIONS void compositeRow(CompositingOperation op, const uint32_t* source,
+                                       uint32_t* destination, const uint8_t* coverage,
+                                       int pixelCount, float fraction) {
   if (op == Op::Highlight) op = Op::SourceOver;
   dispatch(op,
            [&]<Op O>() { compositeRun<O>(source, destination, coverage, pixelCount, fraction); });
