@@ -16,7 +16,6 @@ namespace {
 // components; every other operation uses the drawing layer's formulas.
 // Each component is computed as s + d·(1 − sa), whichever path runs.
 using Pixels2 = float __attribute__((vector_size(32)));
-using Lanes2 = int __attribute__((vector_size(32)));
 
 CI_VECTORIZE void sourceOver(const float* s, float* d, int count) {
   int i = 0;
@@ -24,7 +23,7 @@ CI_VECTORIZE void sourceOver(const float* s, float* d, int count) {
     Pixels2 src, dst;
     std::memcpy(&src, s, sizeof src);
     std::memcpy(&dst, d, sizeof dst);
-    const Pixels2 alpha = __builtin_shuffle(src, Lanes2{3, 3, 3, 3, 7, 7, 7, 7});
+    const Pixels2 alpha = __builtin_shufflevector(src, src, 3, 3, 3, 3, 7, 7, 7, 7);
     dst = src + dst * (1.0f - alpha);
     std::memcpy(d, &dst, sizeof dst);
   }
