@@ -15,6 +15,7 @@
 #include <random>
 
 #include "BenchReport.h"
+#include "VipsComparison.h"
 #include "coreimage/Context.h"
 #include "coreimage/Filter.h"
 #include "coreimage/ImageAccumulator.h"
@@ -98,42 +99,15 @@ void renderVips(Make make) {
   g_object_unref(out);
 }
 
-// Work started inside a worker of the engine's pool runs in place
-// (WorkerPool.h), so this runs all of `work` on one thread.
-template <typename Work>
-void onOneThread(const Work& work) {
-  ci::WorkerPool::parallelFor(2, [&](int i) {
-    if (i == 0) work();
-  });
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return bench::millisecondsSince(start);
-}
-
-const char* const kThreadCounts[] = {"1thread", "allcores"};
-
 // Alternates ours and vips, keeping the best of kRuns each, at one thread
-// and then at all cores; the warm pass first runs each once untimed.
+// and then at all cores.
 void compare(const std::string& name, const std::function<void()>& ours,
              const std::function<void()>& vips) {
-  static const int allCores = vips_concurrency_get();
-  for (const char* threads : kThreadCounts) {
-    const bool single = std::string(threads) == "1thread";
-    vips_concurrency_set(single ? 1 : allCores);
-    const std::function<void()> oursHere = [&] { single ? onOneThread(ours) : ours(); };
-    if (bench::warmPass()) oursHere(), vips();
-    double bestOurs = 1e300, bestVips = 1e300;
-    for (int run = 0; run < kRuns; ++run) {
-      bestOurs = std::min(bestOurs, millisecondsOf(oursHere));
-      bestVips = std::min(bestVips, millisecondsOf(vips));
-    }
-    timings().set(name + "_" + threads, bestOurs);
-    timings().set(name + "_vips_" + threads, bestVips);
-  }
-  vips_concurrency_set(allCores);
+  bench::compareWithVips(kRuns, ours, vips,
+                         [&](const std::string& threads, double bestOurs, double bestVips) {
+                           timings().set(name + "_" + threads, bestOurs);
+                           timings().set(name + "_vips_" + threads, bestVips);
+                         });
 }
 
 // Each comparison is one benchmark run once; the timing is compare()'s own.
@@ -325,7 +299,7 @@ const bool reported = bench::atPassEnd([] {
   for (const char* name :
        {"coreimage_gaussblur_sigma10", "coreimage_rotate10", "coreimage_composite_over",
         "coreimage_float_to_8bit", "coreimage_1000_dabs_over_image"}) {
-    for (const char* threads : kThreadCounts) {
+    for (const char* threads : bench::kVipsThreadCounts) {
       const std::string ours = std::string(name) + "_" + threads;
       const std::string vips = std::string(name) + "_vips_" + threads;
       if (!t.has(ours)) continue;

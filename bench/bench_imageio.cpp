@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "BenchReport.h"
+#include "VipsComparison.h"
 #include "foundation/WorkerPool.h"
 #include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
@@ -174,44 +175,16 @@ size_t vipsEncode(const VipsSaver& save) {
   return size;
 }
 
-double millisecondsOf(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return bench::millisecondsSince(start);
-}
-
-// Work started inside a worker of the shared pool runs in place
-// (WorkerPool.h), so this runs all of `work` on one thread.
-void onOneThread(const std::function<void()>& work) {
-  fnd::WorkerPool::parallelFor(2, [&](int i) {
-    if (i == 0) work();
-  });
-}
-
-const char* const kThreadCounts[] = {"1thread", "allcores"};
-
 // Best of kRuns of ours and, when given, of vips, alternating, at one
-// thread and at all cores; the warm pass first runs each once untimed.
+// thread and at all cores, per megapixel.
 void compare(const std::string& name, const std::function<void()>& ours,
              const std::function<void()>& vips) {
-  static const int allCores = vips_concurrency_get();
-  for (const char* threads : kThreadCounts) {
-    const bool single = std::string(threads) == "1thread";
-    vips_concurrency_set(single ? 1 : allCores);
-    const std::function<void()> oursHere = [&] { single ? onOneThread(ours) : ours(); };
-    if (bench::warmPass()) {
-      oursHere();
-      if (vips) vips();
-    }
-    double bestOurs = 1e300, bestVips = 1e300;
-    for (int run = 0; run < kRuns; ++run) {
-      bestOurs = std::min(bestOurs, millisecondsOf(oursHere));
-      if (vips) bestVips = std::min(bestVips, millisecondsOf(vips));
-    }
-    timings().set(name + "_" + threads, bestOurs / kMegapixels);
-    if (vips) timings().set(name + "_vips_" + threads, bestVips / kMegapixels);
-  }
-  vips_concurrency_set(allCores);
+  bench::compareWithVips(kRuns, ours, vips,
+                         [&](const std::string& threads, double bestOurs, double bestVips) {
+                           timings().set(name + "_" + threads, bestOurs / kMegapixels);
+                           if (vips)
+                             timings().set(name + "_vips_" + threads, bestVips / kMegapixels);
+                         });
 }
 
 void encodeBenchmark(benchmark::State& state, const Format& format) {
@@ -256,8 +229,8 @@ void thumbnailBenchmark(benchmark::State& state, QString type) {
   for (auto _ : state) {
     double best = 1e300, bestFull = 1e300;
     for (int run = 0; run < kRuns; ++run) {
-      best = std::min(best, millisecondsOf(reduced));
-      bestFull = std::min(bestFull, millisecondsOf(fullThenScaled));
+      best = std::min(best, bench::millisecondsOf(reduced));
+      bestFull = std::min(bestFull, bench::millisecondsOf(fullThenScaled));
     }
     const std::string name = "imageio_thumbnail_" + extensionOf(type);
     bench::figure(name, best / kMegapixels, "ms/MP");
@@ -291,7 +264,7 @@ const bool reported = bench::atPassEnd([] {
   for (const char* kind : {"encode", "decode"}) {
     for (const Format& format : formats()) {
       const std::string name = std::string("imageio_") + kind + "_" + extensionOf(format.type);
-      for (const char* threads : kThreadCounts) {
+      for (const char* threads : bench::kVipsThreadCounts) {
         const std::string ours = name + "_" + threads, vips = name + "_vips_" + threads;
         if (!t.has(ours)) continue;
         bench::figure(ours, t.get(ours), "ms/MP");
