@@ -1,0 +1,269 @@
+#include "appkit/Application.h"
+
+#include <QActionEvent>
+#include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QSet>
+#include <QTimer>
+
+#include "appkit/MenuItem.h"
+#include "appkit/UserInterfaceItem.h"
+#include "appkit/Window.h"
+#include "foundation/NotificationCenter.h"
+
+namespace ui {
+
+namespace {
+
+QPointer<Application>& instance() {
+  static QPointer<Application> app;
+  return app;
+}
+
+const char* const kWatchedMenu = "tessalyValidatesItems";
+
+}  // namespace
+
+Application* Application::sharedApplication() {
+  if (!instance()) {
+    Q_ASSERT_X(qApp, "ui::Application", "needs a running QApplication");
+    instance() = new Application(qApp);
+  }
+  return instance();
+}
+
+Application* Application::existingApplication() { return instance(); }
+
+Application::Application(QObject* parent) : QObject(parent) {
+  // The delegate decides whether closing the last window quits.
+  qApp->setQuitOnLastWindowClosed(false);
+  qApp->installEventFilter(this);
+  connect(qApp, &QApplication::focusChanged, this, &Application::focusChanged);
+  addAction(QStringLiteral("terminate:"), [this](QObject* sender) { terminate(sender); });
+}
+
+Application::~Application() {
+  if (qApp) qApp->removeEventFilter(this);
+}
+
+void Application::finishLaunching() {
+  auto& center = fnd::NotificationCenter::defaultCenter();
+  center.postNotificationName(ApplicationWillFinishLaunchingNotification, this);
+  if (delegate_) delegate_->applicationWillFinishLaunching();
+  if (delegate_) delegate_->applicationDidFinishLaunching();
+  center.postNotificationName(ApplicationDidFinishLaunchingNotification, this);
+}
+
+int Application::run() {
+  finishLaunching();
+  return QApplication::exec();
+}
+
+QList<Window*> Application::windows() const { return windows_; }
+
+QList<Responder*> Application::responderChain() const {
+  QList<Responder*> chain;
+  QSet<Responder*> seen;
+  auto walk = [&](Responder* r) {
+    for (; r && !seen.contains(r); r = r->nextResponder()) {
+      seen.insert(r);
+      chain.append(r);
+    }
+  };
+  if (Window* window = keyWindow_) {
+    walk(window->firstResponder());
+    // A view whose chain stops short of its window still reaches it.
+    walk(window);
+    walk(dynamic_cast<Responder*>(window->delegate()));
+  }
+  walk(const_cast<Application*>(this));
+  walk(delegate_);
+  walk(documentController_);
+  return chain;
+}
+
+Responder* Application::targetForAction(const QString& action, Responder* target) const {
+  if (target) return target->respondsToAction(action) ? target : nullptr;
+  for (Responder* r : responderChain())
+    if (r->respondsToAction(action)) return r;
+  return nullptr;
+}
+
+bool Application::sendAction(const QString& action, Responder* target, QObject* sender) {
+  Responder* r = targetForAction(action, target);
+  if (!r) return false;
+  r->performAction(action, sender);
+  setNeedsValidation();
+  return true;
+}
+
+bool Application::validateItem(UserInterfaceItem& item, Responder* target) {
+  auto* menuItem = dynamic_cast<MenuItem*>(&item);
+  if (!target && menuItem) target = menuItem->target();
+  // Items that send nothing (submenu titles) stay as they are.
+  if (item.action().isEmpty()) return menuItem ? menuItem->isEnabled() : true;
+  Responder* r = targetForAction(item.action(), target);
+  const bool enabled = r && r->validateUserInterfaceItem(item);
+  if (menuItem) menuItem->setEnabled(enabled);
+  return enabled;
+}
+
+void Application::updateWindows() {
+  validationScheduled_ = false;
+  for (MenuItem* item : MenuItem::allItems()) validateItem(*item);
+  emit windowsUpdated();
+}
+
+void Application::setNeedsValidation() {
+  if (validationScheduled_) return;
+  validationScheduled_ = true;
+  QMetaObject::invokeMethod(this, &Application::updateWindows, Qt::QueuedConnection);
+}
+
+void Application::beginSheet(QDialog* sheet, Window* window,
+                             std::function<void(int returnCode)> completion) {
+  sheet->setParent(window, Qt::Sheet | Qt::Dialog);
+  sheet->setWindowModality(Qt::WindowModal);
+  sheet->setProperty("tessalySheetOf", QVariant::fromValue(static_cast<QObject*>(window)));
+  connect(
+      sheet, &QDialog::finished, this,
+      [sheet, completion = std::move(completion)](int code) {
+        sheet->setProperty("tessalySheetOf", QVariant());
+        if (completion) completion(code);
+      },
+      Qt::SingleShotConnection);
+  sheet->open();
+}
+
+void Application::endSheet(QDialog* sheet, int returnCode) { sheet->done(returnCode); }
+
+QDialog* Application::attachedSheet(const Window* window) const {
+  for (QObject* child : window->children()) {
+    auto* dialog = qobject_cast<QDialog*>(child);
+    if (dialog && dialog->property("tessalySheetOf").value<QObject*>() == window) return dialog;
+  }
+  return nullptr;
+}
+
+void Application::terminate(QObject*) {
+  if (terminating_) return;
+  terminating_ = true;
+  auto proceed = [this](bool ok) {
+    if (!ok) {
+      terminating_ = false;
+      return;
+    }
+    askDelegateToTerminate();
+  };
+  if (reviewer_)
+    reviewer_(proceed);
+  else
+    proceed(true);
+}
+
+void Application::askDelegateToTerminate() {
+  const auto reply =
+      delegate_ ? delegate_->applicationShouldTerminate() : ApplicationDelegate::TerminateNow;
+  if (reply == ApplicationDelegate::TerminateNow) finishTermination();
+  if (reply == ApplicationDelegate::TerminateCancel) terminating_ = false;
+}
+
+void Application::replyToApplicationShouldTerminate(bool shouldTerminate) {
+  if (!terminating_) return;
+  if (shouldTerminate)
+    finishTermination();
+  else
+    terminating_ = false;
+}
+
+void Application::finishTermination() {
+  fnd::NotificationCenter::defaultCenter().postNotificationName(
+      ApplicationWillTerminateNotification, this);
+  if (delegate_) delegate_->applicationWillTerminate();
+  // Does nothing when no event loop runs, as in tests.
+  QCoreApplication::exit(0);
+  terminating_ = false;
+}
+
+void Application::windowCreated(Window* window) { windows_.append(window); }
+
+void Application::windowDestroyed(Window* window) {
+  windows_.removeAll(window);
+  if (keyWindow_ == window || !keyWindow_) {
+    keyWindow_ = nullptr;
+    for (Window* w : windows_)
+      if (w->isVisible()) return setKeyWindow(w);
+    emit keyWindowChanged(nullptr);
+  }
+}
+
+void Application::windowHidden(Window* window) {
+  if (keyWindow_ == window) {
+    Window* next = nullptr;
+    for (Window* w : windows_)
+      if (w != window && w->isVisible()) {
+        next = w;
+        break;
+      }
+    if (next) {
+      setKeyWindow(next);
+    } else {
+      keyWindow_ = nullptr;
+      window->resignKey();
+      emit keyWindowChanged(nullptr);
+      setNeedsValidation();
+    }
+  }
+  QTimer::singleShot(0, this, &Application::lastWindowMayHaveClosed);
+}
+
+void Application::lastWindowMayHaveClosed() {
+  for (Window* w : windows_)
+    if (w->isVisible()) return;
+  if (delegate_ && delegate_->applicationShouldTerminateAfterLastWindowClosed()) terminate();
+}
+
+void Application::setKeyWindow(Window* window) {
+  if (keyWindow_ == window) return;
+  Window* old = keyWindow_;
+  keyWindow_ = window;
+  windows_.removeAll(window);
+  windows_.prepend(window);
+  if (old) old->resignKey();
+  window->becomeKey();
+  emit keyWindowChanged(window);
+  setNeedsValidation();
+}
+
+// A widget taking focus by the user's click or tab becomes its window's
+// first responder when it (or the nearest responder above it) accepts.
+void Application::focusChanged(QWidget*, QWidget* now) {
+  Window* window = Window::ofWidget(now);
+  if (!window) return;
+  for (QWidget* w = now; w && w != window; w = w->parentWidget()) {
+    auto* responder = dynamic_cast<Responder*>(w);
+    if (responder && responder->acceptsFirstResponder()) {
+      if (window->firstResponder() != responder) window->makeFirstResponder(responder);
+      return;
+    }
+  }
+}
+
+// Menus holding menu items validate them each time before they open.
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ActionAdded) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu && !menu->property(kWatchedMenu).toBool() &&
+        dynamic_cast<MenuItem*>(static_cast<QActionEvent*>(event)->action())) {
+      menu->setProperty(kWatchedMenu, true);
+      connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        for (QAction* action : menu->actions())
+          if (auto* item = dynamic_cast<MenuItem*>(action)) validateItem(*item);
+      });
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace ui

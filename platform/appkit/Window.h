@@ -1,0 +1,99 @@
+// A top-level window: a QMainWindow that is also a link of the responder
+// chain. It keeps its first responder, tells its delegate about closing and
+// becoming key, and knows the window controller that owns it.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include "appkit/Responder.h"
+
+namespace ui {
+
+class Window;
+class WindowController;
+
+// Posted on fnd::NotificationCenter::defaultCenter() with the window as object.
+inline const QString WindowDidBecomeKeyNotification =
+    QStringLiteral("NSWindowDidBecomeKeyNotification");
+inline const QString WindowDidResignKeyNotification =
+    QStringLiteral("NSWindowDidResignKeyNotification");
+inline const QString WindowWillCloseNotification = QStringLiteral("NSWindowWillCloseNotification");
+
+class WindowDelegate {
+ public:
+  virtual ~WindowDelegate() = default;
+  // Asked when the user closes the window (or performClose runs).
+  virtual bool windowShouldClose(Window*) { return true; }
+  // Called on every close, asked or not.
+  virtual void windowWillClose(Window*) {}
+  virtual void windowDidBecomeKey(Window*) {}
+  virtual void windowDidResignKey(Window*) {}
+  virtual void windowDidResize(Window*) {}
+  virtual void windowDidMove(Window*) {}
+};
+
+class Window : public QMainWindow, public Responder {
+  Q_OBJECT
+
+ public:
+  explicit Window(QWidget* parent = nullptr);
+  ~Window() override;
+
+  // The ui::Window holding `widget` (the widget itself included), or null.
+  static Window* ofWidget(const QWidget* widget);
+
+  QString title() const { return title_; }
+  void setTitle(const QString& title);
+  // The edited mark shown next to the title.
+  bool isDocumentEdited() const { return isWindowModified(); }
+  void setDocumentEdited(bool edited) { setWindowModified(edited); }
+
+  // The central widget; the window owns it.
+  QWidget* contentView() const { return centralWidget(); }
+  void setContentView(QWidget* view) { setCentralWidget(view); }
+
+  // The window itself when no other responder holds the role.
+  Responder* firstResponder() const;
+  // The current first responder resigns and `responder` (null: the window)
+  // becomes it; false when either refuses, the window then holding the role
+  // if the new one refused. A responder that is a QWidget also gets focus.
+  bool makeFirstResponder(Responder* responder);
+
+  WindowDelegate* delegate() const { return delegate_; }
+  void setDelegate(WindowDelegate* delegate) { delegate_ = delegate; }
+  WindowController* windowController() const { return windowController_; }
+  void setWindowController(WindowController* controller) { windowController_ = controller; }
+
+  // The window receiving keys and nil-targeted actions.
+  bool isKeyWindow() const;
+  void makeKeyAndOrderFront();
+  void orderOut();
+  // Asks the delegate, then closes; false when it refused.
+  bool performClose();
+  // Closes without asking the delegate (it still hears windowWillClose).
+  // Hides QWidget::close, which asks like performClose.
+  void close();
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+
+ private:
+  friend class Application;
+  void becomeKey();
+  void resignKey();
+
+  QString title_;
+  Responder* firstResponder_ = nullptr;
+  // Set when the first responder is a QObject, so its destruction is seen.
+  QPointer<QObject> firstResponderObject_;
+  bool firstResponderIsObject_ = false;
+  WindowDelegate* delegate_ = nullptr;
+  WindowController* windowController_ = nullptr;
+  bool closingWithoutAsking_ = false;
+};
+
+}  // namespace ui
