@@ -262,4 +262,9 @@ bool BMPTGACodec::write(const QString& type, const QList<EncodeFrame>& frames, c
   return true;
 }
 
+QStringList BMPTGACodec::embeddedProperties(const QString& type) const {
+  if (type == TypeBMP) return {"DPIWidth", "DPIHeight", "HasAlpha"};
+  return {"HasAlpha"};
+}
+
 }  // namespace io

@@ -19,6 +19,7 @@ class BMPTGACodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  QStringList embeddedProperties(const QString& type) const override;
 
   // Whether `data` looks like a Targa file. Targa has no signature, so this
   // is a plausibility check of its header, used only after every codec

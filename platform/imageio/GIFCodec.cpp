@@ -414,4 +414,6 @@ bool GIFCodec::write(const QString&, const QList<EncodeFrame>& frames,
   return true;
 }
 
+QStringList GIFCodec::embeddedProperties(const QString&) const { return QStringList{"HasAlpha"}; }
+
 }  // namespace io

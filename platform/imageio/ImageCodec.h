@@ -72,6 +72,12 @@ class ImageCodec {
                      const QVariantMap& fileProperties, QByteArray* output,
                      fnd::Error* error) const = 0;
 
+  // The properties a file of `type` written by this codec keeps, as keys of
+  // the per-image dictionary ("DPIWidth") or of one of its dictionaries
+  // ("{TIFF}.Make"), plus the destination options it honours (quality).
+  // Everything else given to a destination is dropped.
+  virtual QStringList embeddedProperties(const QString& type) const = 0;
+
   // The built-in codecs.
   static const QList<const ImageCodec*>& all();
   static const ImageCodec* forType(const QString& type);

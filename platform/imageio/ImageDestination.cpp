@@ -28,6 +28,11 @@ ImageDestination::ImageDestination(const ImageCodec* codec, QString type, size_t
 
 QStringList ImageDestination::typeIdentifiers() { return TypeIdentifiers::writableTypes(); }
 
+QStringList ImageDestination::embeddedProperties(const QString& type) {
+  const ImageCodec* codec = ImageCodec::forType(type);
+  return codec && codec->canWrite(type) ? codec->embeddedProperties(type) : QStringList();
+}
+
 ImageDestinationPtr ImageDestination::create(const QString& type, size_t count,
                                              const QVariantMap& options, fnd::Error* error) {
   const ImageCodec* codec = ImageCodec::forType(type);

@@ -36,6 +36,9 @@ class ImageDestination {
                                             fnd::Error* error = nullptr);
   // The type identifiers a destination can write.
   static QStringList typeIdentifiers();
+  // What a file of `type` keeps of the properties given to it (see
+  // ImageCodec::embeddedProperties); empty for a type no codec writes.
+  static QStringList embeddedProperties(const QString& type);
 
   QString type() const { return type_; }
 

@@ -450,4 +450,8 @@ bool JPEG2000Codec::write(const QString&, const QList<EncodeFrame>& frames, cons
   return true;
 }
 
+QStringList JPEG2000Codec::embeddedProperties(const QString&) const {
+  return QStringList{"HasAlpha", DestinationLossyCompressionQuality};
+}
+
 }  // namespace io

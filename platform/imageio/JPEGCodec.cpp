@@ -129,10 +129,10 @@ QVariantMap propertiesOf(const jpeg_decompress_struct& info) {
   }
   size_t exifSize = 0;
   const unsigned char* exif = exifIn(info, &exifSize);
-  if (int orientation = ExifBlock::orientation(exif, exifSize)) {
+  if (int orientation = ExifBlock::orientation(exif, exifSize))
     properties[PropertyOrientation] = orientation;
-    properties[PropertyTIFFDictionary] = QVariantMap{{PropertyTIFFOrientation, orientation}};
-  }
+  QVariantMap tiffDictionary = ExifBlock::tiffDictionary(exif, exifSize);
+  if (!tiffDictionary.isEmpty()) properties[PropertyTIFFDictionary] = tiffDictionary;
   QVariantMap exifDictionary = ExifBlock::exifDictionary(exif, exifSize);
   if (!exifDictionary.isEmpty()) properties[PropertyExifDictionary] = exifDictionary;
   properties[PropertyJFIFDictionary] = jfif;
@@ -310,8 +310,7 @@ bool JPEGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QV
   settings.gray = gray;
   settings.dpiX = int(std::lround(std::min(codec::dpiWidth(properties), 65535.0)));
   settings.dpiY = int(std::lround(std::min(codec::dpiHeight(properties), 65535.0)));
-  int orientation = codec::orientation(properties);
-  QByteArray exif = ExifBlock::jpegPayload(orientation, pixels.width(), pixels.height());
+  QByteArray exif = ExifBlock::jpegPayload(properties, pixels.width(), pixels.height());
   settings.exif = reinterpret_cast<const unsigned char*>(exif.constData());
   settings.exifSize = unsigned(exif.size());
   std::vector<JSAMPROW> rows(size_t(pixels.height()));
@@ -328,6 +327,11 @@ bool JPEGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QV
   if (ok) std::free(writer.buffer);
   if (!ok) return codec::failWrite(error, kName, QString::fromUtf8(writer.failure.message));
   return true;
+}
+
+QStringList JPEGCodec::embeddedProperties(const QString&) const {
+  return QStringList{"DPIWidth", "DPIHeight", "Orientation", DestinationLossyCompressionQuality} +
+         ExifBlock::carriedKeys();
 }
 
 }  // namespace io

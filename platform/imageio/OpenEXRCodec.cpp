@@ -222,4 +222,8 @@ bool OpenEXRCodec::write(const QString&, const QList<EncodeFrame>& frames, const
   return true;
 }
 
+QStringList OpenEXRCodec::embeddedProperties(const QString&) const {
+  return QStringList{"HasAlpha"};
+}
+
 }  // namespace io

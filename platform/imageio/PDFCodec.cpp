@@ -127,4 +127,7 @@ bool PDFCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVa
   return true;
 }
 
+// The resolution only sizes the page; nothing is recorded as a property.
+QStringList PDFCodec::embeddedProperties(const QString&) const { return {}; }
+
 }  // namespace io

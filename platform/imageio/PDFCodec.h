@@ -21,6 +21,7 @@ class PDFCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  QStringList embeddedProperties(const QString& type) const override;
 
   // The document as a representation with page selection.
   static gfx::PDFImageRepPtr imageRep(const QByteArray& data, fnd::Error* error);

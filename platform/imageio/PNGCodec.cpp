@@ -164,6 +164,8 @@ QVariantMap propertiesOf(PngReader& reader) {
   if (png_get_eXIf_1(reader.png, reader.info, &exifSize, &exif)) {
     int value = ExifBlock::orientation(exif, exifSize);
     if (value) properties[PropertyOrientation] = value;
+    QVariantMap tiffDictionary = ExifBlock::tiffDictionary(exif, exifSize);
+    if (!tiffDictionary.isEmpty()) properties[PropertyTIFFDictionary] = tiffDictionary;
     QVariantMap exifDictionary = ExifBlock::exifDictionary(exif, exifSize);
     if (!exifDictionary.isEmpty()) properties[PropertyExifDictionary] = exifDictionary;
   }
@@ -326,9 +328,8 @@ bool PNGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVa
     settings.xPerMeter = png_uint_32(std::lround(dpi / 0.0254));
     settings.yPerMeter = png_uint_32(std::lround(codec::dpiHeight(properties) / 0.0254));
   }
-  int orientation = codec::orientation(properties);
-  QByteArray exif = ExifBlock::make(orientation, pixels.width(), pixels.height());
-  if (orientation != 1) {
+  QByteArray exif = ExifBlock::make(properties, pixels.width(), pixels.height());
+  if (ExifBlock::carriesFields(properties)) {
     settings.exif = reinterpret_cast<const unsigned char*>(exif.constData());
     settings.exifSize = png_uint_32(exif.size());
   }
@@ -344,6 +345,10 @@ bool PNGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVa
   png_destroy_write_struct(&writer.png, writer.info ? &writer.info : nullptr);
   if (!ok) return codec::failWrite(error, kName, QString::fromUtf8(writer.message));
   return true;
+}
+
+QStringList PNGCodec::embeddedProperties(const QString&) const {
+  return QStringList{"DPIWidth", "DPIHeight", "HasAlpha", "Orientation"} + ExifBlock::carriedKeys();
 }
 
 }  // namespace io

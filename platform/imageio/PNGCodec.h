@@ -19,6 +19,7 @@ class PNGCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  QStringList embeddedProperties(const QString& type) const override;
 };
 
 }  // namespace io

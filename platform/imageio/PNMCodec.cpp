@@ -134,4 +134,6 @@ bool PNMCodec::write(const QString&, const QList<EncodeFrame>&, const QVariantMa
   return codec::failWrite(error, kName, QStringLiteral("PNM files are read-only here"));
 }
 
+QStringList PNMCodec::embeddedProperties(const QString&) const { return QStringList{}; }
+
 }  // namespace io

@@ -18,6 +18,7 @@ class PNMCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  QStringList embeddedProperties(const QString& type) const override;
 };
 
 }  // namespace io

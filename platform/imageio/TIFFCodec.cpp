@@ -18,6 +18,16 @@ namespace io {
 
 namespace {
 
+// The ASCII fields carried in {TIFF} from file to file.
+const std::pair<uint32_t, const char*> kTextTags[] = {
+    {TIFFTAG_IMAGEDESCRIPTION, "ImageDescription"},
+    {TIFFTAG_MAKE, "Make"},
+    {TIFFTAG_MODEL, "Model"},
+    {TIFFTAG_SOFTWARE, "Software"},
+    {TIFFTAG_DATETIME, "DateTime"},
+    {TIFFTAG_ARTIST, "Artist"},
+    {TIFFTAG_COPYRIGHT, "Copyright"}};
+
 const QString kName = QStringLiteral("TIFF");
 
 QString colorModelOf(const TIFFDirectory& d) {
@@ -57,9 +67,11 @@ QVariantMap propertiesOf(TIFF* tiff, const TIFFDirectory& d) {
       properties[PropertyDPIHeight] = double(d.yResolution) * perInch;
     }
   }
-  char* software = nullptr;
-  if (TIFFGetField(tiff, TIFFTAG_SOFTWARE, &software) && software)
-    tags[PropertyTIFFSoftware] = QString::fromUtf8(software);
+  for (const auto& [tag, key] : kTextTags) {
+    char* text = nullptr;
+    if (TIFFGetField(tiff, tag, &text) && text)
+      tags[QString::fromLatin1(key)] = QString::fromUtf8(text);
+  }
   properties[PropertyTIFFDictionary] = tags;
   return properties;
 }
@@ -118,7 +130,12 @@ TIFFPageWriter::Layout destinationLayout(const EncodeFrame& frame, int compressi
   layout.dpiX = x > 0 ? x : 72.0;
   layout.dpiY = y > 0 ? y : 72.0;
   layout.orientation = codec::orientation(frame.properties);
-  layout.software = "Tessaly";
+  const QVariantMap tags = frame.properties.value(PropertyTIFFDictionary).toMap();
+  for (const auto& [tag, key] : kTextTags) {
+    QString text = tags.value(QString::fromLatin1(key)).toString();
+    if (text.isEmpty() && tag == TIFFTAG_SOFTWARE) text = QStringLiteral("Tessaly");
+    if (!text.isEmpty()) layout.text.emplace_back(tag, text.toUtf8());
+  }
   return layout;
 }
 
@@ -248,6 +265,13 @@ QByteArray TIFFCodec::writeBitmapPages(const QList<gfx::BitmapPage>& pages,
   QString problem;
   if (layouts.isEmpty() || !writePages(layouts, &bytes, prefix, &problem)) return {};
   return bytes;
+}
+
+QStringList TIFFCodec::embeddedProperties(const QString&) const {
+  return QStringList{"DPIWidth",        "DPIHeight",          "HasAlpha",
+                     "Orientation",     "{TIFF}.Compression", "{TIFF}.ImageDescription",
+                     "{TIFF}.Make",     "{TIFF}.Model",       "{TIFF}.Software",
+                     "{TIFF}.DateTime", "{TIFF}.Artist",      "{TIFF}.Copyright"};
 }
 
 }  // namespace io

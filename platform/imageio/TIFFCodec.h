@@ -23,6 +23,7 @@ class TIFFCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  QStringList embeddedProperties(const QString& type) const override;
 
   // The layout bitmap representations have always written, which stored
   // documents hold: RGB or RGBA with unassociated alpha, never grey; 8 bits

@@ -109,7 +109,10 @@ bool TIFFPageWriter::write(TIFF* tiff, const Layout& layout, int page, int pages
                layout.bits == 32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.gray ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
   TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(layout.orientation));
+  // Upright is what readers assume without the field; leaving it out keeps
+  // an exported file free of an orientation its source had removed.
+  if (layout.orientation != ORIENTATION_TOPLEFT)
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(layout.orientation));
   TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
   if (layout.compression == COMPRESSION_JPEG)
     TIFFSetField(tiff, TIFFTAG_JPEGQUALITY, layout.jpegQuality);
@@ -123,7 +126,7 @@ bool TIFFPageWriter::write(TIFF* tiff, const Layout& layout, int page, int pages
     TIFFSetField(tiff, TIFFTAG_XRESOLUTION, float(layout.dpiX));
     TIFFSetField(tiff, TIFFTAG_YRESOLUTION, float(layout.dpiY));
   }
-  if (layout.software) TIFFSetField(tiff, TIFFTAG_SOFTWARE, layout.software);
+  for (const auto& [tag, value] : layout.text) TIFFSetField(tiff, tag, value.constData());
   if (pages > 1) {
     TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     TIFFSetField(tiff, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(pages));

@@ -6,6 +6,10 @@
 
 #include <tiffio.h>
 
+#include <QByteArray>
+#include <utility>
+#include <vector>
+
 #include "graphics/CGImage.h"
 
 namespace io {
@@ -22,7 +26,8 @@ class TIFFPageWriter {
     int jpegQuality = 75;
     double dpiX = 0, dpiY = 0;  // no resolution when 0
     int orientation = ORIENTATION_TOPLEFT;
-    const char* software = nullptr;
+    // ASCII fields (Make, Model, Software, …) by tag, zero-terminated.
+    std::vector<std::pair<uint32_t, QByteArray>> text;
   };
 
   static bool write(TIFF* tiff, const Layout& layout, int page, int pages);
