@@ -1,0 +1,35 @@
+#include "appkit/ModalServices.h"
+
+#include "appkit/QtModalServices.h"
+#include "foundation/Error.h"
+
+namespace ui {
+
+namespace {
+ModalServices* installed = nullptr;
+}
+
+ModalServices::~ModalServices() = default;
+
+ModalServices& ModalServices::shared() {
+  if (installed) return *installed;
+  static QtModalServices dialogs;
+  return dialogs;
+}
+
+ModalServices* ModalServices::setShared(ModalServices* services) {
+  ModalServices* previous = installed;
+  installed = services;
+  return previous;
+}
+
+AlertRequest AlertRequest::fromError(const fnd::Error& error) {
+  AlertRequest request;
+  request.style = AlertStyle::Warning;
+  request.messageText = error.localizedDescription();
+  request.informativeText = error.localizedRecoverySuggestion();
+  if (request.informativeText.isEmpty()) request.informativeText = error.localizedFailureReason();
+  return request;
+}
+
+}  // namespace ui
