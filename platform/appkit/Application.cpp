@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 
 #include "appkit/MenuItem.h"
@@ -181,8 +182,10 @@ void Application::finishTermination() {
   fnd::NotificationCenter::defaultCenter().postNotificationName(
       ApplicationWillTerminateNotification, this);
   if (delegate_) delegate_->applicationWillTerminate();
-  // Does nothing when no event loop runs, as in tests.
-  QCoreApplication::exit(0);
+  // Only with a running event loop: without one (as in tests) exit() would
+  // still mark the thread as quitting, and every later modal loop would
+  // return at once.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
   terminating_ = false;
 }
 

@@ -50,6 +50,8 @@ QMessageBox::Icon iconForStyle(AlertStyle style) {
   return QMessageBox::Warning;
 }
 
+constexpr const char* buttonPositionProperty = "alertButtonPosition";
+
 QMessageBox* makeAlert(const AlertRequest& request, QWidget* parent) {
   auto* box = new QMessageBox(parent);
   box->setIcon(iconForStyle(request.style));
@@ -63,6 +65,8 @@ QMessageBox* makeAlert(const AlertRequest& request, QWidget* parent) {
                                    : cancels ? QMessageBox::RejectRole
                                              : QMessageBox::ActionRole;
     QPushButton* button = box->addButton(titles[i], role);
+    // The box lays its buttons out by role, so their order there is not ours.
+    button->setProperty(buttonPositionProperty, int(i));
     if (i == 0) box->setDefaultButton(button);
     if (cancels || titles.size() == 1) box->setEscapeButton(button);
   }
@@ -70,9 +74,9 @@ QMessageBox* makeAlert(const AlertRequest& request, QWidget* parent) {
 }
 
 long alertAnswer(QMessageBox* box) {
-  qsizetype index = box->buttons().indexOf(box->clickedButton());
-  // buttons() lists them in the order they were added.
-  return index < 0 ? long(ModalResponseCancel) : AlertFirstButtonReturn + long(index);
+  QAbstractButton* clicked = box->clickedButton();
+  if (!clicked) return ModalResponseCancel;
+  return AlertFirstButtonReturn + clicked->property(buttonPositionProperty).toInt();
 }
 
 // The accessory goes below the file list while the panel runs and back to

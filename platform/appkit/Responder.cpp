@@ -31,15 +31,17 @@ Responder* Responder::targetForAction(const QString& action) {
 
 bool Responder::validateUserInterfaceItem(const UserInterfaceItem&) { return true; }
 
-void Responder::addAction(const QString& action, Action handler) { actions_.insert(action, std::move(handler)); }
+void Responder::addAction(const QString& action, Action handler) {
+  actions_.insert(action, std::move(handler));
+}
 
 void Responder::removeAction(const QString& action) { actions_.remove(action); }
 
 // Each event goes to the next responder; a key press nobody wants beeps, as
 // a keyboard user expects.
-#define TESSALY_PASS_ON(method) \
+#define TESSALY_PASS_ON(method)          \
   void Responder::method(Event& event) { \
-    if (next_) next_->method(event); \
+    if (next_) next_->method(event);     \
   }
 TESSALY_PASS_ON(mouseDown)
 TESSALY_PASS_ON(mouseDragged)

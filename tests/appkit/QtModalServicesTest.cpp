@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "TestSupport.h"
+#include "appkit/QtModalServices.h"
+
+namespace {
+
+// Acts on the next modal dialog as a user would, from the event loop the
+// dialog runs. A dialog the action leaves open is rejected after a while,
+// failing the test instead of hanging it.
+void whenModal(std::function<void(QDialog*)> act) {
+  auto* poll = new QTimer(qApp);
+  auto started = std::make_shared<int>(0);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, started, act] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      if (++*started > 500) {
+        ADD_FAILURE() << "no dialog appeared";
+        poll->deleteLater();
+      }
+      return;
+    }
+    poll->deleteLater();
+    act(dialog);
+    QPointer<QDialog> left = dialog;
+    QTimer::singleShot(3000, qApp, [left] {
+      if (!left || !left->isVisible()) return;
+      ADD_FAILURE() << "the dialog stayed open";
+      left->reject();
+    });
+  });
+  poll->start(10);
+}
+
+QAbstractButton* buttonTitled(QDialog* dialog, const QString& title) {
+  for (auto* button : dialog->findChildren<QAbstractButton*>())
+    if (button->text() == title) return button;
+  return nullptr;
+}
+
+TEST(QtModalServices, AlertsAnswerWithThePressedButtonsPositionModalOrAsSheet) {
+  ui::QtModalServices dialogs;
+  ui::AlertRequest request;
+  request.style = ui::AlertStyle::Critical;
+  request.messageText = "Facebook export";
+  request.buttons = {"Save", "Don't Save", "Cancel"};
+  struct Case {
+    QString press;  // empty: Escape
+    long expected;
+  };
+  for (const Case& c :
+       {Case{"Don't Save", ui::AlertSecondButtonReturn}, Case{"Save", ui::AlertFirstButtonReturn},
+        Case{"", ui::AlertThirdButtonReturn}}) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString defaultTitle;
+    whenModal([&](QDialog* d) {
+      auto* box = qobject_cast<QMessageBox*>(d);
+      icon = box->icon();
+      defaultTitle = box->defaultButton()->text();
+      if (c.press.isEmpty()) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(box, &escape);
+      } else
+        buttonTitled(box, c.press)->click();
+    });
+    EXPECT_EQ(dialogs.runAlert(request, nullptr), c.expected) << c.press.toStdString();
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(defaultTitle, "Save");
+  }
+
+  QWidget window;
+  window.show();
+  long answer = 0;
+  Qt::WindowModality modality = Qt::NonModal;
+  whenModal([&](QDialog* d) {
+    modality = d->windowModality();
+    buttonTitled(d, "Cancel")->click();
+  });
+  dialogs.beginAlertSheet(request, &window, [&](long r) { answer = r; });
+  EXPECT_EQ(answer, 0);  // a sheet returns before it is answered
+  ASSERT_TRUE(tst::spinUntil([&] { return answer != 0; }));
+  EXPECT_EQ(answer, ui::AlertThirdButtonReturn);
+  EXPECT_EQ(modality, Qt::WindowModal);
+}
+
+TEST(QtModalServices, SavePanelCarriesTheAccessoryAndGivesItBack) {
+  ui::QtModalServices dialogs;
+  QWidget owner;
+  auto* accessory = new QLineEdit(&owner);
+  accessory->setObjectName("quality");
+  accessory->hide();
+  ui::SavePanelRequest request;
+  request.title = "Export";
+  request.directoryURL = QUrl::fromLocalFile(tst::tempDir());
+  request.nameFieldStringValue = "picture";
+  request.allowedFileTypes = {"public.jpeg"};
+  request.accessoryView = accessory;
+
+  QStringList filters;
+  bool accessoryShown = false;
+  whenModal([&](QDialog* d) {
+    auto* panel = qobject_cast<QFileDialog*>(d);
+    filters = panel->nameFilters();
+    accessoryShown = accessory->window() == panel && accessory->isVisible();
+    accessory->setText("92");
+    QPixmap grab = panel->grab();
+    QString path = tst::tempPath("save-panel.png");
+    grab.save(path);
+    tst::saveArtifact(path, "appkit-save-panel-with-accessory.png");
+    static_cast<QDialog*>(panel)->accept();
+  });
+  ui::FilePanelResult result = dialogs.runSavePanel(request, nullptr);
+
+  EXPECT_EQ(result.response, ui::ModalResponseOK);
+  EXPECT_EQ(result.url().toLocalFile().toStdString(),
+            (tst::tempDir() + "/picture.jpeg").toStdString());
+  ASSERT_EQ(filters.size(), 1);
+  EXPECT_TRUE(filters[0].contains("*.jpg")) << filters[0].toStdString();
+  EXPECT_TRUE(accessoryShown);
+  EXPECT_EQ(accessory->parentWidget(), &owner);
+  EXPECT_TRUE(accessory->isHidden());
+  EXPECT_EQ(accessory->text(), "92");
+}
+
+TEST(QtModalServices, NameFiltersCoverKnownTypesTheDocumentAndBareExtensions) {
+  const QStringList filters =
+      ui::QtModalServices::nameFilters({"public.png", "com.brenwick.tessaly", "webp", "x.y.z"});
+  ASSERT_EQ(filters.size(), 3);
+  EXPECT_TRUE(filters[0].endsWith("(*.png)")) << filters[0].toStdString();
+  EXPECT_TRUE(filters[1].endsWith("(*.zova)")) << filters[1].toStdString();
+  EXPECT_TRUE(filters[2].endsWith("(*.webp)")) << filters[2].toStdString();
+}
+
+TEST(QtModalServices, ColourPanelKeepsAlphaAndReportsLiveChanges) {
+  ui::QtModalServices dialogs;
+  ui::ColorPanelRequest request;
+  request.color = QColor(255, 0, 0);
+  QList<QColor> live;
+  request.colorChanged = [&](const QColor& c) { live << c; };
+  whenModal([](QDialog* d) {
+    auto* panel = qobject_cast<QColorDialog*>(d);
+    panel->setCurrentColor(QColor(0, 128, 255, 100));
+    static_cast<QDialog*>(panel)->accept();
+  });
+  std::optional<QColor> chosen = dialogs.runColorPanel(request, nullptr);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->alpha(), 100);
+  EXPECT_EQ(chosen->rgb(), QColor(0, 128, 255).rgb());
+  ASSERT_FALSE(live.isEmpty());
+  EXPECT_EQ(live.last(), *chosen);
+
+  whenModal([](QDialog* d) { d->reject(); });
+  EXPECT_EQ(dialogs.runColorPanel(request, nullptr), std::nullopt);
+}
+
+}  // namespace
