@@ -1,6 +1,11 @@
 #include "graphics/CGImage.h"
 
+#include "graphics/ReducedPixels.h"
+
 namespace gfx {
+
+CGImage::DrawingCache::DrawingCache() = default;
+CGImage::DrawingCache::~DrawingCache() = default;
 
 CGImage::CGImage(QImage pixels) : image_(std::move(pixels)) {}
 
@@ -81,6 +86,13 @@ const QImage& CGImage::drawingPixels() const {
   if (drawingCache_->pixels.isNull())
     drawingCache_->pixels = image_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   return drawingCache_->pixels;
+}
+
+const ReducedPixels& CGImage::halfSizePixels() const {
+  const QImage& full = drawingPixels();
+  std::lock_guard lock(drawingCache_->mutex);
+  if (!drawingCache_->half) drawingCache_->half = std::make_unique<ReducedPixels>(full, nullptr);
+  return *drawingCache_->half;
 }
 
 }  // namespace gfx

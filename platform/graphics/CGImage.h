@@ -9,6 +9,8 @@
 
 namespace gfx {
 
+class ReducedPixels;
+
 // How alpha is laid out, in the platform's terms. `None` and `NoneSkipFirst`
 // have no alpha; the premultiplied kinds store colour multiplied by alpha.
 enum class ImageAlphaInfo {
@@ -52,11 +54,17 @@ class CGImage {
   // whichever layout the image was made or decoded in; it is converted on
   // first use and kept. Deeper images come back as they are.
   const QImage& drawingPixels() const;
+  // The drawing pixels at half size and below, for drawing 8-bit images
+  // reduced; kept with the image (and its copies) once asked for.
+  const ReducedPixels& halfSizePixels() const;
 
  private:
   struct DrawingCache {
+    DrawingCache();
+    ~DrawingCache();
     std::mutex mutex;
     QImage pixels;
+    std::unique_ptr<ReducedPixels> half;
   };
   QImage image_;
   std::shared_ptr<DrawingCache> drawingCache_ = std::make_shared<DrawingCache>();

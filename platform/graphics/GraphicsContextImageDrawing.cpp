@@ -9,11 +9,12 @@
 #include <optional>
 #include <vector>
 
+#include "foundation/WorkerPool.h"
 #include "graphics/ConvexCoverage.h"
 #include "graphics/GraphicsContext.h"
 #include "graphics/GraphicsState.h"
 #include "graphics/ImageResampler.h"
-#include "foundation/WorkerPool.h"
+#include "graphics/ReducedPixels.h"
 
 namespace gfx {
 namespace {
@@ -23,6 +24,18 @@ constexpr int BandRows = 16;
 constexpr qint64 ParallelPixels = 1 << 15;
 
 bool whole(double v) { return std::abs(v - std::round(v)) < 1e-9; }
+
+// Whether a placement shows the image at half its size or less both ways.
+// Whether `source` lands on device pixels one for one, moved by whole pixels.
+bool placesWholePixels(const QTransform& sourceToDevice, const QRectF& source) {
+  return sourceToDevice.type() <= QTransform::TxTranslate && whole(sourceToDevice.dx()) &&
+         whole(sourceToDevice.dy()) && whole(source.x()) && whole(source.y()) &&
+         whole(source.width()) && whole(source.height());
+}
+
+bool reducesByHalf(const QTransform& t) {
+  return std::hypot(t.m11(), t.m12()) <= 0.5 + 1e-9 && std::hypot(t.m21(), t.m22()) <= 0.5 + 1e-9;
+}
 
 // The rectangle a path describes when it is an axis-aligned rectangle with
 // whole-pixel edges (a clip made of clipToRect calls on whole pixels).
@@ -149,29 +162,45 @@ bool GraphicsContext::drawImageIntoBitmap(const CGImage& image, const QRectF& de
 
   Placement place;
   place.pixels = &image.drawingPixels();
-  place.wholePixels = sourceToDevice.type() <= QTransform::TxTranslate &&
-                      whole(sourceToDevice.dx()) && whole(sourceToDevice.dy()) &&
-                      whole(source.x()) && whole(source.y()) && whole(source.width()) &&
-                      whole(source.height());
+  // Shown smoothly at half size or less: sample the halved copies, halving
+  // again while the draw still halves them. A copy drawn at its own size on
+  // whole pixels is then read in place.
+  const ReducedPixels* level = nullptr;
+  QRectF sampled = source;
+  QTransform sampledToDevice = sourceToDevice;
+  while (state().interpolate && reducesByHalf(sampledToDevice) && place.pixels->width() > 1 &&
+         place.pixels->height() > 1) {
+    level = level ? &level->half() : &image.halfSizePixels();
+    place.pixels = &level->pixels();
+    sampled = QRectF(sampled.topLeft() / 2, sampled.size() / 2);
+    sampledToDevice = QTransform::fromScale(2, 2) * sampledToDevice;
+  }
+  place.wholePixels = placesWholePixels(sampledToDevice, sampled);
   // Without smoothing, transformed images are sampled the way QPainter does.
   if (!place.wholePixels && !state().interpolate) return false;
-  place.edges = source.toAlignedRect() & place.pixels->rect();
+  place.edges = sampled.toAlignedRect() & place.pixels->rect();
   if (place.edges.isEmpty()) return true;
   const QPolygonF outline = sourceToDevice.map(QPolygonF(QRectF(source)));
   QRect bounds = outline.boundingRect().toAlignedRect() & clip;
   if (bounds.isEmpty()) return true;
 
   std::optional<ConvexCoverage> coverage;
+  QRect read;  // the part of the sampled pixels the rows read
   if (place.wholePixels) {
     place.offset =
-        QPoint(int(std::round(sourceToDevice.dx())), int(std::round(sourceToDevice.dy())));
+        QPoint(int(std::round(sampledToDevice.dx())), int(std::round(sampledToDevice.dy())));
     bounds &= place.edges.translated(place.offset);
     if (bounds.isEmpty()) return true;
+    read = bounds.translated(-place.offset);
   } else {
-    place.deviceToSource = sourceToDevice.inverted();
+    place.deviceToSource = sampledToDevice.inverted();
     coverage.emplace(outline, state().antialias);
     place.coverage = &*coverage;
+    // With the filter's reach.
+    read = place.deviceToSource.mapRect(QRectF(bounds)).toAlignedRect().adjusted(-1, -1, 1, 1) &
+           place.edges;
   }
+  if (level) level->prepare(read);
   const TargetRows rows(*target);
   forEachRow(bounds, [&](int y, RowBuffers& buffers) {
     drawRow(place, rows, bounds, y, op, float(fraction), buffers);

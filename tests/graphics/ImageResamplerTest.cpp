@@ -210,3 +210,32 @@ TEST(ImageResamplerTest, ClippedRotatedDrawsChangeOnlyTheClippedArea) {
     }
   EXPECT_GT(changedInside, inside / 2);
 }
+
+// Drawn at a quarter of its size, an image of one white column in four over
+// black shows the grey of its average (a filter sampling the full image
+// between two black columns shows black), also on tiles of the reduced copy
+// made for a small rectangle before the rest.
+TEST(ImageResamplerTest, ReducedDrawsAverageWhatTheyCover) {
+  const int w = 2400, h = 200;
+  QImage stripes(w, h, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) stripes.setPixel(x, y, x % 4 == 0 ? 0xffffffff : 0xff000000);
+  CGImagePtr image = CGImage::make(stripes);
+  auto draw = [&](const QRectF& clip) {
+    auto context = GraphicsContext::bitmapContext(w / 4, h / 4);
+    context->fillRect(QRectF(0, 0, w / 4, h / 4), Qt::red);
+    context->clipToRect(clip);
+    context->scaleCTM(0.25, 0.25);
+    context->drawImage(image, QRectF(0, 0, w, h));
+    return context->makeImage()->qImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  };
+  QImage corner = draw(QRectF(300, 20, 30, 10)), whole = draw(QRectF(0, 0, w / 4, h / 4));
+  EXPECT_EQ(qRed(corner.pixel(10, 10)), 255);  // outside the first clip
+  for (int y = 0; y < h / 4; ++y)
+    for (int x = 0; x < w / 4; ++x) {
+      ASSERT_NEAR(qRed(whole.pixel(x, y)), 64, 1) << x << "," << y;
+      ASSERT_EQ(qGreen(whole.pixel(x, y)), qBlue(whole.pixel(x, y)));
+      if (x >= 300 && x < 330 && y >= 50 - 30 && y < 50 - 20)
+        ASSERT_EQ(corner.pixel(x, y), whole.pixel(x, y)) << x << "," << y;
+    }
+}
