@@ -165,6 +165,11 @@ QVariant FilterParameter::valueForKey(const QString& key) const {
   return IMManagedObject::valueForKey(key);
 }
 
+void FilterParameter::setValueForKey(const QString& key, const QVariant& value) {
+  if (key == "point") return setPoint(value.toPointF());
+  IMManagedObject::setValueForKey(key, value);
+}
+
 // ---- Values in the Core Image filter ----
 
 void FilterParameter::setFilterValue(const QVariant& value) {

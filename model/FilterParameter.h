@@ -105,6 +105,8 @@ class FilterParameter : public IMManagedObject {
   void willTurnIntoFault() override;
   void observeValueForKeyPath(const QString& keyPath, void* object);
   QVariant valueForKey(const QString& key) const override;
+  // "point" is the binding the filter point tool writes through.
+  void setValueForKey(const QString& key, const QVariant& value) override;
   bool imShouldEncodeRelationshipNamed(const QString& name) const override {
     return name == "image";
   }

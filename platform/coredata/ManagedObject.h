@@ -61,7 +61,7 @@ class ManagedObject : public fnd::Observable {
   // pointers as QVariant::fromValue<cd::ManagedObject*>(layer).
   QVariant valueForKey(const QString& key) const override;
   void setValue(const QVariant& value, const QString& key);
-  void setValueForKey(const QString& key, const QVariant& value) { setValue(value, key); }
+  void setValueForKey(const QString& key, const QVariant& value) override { setValue(value, key); }
 
   // Raw slot access: no notifications, no change tracking, no undo. Faults
   // are still fired so the value read is the stored one.

@@ -127,6 +127,8 @@ void Observable::removeObserver(const void* observer, const QString& key) {
 
 QVariant Observable::valueForKey(const QString&) const { return {}; }
 
+void Observable::setValueForKey(const QString&, const QVariant&) {}
+
 QSet<QString> Observable::keyPathsForValuesAffectingValueForKey(const QString&) const { return {}; }
 
 bool Observable::hasObservers(const QString& key) const {

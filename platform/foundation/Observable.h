@@ -58,6 +58,9 @@ class Observable {
 
   // What observers see as old and new values. The default knows no keys.
   virtual QVariant valueForKey(const QString& key) const;
+  // Sets a value by key, as bindings write a control's value back. The
+  // default knows no keys and ignores the value.
+  virtual void setValueForKey(const QString& key, const QVariant& value);
 
   // Calls pair and may nest per key: the old value is taken at the outermost
   // will, and observers are told once, at the matching outermost did.
