@@ -1,5 +1,6 @@
 #include "coreimage/Sampler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -19,6 +20,16 @@ const float* SamplerView::pixelsAtCentres(int x, int y, int count) const {
   const IRect& r = pixels_->rect();
   if (y < r.y || y >= r.top() || x < r.x || x + count > r.right()) return nullptr;
   return pixels_->pixel(x, y);
+}
+
+void SamplerView::readPixels(int x, int y, int count, float* out) const {
+  std::memset(out, 0, size_t(std::max(count, 0)) * 16);
+  if (!pixels_ || pixels_->isNull()) return;
+  const IRect& r = pixels_->rect();
+  if (y < r.y || y >= r.top()) return;
+  const int from = std::max(x, r.x), to = std::min(x + count, r.right());
+  if (to > from)
+    std::memcpy(out + size_t(from - x) * 4, pixels_->pixel(from, y), size_t(to - from) * 16);
 }
 
 void SamplerView::sample(double x, double y, float rgba[4]) const {

@@ -37,6 +37,10 @@ class SamplerView {
   // which both samplings read as the pixel itself: a pointer into the
   // rendered region, or null when part of the row lies outside it.
   const float* pixelsAtCentres(int x, int y, int count) const;
+  // Copies those pixels into `out` (4 × count floats), transparent where
+  // they lie outside the rendered region, for neighbourhood filters that
+  // read whole rows.
+  void readPixels(int x, int y, int count, float* out) const;
   const QRectF& extent() const { return extent_; }
 
  private:

@@ -202,6 +202,7 @@ void registerColorAdjustmentFilters(FilterRegistry& registry) {
   Kernel::registerRoutine(QStringLiteral("colorMatrix"), colorMatrixRow);
   Kernel::registerRoutine(QStringLiteral("colorClamp"), colorClampRow);
   Kernel::registerRoutine(QStringLiteral("colorPolynomial"), colorPolynomialRow);
+  registerColorToneFilters(registry);
   const QStringList adjustment =
       categories({kCICategoryColorAdjustment, kCICategoryVideo, kCICategoryInterlaced,
                   kCICategoryNonSquarePixels, kCICategoryHighDynamicRange});

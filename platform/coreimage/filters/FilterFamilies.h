@@ -15,6 +15,8 @@ void registerStylizeFilters(FilterRegistry& registry);
 void registerGeneratorFilters(FilterRegistry& registry);
 void registerGradientFilters(FilterRegistry& registry);
 void registerColorAdjustmentFilters(FilterRegistry& registry);
+// Part of the colour adjustments, called by registerColorAdjustmentFilters.
+void registerColorToneFilters(FilterRegistry& registry);
 void registerColorEffectFilters(FilterRegistry& registry);
 void registerDistortionFilters(FilterRegistry& registry);
 
