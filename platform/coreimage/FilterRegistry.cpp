@@ -23,6 +23,8 @@ void FilterRegistry::registerBuiltIns() {
   filters::registerColorAdjustmentFilters(*this);
   filters::registerColorEffectFilters(*this);
   filters::registerDistortionFilters(*this);
+  filters::registerSharpenFilters(*this);
+  filters::registerReductionFilters(*this);
 }
 
 void FilterRegistry::registerFilterName(const QString& name, FilterConstructor constructor,

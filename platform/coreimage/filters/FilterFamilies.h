@@ -19,5 +19,7 @@ void registerColorAdjustmentFilters(FilterRegistry& registry);
 void registerColorToneFilters(FilterRegistry& registry);
 void registerColorEffectFilters(FilterRegistry& registry);
 void registerDistortionFilters(FilterRegistry& registry);
+void registerSharpenFilters(FilterRegistry& registry);
+void registerReductionFilters(FilterRegistry& registry);
 
 }  // namespace ci::filters
