@@ -4,60 +4,102 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include "appkit/core/PasteboardMimeCodec.h"
 #include "foundation/PropertyList.h"
 
 namespace ui {
 
-Pasteboard::Pasteboard() : general_(false), private_(std::make_unique<QMimeData>()) {}
+Pasteboard::Pasteboard() : kind_(Kind::Private) {}
 
-Pasteboard::Pasteboard(GeneralTag) : general_(true) {}
+Pasteboard::Pasteboard(Kind kind, const QMimeData* view) : kind_(kind), view_(view) {}
 
 Pasteboard::~Pasteboard() = default;
 
 Pasteboard& Pasteboard::generalPasteboard() {
-  static Pasteboard general{GeneralTag{}};
+  static Pasteboard general{Kind::General};
   return general;
 }
 
-const QMimeData* Pasteboard::contents() const {
-  if (!general_) return private_.get();
+Pasteboard& Pasteboard::dragPasteboard() {
+  static Pasteboard drag;
+  return drag;
+}
+
+std::unique_ptr<Pasteboard> Pasteboard::pasteboardWithMimeData(const QMimeData* data) {
+  return std::unique_ptr<Pasteboard>(new Pasteboard(Kind::View, data));
+}
+
+QMimeData* Pasteboard::dragMimeData() const {
+  return PasteboardMimeCodec::encode(pasteboardItems());
+}
+
+QList<PasteboardItem> Pasteboard::pasteboardItems() const {
+  switch (kind_) {
+    case Kind::Private:
+      return items_;
+    case Kind::View:
+      return PasteboardMimeCodec::decode(view_);
+    case Kind::General:
+      break;
+  }
   QClipboard* clipboard = QGuiApplication::clipboard();
-  return clipboard ? clipboard->mimeData() : nullptr;
+  return clipboard ? PasteboardMimeCodec::decode(clipboard->mimeData()) : QList<PasteboardItem>();
+}
+
+bool Pasteboard::setItems(QList<PasteboardItem> items) {
+  if (kind_ == Kind::View) return false;
+  if (kind_ == Kind::Private) {
+    items_ = std::move(items);
+  } else {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return false;
+    // The clipboard takes ownership of what it is given.
+    if (items.isEmpty())
+      clipboard->clear();
+    else
+      clipboard->setMimeData(PasteboardMimeCodec::encode(items));
+  }
+  ++changeCount_;
+  return true;
 }
 
 QStringList Pasteboard::types() const {
-  const QMimeData* data = contents();
-  return data ? data->formats() : QStringList();
+  QStringList types;
+  bool files = false;
+  for (const PasteboardItem& item : pasteboardItems())
+    for (const QString& type : item.types()) {
+      files = files || type == PasteboardTypeFileURL;
+      if (!types.contains(type)) types << type;
+    }
+  if (files) types << FilenamesPboardType;
+  return types;
 }
 
-void Pasteboard::clearContents() {
-  if (!general_) {
-    private_ = std::make_unique<QMimeData>();
-  } else if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-    clipboard->clear();
-  }
+long Pasteboard::clearContents() {
+  setItems({});
+  return changeCount_;
 }
 
-void Pasteboard::setData(const QByteArray& bytes, const QString& type) {
-  if (!general_) {
-    private_->setData(type, bytes);
-    return;
-  }
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  if (!clipboard) return;
-  // The clipboard owns the item it is given, so the other types are copied
-  // into a new one rather than edited in place.
-  auto* item = new QMimeData;
-  if (const QMimeData* current = clipboard->mimeData())
-    for (const QString& format : current->formats())
-      if (format != type) item->setData(format, current->data(format));
-  item->setData(type, bytes);
-  clipboard->setMimeData(item);
+void Pasteboard::setData(const QByteArray& data, const QString& type) {
+  QList<PasteboardItem> items = pasteboardItems();
+  if (items.isEmpty()) items.append(PasteboardItem());
+  items.first().setDataForType(data, type);
+  setItems(std::move(items));
 }
 
 QByteArray Pasteboard::dataForType(const QString& type) const {
-  const QMimeData* data = contents();
-  return data && data->hasFormat(type) ? data->data(type) : QByteArray();
+  const QList<PasteboardItem> items = pasteboardItems();
+  if (type == FilenamesPboardType) {
+    QVariantList paths;
+    for (const PasteboardItem& item : items)
+      if (item.hasType(PasteboardTypeFileURL))
+        paths << QUrl::fromEncoded(item.dataForType(PasteboardTypeFileURL)).toLocalFile();
+    if (paths.isEmpty()) return {};
+    return fnd::PropertyList::dataWithPropertyList(paths, fnd::PropertyListFormat::XML);
+  }
+  for (const PasteboardItem& item : items)
+    if (item.hasType(type)) return item.dataForType(type);
+  return {};
 }
 
 bool Pasteboard::setPropertyList(const QVariant& propertyList, const QString& type) {
@@ -72,6 +114,15 @@ QVariant Pasteboard::propertyListForType(const QString& type) const {
   const QByteArray bytes = dataForType(type);
   if (bytes.isEmpty()) return {};
   return fnd::PropertyList::propertyListWithData(bytes);
+}
+
+bool Pasteboard::setString(const QString& string, const QString& type) {
+  setData(string.toUtf8(), type);
+  return kind_ != Kind::View;
+}
+
+QString Pasteboard::stringForType(const QString& type) const {
+  return QString::fromUtf8(dataForType(type));
 }
 
 }  // namespace ui
