@@ -1,0 +1,152 @@
+// A view: a QWidget that is a link of the responder chain, with a frame in
+// its superview's coordinates and bounds of its own, both with y growing
+// upwards. It draws in drawRect() on a drawing context of the graphics
+// layer, the same routine for the screen, a bitmap, a PDF page or a
+// printer. The widget covers only the part of the view that its superview
+// shows, so a view inside a clip view can be far larger than the screen
+// without a widget (or a buffer) of that size.
+#pragma once
+
+#include <QCursor>
+#include <QRectF>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "appkit/DraggingInfo.h"
+#include "appkit/Event.h"
+#include "appkit/Responder.h"
+#include "graphics/CGImage.h"
+#include "graphics/GraphicsContext.h"
+
+namespace ui {
+
+class ClipView;
+class ScrollView;
+
+class View : public QWidget, public Responder {
+  Q_OBJECT
+
+ public:
+  explicit View(const QRectF& frame = {}, QWidget* parent = nullptr);
+  ~View() override;
+
+  // ---- Hierarchy ----
+  // The nearest enclosing view, or null.
+  View* superview() const;
+  void addSubview(View* view);
+  ScrollView* enclosingScrollView() const;
+
+  // ---- Geometry (y up) ----
+  QRectF frame() const { return frame_; }
+  QRectF bounds() const { return {boundsOrigin_, frame_.size()}; }
+  QPointF boundsOrigin() const { return boundsOrigin_; }
+  virtual void setFrame(const QRectF& frame);
+  virtual void setFrameOrigin(const QPointF& origin);
+  virtual void setFrameSize(const QSizeF& size);
+  virtual void setBoundsOrigin(const QPointF& origin);
+  // The part of the bounds the view's widget covers now.
+  QRectF visibleRect() const { return shown_; }
+  // Device pixels per point of the window the view is in.
+  double backingScaleFactor() const;
+
+  // ---- Conversions; a null view means the window's coordinates ----
+  QPointF convertPointFromView(const QPointF& point, const View* view) const;
+  QPointF convertPointToView(const QPointF& point, const View* view) const;
+  QRectF convertRectFromView(const QRectF& rect, const View* view) const;
+  QRectF convertRectToView(const QRectF& rect, const View* view) const;
+  // The event's location in this view's bounds.
+  QPointF locationOfEvent(const Event& event) const;
+  // Between the widget's pixels (y down) and the bounds.
+  QPointF pointFromWidget(const QPointF& widgetPoint) const;
+  QPointF pointToWidget(const QPointF& point) const;
+  QRectF rectFromWidget(const QRectF& widgetRect) const;
+  QRectF rectToWidget(const QRectF& rect) const;
+
+  // ---- Drawing ----
+  void setNeedsDisplay(bool needsDisplay = true);
+  void setNeedsDisplayInRect(const QRectF& rect);
+  // Draws `dirtyRect` (bounds coordinates) into the current graphics context,
+  // whose user space is the bounds, clipped to the rectangle.
+  virtual void drawRect(const QRectF& dirtyRect);
+  virtual bool isOpaque() const { return false; }
+  // Draws `rect` of the bounds into `context` as it would appear on screen,
+  // the rectangle's origin at the context's origin. No widget or window
+  // needs to be shown.
+  void displayRectIgnoringOpacity(const QRectF& rect, gfx::GraphicsContext* context);
+  // The view's drawing of `rect` as pixels (one per point) or as a
+  // one-page PDF document of the rectangle's size.
+  gfx::CGImagePtr imageOfRect(const QRectF& rect);
+  QByteArray dataWithPDFInsideRect(const QRectF& rect);
+  // On screen, draw through an 8-bit premultiplied bitmap the size of the
+  // widget, so every compositing operation reads the pixels below it. The
+  // bitmap is kept between paints; only the dirty part is drawn.
+  void setDrawsThroughBitmap(bool through);
+
+  // ---- Cursor rectangles ----
+  virtual void resetCursorRects();
+  void addCursorRect(const QRectF& rect, const QCursor& cursor);
+  void discardCursorRects();
+  // Discards and rebuilds the cursor rectangles of every view in the window
+  // of `widget`.
+  static void resetCursorRectsOfWindow(QWidget* widget);
+  // The cursor over `point` (bounds): the last rectangle added there wins.
+  std::optional<QCursor> cursorAtPoint(const QPointF& point) const;
+
+  // ---- Dragging ----
+  void registerForDraggedTypes(const QStringList& types);
+  void unregisterDraggedTypes();
+  QStringList registeredDraggedTypes() const { return draggedTypes_; }
+  virtual unsigned draggingEntered(DraggingInfo& info);
+  virtual unsigned draggingUpdated(DraggingInfo& info);
+  virtual void draggingExited();
+  virtual bool prepareForDragOperation(DraggingInfo& info);
+  virtual bool performDragOperation(DraggingInfo& info);
+  virtual void concludeDragOperation(DraggingInfo& info);
+  // Begins dragging the items of `pasteboard`, showing `image`; returns the
+  // operation the destination performed.
+  unsigned dragPasteboard(const Pasteboard& pasteboard, const QImage& image,
+                          unsigned allowedOperations);
+
+  bool acceptsFirstResponder() const override { return false; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  // The frame changed; subclasses of clip views hear the document's changes.
+  virtual void frameDidChange() {}
+  // Places the subviews' widgets after this view's frame, bounds or visible part changed.
+  void layoutSubviews();
+
+ private:
+  // The screen's copy of the widget's pixels when drawing goes through a bitmap.
+  struct Backing {
+    std::unique_ptr<gfx::GraphicsContext> bitmap;
+    bool valid = false;
+  };
+  void layoutInSuperview();
+  void invalidateBacking();
+  void drawInto(gfx::GraphicsContext* context, const QRectF& dirty, const QPointF& origin);
+  void dispatch(Event& event);
+  void updateCursor(const QPointF& widgetPoint);
+  std::optional<DraggingInfo> draggingInfo(const QDropEvent& event, Pasteboard& pasteboard) const;
+
+  QRectF frame_;
+  QPointF boundsOrigin_;
+  QRectF shown_;
+  bool placingWidget_ = false;
+  bool drawsThroughBitmap_ = false;
+  std::unique_ptr<Backing> backing_;
+  std::vector<std::pair<QRectF, QCursor>> cursorRects_;
+  QStringList draggedTypes_;
+  unsigned lastDragOperation_ = DragOperationNone;
+};
+
+}  // namespace ui

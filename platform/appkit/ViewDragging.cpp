@@ -1,0 +1,119 @@
+// A view as a drag destination for the pasteboard types it registered, and
+// as a drag source of a pasteboard's items.
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPixmap>
+
+#include "appkit/View.h"
+
+namespace ui {
+
+namespace {
+
+Qt::DropActions qtActions(unsigned operations) {
+  Qt::DropActions actions;
+  if (operations & DragOperationCopy) actions |= Qt::CopyAction;
+  if (operations & (DragOperationMove | DragOperationGeneric | DragOperationPrivate))
+    actions |= Qt::MoveAction;
+  if (operations & DragOperationLink) actions |= Qt::LinkAction;
+  return actions;
+}
+
+unsigned operationsOf(Qt::DropActions actions) {
+  unsigned operations = DragOperationNone;
+  if (actions & Qt::CopyAction) operations |= DragOperationCopy;
+  if (actions & Qt::MoveAction) operations |= DragOperationMove | DragOperationGeneric;
+  if (actions & Qt::LinkAction) operations |= DragOperationLink;
+  return operations;
+}
+
+// The single action Qt shows for an operation the destination chose.
+Qt::DropAction qtAction(unsigned operation) {
+  if (operation & DragOperationCopy) return Qt::CopyAction;
+  if (operation & (DragOperationMove | DragOperationGeneric | DragOperationPrivate))
+    return Qt::MoveAction;
+  if (operation & DragOperationLink) return Qt::LinkAction;
+  return Qt::IgnoreAction;
+}
+
+}  // namespace
+
+void View::registerForDraggedTypes(const QStringList& types) {
+  draggedTypes_ = types;
+  setAcceptDrops(!types.isEmpty());
+}
+
+void View::unregisterDraggedTypes() { registerForDraggedTypes({}); }
+
+unsigned View::draggingEntered(DraggingInfo&) { return DragOperationNone; }
+
+unsigned View::draggingUpdated(DraggingInfo&) { return lastDragOperation_; }
+
+void View::draggingExited() {}
+
+bool View::prepareForDragOperation(DraggingInfo&) { return true; }
+
+bool View::performDragOperation(DraggingInfo&) { return false; }
+
+void View::concludeDragOperation(DraggingInfo&) {}
+
+// Only drags carrying one of the registered types reach the view; the
+// pasteboard holds every type the drag carries.
+std::optional<DraggingInfo> View::draggingInfo(const QDropEvent& event,
+                                               Pasteboard& pasteboard) const {
+  const QMimeData* data = event.mimeData();
+  if (!data) return std::nullopt;
+  const QStringList formats = data->formats();
+  if (std::none_of(formats.begin(), formats.end(),
+                   [&](const QString& type) { return draggedTypes_.contains(type); }))
+    return std::nullopt;
+  for (const QString& type : formats) pasteboard.setData(data->data(type), type);
+  const QWidget* top = window();
+  const QPointF inWindow = mapTo(top, event.position());
+  return DraggingInfo(pasteboard, QPointF(inWindow.x(), top->height() - inWindow.y()),
+                      operationsOf(event.possibleActions()), qobject_cast<View*>(event.source()));
+}
+
+void View::dragEnterEvent(QDragEnterEvent* event) {
+  Pasteboard pasteboard;
+  std::optional<DraggingInfo> info = draggingInfo(*event, pasteboard);
+  lastDragOperation_ = info ? draggingEntered(*info) : DragOperationNone;
+  if (lastDragOperation_ == DragOperationNone) return event->ignore();
+  event->setDropAction(qtAction(lastDragOperation_));
+  event->accept();
+}
+
+void View::dragMoveEvent(QDragMoveEvent* event) {
+  Pasteboard pasteboard;
+  std::optional<DraggingInfo> info = draggingInfo(*event, pasteboard);
+  lastDragOperation_ = info ? draggingUpdated(*info) : DragOperationNone;
+  if (lastDragOperation_ == DragOperationNone) return event->ignore();
+  event->setDropAction(qtAction(lastDragOperation_));
+  event->accept();
+}
+
+void View::dragLeaveEvent(QDragLeaveEvent*) { draggingExited(); }
+
+void View::dropEvent(QDropEvent* event) {
+  Pasteboard pasteboard;
+  std::optional<DraggingInfo> info = draggingInfo(*event, pasteboard);
+  if (!info || !prepareForDragOperation(*info) || !performDragOperation(*info))
+    return event->ignore();
+  event->setDropAction(qtAction(lastDragOperation_));
+  event->accept();
+  concludeDragOperation(*info);
+}
+
+unsigned View::dragPasteboard(const Pasteboard& pasteboard, const QImage& image,
+                              unsigned allowedOperations) {
+  auto* data = new QMimeData;
+  for (const QString& type : pasteboard.types()) data->setData(type, pasteboard.dataForType(type));
+  QDrag drag(this);
+  drag.setMimeData(data);
+  if (!image.isNull()) drag.setPixmap(QPixmap::fromImage(image));
+  const Qt::DropAction done = drag.exec(qtActions(allowedOperations));
+  return done == Qt::IgnoreAction ? DragOperationNone : operationsOf(done) & allowedOperations;
+}
+
+}  // namespace ui

@@ -1,0 +1,108 @@
+// How a view reaches the screen, a bitmap and a PDF page: every road ends in
+// drawRect() on a drawing context whose user space is the view's bounds.
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cmath>
+
+#include "appkit/View.h"
+#include "graphics/GraphicsContext.h"
+
+namespace ui {
+
+View::~View() = default;
+
+void View::invalidateBacking() {
+  if (backing_) backing_->valid = false;
+}
+
+void View::setDrawsThroughBitmap(bool through) {
+  drawsThroughBitmap_ = through;
+  if (!through) backing_.reset();
+}
+
+void View::setNeedsDisplay(bool needsDisplay) {
+  if (needsDisplay) update();
+}
+
+void View::setNeedsDisplayInRect(const QRectF& rect) {
+  const QRectF visible = rect.intersected(shown_);
+  if (!visible.isEmpty()) update(rectToWidget(visible).toAlignedRect());
+}
+
+void View::drawRect(const QRectF&) {}
+
+// `origin` (bounds) lands on the context's origin.
+void View::drawInto(gfx::GraphicsContext* context, const QRectF& dirty, const QPointF& origin) {
+  gfx::CurrentContextScope scope(context);
+  context->saveGState();
+  context->translateCTM(-origin.x(), -origin.y());
+  context->clipToRect(dirty);
+  drawRect(dirty);
+  context->restoreGState();
+}
+
+void View::paintEvent(QPaintEvent* event) {
+  const QRect area = event->rect();
+  QRectF dirty = rectFromWidget(QRectF(area)).intersected(bounds());
+  if (dirty.isEmpty()) return;
+  QPainter painter(this);
+  const QPointF origin(shown_.x(), shown_.y());
+  if (!drawsThroughBitmap_) {
+    auto context = gfx::GraphicsContext::forPainter(&painter, QSizeF(size()));
+    drawInto(context.get(), dirty, origin);
+    return;
+  }
+  const double scale = devicePixelRatioF();
+  const QSize pixels(int(std::ceil(width() * scale)), int(std::ceil(height() * scale)));
+  if (!backing_) backing_ = std::make_unique<Backing>();
+  gfx::GraphicsContext* bitmap = backing_->bitmap.get();
+  if (!bitmap || bitmap->pixelsWide() != pixels.width() ||
+      bitmap->pixelsHigh() != pixels.height()) {
+    backing_->bitmap = gfx::GraphicsContext::bitmapContext(pixels.width(), pixels.height());
+    if (!(bitmap = backing_->bitmap.get())) return;
+    backing_->valid = false;
+  }
+  // A bitmap that no longer matches the visible part is drawn again whole.
+  if (!backing_->valid) dirty = shown_.intersected(bounds()), backing_->valid = true;
+  bitmap->saveGState();
+  bitmap->scaleCTM(scale, scale);
+  drawInto(bitmap, dirty, origin);
+  bitmap->restoreGState();
+  const QRectF shownArea = rectToWidget(dirty);
+  painter.drawImage(shownArea, *bitmap->bitmap(),
+                    QRectF(shownArea.x() * scale, shownArea.y() * scale, shownArea.width() * scale,
+                           shownArea.height() * scale));
+}
+
+void View::displayRectIgnoringOpacity(const QRectF& rect, gfx::GraphicsContext* context) {
+  if (context) drawInto(context, rect, {rect.x(), rect.y()});
+}
+
+gfx::CGImagePtr View::imageOfRect(const QRectF& rect) {
+  auto context = gfx::GraphicsContext::bitmapContext(int(std::ceil(rect.width())),
+                                                     int(std::ceil(rect.height())));
+  if (!context) return nullptr;
+  displayRectIgnoringOpacity(rect, context.get());
+  return context->makeImage();
+}
+
+QByteArray View::dataWithPDFInsideRect(const QRectF& rect) {
+  QByteArray bytes;
+  {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageLayout(QPageLayout(QPageSize(rect.size(), QPageSize::Point),
+                                     QPageLayout::Portrait, QMarginsF(), QPageLayout::Point));
+    auto context = gfx::GraphicsContext::forPDF(&writer);
+    if (!context) return {};
+    displayRectIgnoringOpacity(rect, context.get());
+  }
+  return bytes;
+}
+
+}  // namespace ui

@@ -1,0 +1,92 @@
+#include "window/IMView.h"
+
+#include <QAbstractScrollArea>
+
+#include "appkit/ClipView.h"
+#include "appkit/ScrollView.h"
+#include "foundation/UserDefaults.h"
+#include "window/CanvasGeometry.h"
+
+IMView::IMView(const QRectF& frame, QWidget* parent) : ui::View(frame, parent) {
+  // Layers composite with every operation, which needs the pixels below.
+  setDrawsThroughBitmap(true);
+  setFocusPolicy(Qt::ClickFocus);
+}
+
+QVariant IMView::valueForKey(const QString& key) const {
+  if (exposedBindings().contains(key)) return 0;
+  return {};
+}
+
+void IMView::setValue(const QVariant&, const QString& key) {
+  if (exposedBindings().contains(key)) updateFrame();
+}
+
+bool IMView::showsGrid() {
+  fnd::UserDefaults& defaults = fnd::UserDefaults::standardUserDefaults();
+  if (!defaults.hasKey("IMShowDrawingGrid")) {
+    defaults.setBool(true, "IMShowDrawingGrid");
+    return true;
+  }
+  return defaults.boolForKey("IMShowDrawingGrid");
+}
+
+ui::ClipView* IMView::clipView() const { return qobject_cast<ui::ClipView*>(parentWidget()); }
+
+gfx::AffineTransform IMView::transformation() const {
+  return CanvasGeometry::transformation(
+      sizeDelegate_ != nullptr, sizeDelegate_ ? sizeDelegate_->zoom() : 0, backingScaleFactor());
+}
+
+QRectF IMView::zoomededRect(const QRectF& rect, bool inversed) const {
+  return CanvasGeometry::zoomededRect(rect, transformation(), inversed);
+}
+
+QRectF IMView::transformRectFromDocumentToView(const QRectF& rect) const {
+  return zoomededRect(rect, false);
+}
+
+QRectF IMView::transformRectFromViewToDocument(const QRectF& rect) const {
+  return zoomededRect(rect, true);
+}
+
+void IMView::updateFrame() {
+  const QRectF document = sizeDelegate_ ? sizeDelegate_->contentOriginalRectForView() : QRectF();
+  const QRectF zoomed = zoomededRect(document, false);
+  if (frame().width() == zoomed.width() && frame().height() == zoomed.height()) return;
+  setFrame(zoomed);
+  if (ui::ScrollView* scrollView = enclosingScrollView()) scrollView->viewport()->update();
+}
+
+QPointF IMView::centralVisibleViewPointInViewCoordinates() const {
+  const QRectF shown = clipView() ? clipView()->bounds() : QRectF();
+  return {shown.x() + shown.width() * 0.5, shown.y() + shown.height() * 0.5};
+}
+
+void IMView::centerClipViewOnPoint(const QPointF& point) {
+  ui::ClipView* clip = clipView();
+  if (!clip) return;
+  const QSizeF size = clip->bounds().size();
+  clip->scrollToPoint(clip->constrainScrollPoint(
+      {point.x() - size.width() * 0.5, point.y() - size.height() * 0.5}));
+  if (ui::ScrollView* scrollView = enclosingScrollView()) scrollView->reflectScrolledClipView(clip);
+}
+
+// The frame follows the new zoom first, so the clip origin is constrained
+// by the zoomed document rather than by the one before the zoom.
+void IMView::changeClipViewOriginWithNewZoomFactor(double zoomFactor, const QPointF& point) {
+  ui::ClipView* clip = clipView();
+  if (!clip) return;
+  updateFrame();
+  clip->scrollToPoint(
+      CanvasGeometry::clipOriginKeepingPoint(zoomFactor, point, clip->bounds().size()));
+  if (ui::ScrollView* scrollView = enclosingScrollView()) scrollView->viewport()->update();
+}
+
+void IMView::changeClipViewOriginWithActuelZoomFactorCentered(double oldZoomFactor,
+                                                              double newZoomFactor) {
+  ui::ClipView* clip = clipView();
+  if (!clip) return;
+  changeClipViewOriginWithNewZoomFactor(
+      newZoomFactor, CanvasGeometry::centralPointBeforeZoom(clip->bounds(), oldZoomFactor));
+}
