@@ -107,8 +107,7 @@ class View : public QWidget, public Responder {
   virtual void concludeDragOperation(DraggingInfo& info);
   // Begins dragging the items of `pasteboard`, showing `image`; returns the
   // operation the destination performed.
-  unsigned dragPasteboard(const Pasteboard& pasteboard, const QImage& image,
-                          unsigned allowedOperations);
+  unsigned dragImage(const QImage& image, const Pasteboard& pasteboard, unsigned allowedOperations);
 
   bool acceptsFirstResponder() const override { return false; }
 
@@ -136,7 +135,8 @@ class View : public QWidget, public Responder {
   void drawInto(gfx::GraphicsContext* context, const QRectF& dirty, const QPointF& origin);
   void dispatch(Event& event);
   void updateCursor(const QPointF& widgetPoint);
-  std::optional<DraggingInfo> draggingInfo(const QDropEvent& event, Pasteboard& pasteboard) const;
+  std::unique_ptr<Pasteboard> dropPasteboard(const QDropEvent& event) const;
+  DraggingInfo draggingInfo(const QDropEvent& event, Pasteboard& pasteboard) const;
 
   QRectF frame_;
   QPointF boundsOrigin_;

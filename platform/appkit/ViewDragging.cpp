@@ -58,17 +58,18 @@ bool View::performDragOperation(DraggingInfo&) { return false; }
 
 void View::concludeDragOperation(DraggingInfo&) {}
 
-// Only drags carrying one of the registered types reach the view; the
-// pasteboard holds every type the drag carries.
-std::optional<DraggingInfo> View::draggingInfo(const QDropEvent& event,
-                                               Pasteboard& pasteboard) const {
-  const QMimeData* data = event.mimeData();
-  if (!data) return std::nullopt;
-  const QStringList formats = data->formats();
-  if (std::none_of(formats.begin(), formats.end(),
+// Only drags carrying one of the registered types reach the view.
+std::unique_ptr<Pasteboard> View::dropPasteboard(const QDropEvent& event) const {
+  std::unique_ptr<Pasteboard> pasteboard = Pasteboard::pasteboardWithMimeData(event.mimeData());
+  if (!pasteboard) return nullptr;
+  const QStringList types = pasteboard->types();
+  if (std::none_of(types.begin(), types.end(),
                    [&](const QString& type) { return draggedTypes_.contains(type); }))
-    return std::nullopt;
-  for (const QString& type : formats) pasteboard.setData(data->data(type), type);
+    return nullptr;
+  return pasteboard;
+}
+
+DraggingInfo View::draggingInfo(const QDropEvent& event, Pasteboard& pasteboard) const {
   const QWidget* top = window();
   const QPointF inWindow = mapTo(top, event.position());
   return DraggingInfo(pasteboard, QPointF(inWindow.x(), top->height() - inWindow.y()),
@@ -76,18 +77,25 @@ std::optional<DraggingInfo> View::draggingInfo(const QDropEvent& event,
 }
 
 void View::dragEnterEvent(QDragEnterEvent* event) {
-  Pasteboard pasteboard;
-  std::optional<DraggingInfo> info = draggingInfo(*event, pasteboard);
-  lastDragOperation_ = info ? draggingEntered(*info) : DragOperationNone;
+  std::unique_ptr<Pasteboard> pasteboard = dropPasteboard(*event);
+  lastDragOperation_ = DragOperationNone;
+  if (pasteboard) {
+    DraggingInfo info = draggingInfo(*event, *pasteboard);
+    lastDragOperation_ = draggingEntered(info);
+  }
   if (lastDragOperation_ == DragOperationNone) return event->ignore();
   event->setDropAction(qtAction(lastDragOperation_));
   event->accept();
 }
 
 void View::dragMoveEvent(QDragMoveEvent* event) {
-  Pasteboard pasteboard;
-  std::optional<DraggingInfo> info = draggingInfo(*event, pasteboard);
-  lastDragOperation_ = info ? draggingUpdated(*info) : DragOperationNone;
+  std::unique_ptr<Pasteboard> pasteboard = dropPasteboard(*event);
+  if (pasteboard) {
+    DraggingInfo info = draggingInfo(*event, *pasteboard);
+    lastDragOperation_ = draggingUpdated(info);
+  } else {
+    lastDragOperation_ = DragOperationNone;
+  }
   if (lastDragOperation_ == DragOperationNone) return event->ignore();
   event->setDropAction(qtAction(lastDragOperation_));
   event->accept();
@@ -96,21 +104,19 @@ void View::dragMoveEvent(QDragMoveEvent* event) {
 void View::dragLeaveEvent(QDragLeaveEvent*) { draggingExited(); }
 
 void View::dropEvent(QDropEvent* event) {
-  Pasteboard pasteboard;
-  std::optional<DraggingInfo> info = draggingInfo(*event, pasteboard);
-  if (!info || !prepareForDragOperation(*info) || !performDragOperation(*info))
-    return event->ignore();
+  std::unique_ptr<Pasteboard> pasteboard = dropPasteboard(*event);
+  if (!pasteboard) return event->ignore();
+  DraggingInfo info = draggingInfo(*event, *pasteboard);
+  if (!prepareForDragOperation(info) || !performDragOperation(info)) return event->ignore();
   event->setDropAction(qtAction(lastDragOperation_));
   event->accept();
-  concludeDragOperation(*info);
+  concludeDragOperation(info);
 }
 
-unsigned View::dragPasteboard(const Pasteboard& pasteboard, const QImage& image,
-                              unsigned allowedOperations) {
-  auto* data = new QMimeData;
-  for (const QString& type : pasteboard.types()) data->setData(type, pasteboard.dataForType(type));
+unsigned View::dragImage(const QImage& image, const Pasteboard& pasteboard,
+                         unsigned allowedOperations) {
   QDrag drag(this);
-  drag.setMimeData(data);
+  drag.setMimeData(pasteboard.dragMimeData());
   if (!image.isNull()) drag.setPixmap(QPixmap::fromImage(image));
   const Qt::DropAction done = drag.exec(qtActions(allowedOperations));
   return done == Qt::IgnoreAction ? DragOperationNone : operationsOf(done) & allowedOperations;
