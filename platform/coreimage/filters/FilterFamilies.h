@@ -13,6 +13,8 @@ void registerCompositeFilters(FilterRegistry& registry);
 void registerBlurFilters(FilterRegistry& registry);
 void registerStylizeFilters(FilterRegistry& registry);
 void registerGeneratorFilters(FilterRegistry& registry);
+// Part of the generators, called by registerGeneratorFilters.
+void registerLightGeneratorFilters(FilterRegistry& registry);
 void registerGradientFilters(FilterRegistry& registry);
 void registerColorAdjustmentFilters(FilterRegistry& registry);
 // Part of the colour adjustments, called by registerColorAdjustmentFilters.

@@ -1,4 +1,5 @@
-// Gradients: radial and linear between two colours, infinite in extent.
+// Gradients: radial, linear and Gaussian between two colours, infinite in
+// extent.
 // Colours are interpolated premultiplied, so a fade to clear keeps its hue.
 #include <cmath>
 
@@ -43,6 +44,28 @@ void linearGradientRow(const KernelRow& row) {
   }
 }
 
+// The Gaussian's σ is a third of the radius, so the first colour has
+// faded to about 1 % at the radius.
+void gaussianGradientRow(const KernelRow& row) {
+  const double cx = row.values[0][0], cy = row.values[0][1];
+  const float* c0 = row.values[1].data();
+  const float* c1 = row.values[2].data();
+  const double sigma = std::max(1e-6, double(row.values[3][0]) / 3);
+  const double dy = row.y + 0.5 - cy;
+  for (int i = 0; i < row.count; ++i) {
+    const double dx = row.x + i + 0.5 - cx;
+    const float near = float(std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma)));
+    mixInto(c0, c1, 1 - near, row.out + i * 4);
+  }
+}
+
+Image gaussianGradient(const BuiltInFilter& f) {
+  const KernelPtr kernel = builtInKernel(QStringLiteral("gaussianGradient"));
+  if (!kernel) return {};
+  return kernel->apply({f.valueForKey(kCIInputCenterKey), f.valueForKey("inputColor0"),
+                        f.valueForKey("inputColor1"), f.numberValue(kCIInputRadiusKey)});
+}
+
 Image radialGradient(const BuiltInFilter& f) {
   const KernelPtr kernel = builtInKernel(QStringLiteral("radialGradient"));
   if (!kernel) return {};
@@ -63,6 +86,7 @@ Image linearGradient(const BuiltInFilter& f) {
 void registerGradientFilters(FilterRegistry& registry) {
   Kernel::registerRoutine(QStringLiteral("radialGradient"), radialGradientRow);
   Kernel::registerRoutine(QStringLiteral("linearGradient"), linearGradientRow);
+  Kernel::registerRoutine(QStringLiteral("gaussianGradient"), gaussianGradientRow);
   const QStringList gradient =
       categories({kCICategoryGradient, kCICategoryVideo, kCICategoryHighDynamicRange});
   const FilterInput color0 = colorInput("inputColor0", Color(1, 1, 1, 1), "The first colour.");
@@ -89,6 +113,15 @@ void registerGradientFilters(FilterRegistry& registry) {
                                   "Where the second colour begins."),
                       color0, color1},
                      linearGradient},
+                    {"CIGaussianGradient",
+                     gradient,
+                     "Generates a gradient from one colour to another along a Gaussian.",
+                     {vectorInput(kCIInputCenterKey, kCIAttributeTypePosition, Vector{150, 150},
+                                  "The centre of the gradient."),
+                      color0, colorInput("inputColor1", Color(0, 0, 0, 0), "The colour far away."),
+                      numberInput(kCIInputRadiusKey, kCIAttributeTypeDistance, 300, 0, 0, 800,
+                                  "How far the first colour reaches.")},
+                     gaussianGradient},
                 });
 }
 
