@@ -4,7 +4,7 @@ BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build test run bench clean asan-build asan fuzz
+.PHONY: deps configure build test run bench clean asan-build asan fuzz install
 
 deps:
 	@scripts/install-deps
@@ -20,6 +20,11 @@ test: build
 
 run: build
 	$(BUILD)/app/tessaly
+
+# Installs into PREFIX, under DESTDIR when set (a staging folder).
+PREFIX ?= /usr/local
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_BENCH=ON -DBUILD_TESTING=OFF > /dev/null

@@ -17,6 +17,7 @@
 #include "model/ImageDelegate.h"
 #include "model/ImagesCacheFolder.h"
 #include "model/Layer.h"
+#include "model/ModelVariant.h"
 
 namespace {
 
@@ -190,6 +191,9 @@ void Image::setCIIMageDate(const QDateTime& date) {
 }
 
 fnd::OperationQueue* Image::loadingAndSavingOperationQueue() const {
+  // The preview generator has no queue of a document: whatever would be
+  // queued runs at once, on the caller's thread.
+  if (ModelVariant::isPreviewGenerator()) return fnd::OperationQueue::immediateQueue();
   return IMAManagedObjectContext::operationQueueOfContext(
       managedObjectContext(), &IMAManagedObjectContext::loadingAndSavingOperationQueue,
       "loadingAndSavingOperationQueue - managedObjectContext does not contain the queue !");
@@ -232,6 +236,8 @@ gfx::ImagePtr Image::nsImage() {
 
 void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
                                        bool asynchronous) {
+  // The preview generator decodes on the caller's thread, always.
+  if (ModelVariant::isPreviewGenerator()) asynchronous = false;
   gfx::ImagePtr current = localImage();
   // Once a version exists in this run, an empty image is empty: the stored
   // pixels of the document are an older state, not a fallback.
@@ -253,6 +259,7 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
 }
 
 void Image::loadNSImageInBackground() {
+  if (ModelVariant::isPreviewGenerator()) return;  // it has no background
   if (localImage() || hasInMemoryVersion_ || isLoadingNSImage_) return;
   fnd::OperationQueue* queue = loadingAndSavingOperationQueue();
   // Without a queue of its own the decode would run here, at once.
@@ -335,8 +342,9 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
     installVersionToken(token);
     hasInMemoryVersion_ = true;
     matchesStoredBlob_ = !blob.isEmpty();
-    // The decoded bytes are already the version's file content.
-    writeVersionFile(token, image, blob, nullptr);
+    // The decoded bytes are already the version's file content. The
+    // preview generator keeps its versions in memory: it writes no file.
+    if (!ModelVariant::isPreviewGenerator()) writeVersionFile(token, image, blob, nullptr);
   }
   refreshCIImageWithImage();
   if (block) block(image);

@@ -6,6 +6,7 @@
 #include "model/Filter.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
+#include "model/ModelVariant.h"
 
 namespace {
 const QSet<QString> kTransformationKeys = {"rotationAngle", "xOrigin", "yOrigin", "zoom"};
@@ -193,7 +194,8 @@ QSet<QString> Layer::keyPathsForValuesAffectingValueForKey(const QString& key) c
 // ---- ImageDelegate ----
 
 void Layer::imageDidLoadNSImage(Image*) {
-  updatePreviousClippingRect();
+  // The preview generator draws once and never redraws an old rectangle.
+  if (!ModelVariant::isPreviewGenerator()) updatePreviousClippingRect();
   filtersChanged();
 }
 

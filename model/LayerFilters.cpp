@@ -20,6 +20,7 @@
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
+#include "model/ModelVariant.h"
 #include "model/Settings.h"
 
 namespace {
@@ -191,6 +192,7 @@ fnd::OperationQueue* Layer::cancellableOperationQueue() const {
 }
 
 void Layer::updatePreviewImage() {
+  if (ModelVariant::isPreviewGenerator()) return;  // it has no layers panel
   std::weak_ptr<int> alive = lifeToken_;
   // The delay is counted on the main loop whichever thread asks (a worker
   // thread has no loop of its own to count it on).

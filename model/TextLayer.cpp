@@ -6,6 +6,7 @@
 #include "model/ComposedImage.h"
 #include "model/FontCoding.h"
 #include "model/IMImagesUtilities.h"
+#include "model/ModelVariant.h"
 #include "model/Settings.h"
 #include "model/TextLayerAttributedStringCoding.h"
 #include "model/TextLayerFontScaling.h"
@@ -55,7 +56,14 @@ void TextLayer::awakeFromInsertWithComposedImage(ComposedImage* composedImage, b
 
 void TextLayer::awakeFromFetch() {
   Layer::awakeFromFetch();
-  updatePreviewImage();
+  if (!ModelVariant::isPreviewGenerator()) {
+    updatePreviewImage();
+    return;
+  }
+  // The generator lays the text out now, while the store is read, so the
+  // fonts are loaded before the first drawing; then the chain is built.
+  (void)ciImage();
+  filtersChanged();
 }
 
 // ---- The text ----

@@ -67,6 +67,24 @@ OperationQueue::~OperationQueue() {
   life_->queue = nullptr;
 }
 
+OperationQueue::OperationQueue(ImmediateTag)
+    : isMain_(false), isImmediate_(true), life_(std::make_shared<Life>()) {
+  name_ = QStringLiteral("immediate");
+  life_->queue = this;
+}
+
+OperationQueue* OperationQueue::immediateQueue() {
+  static auto* queue = new OperationQueue(ImmediateTag{});
+  return queue;
+}
+
+void OperationQueue::runImmediately(const std::shared_ptr<Operation>& operation) {
+  OperationQueue* outer = runningQueue;
+  runningQueue = this;
+  operation->runAndFinish();
+  runningQueue = outer;
+}
+
 OperationQueue* OperationQueue::mainQueue() {
   static auto* queue = new OperationQueue(MainTag{});
   return queue;
@@ -88,7 +106,7 @@ QString OperationQueue::name() const {
 }
 
 void OperationQueue::setMaxConcurrentOperationCount(int count) {
-  if (isMain_) return;
+  if (isMain_ || isImmediate_) return;
   int width;
   {
     std::lock_guard lock(mutex_);
@@ -122,6 +140,10 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
     }
     operation->enqueued_ = true;
   }
+  if (isImmediate_) {
+    runImmediately(operation);
+    return;
+  }
   {
     std::lock_guard lock(mutex_);
     waiting_.push_back(std::move(operation));
@@ -147,6 +169,7 @@ QList<std::shared_ptr<Operation>> OperationQueue::operations() const {
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
+  if (isImmediate_) return;  // nothing ever waits in it
   if (runningQueue == this) {
     qWarning("fnd::OperationQueue: an operation cannot wait for its own queue to drain");
     return;

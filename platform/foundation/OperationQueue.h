@@ -81,6 +81,10 @@ class OperationQueue : public Observable {
 
   // Serial, runs on the Qt event loop of the main thread; never destroyed.
   static OperationQueue* mainQueue();
+  // Runs each operation on the thread that adds it, before addOperation
+  // returns, as the current queue; for code that must never defer work
+  // (a previewer answering on its caller's thread). Never destroyed.
+  static OperationQueue* immediateQueue();
   // The queue whose operation is running on this thread; mainQueue() on the
   // main thread otherwise; nullptr on any other thread.
   static OperationQueue* currentQueue();
@@ -115,6 +119,9 @@ class OperationQueue : public Observable {
  private:
   struct MainTag {};
   explicit OperationQueue(MainTag);
+  struct ImmediateTag {};
+  explicit OperationQueue(ImmediateTag);
+  void runImmediately(const std::shared_ptr<Operation>& operation);
   void schedule();
   void launch(const std::shared_ptr<Operation>& operation);
   void runOperation(const std::shared_ptr<Operation>& operation);
@@ -123,6 +130,7 @@ class OperationQueue : public Observable {
   int effectiveWidth() const;
 
   const bool isMain_;
+  const bool isImmediate_ = false;
   QString name_;
   int maxConcurrent_ = -1;
   bool suspended_ = false;
