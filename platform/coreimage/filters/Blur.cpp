@@ -320,6 +320,7 @@ void registerBlurFilters(FilterRegistry& registry) {
   angle.minimum = QVariant();
   FilterInput noiseLevel = numberInput("inputNoiseLevel", kCIAttributeTypeScalar, 0.02, 0, 0, 0.1,
                                        "Luminance differences below this are noise.");
+  noiseLevel.identity = 0.0;
   FilterInput sharpness = numberInput(kCIInputSharpnessKey, kCIAttributeTypeScalar, 0.4, 0, 0, 2,
                                       "How much edges are sharpened.");
   sharpness.identity = 0.0;

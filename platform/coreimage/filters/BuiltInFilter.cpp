@@ -18,11 +18,18 @@ BuiltInFilter::BuiltInFilter(std::shared_ptr<const FilterDefinition> definition)
 Image BuiltInFilter::outputImage() const { return definition_->recipe(*this); }
 
 void registerDefinitions(FilterRegistry& registry, const std::vector<FilterDefinition>& table) {
+  registerDefinitions(registry, table, {});
+}
+
+void registerDefinitions(FilterRegistry& registry, const std::vector<FilterDefinition>& table,
+                         const QMap<QString, QString>& displayNames) {
   for (const FilterDefinition& row : table) {
     auto definition = std::make_shared<const FilterDefinition>(row);
     QVariantMap attributes;
     attributes.insert(kCIAttributeFilterCategories, row.categories);
     attributes.insert(kCIAttributeDescription, row.description);
+    if (displayNames.contains(row.name))
+      attributes.insert(kCIAttributeFilterDisplayName, displayNames.value(row.name));
     registry.registerFilterName(
         row.name,
         [definition](const QString&) { return std::make_shared<BuiltInFilter>(definition); },

@@ -3,6 +3,7 @@
 // helpers the family files describe their inputs with.
 #pragma once
 
+#include <QMap>
 #include <functional>
 #include <initializer_list>
 #include <vector>
@@ -44,6 +45,10 @@ class BuiltInFilter : public Filter {
 };
 
 void registerDefinitions(FilterRegistry& registry, const std::vector<FilterDefinition>& table);
+// The same, with display names for the filters whose names do not split
+// into words by their capitals ("CISRGBToneCurveToLinear").
+void registerDefinitions(FilterRegistry& registry, const std::vector<FilterDefinition>& table,
+                         const QMap<QString, QString>& displayNames);
 
 // The family's categories plus the ones every built-in filter carries.
 QStringList categories(std::initializer_list<QString> own);

@@ -184,6 +184,15 @@ Image toneCurve(const BuiltInFilter& f) {
   }));
 }
 
+// A curve point whose default lies on the diagonal, so the defaults together leave
+// colours unchanged.
+FilterInput curvePoint(int index, double at, const QString& description) {
+  FilterInput in = vectorInput(QStringLiteral("inputPoint%1").arg(index), kCIAttributeTypeOffset,
+                               Vector{at, at}, description);
+  in.identity = in.defaultValue;
+  return in;
+}
+
 FilterInput vector4(const QString& key, const Vector& value, const QString& description) {
   FilterInput in = vectorInput(key, QString(), value, description);
   in.identity = in.defaultValue;
@@ -244,15 +253,9 @@ void registerColorAdjustmentFilters(FilterRegistry& registry) {
           {"CIToneCurve",
            adjustment,
            "Maps luminance through a curve through five points (a spline).",
-           {image,
-            vectorInput("inputPoint0", kCIAttributeTypeOffset, Vector{0, 0}, "The first point."),
-            vectorInput("inputPoint1", kCIAttributeTypeOffset, Vector{0.25, 0.25},
-                        "The second point."),
-            vectorInput("inputPoint2", kCIAttributeTypeOffset, Vector{0.5, 0.5},
-                        "The third point."),
-            vectorInput("inputPoint3", kCIAttributeTypeOffset, Vector{0.75, 0.75},
-                        "The fourth point."),
-            vectorInput("inputPoint4", kCIAttributeTypeOffset, Vector{1, 1}, "The fifth point.")},
+           {image, curvePoint(0, 0, "The first point."), curvePoint(1, 0.25, "The second point."),
+            curvePoint(2, 0.5, "The third point."), curvePoint(3, 0.75, "The fourth point."),
+            curvePoint(4, 1, "The fifth point.")},
            toneCurve},
       });
 }

@@ -49,7 +49,17 @@ Image hueAdjust(const BuiltInFilter& f) {
   const double angle = f.numberValue(kCIInputAngleKey);
   const double toYiq[3][3] = {
       {0.299, 0.587, 0.114}, {0.596, -0.274, -0.322}, {0.211, -0.523, 0.312}};
-  const double fromYiq[3][3] = {{1, 0.956, 0.621}, {1, -0.272, -0.647}, {1, -1.106, 1.703}};
+  // The exact inverse, so a zero angle gives the colours back unchanged.
+  double fromYiq[3][3];
+  const double(&a)[3][3] = toYiq;
+  const double det = a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                     a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                     a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      const int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
+      fromYiq[i][j] = (a[i1][j1] * a[i2][j2] - a[i1][j2] * a[i2][j1]) / det;
+    }
   const double cs = std::cos(angle), sn = std::sin(angle);
   const double rotate[3][3] = {{1, 0, 0}, {0, cs, -sn}, {0, sn, cs}};
   ColorMatrix3 m;
@@ -244,7 +254,9 @@ void registerColorToneFilters(FilterRegistry& registry) {
            "Decodes sRGB-encoded colour values to linear ones.",
            {image},
            srgbToLinearCurve},
-      });
+      },
+      {{"CILinearToSRGBToneCurve", "Linear to sRGB Tone Curve"},
+       {"CISRGBToneCurveToLinear", "sRGB Tone Curve to Linear"}});
 }
 
 }  // namespace ci::filters
