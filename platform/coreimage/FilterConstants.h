@@ -65,6 +65,7 @@ inline const QString kCIAttributeTypeOpaqueColor = QStringLiteral("CIAttributeTy
 inline const QString kCIAttributeTypeImage = QStringLiteral("CIAttributeTypeImage");
 inline const QString kCIAttributeTypeTransform = QStringLiteral("CIAttributeTypeTransform");
 inline const QString kCIAttributeTypePosition3 = QStringLiteral("CIAttributeTypePosition3");
+inline const QString kCIAttributeTypeTime = QStringLiteral("CIAttributeTypeTime");
 
 // Input and output keys most filters share.
 inline const QString kCIInputImageKey = QStringLiteral("inputImage");

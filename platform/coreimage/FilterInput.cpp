@@ -8,8 +8,8 @@ namespace {
 
 // Splits camel case into words: before an upper-case letter that follows a
 // lower-case one, before a digit that follows a lower-case letter, and
-// before a word that follows a digit ("9Horizontal"), but not inside
-// sizes such as "3X3".
+// before a word that follows a digit ("9Horizontal") or an acronym
+// ("CMYKHalftone"), but not inside sizes such as "3X3".
 QString splitWords(const QString& text) {
   QString out;
   for (int i = 0; i < text.size(); ++i) {
@@ -18,7 +18,7 @@ QString splitWords(const QString& text) {
       const QChar prev = text[i - 1];
       const bool wordFollows = i + 1 < text.size() && text[i + 1].isLower();
       if ((c.isUpper() && prev.isLower()) || (c.isDigit() && prev.isLower()) ||
-          (c.isUpper() && prev.isDigit() && wordFollows))
+          (c.isUpper() && (prev.isDigit() || prev.isUpper()) && wordFollows))
         out += ' ';
     }
     out += c;

@@ -25,6 +25,9 @@ void FilterRegistry::registerBuiltIns() {
   filters::registerDistortionFilters(*this);
   filters::registerSharpenFilters(*this);
   filters::registerReductionFilters(*this);
+  filters::registerHalftoneFilters(*this);
+  filters::registerTileFilters(*this);
+  filters::registerTransitionFilters(*this);
 }
 
 void FilterRegistry::registerFilterName(const QString& name, FilterConstructor constructor,

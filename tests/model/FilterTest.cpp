@@ -158,7 +158,7 @@ TEST_F(FilterTest, DisplayNameFallsBackToTheRawName) {
     const char* shown;
   } cases[] = {{"TSProbeShownAsCI", "TSProbeShownAsCI"},
                {"CIDiscBlur", "Disc Blur"},
-               {"TSProbeUsable", "TSProbe Usable"}};
+               {"TSProbeUsable", "TS Probe Usable"}};
   for (const auto& c : cases) {
     Filter* filter = Filter::createFilterWithName(c.name, document.context.get());
     ASSERT_NE(filter, nullptr) << c.name;

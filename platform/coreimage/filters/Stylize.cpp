@@ -1,4 +1,5 @@
-// Stylize: blend with a mask, pixellate, and the convolution family.
+// Stylize: blends with a mask, pixellate and the convolution family here;
+// light, edges and cells in StylizeLight.cpp, StylizeEdges.cpp, StylizeCells.cpp.
 #include <cmath>
 
 #include "coreimage/FilterRegistry.h"
@@ -11,12 +12,14 @@ namespace ci::filters {
 
 namespace {
 
+// The mask's component `Channel` (1 green, 3 alpha) picks the image.
+template <int Channel>
 void blendWithMaskRow(const KernelRow& row) {
   const float* image = row.samples[0];
   const float* background = row.samples[1];
   const float* mask = row.samples[2];
   for (int i = 0; i < row.count * 4; i += 4) {
-    const float m = std::clamp(mask[i + 1], 0.0f, 1.0f);
+    const float m = std::clamp(mask[i + Channel], 0.0f, 1.0f);
     for (int c = 0; c < 4; ++c)
       row.out[i + c] = background[i + c] + (image[i + c] - background[i + c]) * m;
   }
@@ -122,18 +125,20 @@ class ConvolutionNode : public ImageNode {
   float bias_;
 };
 
-Image blendWithMask(const BuiltInFilter& f) {
-  const Image image = f.imageValue(kCIInputImageKey);
-  const Image mask = f.imageValue(kCIInputMaskImageKey);
-  Image background = f.imageValue(kCIInputBackgroundImageKey);
-  if (image.isNull() || mask.isNull()) return {};
-  if (background.isNull()) background = Image::emptyImage();
-  const KernelPtr kernel = builtInKernel(QStringLiteral("blendWithMask"));
-  if (!kernel) return {};
-  const QRectF extent = unite(image.extent(), background.extent());
-  return kernel->applyWithExtent(
-      extent,
-      {QVariant::fromValue(image), QVariant::fromValue(background), QVariant::fromValue(mask)});
+FilterRecipe blendWithMask(const QString& kernelName) {
+  return [kernelName](const BuiltInFilter& f) {
+    const Image image = f.imageValue(kCIInputImageKey);
+    const Image mask = f.imageValue(kCIInputMaskImageKey);
+    Image background = f.imageValue(kCIInputBackgroundImageKey);
+    if (image.isNull() || mask.isNull()) return Image();
+    if (background.isNull()) background = Image::emptyImage();
+    const KernelPtr kernel = builtInKernel(kernelName);
+    if (!kernel) return Image();
+    const QRectF extent = unite(image.extent(), background.extent());
+    return kernel->applyWithExtent(
+        extent,
+        {QVariant::fromValue(image), QVariant::fromValue(background), QVariant::fromValue(mask)});
+  };
 }
 
 Image pixellate(const BuiltInFilter& f) {
@@ -184,7 +189,11 @@ FilterDefinition convolutionDefinition(const QString& name, int width, int heigh
 }  // namespace
 
 void registerStylizeFilters(FilterRegistry& registry) {
-  Kernel::registerRoutine(QStringLiteral("blendWithMask"), blendWithMaskRow);
+  Kernel::registerRoutine(QStringLiteral("blendWithMask"), blendWithMaskRow<1>);
+  Kernel::registerRoutine(QStringLiteral("blendWithAlphaMask"), blendWithMaskRow<3>);
+  registerStylizeLightFilters(registry);
+  registerStylizeEdgeFilters(registry);
+  registerStylizeCellFilters(registry);
   const QStringList stylize =
       categories({kCICategoryStylize, kCICategoryVideo, kCICategoryHighDynamicRange});
   FilterInput center = vectorInput(kCIInputCenterKey, kCIAttributeTypePosition, Vector{150, 150},
@@ -200,7 +209,14 @@ void registerStylizeFilters(FilterRegistry& registry) {
            {imageInput(kCIInputImageKey, "The image to use where the mask is on."),
             imageInput(kCIInputBackgroundImageKey, "The image to use where the mask is off."),
             imageInput(kCIInputMaskImageKey, "A mask whose green component selects the image.")},
-           blendWithMask},
+           blendWithMask(QStringLiteral("blendWithMask"))},
+          {"CIBlendWithAlphaMask",
+           stylize,
+           "Uses the mask's alpha to blend the input image over the background.",
+           {imageInput(kCIInputImageKey, "The image to use where the mask is opaque."),
+            imageInput(kCIInputBackgroundImageKey, "The image to use where the mask is clear."),
+            imageInput(kCIInputMaskImageKey, "A mask whose alpha selects the image.")},
+           blendWithMask(QStringLiteral("blendWithAlphaMask"))},
           {"CIPixellate",
            stylize,
            "Makes an image blocky by averaging it over square cells.",

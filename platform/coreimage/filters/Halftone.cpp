@@ -1,0 +1,196 @@
+// Halftone effects: an image reduced to ink and paper by comparing each
+// point with a periodic screen, as print does. The screen functions are the
+// classic ones (named in kernels/Halftone.cikernel); their exact shapes on
+// other platforms are not published.
+#include <cmath>
+
+#include "coreimage/FilterRegistry.h"
+#include "coreimage/filters/BuiltInFilter.h"
+#include "coreimage/filters/FilterFamilies.h"
+#include "coreimage/filters/PixelMath.h"
+
+namespace ci::filters {
+
+namespace {
+
+constexpr double kTwoPi = 2 * M_PI;
+constexpr float kLuma[3] = {0.2126f, 0.7152f, 0.0722f};
+
+// The screen's frame: a point's coordinates in cells from the centre, turned.
+struct ScreenFrame {
+  double cx, cy, c, s, width;
+  ScreenFrame(const KernelRow& row, double extraAngle = 0)
+      : cx(row.values[0][0]),
+        cy(row.values[0][1]),
+        c(std::cos(row.values[1][0] + extraAngle)),
+        s(std::sin(row.values[1][0] + extraAngle)),
+        width(std::max(1.0f, row.values[2][0])) {}
+  void cell(double x, double y, double& u, double& v) const {
+    const double dx = (x - cx) / width, dy = (y - cy) / width;
+    u = c * dx + s * dy, v = -s * dx + c * dy;
+  }
+};
+
+// How wide, in luminance, the soft edge between ink and paper is: never
+// narrower than a pixel's worth of the screen, so sharp screens still
+// antialias.
+float softness(const KernelRow& row) {
+  const float sharpness = clamp01(row.values[3][0]);
+  return std::max(1.0f - sharpness, 3.0f / std::max(1.0f, row.values[2][0]));
+}
+
+// Paper (1) where `light` is above the threshold, ink (0) below.
+float paper(float light, float threshold, float soft) {
+  return clamp01((light - threshold) / soft + 0.5f);
+}
+
+double dotThreshold(double u, double v) {
+  return 0.5 + 0.25 * (std::cos(kTwoPi * u) + std::cos(kTwoPi * v));
+}
+
+template <class Screen>
+void screenRow(const KernelRow& row, const Screen& screen) {
+  const ScreenFrame frame(row);
+  const float soft = softness(row);
+  const float* in = row.samples[0];
+  const double y = row.y + 0.5;
+  for (int i = 0; i < row.count; ++i) {
+    const float* p = in + i * 4;
+    float c[4];
+    unpremultiply(p, c);
+    const float light = kLuma[0] * c[0] + kLuma[1] * c[1] + kLuma[2] * c[2];
+    double u, v;
+    frame.cell(row.x + i + 0.5, y, u, v);
+    const float g = paper(light, float(screen(u, v, light)), soft) * c[3];
+    float* out = row.out + i * 4;
+    out[0] = out[1] = out[2] = g, out[3] = c[3];
+  }
+}
+
+void dotScreenRow(const KernelRow& row) {
+  screenRow(row, [](double u, double v, float) { return dotThreshold(u, v); });
+}
+
+void lineScreenRow(const KernelRow& row) {
+  screenRow(row, [](double, double v, float) { return 0.5 + 0.5 * std::cos(kTwoPi * v); });
+}
+
+// Below half light the crossing lines come in, so shadows are cross-hatched.
+void hatchedScreenRow(const KernelRow& row) {
+  screenRow(row, [](double u, double v, float) {
+    const double first = 0.5 + 0.5 * std::cos(kTwoPi * v);
+    const double second = 0.25 + 0.25 * std::cos(kTwoPi * u);
+    return std::max(first, second);
+  });
+}
+
+void circularScreenRow(const KernelRow& row) {
+  screenRow(row, [](double u, double v, float) {
+    return 0.5 + 0.5 * std::cos(kTwoPi * std::hypot(u, v));
+  });
+}
+
+void cmykRow(const KernelRow& row) {
+  const double degree = M_PI / 180;
+  const ScreenFrame frames[4] = {ScreenFrame(row, 15 * degree), ScreenFrame(row, 75 * degree),
+                                 ScreenFrame(row, 0), ScreenFrame(row, 45 * degree)};
+  const float soft = softness(row);
+  const float gcr = clamp01(row.values[4][0]), ucr = clamp01(row.values[4][1]);
+  const float* in = row.samples[0];
+  const double y = row.y + 0.5;
+  for (int i = 0; i < row.count; ++i) {
+    float c[4];
+    unpremultiply(in + i * 4, c);
+    float ink[4] = {1 - clamp01(c[0]), 1 - clamp01(c[1]), 1 - clamp01(c[2]), 0};
+    ink[3] = gcr * std::min({ink[0], ink[1], ink[2]});
+    for (int k = 0; k < 3; ++k) ink[k] = clamp01(ink[k] - ucr * ink[3]);
+    float clear[4];  // 1 where the ink's screen leaves paper
+    for (int k = 0; k < 4; ++k) {
+      double u, v;
+      frames[k].cell(row.x + i + 0.5, y, u, v);
+      clear[k] = paper(1 - ink[k], float(dotThreshold(u, v)), soft);
+    }
+    float* out = row.out + i * 4;
+    for (int k = 0; k < 3; ++k) out[k] = clear[k] * clear[3] * c[3];
+    out[3] = c[3];
+  }
+}
+
+FilterRecipe screen(const QString& kernelName) {
+  return [kernelName](const BuiltInFilter& f) {
+    const Image image = f.imageValue(kCIInputImageKey);
+    const KernelPtr kernel = builtInKernel(kernelName);
+    if (image.isNull() || !kernel) return image;
+    QVariantList arguments{QVariant::fromValue(image), f.valueForKey(kCIInputCenterKey),
+                           f.numberValue(kCIInputAngleKey), f.numberValue(kCIInputWidthKey),
+                           f.numberValue(kCIInputSharpnessKey)};
+    if (kernelName == QLatin1String("cmykHalftone"))
+      arguments << QVariant::fromValue(
+          Vector{f.numberValue("inputGCR"), f.numberValue("inputUCR")});
+    return kernel->apply(arguments);
+  };
+}
+
+}  // namespace
+
+void registerHalftoneFilters(FilterRegistry& registry) {
+  Kernel::registerRoutine(QStringLiteral("dotScreen"), dotScreenRow);
+  Kernel::registerRoutine(QStringLiteral("lineScreen"), lineScreenRow);
+  Kernel::registerRoutine(QStringLiteral("hatchedScreen"), hatchedScreenRow);
+  Kernel::registerRoutine(QStringLiteral("circularScreen"), circularScreenRow);
+  Kernel::registerRoutine(QStringLiteral("cmykHalftone"), cmykRow);
+
+  const QStringList halftone = categories({kCICategoryHalftoneEffect, kCICategoryVideo});
+  const FilterInput image = imageInput(kCIInputImageKey, "The image to use as an input image.");
+  const FilterInput center = vectorInput(kCIInputCenterKey, kCIAttributeTypePosition,
+                                         Vector{150, 150}, "The centre of the screen.");
+  FilterInput angle = numberInput(kCIInputAngleKey, kCIAttributeTypeAngle, 0, 0, -M_PI, M_PI,
+                                  "The angle of the pattern.");
+  angle.minimum = QVariant();
+  const FilterInput width = numberInput(kCIInputWidthKey, kCIAttributeTypeDistance, 6, 1, 2, 50,
+                                        "The distance between dots or lines in the pattern.");
+  FilterInput sharpness = numberInput(kCIInputSharpnessKey, kCIAttributeTypeScalar, 0.7, 0, 0, 1,
+                                      "The sharpness of the pattern; 1 is sharpest.");
+  sharpness.maximum = 1.0;
+  auto unit = [](const char* key, double value, const char* description) {
+    FilterInput in = numberInput(key, kCIAttributeTypeScalar, value, 0, 0, 1, description);
+    in.maximum = 1.0;
+    return in;
+  };
+
+  registerDefinitions(
+      registry,
+      {
+          {"CICircularScreen",
+           halftone,
+           "Simulates a circular-shaped halftone screen.",
+           {image, center, width, sharpness},
+           screen("circularScreen")},
+          {"CICMYKHalftone",
+           halftone,
+           "Creates a colour, halftoned rendition of the source image, using cyan, magenta, "
+           "yellow and black inks over a white page.",
+           {image, center, width, angle, sharpness,
+            unit("inputGCR", 1,
+                 "How much of the grey the three inks share is printed in black instead."),
+            unit("inputUCR", 0.5, "How much of that black is taken out of the coloured inks.")},
+           screen("cmykHalftone")},
+          {"CIDotScreen",
+           halftone,
+           "Simulates the dot patterns of a halftone screen.",
+           {image, center, angle, width, sharpness},
+           screen("dotScreen")},
+          {"CIHatchedScreen",
+           halftone,
+           "Simulates the hatched pattern of a halftone screen.",
+           {image, center, angle, width, sharpness},
+           screen("hatchedScreen")},
+          {"CILineScreen",
+           halftone,
+           "Simulates the line pattern of a halftone screen.",
+           {image, center, angle, width, sharpness},
+           screen("lineScreen")},
+      });
+}
+
+}  // namespace ci::filters

@@ -1,0 +1,284 @@
+// The distortion, halftone, stylize, tile and transition families as the
+// filter browser and documents see them: names, categories, input keys in
+// order, and the attribute kinds that decide how each input is edited.
+#include <gtest/gtest.h>
+
+#include "CoreImageTestSupport.h"
+#include "coreimage/Filter.h"
+
+using namespace citest;
+using ci::Filter;
+using ci::Image;
+
+namespace {
+
+struct Listing {
+  const char* name;
+  QString category;
+  QStringList keys;
+};
+
+const QStringList kCentreAngleWidth{"inputImage", "inputCenter", "inputAngle", "inputWidth"};
+const QStringList kSkewed{"inputImage", "inputCenter", "inputAngle", "inputAcuteAngle",
+                          "inputWidth"};
+const QStringList kScreen{"inputImage", "inputCenter", "inputAngle", "inputWidth",
+                          "inputSharpness"};
+
+const Listing kListings[] = {
+    {"CIBumpDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputScale"}},
+    {"CIBumpDistortionLinear",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputAngle", "inputScale"}},
+    {"CICircleSplashDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius"}},
+    {"CICircularWrap",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputAngle"}},
+    {"CIGlassLozenge",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputPoint0", "inputPoint1", "inputRadius", "inputRefraction"}},
+    {"CIHoleDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius"}},
+    {"CILightTunnel",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRotation", "inputRadius"}},
+    {"CIPinchDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputScale"}},
+    {"CIStretchCrop",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputSize", "inputCropAmount", "inputCenterStretchAmount"}},
+    {"CITorusLensDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputWidth", "inputRefraction"}},
+    {"CITwirlDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputAngle"}},
+    {"CIVortexDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputCenter", "inputRadius", "inputAngle"}},
+    {"CIDisplacementDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputDisplacementImage", "inputScale"}},
+    {"CIGlassDistortion",
+     ci::kCICategoryDistortionEffect,
+     {"inputImage", "inputTexture", "inputCenter", "inputScale"}},
+    {"CICircularScreen",
+     ci::kCICategoryHalftoneEffect,
+     {"inputImage", "inputCenter", "inputWidth", "inputSharpness"}},
+    {"CICMYKHalftone",
+     ci::kCICategoryHalftoneEffect,
+     {"inputImage", "inputCenter", "inputWidth", "inputAngle", "inputSharpness", "inputGCR",
+      "inputUCR"}},
+    {"CIDotScreen", ci::kCICategoryHalftoneEffect, kScreen},
+    {"CIHatchedScreen", ci::kCICategoryHalftoneEffect, kScreen},
+    {"CILineScreen", ci::kCICategoryHalftoneEffect, kScreen},
+    {"CIBlendWithAlphaMask",
+     ci::kCICategoryStylize,
+     {"inputImage", "inputBackgroundImage", "inputMaskImage"}},
+    {"CIBlendWithMask",
+     ci::kCICategoryStylize,
+     {"inputImage", "inputBackgroundImage", "inputMaskImage"}},
+    {"CIBloom", ci::kCICategoryStylize, {"inputImage", "inputRadius", "inputIntensity"}},
+    {"CIComicEffect", ci::kCICategoryStylize, {"inputImage"}},
+    {"CICrystallize", ci::kCICategoryStylize, {"inputImage", "inputRadius", "inputCenter"}},
+    {"CIEdges", ci::kCICategoryStylize, {"inputImage", "inputIntensity"}},
+    {"CIEdgeWork", ci::kCICategoryStylize, {"inputImage", "inputRadius"}},
+    {"CIGloom", ci::kCICategoryStylize, {"inputImage", "inputRadius", "inputIntensity"}},
+    {"CIHeightFieldFromMask", ci::kCICategoryStylize, {"inputImage", "inputRadius"}},
+    {"CIHexagonalPixellate", ci::kCICategoryStylize, {"inputImage", "inputCenter", "inputScale"}},
+    {"CIHighlightShadowAdjust",
+     ci::kCICategoryStylize,
+     {"inputImage", "inputRadius", "inputShadowAmount", "inputHighlightAmount"}},
+    {"CILineOverlay",
+     ci::kCICategoryStylize,
+     {"inputImage", "inputNRNoiseLevel", "inputNRSharpness", "inputEdgeIntensity", "inputThreshold",
+      "inputContrast"}},
+    {"CIPixellate", ci::kCICategoryStylize, {"inputImage", "inputCenter", "inputScale"}},
+    {"CIPointillize", ci::kCICategoryStylize, {"inputImage", "inputRadius", "inputCenter"}},
+    {"CIShadedMaterial", ci::kCICategoryStylize, {"inputImage", "inputShadingImage", "inputScale"}},
+    {"CISpotColor",
+     ci::kCICategoryStylize,
+     {"inputImage", "inputCenterColor1", "inputReplacementColor1", "inputCloseness1",
+      "inputContrast1", "inputCenterColor2", "inputReplacementColor2", "inputCloseness2",
+      "inputContrast2", "inputCenterColor3", "inputReplacementColor3", "inputCloseness3",
+      "inputContrast3"}},
+    {"CISpotLight",
+     ci::kCICategoryStylize,
+     {"inputImage", "inputLightPosition", "inputLightPointsAt", "inputBrightness",
+      "inputConcentration", "inputColor"}},
+    {"CIEightfoldReflectedTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CIFourfoldReflectedTile", ci::kCICategoryTileEffect, kSkewed},
+    {"CIFourfoldRotatedTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CIFourfoldTranslatedTile", ci::kCICategoryTileEffect, kSkewed},
+    {"CIGlideReflectedTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CIKaleidoscope",
+     ci::kCICategoryTileEffect,
+     {"inputImage", "inputCount", "inputCenter", "inputAngle"}},
+    {"CIOpTile",
+     ci::kCICategoryTileEffect,
+     {"inputImage", "inputCenter", "inputScale", "inputAngle", "inputWidth"}},
+    {"CIParallelogramTile", ci::kCICategoryTileEffect, kSkewed},
+    {"CIPerspectiveTile",
+     ci::kCICategoryTileEffect,
+     {"inputImage", "inputTopLeft", "inputTopRight", "inputBottomRight", "inputBottomLeft"}},
+    {"CISixfoldReflectedTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CISixfoldRotatedTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CITriangleKaleidoscope",
+     ci::kCICategoryTileEffect,
+     {"inputImage", "inputPoint", "inputSize", "inputRotation", "inputDecay"}},
+    {"CITriangleTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CITwelvefoldReflectedTile", ci::kCICategoryTileEffect, kCentreAngleWidth},
+    {"CIBarsSwipeTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputAngle", "inputWidth", "inputBarOffset", "inputTime"}},
+    {"CICopyMachineTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputExtent", "inputColor", "inputTime", "inputAngle",
+      "inputWidth", "inputOpacity"}},
+    {"CIDisintegrateWithMaskTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputMaskImage", "inputTime", "inputShadowRadius",
+      "inputShadowDensity", "inputShadowOffset"}},
+    {"CIDissolveTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputTime"}},
+    {"CIFlashTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputCenter", "inputExtent", "inputColor", "inputTime",
+      "inputMaxStriationRadius", "inputStriationStrength", "inputStriationContrast",
+      "inputFadeThreshold"}},
+    {"CIModTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputCenter", "inputTime", "inputAngle", "inputRadius",
+      "inputCompression"}},
+    {"CIRippleTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputShadingImage", "inputCenter", "inputExtent",
+      "inputTime", "inputWidth", "inputScale"}},
+    {"CISwipeTransition",
+     ci::kCICategoryTransition,
+     {"inputImage", "inputTargetImage", "inputExtent", "inputColor", "inputTime", "inputAngle",
+      "inputWidth", "inputOpacity"}},
+};
+
+// Gives every image input of the filter an image: `image` for the input
+// image, `other` for the rest.
+void setImages(Filter& filter, const Image& image, const Image& other) {
+  for (const QString& key : filter.inputKeys()) {
+    const QVariantMap a = filter.attributes().value(key).toMap();
+    if (a.value(ci::kCIAttributeClass).toString() == ci::kClassCIImage)
+      filter.setValue(QVariant::fromValue(key == "inputImage" ? image : other), key);
+  }
+}
+
+}  // namespace
+
+TEST(EffectFamilies, EveryNameIsListedWithItsCategoriesKeysAndInputKinds) {
+  for (const Listing& l : kListings) {
+    SCOPED_TRACE(l.name);
+    auto filter = Filter::filterWithName(l.name);
+    ASSERT_TRUE(filter);
+    EXPECT_EQ(filter->inputKeys(), l.keys);
+    const QVariantMap attributes = filter->attributes();
+    const QStringList categories =
+        attributes.value(ci::kCIAttributeFilterCategories).toStringList();
+    for (const QString& c : {l.category, ci::kCICategoryStillImage, ci::kCICategoryBuiltIn})
+      EXPECT_TRUE(categories.contains(c)) << c.toStdString();
+    EXPECT_TRUE(
+        Filter::filterNamesInCategories({l.category, ci::kCICategoryStillImage}).contains(l.name));
+    EXPECT_FALSE(attributes.value(ci::kCIAttributeFilterDisplayName).toString().isEmpty());
+    for (const QString& key : l.keys) {
+      SCOPED_TRACE(key.toStdString());
+      const QVariantMap a = attributes.value(key).toMap();
+      const QString cls = a.value(ci::kCIAttributeClass).toString();
+      const QString type = a.value(ci::kCIAttributeType).toString();
+      if (key.endsWith("Image") || key == "inputTexture") {
+        EXPECT_EQ(cls, ci::kClassCIImage);
+      }
+      if (key.startsWith("inputPoint") || key == "inputCenter" || key.startsWith("inputTop") ||
+          key.startsWith("inputBottom")) {
+        EXPECT_EQ(cls, ci::kClassCIVector);
+        EXPECT_EQ(type, ci::kCIAttributeTypePosition);
+      }
+      if (key.contains("Color")) {
+        EXPECT_EQ(cls, ci::kClassCIColor);
+      }
+      if (cls == ci::kClassNSNumber) {
+        // Every number the browser shows gets a slider with a range.
+        EXPECT_TRUE(a.contains(ci::kCIAttributeSliderMin));
+        EXPECT_LT(a.value(ci::kCIAttributeSliderMin).toDouble(),
+                  a.value(ci::kCIAttributeSliderMax).toDouble());
+        EXPECT_TRUE(a.contains(ci::kCIAttributeDefault));
+      }
+    }
+  }
+  // Names that read as words in the browser.
+  EXPECT_EQ(Filter::localizedNameForFilterName("CICMYKHalftone"), "CMYK Halftone");
+  EXPECT_EQ(Filter::filterWithName("CILineOverlay")
+                ->attributes()
+                .value("inputNRNoiseLevel")
+                .toMap()
+                .value(ci::kCIAttributeDisplayName)
+                .toString(),
+            "NR Noise Level");
+}
+
+TEST(EffectFamilies, IdentityValuesGiveTheInputBack) {
+  const Image input = functionImage(48, 40, [](int x, int y) {
+    const float a = (x + y) % 7 == 0 ? 0.5f : 1.0f;
+    return RGBA{a * x / 48.0f, a * y / 40.0f, a * 0.3f, a};
+  });
+  const Image other = solidImage(48, 40, {0.2f, 0.9f, 0.1f, 1});
+  const ci::PixelBuffer expected = render(input, input.extent());
+  int checked = 0;
+  for (const Listing& l : kListings) {
+    auto filter = Filter::filterWithName(l.name);
+    const QVariantMap attributes = filter->attributes();
+    bool adjustable = false;
+    for (const QString& key : l.keys) {
+      const QVariantMap a = attributes.value(key).toMap();
+      if (!a.contains(ci::kCIAttributeIdentity) || key == "inputWeights") continue;
+      filter->setValue(a.value(ci::kCIAttributeIdentity), key);
+      adjustable = true;
+    }
+    if (!adjustable) continue;
+    SCOPED_TRACE(l.name);
+    setImages(*filter, input, other);
+    const Image out = filter->outputImage();
+    ASSERT_FALSE(out.isNull());
+    EXPECT_LE(maxDifference(render(out, input.extent()), expected), 2e-5f);
+    ++checked;
+  }
+  // Every distortion with a strength, the glows and tone adjustment, and all transitions.
+  EXPECT_GE(checked, 9 + 3 + 8);
+}
+
+TEST(EffectFamilies, DefaultsRenderEvenOverEmptyAndInfiniteImages) {
+  const Image small = functionImage(32, 24, [](int x, int y) {
+    return RGBA{x / 32.0f, y / 24.0f, 0.5f, 1};
+  });
+  const Image infinite = Image::imageWithColor(ci::Color(0.25, 0.5, 0.75, 1));
+  for (const Listing& l : kListings) {
+    SCOPED_TRACE(l.name);
+    for (const Image& image : {small, infinite, Image::emptyImage()}) {
+      auto filter = Filter::filterWithName(l.name);
+      setImages(*filter, image, small);
+      const Image out = filter->outputImage();
+      ASSERT_FALSE(out.isNull());
+      // A finite window of any output renders, whatever the input's extent.
+      const ci::PixelBuffer pixels = render(out, QRectF(-5, -5, 40, 30));
+      ASSERT_FALSE(pixels.isNull());
+      for (int y = -5; y < 25; ++y)
+        for (int x = -5; x < 35; ++x) {
+          const RGBA p = pixelAt(pixels, x, y);
+          ASSERT_TRUE(std::isfinite(p.r) && std::isfinite(p.a)) << x << "," << y;
+          ASSERT_LE(p.r, p.a + 1e-4f);
+        }
+    }
+  }
+}
