@@ -14,6 +14,11 @@ PersistentStore::PersistentStore(PersistentStoreCoordinator* coordinator, QStrin
 
 PersistentStore::~PersistentStore() = default;
 
+bool PersistentStore::relocate(const QUrl&, fnd::Error* error) {
+  return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreOperationError,
+                   QStringLiteral("A store of type %1 cannot move to another file.").arg(type_));
+}
+
 QString PersistentStore::identifier() const {
   return metadata_.value(StoreMetadata::StoreUUIDKey).toString();
 }

@@ -52,6 +52,11 @@ class PersistentStore {
   void setMetadata(const QVariantMap& metadata);
   bool metadataChanged() const { return metadataChanged_; }
 
+  // Points the store at another file with the same contents (a copy of its
+  // file, or its file renamed) and reconnects to it; objects keep their IDs.
+  // The default refuses.
+  virtual bool relocate(const QUrl& url, fnd::Error* error);
+
   virtual bool loadRow(const ManagedObjectID& id, StoreRow* row, fnd::Error* error) = 0;
   virtual bool fetchRows(EntityDescription* entity, bool includeSubentities, QList<StoreRow>* rows,
                          fnd::Error* error) = 0;

@@ -40,6 +40,16 @@ bool PersistentStoreCoordinator::removePersistentStore(PersistentStore* store, f
                    QStringLiteral("The store is not attached to this coordinator."));
 }
 
+bool PersistentStoreCoordinator::setURL(const QUrl& url, PersistentStore* store,
+                                        fnd::Error* error) {
+  if (!store || store->persistentStoreCoordinator() != this)
+    return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreOperationError,
+                     QStringLiteral("The store is not attached to this coordinator."));
+  if (!store->relocate(url, error)) return false;
+  store->url_ = url;
+  return true;
+}
+
 QList<PersistentStore*> PersistentStoreCoordinator::persistentStores() const {
   QList<PersistentStore*> stores;
   for (const auto& store : stores_) stores.append(store.get());

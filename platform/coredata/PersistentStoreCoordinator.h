@@ -47,6 +47,9 @@ class PersistentStoreCoordinator {
                                               fnd::Error* error = nullptr);
   bool removePersistentStore(PersistentStore* store, fnd::Error* error = nullptr);
   QList<PersistentStore*> persistentStores() const;
+  // Moves `store` to the file at `url`, which must already hold its contents
+  // (saving a document under a new name copies or renames the file first).
+  bool setURL(const QUrl& url, PersistentStore* store, fnd::Error* error = nullptr);
   PersistentStore* persistentStoreForURL(const QUrl& url) const;
 
   // The metadata of the store file at `url`, read without attaching it.

@@ -68,6 +68,21 @@ std::unique_ptr<SQLiteStore> SQLiteStore::open(PersistentStoreCoordinator* coord
   return ok ? std::move(store) : nullptr;
 }
 
+bool SQLiteStore::relocate(const QUrl& url, fnd::Error* error) {
+  const QString path = url.toLocalFile();
+  if (type() == InMemoryStoreType || path.isEmpty()) return PersistentStore::relocate(url, error);
+  if (!QFileInfo::exists(path))
+    return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileReadNoSuchFileError,
+                     QStringLiteral("There is no store at %1.").arg(path));
+  statements_.clear();
+  fnd::Error failure;
+  if (db_.open(path, isReadOnly(), false, &failure) && applyPragmas(&failure)) return true;
+  // Back on the old file, so the store stays usable.
+  db_.open(URL().toLocalFile(), isReadOnly(), false, nullptr);
+  applyPragmas(nullptr);
+  return fnd::fail(error, failure);
+}
+
 bool SQLiteStore::checkFileHeader(const QString& path, fnd::Error* error) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly))

@@ -37,6 +37,7 @@ class SQLiteStore : public PersistentStore {
                      fnd::Error* error) override;
   bool save(const SaveRequest& request, QHash<ManagedObject*, qint64>* assignedKeys,
             fnd::Error* error) override;
+  bool relocate(const QUrl& url, fnd::Error* error) override;
 
   // For tests of atomic saving: when set and returning true, the next save
   // makes SQLite fail a constraint after writing its rows, inside the

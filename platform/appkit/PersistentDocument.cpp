@@ -1,0 +1,192 @@
+#include "appkit/PersistentDocument.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "appkit/DocumentController.h"
+#include "coredata/ManagedObjectContext.h"
+#include "coredata/PersistentStoreCoordinator.h"
+#include "foundation/Localized.h"
+
+namespace ui {
+
+namespace {
+
+cd::ManagedObjectModelPtr& defaultModel() {
+  static cd::ManagedObjectModelPtr model;
+  return model;
+}
+
+bool sameFile(const QUrl& a, const QUrl& b) {
+  const QFileInfo x(a.toLocalFile()), y(b.toLocalFile());
+  return x.absoluteFilePath() == y.absoluteFilePath() ||
+         (x.exists() && x.canonicalFilePath() == y.canonicalFilePath());
+}
+
+}  // namespace
+
+PersistentDocument::PersistentDocument() = default;
+
+PersistentDocument::~PersistentDocument() { discardWindowControllers(); }
+
+cd::ManagedObjectModelPtr PersistentDocument::managedObjectModel() const { return defaultModel(); }
+
+void PersistentDocument::setDefaultManagedObjectModel(cd::ManagedObjectModelPtr model) {
+  defaultModel() = std::move(model);
+}
+
+cd::PersistentStoreCoordinator* PersistentDocument::persistentStoreCoordinator() {
+  if (!coordinator_)
+    coordinator_ = std::make_unique<cd::PersistentStoreCoordinator>(managedObjectModel());
+  return coordinator_.get();
+}
+
+cd::ManagedObjectContext* PersistentDocument::managedObjectContext() {
+  if (!context_) {
+    auto context = std::make_unique<cd::ManagedObjectContext>();
+    context->setPersistentStoreCoordinator(persistentStoreCoordinator());
+    setManagedObjectContext(std::move(context));
+  }
+  return context_.get();
+}
+
+void PersistentDocument::setManagedObjectContext(
+    std::unique_ptr<cd::ManagedObjectContext> context) {
+  // The undo manager goes first: the old context's dies with it.
+  setUndoManager(context ? context->undoManager() : nullptr);
+  context_ = std::move(context);
+}
+
+cd::PersistentStore* PersistentDocument::persistentStore() const {
+  if (!coordinator_ || coordinator_->persistentStores().isEmpty()) return nullptr;
+  return coordinator_->persistentStores().first();
+}
+
+QString PersistentDocument::persistentStoreTypeForFileType(const QString& fileType) const {
+  DocumentController* controller = documentController()
+                                       ? documentController()
+                                       : DocumentController::existingSharedDocumentController();
+  const bool native =
+      controller ? controller->isNativeType(fileType) : fileType == TessalyDocumentType;
+  return native ? cd::SQLiteStoreType : QString();
+}
+
+bool PersistentDocument::configurePersistentStoreCoordinatorForURL(const QUrl& url,
+                                                                   const QString& fileType,
+                                                                   const QString& configuration,
+                                                                   const QVariantMap& storeOptions,
+                                                                   fnd::Error* error) {
+  const QString storeType = persistentStoreTypeForFileType(fileType);
+  if (storeType.isEmpty()) return Document::readFromURL(url, fileType, error);
+  managedObjectContext();
+  QVariantMap options = storeOptions;
+  if (!options.contains(cd::SQLitePragmasOption))
+    options.insert(cd::SQLitePragmasOption,
+                   QVariantMap{{QStringLiteral("journal_mode"), QStringLiteral("DELETE")}});
+  return persistentStoreCoordinator()->addPersistentStoreWithType(storeType, configuration, url,
+                                                                  options, error);
+}
+
+bool PersistentDocument::detachStores(fnd::Error* error) {
+  if (context_) context_->reset();
+  if (!coordinator_) return true;
+  for (cd::PersistentStore* store : coordinator_->persistentStores())
+    if (!coordinator_->removePersistentStore(store, error)) return false;
+  return true;
+}
+
+bool PersistentDocument::readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) {
+  if (!detachStores(error)) return false;
+  return configurePersistentStoreCoordinatorForURL(url, typeName, QString(), {}, error);
+}
+
+bool PersistentDocument::writeToURL(const QUrl& url, const QString& typeName, SaveOperationType op,
+                                    const QUrl& originalContentsURL, fnd::Error* error) {
+  if (persistentStoreTypeForFileType(typeName).isEmpty())
+    return Document::writeToURL(url, typeName, op, originalContentsURL, error);
+  cd::PersistentStore* store = persistentStore();
+  if (!store || !sameFile(store->URL(), url))
+    return fnd::fail(error, saveFailure(url, fnd::localized("No store is attached at that file.")));
+  managedObjectContext()->processPendingChanges();
+  fnd::Error saveError;
+  if (managedObjectContext()->save(&saveError)) return true;
+  if (saveError.isNull())
+    saveError = saveFailure(url, fnd::localized("The store refused the changes."));
+  return fnd::fail(error, saveError);
+}
+
+bool PersistentDocument::writeSafelyToURL(const QUrl& url, const QString& typeName,
+                                          SaveOperationType op, fnd::Error* error) {
+  if (persistentStoreTypeForFileType(typeName).isEmpty())
+    return Document::writeSafelyToURL(url, typeName, op, error);
+  cd::PersistentStore* store = persistentStore();
+  const bool toCopy = op == SaveToOperation || op == AutosaveElsewhereOperation;
+  // In place: one SQLite transaction, which a failure or a crash rolls back.
+  if (store && !toCopy && sameFile(store->URL(), url))
+    return writeToURL(url, typeName, op, url, error);
+  if (toCopy) {
+    // The context cannot save into a copy and stay unsaved for its own file.
+    if (!store || managedObjectContext()->hasChanges())
+      return fnd::fail(
+          error,
+          saveFailure(
+              url, fnd::localized("A copy can only be made of a saved document; save it first.")));
+    const QString temporaryPath = temporaryFileBeside(url, error);
+    if (temporaryPath.isEmpty()) return false;
+    QFile::remove(temporaryPath);
+    fnd::Error copyError;
+    if (QFile::copy(store->URL().toLocalFile(), temporaryPath) &&
+        replaceFile(temporaryPath, url, &copyError))
+      return true;
+    QFile::remove(temporaryPath);
+    return fnd::fail(error, copyError.isNull()
+                                ? saveFailure(url, fnd::localized("The store could not be copied."))
+                                : copyError);
+  }
+  return writeStoreToNewFile(url, typeName, op, error);
+}
+
+// The store is written into a new file beside the destination (a copy of
+// the current store with the changes saved into it, or a new store), then
+// renamed over it; the old file is never written.
+bool PersistentDocument::writeStoreToNewFile(const QUrl& url, const QString& typeName,
+                                             SaveOperationType op, fnd::Error* error) {
+  const QString temporaryPath = temporaryFileBeside(url, error);
+  if (temporaryPath.isEmpty()) return false;
+  QFile::remove(temporaryPath);
+  const QUrl temporaryURL = QUrl::fromLocalFile(temporaryPath);
+  cd::PersistentStoreCoordinator* coordinator = persistentStoreCoordinator();
+  cd::PersistentStore* store = persistentStore();
+  const QUrl oldURL = store ? store->URL() : QUrl();
+  fnd::Error failure;
+  bool ok;
+  if (store) {
+    ok = QFile::copy(oldURL.toLocalFile(), temporaryPath) ||
+         fnd::fail(&failure, saveFailure(url, fnd::localized("The store could not be copied.")));
+    ok = ok && coordinator->setURL(temporaryURL, store, &failure);
+    ok = ok && writeToURL(temporaryURL, typeName, op, oldURL, &failure);
+    if (!ok && store->URL() != oldURL) coordinator->setURL(oldURL, store);
+  } else {
+    ok = configurePersistentStoreCoordinatorForURL(temporaryURL, typeName, QString(), {},
+                                                   &failure) &&
+         writeToURL(temporaryURL, typeName, op, QUrl(), &failure);
+    if (!ok && persistentStore()) coordinator->removePersistentStore(persistentStore());
+  }
+  ok = ok && replaceFile(temporaryPath, url, &failure);
+  if (!ok) {
+    QFile::remove(temporaryPath);
+    if (failure.isNull())
+      failure = saveFailure(url, fnd::localized("The store could not be written."));
+    return fnd::fail(error, failure);
+  }
+  // Reconnects under the final name, so SQLite's journal sits beside it.
+  return coordinator->setURL(url, persistentStore(), error);
+}
+
+bool PersistentDocument::moveToURL(const QUrl& url, fnd::Error* error) {
+  if (!Document::moveToURL(url, error)) return false;
+  cd::PersistentStore* store = persistentStore();
+  return !store || persistentStoreCoordinator()->setURL(url, store, error);
+}
+
+}  // namespace ui

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "TestSupport.h"
+#include "TextDocument.h"
+#include "appkit/Application.h"
+#include "appkit/DocumentController.h"
+#include "appkit/ScriptedModalServices.h"
+
+using apptest::readFile;
+using apptest::TextDocument;
+using ui::ScriptedModalServices;
+
+namespace {
+
+struct Fixture {
+  Fixture() {
+    qputenv("XDG_STATE_HOME", tst::tempPath("state").toLocal8Bit());
+    modal.setUnexpectedDialogHandler(
+        [](const QString& what) { ADD_FAILURE() << "unexpected " << what.toStdString(); });
+  }
+  TextDocument* newDocument() {
+    fnd::Error error;
+    auto* document =
+        static_cast<TextDocument*>(controller.openUntitledDocumentAndDisplay(true, &error));
+    EXPECT_TRUE(document) << error.localizedDescription().toStdString();
+    return document;
+  }
+  apptest::TextDocumentController controller;
+  ScriptedModalServices modal;
+};
+
+QStringList filesIn(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+}  // namespace
+
+// A document from new to closed: an undoable change edits it, undo cleans
+// it, each save operation writes where it should and leaves the change count
+// as it should, revert reads the file again.
+TEST(Document, LifeThroughEachSaveOperation) {
+  Fixture f;
+  TextDocument* doc = f.newDocument();
+  ASSERT_TRUE(doc);
+  ui::Window* window = doc->windowControllers().value(0)->window();
+  EXPECT_EQ(doc->displayName(), "Untitled");
+  EXPECT_EQ(window->title(), "Untitled");
+  EXPECT_TRUE(window->isKeyWindow());
+  EXPECT_EQ(f.controller.currentDocument(), doc);
+
+  doc->setText("first");
+  tst::spinOnce();  // the undo group closes with the event loop's pass
+  EXPECT_TRUE(doc->isDocumentEdited());
+  EXPECT_TRUE(window->isDocumentEdited());
+  doc->undoManager()->undo();
+  EXPECT_EQ(doc->text(), "");
+  EXPECT_FALSE(doc->isDocumentEdited());
+  doc->undoManager()->redo();
+  EXPECT_TRUE(doc->isDocumentEdited());
+
+  // Save of an untitled document runs the panel, then writes the file.
+  const QString folder = tst::tempPath("life");
+  QDir().mkpath(folder);
+  const QString path = folder + "/notes.txt";
+  f.modal.answerSavePanel(QUrl::fromLocalFile(path));
+  EXPECT_TRUE(ui::Application::sharedApplication()->sendAction("saveDocument:"));
+  EXPECT_EQ(f.modal.shown().last().save.nameFieldStringValue, "Untitled.txt");
+  EXPECT_EQ(readFile(path), "first");
+  EXPECT_FALSE(doc->isDocumentEdited());
+  EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(path));
+  EXPECT_EQ(window->title(), "notes.txt");
+  EXPECT_EQ(f.controller.recentDocumentURLs().value(0), QUrl::fromLocalFile(path));
+
+  // Save in place.
+  doc->setText("second");
+  tst::spinOnce();
+  doc->saveDocument(nullptr);
+  EXPECT_EQ(readFile(path), "second");
+  EXPECT_FALSE(doc->isDocumentEdited());
+
+  // Save To writes a copy and leaves the document where and as it was.
+  doc->setText("third");
+  tst::spinOnce();
+  f.modal.answerSavePanel(QUrl::fromLocalFile(folder + "/copy.txt"));
+  doc->saveDocumentTo(nullptr);
+  EXPECT_EQ(readFile(folder + "/copy.txt"), "third");
+  EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(path));
+  EXPECT_TRUE(doc->isDocumentEdited());
+
+  // Autosave elsewhere keeps the file untouched and the document edited.
+  doc->autosaveDocument({});
+  EXPECT_EQ(readFile(path), "second");
+  EXPECT_TRUE(doc->isDocumentEdited());
+  EXPECT_FALSE(doc->hasUnautosavedChanges());
+  const QString autosaved = doc->autosavedContentsFileURL().toLocalFile();
+  EXPECT_EQ(readFile(autosaved), "third");
+
+  // Revert, confirmed, reads the file back and forgets the undo stack.
+  f.modal.answerAlertWithButton("Revert");
+  ui::Application::sharedApplication()->sendAction("revertDocumentToSaved:");
+  EXPECT_EQ(doc->text(), "second");
+  EXPECT_FALSE(doc->isDocumentEdited());
+  EXPECT_FALSE(doc->undoManager()->canUndo());
+
+  // Save As moves the document to the new file; the autosave is gone.
+  doc->setText("fourth");
+  tst::spinOnce();
+  f.modal.answerSavePanel(QUrl::fromLocalFile(folder + "/renamed.txt"));
+  doc->saveDocumentAs(nullptr);
+  EXPECT_EQ(readFile(folder + "/renamed.txt"), "fourth");
+  EXPECT_EQ(readFile(path), "second");
+  EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(folder + "/renamed.txt"));
+  EXPECT_FALSE(QFile::exists(autosaved));
+
+  // Autosave in place, for documents that do it, writes the file itself.
+  doc->autosaves = true;
+  doc->setText("fifth");
+  tst::spinOnce();
+  doc->autosaveDocument({});
+  EXPECT_EQ(readFile(folder + "/renamed.txt"), "fifth");
+  EXPECT_FALSE(doc->isDocumentEdited());
+
+  // Every write went to a temporary file beside its destination.
+  const QStringList folders{folder, QFileInfo(autosaved).path()};
+  for (const QUrl& url : doc->writtenURLs) {
+    EXPECT_TRUE(folders.contains(QFileInfo(url.toLocalFile()).path()))
+        << url.toString().toStdString();
+    EXPECT_FALSE(QFile::exists(url.toLocalFile()));
+  }
+  EXPECT_EQ(filesIn(folder), QStringList({"copy.txt", "notes.txt", "renamed.txt"}));
+  EXPECT_EQ(f.modal.pendingAnswers(), 0);
+}
+
+// Closing an edited document asks Save / Cancel / Don't Save.
+TEST(Document, ClosingWithUnsavedChangesAnswersSaveDontSaveCancel) {
+  Fixture f;
+  const QString folder = tst::tempPath("closing");
+  QDir().mkpath(folder);
+  struct Case {
+    QString button;
+    bool closes;
+    QByteArray file;
+  };
+  const Case cases[] = {
+      {"Cancel", false, "old"}, {"Don't Save", true, "old"}, {"Save", true, "new"}};
+  for (const Case& c : cases) {
+    const QString path = folder + "/" + c.button + ".txt";
+    apptest::writeFile(path, "old");
+    ui::Document* opened = nullptr;
+    f.controller.openDocumentWithContentsOfURL(
+        QUrl::fromLocalFile(path), true,
+        [&](ui::Document* d, bool, const fnd::Error*) { opened = d; });
+    ASSERT_TRUE(opened);
+    QPointer<TextDocument> doc = static_cast<TextDocument*>(opened);
+    doc->setText("new");
+    tst::spinOnce();
+    ui::Window* window = doc->windowControllers().value(0)->window();
+    f.modal.answerAlertWithButton(c.button);
+    window->QWidget::close();  // the user's close button
+    tst::spinUntil([&] { return !doc; }, 500);
+    EXPECT_EQ(!doc, c.closes) << c.button.toStdString();
+    EXPECT_EQ(f.controller.documents().size(), c.closes ? 0 : 1) << c.button.toStdString();
+    EXPECT_EQ(readFile(path), c.file) << c.button.toStdString();
+    if (doc) {
+      EXPECT_TRUE(window->isVisible());
+      doc->close();
+      tst::spinUntil([&] { return !doc; }, 500);
+    }
+  }
+  EXPECT_EQ(f.modal.pendingAnswers(), 0);
+}
+
+// A writer failing half-way leaves the old file byte for byte, no temporary
+// file behind, and an error naming the document and the file.
+TEST(Document, FailedSaveLeavesTheOldFileUntouched) {
+  Fixture f;
+  const QString folder = tst::tempPath("failing");
+  QDir().mkpath(folder);
+  const QString path = folder + "/kept.txt";
+  apptest::writeFile(path, "the saved contents");
+  ui::Document* opened = nullptr;
+  f.controller.openDocumentWithContentsOfURL(
+      QUrl::fromLocalFile(path), false,
+      [&](ui::Document* d, bool, const fnd::Error*) { opened = d; });
+  auto* doc = static_cast<TextDocument*>(opened);
+  ASSERT_TRUE(doc);
+  doc->setText("a longer text that will never reach the disk");
+  tst::spinOnce();
+  doc->failHalfway = true;
+
+  for (ui::SaveOperationType op : {ui::SaveOperation, ui::SaveAsOperation}) {
+    const fnd::Error* failure = nullptr;
+    fnd::Error kept;
+    doc->saveToURL(QUrl::fromLocalFile(path), apptest::TextType, op, [&](const fnd::Error* e) {
+      failure = e;
+      if (e) kept = *e;
+    });
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(kept.localizedDescription().contains(path))
+        << kept.localizedDescription().toStdString();
+    EXPECT_TRUE(kept.localizedDescription().contains("kept.txt"));
+    EXPECT_EQ(readFile(path), "the saved contents");
+    EXPECT_EQ(filesIn(folder), QStringList({"kept.txt"}));
+    EXPECT_TRUE(doc->isDocumentEdited());
+  }
+
+  // The Save command shows the failure to the user, naming the file.
+  f.modal.answerAlert(ui::AlertFirstButtonReturn);
+  doc->saveDocument(nullptr);
+  ASSERT_EQ(f.modal.shown().size(), 1);
+  EXPECT_TRUE(f.modal.shown()[0].alert.messageText.contains(path));
+}
