@@ -58,7 +58,9 @@ void ManagedObjectContext::setUndoManager(fnd::UndoManager* manager) {
 }
 
 ManagedObject* ManagedObjectContext::createObject(EntityDescription* entity) {
-  ManagedObject* object = EntityClassRegistry::create(entity->managedObjectClassName());
+  ManagedObject* object = usesPlainObjects_
+                              ? new ManagedObject
+                              : EntityClassRegistry::create(entity->managedObjectClassName());
   objects_.emplace_back(object);
   object->attach(entity, this);
   return object;

@@ -105,6 +105,11 @@ class ManagedObjectContext {
   void undo();
   void redo();
 
+  // Objects of this context are plain ManagedObjects whatever their
+  // entity's class, so no class's own behaviour runs (a migration copies
+  // rows between model versions this way).
+  void setUsesPlainObjects(bool plain) { usesPlainObjects_ = plain; }
+
   // Called when a context is used from a thread other than its own. The
   // default (also restored by passing null) aborts with a message. The
   // check is cheap, so it runs in every build, not only debug ones.
@@ -175,6 +180,7 @@ class ManagedObjectContext {
   quint64 nextTemporaryID_ = 1;
   quint64 checkpointToken_ = 0;
   bool processing_ = false;
+  bool usesPlainObjects_ = false;
 };
 
 }  // namespace cd

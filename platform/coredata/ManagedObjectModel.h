@@ -32,6 +32,15 @@ class ManagedObjectModel {
   // file is unreadable or the files together do not form a valid model.
   static ManagedObjectModelPtr mergedModelFromFolder(const QString& folder,
                                                      fnd::Error* error = nullptr);
+  // A bundle is a folder of model versions, one folder each, and a file
+  // "VersionInfo.json" ({"currentVersion": "Tessaly"}) naming the current
+  // one; mapping models between versions lie in its folder "mappings".
+  // The current version's model:
+  static ManagedObjectModelPtr mergedModelFromBundle(const QString& bundle,
+                                                     fnd::Error* error = nullptr);
+  // The version of the bundle that reads a store of `metadata`, or null.
+  static ManagedObjectModelPtr mergedModelFromBundle(const QString& bundle,
+                                                     const QVariantMap& metadata);
   static ManagedObjectModelPtr modelFromFile(const QString& path, fnd::Error* error = nullptr);
 
   // Entities sorted by name; entity number i + 1 is entities()[i].

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "coredata/ManagedObjectModel.h"
+#include "coredata/Predicate.h"
 
 namespace cd {
 
@@ -34,11 +35,21 @@ struct EntityMapping {
   QString destinationEntityName;
   QList<PropertyMapping> attributeMappings;
   QList<PropertyMapping> relationshipMappings;
+  // Which objects of the source entity the mapping takes (all when empty).
+  Predicate sourcePredicate;
+  // The registered EntityMigrationPolicy that carries the objects over;
+  // empty for the default one.
+  QString entityMigrationPolicyClassName;
 };
 
 class MappingModel {
  public:
   QList<EntityMapping> entityMappings;
+  // The model versions the mapping goes from and to (the version
+  // identifiers of their files); empty for an inferred mapping.
+  QString sourceVersion, destinationVersion;
+
+  const EntityMapping* mappingNamed(const QString& name) const;
 
   const EntityMapping* mappingForDestinationEntity(const QString& name) const;
   const EntityMapping* mappingForSourceEntity(const QString& name) const;
@@ -48,6 +59,22 @@ class MappingModel {
   // identifier names it). Numbers convert between numeric types; any other
   // type change, or a new mandatory attribute without a default, cannot be
   // inferred and fails with InferredMappingModelError.
+  // A mapping model file, JSON:
+  // {"sourceVersion": "1", "destinationVersion": "2",
+  //  "entityMappings": [{"name": "LayerToLayer", "kind": "transform",
+  //    "source": "Layer", "destination": "Layer", "policy": "LayerMigrationPolicy",
+  //    "sourcePredicate": {"key": "isText", "equals": false},
+  //    "attributes": [{"name": "xOrigin", "source": "x"}],
+  //    "relationships": [{"name": "composedImage"}]}]}
+  // A property without "source" takes the source property of its own name.
+  static std::optional<MappingModel> mappingModelFromFile(const QString& path,
+                                                          fnd::Error* error = nullptr);
+  // The mapping model of a bundle (its folder "mappings") that goes from
+  // `source` to `destination`, by their version identifiers.
+  static std::optional<MappingModel> mappingModelFromBundle(const QString& bundle,
+                                                            const ManagedObjectModel& source,
+                                                            const ManagedObjectModel& destination);
+
   static std::optional<MappingModel> inferredMappingModel(const ManagedObjectModel& source,
                                                           const ManagedObjectModel& destination,
                                                           fnd::Error* error = nullptr);

@@ -28,6 +28,11 @@ inline const QString MigratePersistentStoresAutomaticallyOption =
 inline const QString InferMappingModelAutomaticallyOption =
     QStringLiteral("NSInferMappingModelAutomaticallyOption");
 
+// Opens a store whatever model version its metadata names (a migration
+// reads a store with the model it was written with).
+inline const QString IgnorePersistentStoreVersioningOption =
+    QStringLiteral("NSIgnorePersistentStoreVersioningOption");
+
 class PersistentStoreCoordinator {
  public:
   explicit PersistentStoreCoordinator(ManagedObjectModelPtr model);

@@ -144,7 +144,8 @@ bool SQLiteStore::openExisting(const QString& path, fnd::Error* error) {
   // reject is never touched.
   QVariantMap metadata;
   if (!readMetadata(path, &metadata, error)) return false;
-  if (!model_->isConfigurationCompatibleWithStoreMetadata(metadata))
+  if (!options().value(IgnorePersistentStoreVersioningOption).toBool() &&
+      !model_->isConfigurationCompatibleWithStoreMetadata(metadata))
     return fnd::fail(
         error, fnd::Error(fnd::CocoaErrorDomain, fnd::PersistentStoreIncompatibleVersionHashError,
                           {{fnd::LocalizedDescriptionKey,

@@ -235,7 +235,8 @@ TEST(ImageResamplerTest, ReducedDrawsAverageWhatTheyCover) {
     for (int x = 0; x < w / 4; ++x) {
       ASSERT_NEAR(qRed(whole.pixel(x, y)), 64, 1) << x << "," << y;
       ASSERT_EQ(qGreen(whole.pixel(x, y)), qBlue(whole.pixel(x, y)));
-      if (x >= 300 && x < 330 && y >= 50 - 30 && y < 50 - 20)
+      if (x >= 300 && x < 330 && y >= 50 - 30 && y < 50 - 20) {
         ASSERT_EQ(corner.pixel(x, y), whole.pixel(x, y)) << x << "," << y;
+      }
     }
 }
