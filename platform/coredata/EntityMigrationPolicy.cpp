@@ -22,11 +22,11 @@ Registry& registry() {
   return shared;
 }
 
-// The mapped properties, or every destination property of `names` that the
-// source entity also has when the mapping lists none.
-QList<PropertyMapping> mappedProperties(const QList<PropertyMapping>& listed,
+// The mapped properties, or, when the mapping lists none and carries
+// properties by name, every one of `names` that the source entity also has.
+QList<PropertyMapping> mappedProperties(const QList<PropertyMapping>& listed, bool sameNames,
                                         const QStringList& names, const EntityDescription* source) {
-  if (!listed.isEmpty()) return listed;
+  if (!listed.isEmpty() || !sameNames) return listed;
   QList<PropertyMapping> same;
   for (const QString& name : names)
     if (source->propertiesByName().contains(name)) same.append({name, name, {}});
@@ -50,8 +50,9 @@ bool EntityMigrationPolicy::createDestinationInstancesForSourceInstance(
     return fnd::fail(error, fnd::CocoaErrorDomain, fnd::EntityMigrationPolicyError,
                      QStringLiteral("The destination model has no entity %1.")
                          .arg(mapping.destinationEntityName));
-  const auto attributes = mappedProperties(
-      mapping.attributeMappings, namesOf(destination->entity()->attributes()), source->entity());
+  const auto attributes =
+      mappedProperties(mapping.attributeMappings, mapping.mapsSameNamedAttributes,
+                       namesOf(destination->entity()->attributes()), source->entity());
   for (const PropertyMapping& attribute : attributes) {
     if (attribute.valueExpression)
       destination->setValue(attribute.valueExpression(source), attribute.name);
@@ -62,14 +63,16 @@ bool EntityMigrationPolicy::createDestinationInstancesForSourceInstance(
   return true;
 }
 
-bool EntityMigrationPolicy::createRelationshipsForDestinationInstance(
-    ManagedObject* destination, const EntityMapping& mapping, MigrationManager& manager,
-    fnd::Error*) {
-  const ObjectList sources = manager.sourceInstancesForEntityMappingNamed(mapping.name, {destination});
+bool EntityMigrationPolicy::createRelationshipsForDestinationInstance(ManagedObject* destination,
+                                                                      const EntityMapping& mapping,
+                                                                      MigrationManager& manager,
+                                                                      fnd::Error*) {
+  const ObjectList sources =
+      manager.sourceInstancesForEntityMappingNamed(mapping.name, {destination});
   if (sources.isEmpty()) return true;
   ManagedObject* source = sources.last();
   const auto relationships =
-      mappedProperties(mapping.relationshipMappings,
+      mappedProperties(mapping.relationshipMappings, mapping.mapsSameNamedRelationships,
                        namesOf(destination->entity()->relationships()), source->entity());
   for (const PropertyMapping& mapped : relationships) {
     auto* relationship = dynamic_cast<RelationshipDescription*>(
@@ -80,9 +83,14 @@ bool EntityMigrationPolicy::createRelationshipsForDestinationInstance(
     const ObjectList related = sourceRelationship->isToMany()
                                    ? source->relatedObjects(mapped.sourceName)
                                    : ObjectList{source->relatedObject(mapped.sourceName)};
+    // A source object may have become several destination objects (a layer
+    // and its image): the relationship takes those of its entity.
     ObjectList targets;
     for (ManagedObject* object : related)
-      if (object) targets += manager.destinationInstancesForSourceInstance(object);
+      if (object)
+        for (ManagedObject* made : manager.destinationInstancesForSourceInstance(object))
+          if (made->entity()->isKindOfEntity(relationship->destinationEntity()))
+            targets.append(made);
     // Setting one side of a pair also sets its inverse: a value already in
     // place is left alone so the order an earlier mapping gave stays.
     if (relationship->isToMany()) {

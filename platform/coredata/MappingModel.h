@@ -35,6 +35,9 @@ struct EntityMapping {
   QString destinationEntityName;
   QList<PropertyMapping> attributeMappings;
   QList<PropertyMapping> relationshipMappings;
+  // Whether, with no property mappings listed, the properties the source
+  // and destination entities share by name are carried over.
+  bool mapsSameNamedAttributes = true, mapsSameNamedRelationships = true;
   // Which objects of the source entity the mapping takes (all when empty).
   Predicate sourcePredicate;
   // The registered EntityMigrationPolicy that carries the objects over;
@@ -66,7 +69,9 @@ class MappingModel {
   //    "sourcePredicate": {"key": "isText", "equals": false},
   //    "attributes": [{"name": "xOrigin", "source": "x"}],
   //    "relationships": [{"name": "composedImage"}]}]}
-  // A property without "source" takes the source property of its own name.
+  // A property without "source" takes the source property of its own name;
+  // without "attributes" or "relationships", the properties of the same
+  // name in both entities are carried over.
   static std::optional<MappingModel> mappingModelFromFile(const QString& path,
                                                           fnd::Error* error = nullptr);
   // The mapping model of a bundle (its folder "mappings") that goes from

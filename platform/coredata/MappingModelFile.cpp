@@ -44,6 +44,8 @@ bool readEntityMapping(const QJsonObject& json, EntityMapping* mapping) {
   mapping->entityMigrationPolicyClassName = json.value("policy").toString();
   mapping->attributeMappings = propertyMappings(json.value("attributes").toArray());
   mapping->relationshipMappings = propertyMappings(json.value("relationships").toArray());
+  mapping->mapsSameNamedAttributes = !json.contains("attributes");
+  mapping->mapsSameNamedRelationships = !json.contains("relationships");
   const QJsonObject predicate = json.value("sourcePredicate").toObject();
   if (!predicate.isEmpty())
     mapping->sourcePredicate =

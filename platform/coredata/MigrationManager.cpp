@@ -10,7 +10,8 @@
 namespace cd {
 namespace {
 
-bool migrationFailed(fnd::Error* error, int code, const QString& why, const fnd::Error& cause = {}) {
+bool migrationFailed(fnd::Error* error, int code, const QString& why,
+                     const fnd::Error& cause = {}) {
   QVariantMap info{{fnd::LocalizedDescriptionKey, why}};
   if (!cause.isNull()) info.insert(fnd::UnderlyingErrorKey, QVariant::fromValue(cause));
   return fnd::fail(error, fnd::Error(fnd::CocoaErrorDomain, code, info));
@@ -35,9 +36,9 @@ bool MigrationManager::migrateStoreFromURL(const QUrl& sourceURL, const QString&
                                            const QVariantMap& destinationOptions,
                                            fnd::Error* error) {
   if (destinationURL.isLocalFile() && QFile::exists(destinationURL.toLocalFile()))
-    return migrationFailed(error, fnd::MigrationManagerDestinationStoreError,
-                           QStringLiteral("There is already a file at %1.")
-                               .arg(destinationURL.toLocalFile()));
+    return migrationFailed(
+        error, fnd::MigrationManagerDestinationStoreError,
+        QStringLiteral("There is already a file at %1.").arg(destinationURL.toLocalFile()));
   mapping_ = &mapping;
   associations_.clear();
   destinationsBySource_.clear();
@@ -101,10 +102,10 @@ bool MigrationManager::createDestinationInstances(fnd::Error* error) {
     fnd::Error fetchError;
     const ObjectList sources = sourceContext_->executeFetchRequest(request, &fetchError);
     if (!fetchError.isNull())
-      return migrationFailed(error, fnd::MigrationManagerSourceStoreError,
-                             QStringLiteral("The objects of %1 could not be read.")
-                                 .arg(mapping.sourceEntityName),
-                             fetchError);
+      return migrationFailed(
+          error, fnd::MigrationManagerSourceStoreError,
+          QStringLiteral("The objects of %1 could not be read.").arg(mapping.sourceEntityName),
+          fetchError);
     for (ManagedObject* source : sources)
       if (!policy->createDestinationInstancesForSourceInstance(source, mapping, *this, error))
         return false;

@@ -59,9 +59,10 @@ class MigrationManager {
     ManagedObject* destination;
   };
 
-  bool openStores(const QUrl& sourceURL, const QString& sourceType, const QVariantMap& sourceOptions,
-                  const QUrl& destinationURL, const QString& destinationType,
-                  const QVariantMap& destinationOptions, fnd::Error* error);
+  bool openStores(const QUrl& sourceURL, const QString& sourceType,
+                  const QVariantMap& sourceOptions, const QUrl& destinationURL,
+                  const QString& destinationType, const QVariantMap& destinationOptions,
+                  fnd::Error* error);
   bool createDestinationInstances(fnd::Error* error);
   bool createRelationships(fnd::Error* error);
   void close();

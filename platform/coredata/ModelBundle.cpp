@@ -41,7 +41,8 @@ ManagedObjectModelPtr ManagedObjectModel::mergedModelFromBundle(const QString& b
 }
 
 std::optional<MappingModel> MappingModel::mappingModelFromBundle(
-    const QString& bundle, const ManagedObjectModel& source, const ManagedObjectModel& destination) {
+    const QString& bundle, const ManagedObjectModel& source,
+    const ManagedObjectModel& destination) {
   const QDir folder(QDir(bundle).filePath("mappings"));
   for (const QString& name : folder.entryList({"*.json"}, QDir::Files, QDir::Name)) {
     std::optional<MappingModel> mapping = mappingModelFromFile(folder.filePath(name));

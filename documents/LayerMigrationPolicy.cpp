@@ -1,0 +1,49 @@
+#include "documents/LayerMigrationPolicy.h"
+
+#include "coredata/MigrationManager.h"
+#include "documents/ComposedImageMigrationPolicy.h"
+#include "model/TextLayerAttributedStringCoding.h"
+
+bool LayerMigrationPolicy::createDestinationInstancesForSourceInstance(
+    cd::ManagedObject* source, const cd::EntityMapping& mapping, cd::MigrationManager& manager,
+    fnd::Error* error) {
+  if (!EntityMigrationPolicy::createDestinationInstancesForSourceInstance(source, mapping, manager,
+                                                                          error))
+    return false;
+  const cd::ObjectList made =
+      manager.destinationInstancesForEntityMappingNamed(mapping.name, {source});
+  if (made.isEmpty() || mapping.destinationEntityName != "TextLayer") return true;
+  // Only an archived attributed string is taken; anything else leaves the
+  // text layer empty rather than failing the whole document.
+  gfx::AttributedString text;
+  if (!attributedStringWithArchivedData(source->valueForKey("attributeStringData").toByteArray(),
+                                        &text))
+    text = gfx::AttributedString();
+  made.last()->setValue(TextLayerAttributedStringCoding::valueWithAttributedString(text),
+                        "attributedString");
+  return true;
+}
+
+bool LayerMigrationPolicy::createRelationshipsForDestinationInstance(
+    cd::ManagedObject* destination, const cd::EntityMapping& mapping, cd::MigrationManager& manager,
+    fnd::Error* error) {
+  if (!EntityMigrationPolicy::createRelationshipsForDestinationInstance(destination, mapping,
+                                                                        manager, error))
+    return false;
+  const cd::ObjectList sources =
+      manager.sourceInstancesForEntityMappingNamed(mapping.name, {destination});
+  if (sources.isEmpty()) return true;
+  if (mapping.destinationEntityName != "TextLayer") {
+    const cd::ObjectList images =
+        manager.destinationInstancesForEntityMappingNamed("LayerToImage", sources);
+    if (!images.isEmpty()) destination->setValue(QVariant::fromValue(images.last()), "image");
+  }
+  cd::ObjectList filters;
+  for (cd::ManagedObject* filter : sortedByIndex(sources.last()->relatedObjects("filters"))) {
+    const cd::ObjectList made =
+        manager.destinationInstancesForEntityMappingNamed("FilterToFilter", {filter});
+    if (!made.isEmpty()) filters.append(made.last());
+  }
+  if (!filters.isEmpty()) destination->setValue(QVariant::fromValue(filters), "filters");
+  return true;
+}
