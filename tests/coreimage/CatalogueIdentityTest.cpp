@@ -3,7 +3,6 @@
 // a large image reads only the input that region needs, once.
 #include <gtest/gtest.h>
 
-#include <QMutex>
 #include <cmath>
 
 #include "CoreImageTestSupport.h"
@@ -25,29 +24,6 @@ Image translucentNoise(int width, int height) {
                 a * float(h % 79) / 79 * 0.9f, a};
   });
 }
-
-// A source whose every render is recorded, so tests see what a recipe reads.
-class RecordingNode : public ci::ImageNode {
- public:
-  explicit RecordingNode(const QRectF& extent) : ImageNode(extent) {}
-  void render(ci::PixelBuffer& out) const override {
-    {
-      QMutexLocker lock(&mutex_);
-      rects_.push_back(out.rect());
-    }
-    const ci::IRect& r = out.rect();
-    for (int y = r.y; y < r.top(); ++y)
-      for (int i = 0; i < r.w * 4; ++i) out.row(y)[i] = (i % 4 == 3) ? 1.0f : 0.5f;
-  }
-  std::vector<ci::IRect> rects() const {
-    QMutexLocker lock(&mutex_);
-    return rects_;
-  }
-
- private:
-  mutable QMutex mutex_;
-  mutable std::vector<ci::IRect> rects_;
-};
 
 }  // namespace
 

@@ -71,4 +71,30 @@ void saveRendered(const ci::Image& image, const QRectF& rect, const QString& rec
   tst::saveArtifact(path, QStringLiteral("coreimage-%1.png").arg(recipe));
 }
 
+ci::Image coordinateImage(int width, int height, float scale) {
+  return functionImage(width, height, [scale](int x, int y) {
+    return RGBA{(x + 0.5f) / scale, (y + 0.5f) / scale, 0, 1};
+  });
+}
+
+QPointF pointRead(const ci::PixelBuffer& buffer, int x, int y, float scale) {
+  const float* p = buffer.pixel(x, y);
+  return {double(p[0]) * scale, double(p[1]) * scale};
+}
+
+void RecordingNode::render(ci::PixelBuffer& out) const {
+  {
+    QMutexLocker lock(&mutex_);
+    rects_.push_back(out.rect());
+  }
+  const ci::IRect& r = out.rect();
+  for (int y = r.y; y < r.top(); ++y)
+    for (int i = 0; i < r.w * 4; ++i) out.row(y)[i] = (i % 4 == 3) ? 1.0f : 0.5f;
+}
+
+std::vector<ci::IRect> RecordingNode::rects() const {
+  QMutexLocker lock(&mutex_);
+  return rects_;
+}
+
 }  // namespace citest

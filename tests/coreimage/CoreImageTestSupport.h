@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QImage>
+#include <QMutex>
 #include <QString>
+#include <vector>
 
 #include "coreimage/Context.h"
 #include "coreimage/Image.h"
@@ -33,5 +35,24 @@ float maxDifference(const ci::PixelBuffer& a, const ci::PixelBuffer& b);
 // Renders `rect` of the recipe to a PNG and keeps it as an artifact named
 // after the recipe ("coreimage-<recipe>.png").
 void saveRendered(const ci::Image& image, const QRectF& rect, const QString& recipe);
+
+// A float image whose red and green are the x and y of the pixel
+// centre divided by `scale`: linear, so a bilinear read anywhere inside
+// tells the point that was read.
+ci::Image coordinateImage(int width, int height, float scale = 256);
+// The point a pixel of a recipe over coordinateImage read (red, green × scale).
+QPointF pointRead(const ci::PixelBuffer& buffer, int x, int y, float scale = 256);
+
+// A source whose every render is recorded, so tests see what a recipe reads.
+class RecordingNode : public ci::ImageNode {
+ public:
+  explicit RecordingNode(const QRectF& extent) : ImageNode(extent) {}
+  void render(ci::PixelBuffer& out) const override;
+  std::vector<ci::IRect> rects() const;
+
+ private:
+  mutable QMutex mutex_;
+  mutable std::vector<ci::IRect> rects_;
+};
 
 }  // namespace citest

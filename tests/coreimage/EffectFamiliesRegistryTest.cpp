@@ -282,3 +282,84 @@ TEST(EffectFamilies, DefaultsRenderEvenOverEmptyAndInfiniteImages) {
     }
   }
 }
+
+// A 32-pixel square in the middle of a 4000-pixel image reads only the
+// input its filter's geometry needs: around the square, or the cell, disc
+// or strip the filter draws from.
+TEST(EffectFamilies, SmallRegionsReadOnlyWhatTheirGeometryNeeds) {
+  const QRectF region(2000, 2000, 32, 32);
+  auto at = [](double x, double y) { return QVariant::fromValue(ci::Vector{x, y}); };
+  const QVariant helper = QVariant::fromValue(solidImage(64, 64, {0.5f, 0.5f, 0.5f, 1}));
+  const struct {
+    const char* name;
+    QVariantMap inputs;
+    QRectF rendered, mostRead;
+  } cases[] = {
+      {"CIBumpDistortion", {{"inputCenter", at(2500, 2500)}, {"inputRadius", 100}}, region, region},
+      {"CIBumpDistortion",
+       {{"inputCenter", at(2016, 2016)}, {"inputRadius", 50}},
+       region,
+       {1965, 1965, 102, 102}},
+      {"CITwirlDistortion", {{"inputCenter", at(2016, 2016)}}, region, {1715, 1715, 602, 602}},
+      {"CIHoleDistortion",
+       {{"inputCenter", at(2016, 2016)}, {"inputRadius", 40}},
+       region,
+       {1959, 1959, 114, 114}},
+      {"CICircleSplashDistortion",
+       {{"inputCenter", at(1000, 1000)}, {"inputRadius", 150}},
+       region,
+       {849, 849, 1183, 1183}},
+      {"CICircularWrap",
+       {{"inputCenter", at(2016, 2016)}, {"inputRadius", 30}},
+       region,
+       {1904, 0, 192, 3}},
+      {"CIDisplacementDistortion",
+       {{"inputDisplacementImage", helper}},
+       region,
+       {1974, 1974, 84, 84}},
+      {"CIGlassDistortion", {{"inputTexture", helper}}, region, {1799, 1799, 434, 434}},
+      {"CIStretchCrop",
+       {{"inputSize", at(8000, 4000)}, {"inputCropAmount", 0}, {"inputCenterStretchAmount", 0}},
+       {4000, 2000, 32, 32},
+       {1999, 1999, 18, 34}},
+      {"CIDotScreen", {}, region, region},
+      {"CICMYKHalftone", {}, region, region},
+      {"CISixfoldRotatedTile",
+       {{"inputCenter", at(100, 100)}, {"inputWidth", 100}},
+       region,
+       {0, 0, 302, 302}},
+      {"CIFourfoldReflectedTile",
+       {{"inputCenter", at(100, 100)}, {"inputWidth", 100}},
+       region,
+       {0, 0, 302, 302}},
+      {"CIKaleidoscope", {{"inputCenter", at(2000, 2000)}}, region, {1953, 1953, 94, 94}},
+      {"CITriangleKaleidoscope",
+       {{"inputPoint", at(300, 300)}, {"inputSize", 200}},
+       region,
+       {98, 98, 404, 404}},
+      {"CIOpTile", {{"inputWidth", 65}}, region, {1935, 1935, 162, 162}},
+      {"CICrystallize", {}, region, {1960, 1960, 112, 112}},
+      {"CIPointillize", {}, region, {1960, 1960, 112, 112}},
+      {"CIHexagonalPixellate", {}, region, {1984, 1984, 64, 64}},
+      {"CIEdges", {}, region, {1999, 1999, 34, 34}},
+      {"CILineOverlay", {}, region, {1990, 1990, 52, 52}},
+      {"CIShadedMaterial", {{"inputShadingImage", helper}}, region, {1999, 1999, 34, 34}},
+      {"CISpotLight", {}, region, region},
+      {"CIDissolveTransition", {{"inputTargetImage", helper}}, region, region},
+      {"CIRippleTransition",
+       {{"inputTargetImage", helper}, {"inputShadingImage", helper}},
+       region,
+       {1949, 1949, 134, 134}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto source = std::make_shared<RecordingNode>(QRectF(0, 0, 4000, 4000));
+    auto filter = Filter::filterWithName(c.name, c.inputs);
+    filter->setValue(QVariant::fromValue(Image(source)), "inputImage");
+    ASSERT_FALSE(render(filter->outputImage(), c.rendered).isNull());
+    ASSERT_FALSE(source->rects().empty());
+    const ci::IRect limit = ci::IRect::covering(c.mostRead);
+    for (const ci::IRect& r : source->rects())
+      EXPECT_TRUE(limit.contains(r)) << r.x << "," << r.y << " " << r.w << "x" << r.h;
+  }
+}

@@ -202,15 +202,20 @@ void torusLensRow(const KernelRow& row) {
 
 // Along the axis that is stretched more, an output coordinate u ∈ [−1, 1]
 // from the centre reads sign(u)·|u|^p: p > 1 spends the stretch on the centre.
+// The source coordinate an output coordinate reads along one axis; it grows
+// with the output coordinate, so the ends of a span map to the ends of its source.
+double stretchedAxis(double at, double outputSize, double sourceOrigin, double sourceSize,
+                     double p) {
+  const double u = 2 * at / outputSize - 1;
+  return sourceOrigin + (std::copysign(std::pow(std::abs(u), p), u) + 1) / 2 * sourceSize;
+}
+
 void stretchCropRow(const KernelRow& row) {
   const auto& source = row.values[0];  // the cropped source rectangle
   const auto& output = row.values[1];  // (width, height, x exponent, y exponent)
-  const double px = output[2], py = output[3];
-  auto spread = [](double u, double p) { return std::copysign(std::pow(std::abs(u), p), u); };
   warpRow(row, [&](double& x, double& y) {
-    const double u = 2 * x / output[0] - 1, v = 2 * y / output[1] - 1;
-    x = source[0] + (spread(u, px) + 1) / 2 * source[2];
-    y = source[1] + (spread(v, py) + 1) / 2 * source[3];
+    x = stretchedAxis(x, output[0], source[0], source[2], output[2]);
+    y = stretchedAxis(y, output[1], source[1], source[3], output[3]);
     return 1.0f;
   });
 }
@@ -238,11 +243,12 @@ QPointF centreOf(const BuiltInFilter& f, const QString& key = kCIInputCenterKey)
   return f.vectorValue(key).CGPointValue();
 }
 
-// The region a filter that moves points only inside the disc reads.
-RegionOfInterestCallback discRoi(const QPointF& centre, double radius) {
+// The region a filter that moves points only inside the disc reads; with
+// `edgeOutside`, points outside read the disc's edge too.
+RegionOfInterestCallback discRoi(const QPointF& centre, double radius, bool edgeOutside = false) {
   const QRectF disc = squareAround(centre, std::abs(radius) + 1);
-  return [disc](int, const QRectF& rect) {
-    return intersect(rect, disc).isEmpty() ? rect : unite(rect, disc);
+  return [disc, edgeOutside](int, const QRectF& rect) {
+    return !edgeOutside && intersect(rect, disc).isEmpty() ? rect : unite(rect, disc);
   };
 }
 
@@ -267,14 +273,14 @@ Image displacementDistortion(const BuiltInFilter& f) {
 
 // A distortion confined to the disc of inputRadius around inputCenter,
 // with `extra` value inputs after the radius.
-FilterRecipe discDistortion(const QString& kernel, QStringList extra) {
-  return [kernel, extra](const BuiltInFilter& f) {
+FilterRecipe discDistortion(const QString& kernel, QStringList extra, bool edgeOutside = false) {
+  return [kernel, extra, edgeOutside](const BuiltInFilter& f) {
     const Image image = f.imageValue(kCIInputImageKey);
     const QPointF centre = centreOf(f);
     const double radius = bounded(f.numberValue(kCIInputRadiusKey));
     QVariantList values{QVariant::fromValue(Vector::vectorWithCGPoint(centre)), radius};
     for (const QString& key : extra) values << f.numberValue(key);
-    return applyWarp(kernel, image, image.extent(), discRoi(centre, radius), values);
+    return applyWarp(kernel, image, image.extent(), discRoi(centre, radius, edgeOutside), values);
   };
 }
 
@@ -292,7 +298,8 @@ Image lightTunnel(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   const QPointF centre = centreOf(f);
   const double radius = bounded(f.numberValue(kCIInputRadiusKey));
-  return applyWarp(QStringLiteral("lightTunnel"), image, image.extent(), discRoi(centre, radius),
+  return applyWarp(QStringLiteral("lightTunnel"), image, image.extent(),
+                   discRoi(centre, radius, true),
                    {QVariant::fromValue(Vector::vectorWithCGPoint(centre)),
                     f.numberValue(QStringLiteral("inputRotation")), radius});
 }
@@ -370,9 +377,19 @@ Image stretchCrop(const BuiltInFilter& f) {
       std::clamp(f.numberValue(QStringLiteral("inputCenterStretchAmount")), 0.0, 1.0);
   const double p = 1 + centre * excess;
   const Vector output{width, height, sx > sy ? p : 1.0, sy > sx ? p : 1.0};
+  auto roi = [source, output](int, const QRectF& rect) {
+    const double x0 =
+        stretchedAxis(rect.left(), output.X(), source.x(), source.width(), output.Z());
+    const double x1 =
+        stretchedAxis(rect.right(), output.X(), source.x(), source.width(), output.Z());
+    const double y0 =
+        stretchedAxis(rect.top(), output.Y(), source.y(), source.height(), output.W());
+    const double y1 =
+        stretchedAxis(rect.bottom(), output.Y(), source.y(), source.height(), output.W());
+    return QRectF(x0 - 1, y0 - 1, x1 - x0 + 2, y1 - y0 + 2);
+  };
   return applyWarp(
-      QStringLiteral("stretchCrop"), image, QRectF(0, 0, width, height),
-      [e](int, const QRectF&) { return e; },
+      QStringLiteral("stretchCrop"), image, QRectF(0, 0, width, height), roi,
       {QVariant::fromValue(Vector::vectorWithCGRect(source)), QVariant::fromValue(output)});
 }
 
@@ -498,7 +515,7 @@ void registerDistortionFilters(FilterRegistry& registry) {
            distortion,
            "Distorts the pixels starting at the circumference of a circle and emanating outward.",
            {image, center(150, 150), radius(150, 1000)},
-           discDistortion("circleSplashDistortion", {})},
+           discDistortion("circleSplashDistortion", {}, true)},
           {"CICircularWrap",
            distortion,
            "Wraps an image around a transparent circle.",
