@@ -89,7 +89,10 @@ void SeedWriter::writeStores() {
     if (!compact(path)) return fail("store " + name + ": cannot compact it");
     QFile file(path);
     file.open(QIODevice::ReadOnly);
-    write("store", name, file.readAll());
+    const QByteArray bytes = file.readAll();
+    write("store", name, bytes);
+    // The preview generator reads the same files.
+    write("quicklook", name, bytes);
     file.close();
     QFile::remove(path);
   }
