@@ -3,6 +3,7 @@
 // allows and who the source is when it lives in this program.
 #pragma once
 
+#include <QObject>
 #include <QPointF>
 
 #include "appkit/core/Pasteboard.h"
@@ -26,7 +27,7 @@ enum DragOperation : unsigned {
 class DraggingInfo {
  public:
   DraggingInfo(Pasteboard& pasteboard, const QPointF& locationInWindow, unsigned sourceMask,
-               View* source)
+               QObject* source)
       : pasteboard_(pasteboard),
         location_(locationInWindow),
         sourceMask_(sourceMask),
@@ -36,14 +37,15 @@ class DraggingInfo {
   // In the destination window's coordinates, y up.
   QPointF draggingLocation() const { return location_; }
   unsigned draggingSourceOperationMask() const { return sourceMask_; }
-  // The view that began the drag, when it is one of this program's.
-  View* draggingSource() const { return source_; }
+  // The widget that began the drag (a view, a table), when it is one of
+  // this program's.
+  QObject* draggingSource() const { return source_; }
 
  private:
   Pasteboard& pasteboard_;
   QPointF location_;
   unsigned sourceMask_;
-  View* source_;
+  QObject* source_;
 };
 
 // An object that takes drops on behalf of a view.

@@ -5,39 +5,10 @@
 #include <QMimeData>
 #include <QPixmap>
 
+#include "appkit/DragOperations.h"
 #include "appkit/View.h"
 
 namespace ui {
-
-namespace {
-
-Qt::DropActions qtActions(unsigned operations) {
-  Qt::DropActions actions;
-  if (operations & DragOperationCopy) actions |= Qt::CopyAction;
-  if (operations & (DragOperationMove | DragOperationGeneric | DragOperationPrivate))
-    actions |= Qt::MoveAction;
-  if (operations & DragOperationLink) actions |= Qt::LinkAction;
-  return actions;
-}
-
-unsigned operationsOf(Qt::DropActions actions) {
-  unsigned operations = DragOperationNone;
-  if (actions & Qt::CopyAction) operations |= DragOperationCopy;
-  if (actions & Qt::MoveAction) operations |= DragOperationMove | DragOperationGeneric;
-  if (actions & Qt::LinkAction) operations |= DragOperationLink;
-  return operations;
-}
-
-// The single action Qt shows for an operation the destination chose.
-Qt::DropAction qtAction(unsigned operation) {
-  if (operation & DragOperationCopy) return Qt::CopyAction;
-  if (operation & (DragOperationMove | DragOperationGeneric | DragOperationPrivate))
-    return Qt::MoveAction;
-  if (operation & DragOperationLink) return Qt::LinkAction;
-  return Qt::IgnoreAction;
-}
-
-}  // namespace
 
 void View::registerForDraggedTypes(const QStringList& types) {
   draggedTypes_ = types;
@@ -73,7 +44,7 @@ DraggingInfo View::draggingInfo(const QDropEvent& event, Pasteboard& pasteboard)
   const QWidget* top = window();
   const QPointF inWindow = mapTo(top, event.position());
   return DraggingInfo(pasteboard, QPointF(inWindow.x(), top->height() - inWindow.y()),
-                      operationsOf(event.possibleActions()), qobject_cast<View*>(event.source()));
+                      dragOperationsOf(event.possibleActions()), event.source());
 }
 
 void View::dragEnterEvent(QDragEnterEvent* event) {
@@ -84,7 +55,7 @@ void View::dragEnterEvent(QDragEnterEvent* event) {
     lastDragOperation_ = draggingEntered(info);
   }
   if (lastDragOperation_ == DragOperationNone) return event->ignore();
-  event->setDropAction(qtAction(lastDragOperation_));
+  event->setDropAction(qtDropAction(lastDragOperation_));
   event->accept();
 }
 
@@ -97,7 +68,7 @@ void View::dragMoveEvent(QDragMoveEvent* event) {
     lastDragOperation_ = DragOperationNone;
   }
   if (lastDragOperation_ == DragOperationNone) return event->ignore();
-  event->setDropAction(qtAction(lastDragOperation_));
+  event->setDropAction(qtDropAction(lastDragOperation_));
   event->accept();
 }
 
@@ -108,7 +79,7 @@ void View::dropEvent(QDropEvent* event) {
   if (!pasteboard) return event->ignore();
   DraggingInfo info = draggingInfo(*event, *pasteboard);
   if (!prepareForDragOperation(info) || !performDragOperation(info)) return event->ignore();
-  event->setDropAction(qtAction(lastDragOperation_));
+  event->setDropAction(qtDropAction(lastDragOperation_));
   event->accept();
   concludeDragOperation(info);
 }
@@ -118,8 +89,8 @@ unsigned View::dragImage(const QImage& image, const Pasteboard& pasteboard,
   QDrag drag(this);
   drag.setMimeData(pasteboard.dragMimeData());
   if (!image.isNull()) drag.setPixmap(QPixmap::fromImage(image));
-  const Qt::DropAction done = drag.exec(qtActions(allowedOperations));
-  return done == Qt::IgnoreAction ? DragOperationNone : operationsOf(done) & allowedOperations;
+  const Qt::DropAction done = drag.exec(qtDropActions(allowedOperations));
+  return done == Qt::IgnoreAction ? DragOperationNone : dragOperationsOf(done) & allowedOperations;
 }
 
 }  // namespace ui
