@@ -1,0 +1,159 @@
+// The document path through IMDocument on the ten 4000 × 3000 layers of the
+// model benchmarks (same pixels, operations, opacities and rotations): a
+// native Save As, reopening it with every layer decoded, and exporting the
+// flattened image to PNG and to JPEG at quality 0.85 through the save-to
+// road the export panel takes. Each time is printed beside memcpy of the
+// bytes it moves, in the same run.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <map>
+#include <random>
+
+#include "BenchReport.h"
+#include "documents/IMDocument.h"
+#include "foundation/OperationQueue.h"
+#include "graphics/Image.h"
+#include "model/ComposedImage.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+
+namespace {
+
+constexpr int kWidth = 4000;
+constexpr int kHeight = 3000;
+constexpr int kLayers = 10;
+constexpr size_t kLayerBytes = size_t(kWidth) * kHeight * 4;
+
+// The pixels of layer `seed`, as the model benchmarks make them.
+gfx::ImagePtr layerPixels(int seed) {
+  static std::map<int, gfx::ImagePtr> made;
+  gfx::ImagePtr& image = made[seed];
+  if (image) return image;
+  QImage pixels(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+  std::mt19937 random(seed);
+  for (int y = 0; y < kHeight; ++y) {
+    auto* row = reinterpret_cast<quint32*>(pixels.scanLine(y));
+    for (int x = 0; x < kWidth; ++x) {
+      const int grain = int(random() % 8);
+      row[x] = qRgba((x / 16 + grain + seed * 20) & 255, (y / 12 + grain) & 255,
+                     ((x + y) / 32 + seed) & 255, 255);
+    }
+  }
+  image = gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+  return image;
+}
+
+QString pathOf(const QString& name) {
+  // A folder of this run's own: other runs may be working at the same time.
+  static QTemporaryDir folder;
+  return folder.filePath(name);
+}
+
+void finishWork(IMDocument& document) {
+  document.operationQueue()->waitUntilAllOperationsAreFinished();
+  fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
+}
+
+std::unique_ptr<IMDocument> buildDocument() {
+  auto document = std::make_unique<IMDocument>();
+  fnd::Error error;
+  if (!document->initWithType(IMNativeDocumentType, &error))
+    qFatal("bench_documents: no document: %s", qPrintable(error.localizedDescription()));
+  ComposedImage* image = document->composedImage();
+  image->setSize(QSizeF(kWidth, kHeight));
+  const int operations[kLayers] = {2, 14, 15, 16, 2, 17, 18, 2, 23, 2};
+  QList<Layer*> layers = image->layersArray();
+  for (int i = 0; i < kLayers; ++i) {
+    Layer* layer = i < layers.size() ? layers[i]
+                                     : Layer::createLayerWithComposedImage(
+                                           image, document->managedObjectContext(), true);
+    layer->image()->setNsImage(layerPixels(i));
+    layer->setCompositingOperation(operations[i]);
+    layer->setAlpha(0.5 + 0.05 * i);
+    if (i == 3) layer->setRotationAngle(15);
+    if (i == 7) layer->setRotationAngle(30);
+  }
+  finishWork(*document);
+  return document;
+}
+
+// A save that fails ends the run: the figures after it would mean nothing.
+void save(IMDocument& document, const QString& path, const QString& type,
+          ui::SaveOperationType op) {
+  bool done = false;
+  document.saveToURL(QUrl::fromLocalFile(path), type, op, [&](const fnd::Error* error) {
+    if (error)
+      qFatal("bench_documents: saving %s failed: %s", qPrintable(path),
+             qPrintable(error->localizedDescription()));
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bench::Timings& timings() {
+  static bench::Timings shared;
+  return shared;
+}
+
+template <typename Work>
+double clock(Work work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return bench::millisecondsSince(start);
+}
+
+void BM_SaveReopenExport(benchmark::State& state) {
+  double saveAs = 0, reopen = 0, png = 0, jpeg = 0;
+  for (auto _ : state) {
+    const QString store = pathOf("bench-documents.zova");
+    QFile::remove(store);
+    std::unique_ptr<IMDocument> document = buildDocument();
+    saveAs += clock([&] {
+      save(*document, store, IMNativeDocumentType, ui::SaveAsOperation);
+      finishWork(*document);
+    });
+    document.reset();
+    reopen += clock([&] {
+      document = std::make_unique<IMDocument>();
+      fnd::Error error;
+      if (!document->initWithContentsOfURL(QUrl::fromLocalFile(store), IMNativeDocumentType,
+                                           &error))
+        qFatal("bench_documents: reopening failed: %s", qPrintable(error.localizedDescription()));
+      for (Layer* layer : document->composedImage()->layersArray())
+        benchmark::DoNotOptimize(layer->image()->nsImage().get());
+    });
+    png += clock(
+        [&] { save(*document, pathOf("bench-documents.png"), "public.png", ui::SaveToOperation); });
+    jpeg += clock([&] {
+      save(*document, pathOf("bench-documents.jpeg"), "public.jpeg", ui::SaveToOperation);
+    });
+    finishWork(*document);
+    document.reset();
+  }
+  const double n = double(state.iterations());
+  timings().set("documents_native_save_as_10x4000x3000", saveAs / n);
+  timings().set("documents_reopen_all_decoded_10x4000x3000", reopen / n);
+  timings().set("documents_export_png_10x4000x3000", png / n);
+  timings().set("documents_export_jpeg_q085_10x4000x3000", jpeg / n);
+  timings().set("layers_floor", bench::memcpyMilliseconds(kLayerBytes * kLayers));
+  // An export reads every layer once and writes the flattened canvas.
+  timings().set("export_floor", bench::memcpyMilliseconds(kLayerBytes * (kLayers + 1)));
+}
+
+const bool reported = bench::atPassEnd([] {
+  bench::Timings& t = timings();
+  t.printAgainstFloor("documents_native_save_as_10x4000x3000", "layers_floor");
+  t.printAgainstFloor("documents_reopen_all_decoded_10x4000x3000", "layers_floor");
+  t.printAgainstFloor("documents_export_png_10x4000x3000", "export_floor");
+  t.printAgainstFloor("documents_export_jpeg_q085_10x4000x3000", "export_floor");
+  t.clear();
+  if (bench::warmPass()) Image::removeImagesCacheDirectory();
+});
+
+}  // namespace
+
+BENCHMARK(BM_SaveReopenExport)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -1,0 +1,169 @@
+// The persistent document's core: new documents, native stores with their
+// search metadata, a store without its root, error texts and moving.
+#include <gtest/gtest.h>
+
+#include "DocumentsTestSupport.h"
+#include "TestSupport.h"
+#include "appkit/ScriptedModalServices.h"
+#include "coredata/PersistentStoreCoordinator.h"
+#include "documents/IMDocument.h"
+#include "documents/IMDocumentController.h"
+#include "foundation/UndoManager.h"
+#include "imageio/TypeIdentifiers.h"
+#include "model/ComposedImage.h"
+#include "model/Layer.h"
+
+namespace {
+
+const QString kLayerNames = QStringLiteral("kMDItemLayerNames");
+const QString kPixelWidth = QStringLiteral("kMDItemPixelWidth");
+const QString kPixelHeight = QStringLiteral("kMDItemPixelHeight");
+const QString kHasAlpha = QStringLiteral("kMDItemHasAlphaChannel");
+
+QVariantMap storedMetadata(const QString& path) {
+  return cd::PersistentStoreCoordinator::metadataForPersistentStoreOfType(
+      cd::SQLiteStoreType, QUrl::fromLocalFile(path), nullptr);
+}
+
+}  // namespace
+
+TEST(DocumentCore, NewDocumentHasOneLayerNothingToUndoAndIsClean) {
+  IMDocument document;
+  fnd::Error error;
+  ASSERT_TRUE(document.initWithType(IMNativeDocumentType, &error))
+      << error.localizedDescription().toStdString();
+  ComposedImage* image = document.composedImage();
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->layersArray().size(), 1);
+  EXPECT_TRUE(document.customManagedObjectContext());
+  EXPECT_FALSE(document.undoManager()->canUndo());
+  EXPECT_FALSE(document.isDocumentEdited());
+  EXPECT_TRUE(document.isEmpty());
+  EXPECT_EQ(document.customManagedObjectContext()->loadingAndSavingOperationQueue(),
+            document.operationQueue());
+}
+
+TEST(DocumentCore, SearchMetadataIsAddedWhenMissingAndLeftWhenPresent) {
+  // A store written without search metadata: 1023.5 wide, two layers
+  // sharing a name.
+  const QString bare = tst::tempPath("metadata-missing.zova");
+  {
+    doctest::StoreDocument store(bare);
+    ComposedImage* image =
+        ComposedImage::createComposedImageWithALayerForManagedObjectContext(store.context.get());
+    Layer::createLayerWithComposedImage(image, store.context.get(), true);
+    image->setWidth(1023.5);
+    image->setHeight(600.4);
+    for (Layer* layer : image->layersArray()) layer->setName("twin");
+    ASSERT_TRUE(store.save());
+  }
+  ASSERT_FALSE(storedMetadata(bare).contains(kPixelWidth));
+  {
+    IMDocument document;
+    fnd::Error error;
+    ASSERT_TRUE(
+        document.initWithContentsOfURL(QUrl::fromLocalFile(bare), IMNativeDocumentType, &error))
+        << error.localizedDescription().toStdString();
+    // Added to the store on opening; the file changes with the next save.
+    EXPECT_FALSE(storedMetadata(bare).contains(kPixelWidth));
+    doctest::saveInPlace(document);
+  }
+  tst::saveArtifact(bare, "documents-metadata-added.zova");
+  const QVariantMap metadata = storedMetadata(bare);
+  EXPECT_EQ(metadata.value(kPixelWidth).toLongLong(), 1024);
+  EXPECT_EQ(metadata.value(kPixelHeight).toLongLong(), 600);
+  EXPECT_EQ(metadata.value(kLayerNames).toStringList(), QStringList{"twin"});
+  EXPECT_EQ(metadata.value(kHasAlpha).toBool(), true);
+
+  // A store that has all four keys opens without them being rewritten.
+  {
+    IMDocument document;
+    ASSERT_TRUE(
+        document.initWithContentsOfURL(QUrl::fromLocalFile(bare), IMNativeDocumentType, nullptr));
+    document.composedImage()->setWidth(2000);
+    cd::PersistentStoreCoordinator* coordinator = document.persistentStoreCoordinator();
+    EXPECT_EQ(coordinator->metadataForPersistentStore(document.persistentStore())
+                  .value(kPixelWidth)
+                  .toLongLong(),
+              1024);
+  }
+}
+
+TEST(DocumentCore, StoreWithoutRootReportsCorruptionOnceAndCloses) {
+  const QString path = tst::tempPath("no-root.zova");
+  {
+    doctest::StoreDocument store(path);
+    ComposedImage* image =
+        ComposedImage::createComposedImageWithALayerForManagedObjectContext(store.context.get());
+    store.context->deleteObject(image);
+    ASSERT_TRUE(store.save());
+  }
+  // The controller refuses it, naming the file.
+  IMDocumentController controller;
+  fnd::Error error;
+  EXPECT_FALSE(controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(path),
+                                                        IMNativeDocumentType, &error));
+  EXPECT_EQ(error.domain(), IMErrorDomain);
+  EXPECT_EQ(error.code(), 0);
+  EXPECT_TRUE(error.localizedDescription().contains(QUrl::fromLocalFile(path).toString()));
+
+  // A document that reads it anyway shows the error once, then closes.
+  ui::ScriptedModalServices dialogs;
+  dialogs.answerAlert(ui::AlertFirstButtonReturn);
+  IMDocument document;
+  ASSERT_TRUE(
+      document.initWithContentsOfURL(QUrl::fromLocalFile(path), IMNativeDocumentType, nullptr));
+  EXPECT_FALSE(document.composedImage());
+  EXPECT_FALSE(document.composedImage());
+  ASSERT_EQ(dialogs.shown().size(), 1);
+  EXPECT_EQ(
+      dialogs.shown().first().alert.messageText,
+      IMDocument::ima_corruptedFileErrorAtUrl(QUrl::fromLocalFile(path)).localizedDescription());
+  EXPECT_TRUE(document.didShowCorruptionError());
+  EXPECT_TRUE(tst::spinUntil([&] { return document.isClosed(); }, 3000));
+}
+
+TEST(DocumentCore, SeveralValidationErrorsBecomeOneListingTheFirstThree) {
+  struct Case {
+    int count;
+    QString expected;
+  };
+  const Case cases[] = {
+      {2, "2 validation errors have occurred:\nerror 1\nerror 2\n"},
+      {5, "5 validation errors have occurred.\nThe first 3 are:\nerror 1\nerror 2\nerror 3\n"}};
+  IMDocument document;
+  for (const Case& c : cases) {
+    QVariantList details;
+    for (int i = 1; i <= c.count; ++i)
+      details.append(QVariant::fromValue(fnd::Error::withDescription(
+          fnd::CocoaErrorDomain, 1570, QStringLiteral("error %1").arg(i))));
+    const fnd::Error incoming(fnd::CocoaErrorDomain, 1560,
+                              {{fnd::DetailedErrorsKey, details}, {"kept", "yes"}});
+    const fnd::Error shown = document.willPresentError(incoming);
+    EXPECT_EQ(shown.localizedDescription(), c.expected);
+    EXPECT_EQ(shown.code(), 1560);
+    EXPECT_EQ(shown.userInfo().value("kept").toString(), "yes");
+  }
+  const fnd::Error other = fnd::Error::withDescription("Elsewhere", 3, "left alone");
+  EXPECT_EQ(document.willPresentError(other).localizedDescription(), "left alone");
+}
+
+TEST(DocumentCore, MovingAnImageFileOffersSaveAs) {
+  for (bool saveAs : {false, true}) {
+    SCOPED_TRACE(saveAs ? "Save As" : "Cancel");
+    ui::ScriptedModalServices dialogs;
+    dialogs.setUnexpectedDialogHandler([](const QString&) {});
+    IMDocument document;
+    ASSERT_TRUE(document.initWithType(IMNativeDocumentType, nullptr));
+    document.setFileType(io::TypePNG);
+    dialogs.answerAlertWithButton(saveAs ? "Save As…" : "Cancel");
+    if (saveAs) dialogs.cancel(ui::ScriptedModalServices::Dialog::SavePanel);
+    document.moveDocument(nullptr);
+    ASSERT_GE(dialogs.shown().size(), 1);
+    EXPECT_EQ(dialogs.shown().first().alert.messageText,
+              "Moving non Tessaly files is not possible.");
+    EXPECT_EQ(dialogs.shown().first().alert.buttons, (QStringList{"Cancel", "Save As…"}));
+    // Save As shows the save panel; Cancel shows nothing more.
+    EXPECT_EQ(dialogs.shown().size(), saveAs ? 2 : 1);
+  }
+}

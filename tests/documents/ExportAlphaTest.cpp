@@ -1,0 +1,85 @@
+// Whether an exported file holds alpha is decided by the type written:
+// formats without alpha get the layers flattened on white. Each file is
+// decoded by a reader other than ours.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include "DocumentsTestSupport.h"
+#include "TestSupport.h"
+#include "documents/IMDocument.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/ImageSource.h"
+#include "imageio/TypeIdentifiers.h"
+#include "model/ComposedImage.h"
+
+namespace {
+
+struct Written {
+  QString path;
+  bool fileHasAlpha = false;
+  QImage pixels;  // straight RGBA as the independent reader decodes them
+};
+
+// EXR and PDF are checked by their own tools, the rest by PIL.
+Written readBack(const QString& type, const QString& path) {
+  Written written;
+  written.path = path;
+  QString output;
+  if (type == io::TypeOpenEXR) {
+    EXPECT_EQ(tst::runTool("exrheader", {path}, &output), 0) << output.toStdString();
+    written.fileHasAlpha = output.contains(QRegularExpression("\\bA, 16-bit floating-point"));
+    io::ImageSourcePtr source = io::ImageSource::createWithURL(QUrl::fromLocalFile(path));
+    if (source)
+      written.pixels =
+          source->createImageAtIndex(0)->qImage().convertToFormat(QImage::Format_RGBA8888);
+  } else if (type == io::TypePDF) {
+    EXPECT_EQ(tst::runTool("pdfinfo", {path}, &output), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QRegularExpression("Page size:\\s+64 x 48 pts")))
+        << output.toStdString();
+  } else {
+    written.pixels = doctest::decodedByPIL(path, &written.fileHasAlpha);
+  }
+  return written;
+}
+
+}  // namespace
+
+TEST(ExportAlpha, KeepAlphaByEveryTypeDecodedIndependently) {
+  for (const char* tool : {"exrheader", "pdfinfo"})
+    if (!tst::haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
+  IMDocument document;
+  ASSERT_TRUE(document.initWithType(IMNativeDocumentType, nullptr));
+  doctest::fillWithThreeLayers(document.composedImage(), document.managedObjectContext());
+  const QStringList types{io::TypePDF, io::TypeTIFF, io::TypeBMP,      io::TypeGIF,    io::TypeJPEG,
+                          io::TypePNG, io::TypeTGA,  io::TypeJPEG2000, io::TypeOpenEXR};
+  for (const QString& type : types) {
+    for (bool keepAlpha : {true, false}) {
+      SCOPED_TRACE(QStringLiteral("%1 keep alpha %2").arg(type).arg(keepAlpha).toStdString());
+      const bool alpha = keepAlpha && type != io::TypeBMP && type != io::TypeJPEG;
+      const QString name = QStringLiteral("export-alpha-%1-%2.%3")
+                               .arg(keepAlpha ? "kept" : "dropped",
+                                    io::TypeIdentifiers::preferredFilenameExtension(type),
+                                    io::TypeIdentifiers::preferredFilenameExtension(type));
+      const QString path = tst::tempPath(name);
+      fnd::Error error;
+      ASSERT_TRUE(document.savetoBitmapFileType(type, QUrl::fromLocalFile(path), keepAlpha, &error))
+          << error.localizedDescription().toStdString();
+      tst::saveArtifact(path, name);
+      Written written = readBack(type, path);
+      if (type == io::TypePDF) continue;
+      ASSERT_FALSE(written.pixels.isNull());
+      EXPECT_EQ(written.fileHasAlpha, alpha);
+      const QColor clear = written.pixels.pixelColor(doctest::kClearX, doctest::kClearY);
+      if (alpha) {
+        // JPEG 2000 at quality 0.85 is lossy in alpha too.
+        EXPECT_LE(clear.alpha(), type == io::TypeJPEG2000 ? 3 : 0);
+      } else {
+        EXPECT_EQ(clear.alpha(), 255);
+        // JPEG's rounding may move white by a unit or two.
+        EXPECT_GE(std::min({clear.red(), clear.green(), clear.blue()}), 250)
+            << clear.name().toStdString();
+      }
+    }
+  }
+}

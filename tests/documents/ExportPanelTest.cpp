@@ -1,0 +1,197 @@
+// The export panel's observable settings and the file-size estimate, with
+// no widget: observers stand in for the panel's controls.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include "DocumentsTestSupport.h"
+#include "TestSupport.h"
+#include "appkit/ModalServices.h"
+#include "appkit/ScriptedModalServices.h"
+#include "documents/FileSizeEstimator.h"
+#include "documents/FileSizeText.h"
+#include "documents/IMDocument.h"
+#include "foundation/UserDefaults.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/TypeIdentifiers.h"
+#include "model/ComposedImage.h"
+
+namespace {
+
+// A new document with the three test layers, as the panel's document.
+std::unique_ptr<IMDocument> threeLayerDocument() {
+  auto document = std::make_unique<IMDocument>();
+  EXPECT_TRUE(document->initWithType(IMNativeDocumentType, nullptr));
+  doctest::fillWithThreeLayers(document->composedImage(), document->managedObjectContext());
+  return document;
+}
+
+// Counts the change notifications of `key`.
+struct Announcements {
+  Announcements(IMDocument& document, const QString& key) {
+    document.addObserver(
+        key, fnd::ObservingNew,
+        [this](fnd::Observable*, const QString&, const fnd::KeyValueChange&) { ++count; });
+  }
+  int count = 0;
+};
+
+bool estimateDone(IMDocument& document) {
+  return tst::spinUntil([&] { return !document.isCalculatingFileSize(); }, 20000);
+}
+
+}  // namespace
+
+TEST(ExportPanel, TypeTableAndValuesFollowingTheType) {
+  auto document = threeLayerDocument();
+  QStringList order;
+  for (const QVariant& entry : document->saveTypes()) {
+    order << entry.toMap().value("uti").toString();
+    EXPECT_FALSE(entry.toMap().value("localized").toString().isEmpty());
+  }
+  EXPECT_EQ(order, (QStringList{io::TypePDF, io::TypeTIFF, io::TypeBMP, io::TypeGIF, io::TypeJPEG,
+                                io::TypePNG, io::TypeTGA, io::TypeJPEG2000, io::TypeOpenEXR}));
+  EXPECT_EQ(IMDocument::imageIOLocalizedString(IMNativeDocumentType), "ZOVA (Tessaly)");
+  EXPECT_EQ(IMDocument::imageIOLocalizedString("org.example.unknown"), "org.example.unknown");
+  struct Case {
+    QString type;
+    int tab;
+    bool noAlpha;
+  };
+  const Case cases[] = {{io::TypeTIFF, 2, false}, {io::TypeJPEG2000, 1, false},
+                        {io::TypeJPEG, 1, true},  {io::TypeGIF, 0, false},
+                        {io::TypeBMP, 0, true},   {io::TypePNG, 0, false}};
+  for (const Case& c : cases) {
+    document->setSaveType(c.type);
+    EXPECT_EQ(document->saveTab(), c.tab) << c.type.toStdString();
+    EXPECT_EQ(document->selectedTypeDoesNotSupportAlpha(), c.noAlpha) << c.type.toStdString();
+    EXPECT_EQ(fnd::UserDefaults::standardUserDefaults().stringForKey("saveType"), c.type);
+  }
+  // A compression the panel does not offer reads as none.
+  document->savedMetaAndOptions()[io::PropertyTIFFDictionary] =
+      QVariantMap{{io::PropertyTIFFCompression, 7}};
+  EXPECT_EQ(document->saveCompression(), 1);
+  document->setSaveCompression(32773);
+  EXPECT_EQ(document->saveCompression(), 32773);
+}
+
+TEST(ExportPanel, DependentKeysAnnounceTheirChanges) {
+  auto document = threeLayerDocument();
+  Announcements trigger(*document, "fileSizeTriger");
+  Announcements tab(*document, "saveTab");
+  Announcements noAlpha(*document, "selectedTypeDoesNotSupportAlpha");
+  document->setSaveType(io::TypeJPEG);
+  EXPECT_EQ(tab.count, 1);
+  EXPECT_EQ(noAlpha.count, 1);
+  document->setSaveType(io::TypeJPEG);  // the same type again changes nothing
+  document->setSaveQuality(0.5);
+  document->setSaveCompression(5);
+  document->setSavedFileKeepsAlpha(false);
+  document->setSavedFileKeepsAlpha(true);
+  EXPECT_EQ(trigger.count, 5);
+  EXPECT_EQ(tab.count, 1);
+  estimateDone(*document);
+}
+
+TEST(ExportPanel, PanelProposesTheLastTypeAndSaveAsStaysNative) {
+  fnd::UserDefaults::standardUserDefaults().removeObjectForKey("saveType");
+  fnd::UserDefaults::standardUserDefaults().removeObjectForKey("savedFileKeepsAlpha");
+  auto first = threeLayerDocument();
+  EXPECT_TRUE(first->savedFileKeepsAlpha());
+  EXPECT_TRUE(fnd::UserDefaults::standardUserDefaults().hasKey("savedFileKeepsAlpha"));
+  ui::ScriptedModalServices dialogs;
+  dialogs.setSheetsCompleteLater(false);
+  // Exporting, then cancelling the panel.
+  auto exportAndCancel = [&](IMDocument& document) {
+    dialogs.cancel(ui::ScriptedModalServices::Dialog::SavePanel);
+    document.runModalSavePanelForSaveOperation(ui::SaveToOperation, [](bool) {});
+    EXPECT_TRUE(tst::spinUntil([&] { return dialogs.pendingAnswers() == 0; }));
+    return dialogs.shown().last().save;
+  };
+  ui::SavePanelRequest panel = exportAndCancel(*first);
+  EXPECT_EQ(panel.allowedFileTypes, QStringList{io::TypePNG});
+  EXPECT_EQ(panel.accessoryView, first->savePanelView());
+  EXPECT_EQ(first->fileTypeFromLastRunSavePanel(), io::TypePNG);
+  first->setSaveType(io::TypeJPEG);
+  EXPECT_EQ(first->fileTypeFromLastRunSavePanel(), io::TypeJPEG);
+  auto second = threeLayerDocument();
+  EXPECT_EQ(exportAndCancel(*second).allowedFileTypes, QStringList{io::TypeJPEG});
+  // Save As keeps the native format whatever was exported before.
+  dialogs.cancel(ui::ScriptedModalServices::Dialog::SavePanel);
+  second->runModalSavePanelForSaveOperation(ui::SaveAsOperation, [](bool) {});
+  EXPECT_TRUE(tst::spinUntil([&] { return dialogs.pendingAnswers() == 0; }));
+  EXPECT_EQ(second->fileTypeFromLastRunSavePanel(), IMNativeDocumentType);
+  estimateDone(*first);
+  estimateDone(*second);
+}
+
+TEST(ExportPanel, SizeTexts) {
+  struct Case {
+    qint64 bytes;
+    QString fileStyle;
+    QString legacy;
+  };
+  const Case cases[] = {{0, "Zero KB", "0.0 K"},
+                        {1, "1 byte", "0.0 K"},
+                        {999, "999 bytes", "1.0 K"},
+                        {1000, "1 KB", "1.0 K"},
+                        {1500, "2 KB", "1.5 K"},
+                        {999499, "999 KB", "976.1 K"},
+                        {999500, "1 MB", "976.1 K"},
+                        {1048576, "1 MB", "1024.0 K"},
+                        {1048577, "1 MB", "1.0 M"},
+                        {1500000, "1.5 MB", "1.4 M"},
+                        {2350000000, "2.35 GB", "2241.1 M"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(FileSizeText::fileStyle(c.bytes), c.fileStyle) << c.bytes;
+    EXPECT_EQ(FileSizeText::legacy(c.bytes), c.legacy) << c.bytes;
+  }
+}
+
+TEST(ExportPanel, EstimateEqualsTheFileThenWrittenToTheByte) {
+  auto document = threeLayerDocument();
+  Announcements bound(*document, "fileSizeTriger");  // reads it, as the size field does
+  struct Case {
+    QString type;
+    int compression;
+  };
+  const Case cases[] = {{io::TypePNG, 1}, {io::TypeJPEG, 1}, {io::TypeTIFF, 5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type.toStdString());
+    document->setSaveCompression(c.compression);
+    document->setSaveQuality(0.85);
+    document->setSaveType(c.type);
+    ASSERT_TRUE(estimateDone(*document));
+    const QString path =
+        tst::tempPath("estimate." + io::TypeIdentifiers::preferredFilenameExtension(c.type));
+    ASSERT_TRUE(document->savetoBitmapFileType(c.type, QUrl::fromLocalFile(path),
+                                               document->savedFileKeepsAlpha()));
+    EXPECT_EQ(document->estimatedFileSize(), QFileInfo(path).size());
+    EXPECT_EQ(document->saveFileSize(), FileSizeText::fileStyle(QFileInfo(path).size()));
+  }
+}
+
+TEST(ExportPanel, RapidChangesGiveOneEstimateAndTheNativeTypeNone) {
+  auto document = threeLayerDocument();
+  document->setSaveType(io::TypeTIFF);
+  ASSERT_TRUE(estimateDone(*document));
+  Announcements bound(*document, "fileSizeTriger");
+  QStringList shown;
+  document->addObserver("saveFileSize", fnd::ObservingNew,
+                        [&](fnd::Observable*, const QString&, const fnd::KeyValueChange& change) {
+                          if (!change.newValue.toString().isEmpty())
+                            shown << change.newValue.toString();
+                        });
+  document->setSaveCompression(5);
+  document->setSaveCompression(32773);
+  document->setSaveCompression(1);
+  ASSERT_TRUE(estimateDone(*document));
+  tst::spinUntil([] { return false; }, 300);  // a late result would land now
+  ASSERT_EQ(shown.size(), 1);
+  ExportSnapshot::Ptr newest = document->exportSnapshot(io::TypeTIFF, true);
+  EXPECT_EQ(document->estimatedFileSize(), FileSizeEstimator::measure(*newest));
+
+  document->setSaveType(IMNativeDocumentType);
+  EXPECT_FALSE(document->isCalculatingFileSize());
+  EXPECT_EQ(document->saveFileSize(), "");
+}
