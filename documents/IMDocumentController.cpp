@@ -10,7 +10,6 @@
 #include "documents/IMPasteDestination.h"
 #include "foundation/Localized.h"
 #include "foundation/UserDefaults.h"
-#include "imageio/TypeIdentifiers.h"
 
 namespace {
 
@@ -69,11 +68,9 @@ std::unique_ptr<ui::Document> IMDocumentController::makeDocumentWithContentsOfUR
 }
 
 bool IMDocumentController::pasteboardHasImage() {
-  const QStringList readable = io::TypeIdentifiers::readableTypes();
-  for (const QString& type : ui::Pasteboard::generalPasteboard().types())
-    if (readable.contains(type) || readable.contains(io::TypeIdentifiers::typeForMIMEType(type)))
-      return true;
-  return false;
+  return !ui::Pasteboard::generalPasteboard()
+              .readObjectsForClasses({ui::PasteboardClass::Image})
+              .isEmpty();
 }
 
 void IMDocumentController::newDocumentFromPasteboard(QObject* sender) {
