@@ -6,6 +6,7 @@
 #include "appkit/UserInterfaceItem.h"
 #include "appkit/WindowController.h"
 #include "appkit/core/Pasteboard.h"
+#include "documents/IMAMigrationHelper.h"
 #include "documents/IMDocument.h"
 #include "documents/IMPasteDestination.h"
 #include "foundation/Localized.h"
@@ -41,6 +42,14 @@ std::unique_ptr<ui::Document> IMDocumentController::makeDocumentWithContentsOfUR
   IMDocument* lone = loneEmptyDocument();
   const bool native = typeName == IMNativeDocumentType;
   if (native) {
+    fnd::Error migration;
+    if (!IMAMigrationHelper::migrateIfNeededURL(url, IMAMigrationHelper::modelBundle(),
+                                                &migration)) {
+      qWarning().noquote() << (migration.isNull() ? QStringLiteral("Migration Error.")
+                                                  : migration.localizedDescription());
+      fnd::fail(error, migration);
+      return nullptr;
+    }
     fnd::Error coherency;
     if (!IMDocument::testDocumentCoherencyWithContentsOfURL(url, &coherency)) {
       const QString text =
