@@ -102,3 +102,102 @@ TEST(DiscBlur, AveragesOverTheDisc) {
     EXPECT_NEAR(momentsOf(out).sum, 1.0, 1e-4);
   }
 }
+
+TEST(BoxBlur, ImpulseSpreadsOverTheSquareWithFractionalEdges) {
+  const struct {
+    double radius;
+    float inner, edge;  // one-axis weights of the whole taps and the outermost
+    int reach;
+  } cases[] = {{2, 1 / 5.0f, 0, 2}, {2.5, 1 / 6.0f, 0.5f / 6, 3}, {10, 1 / 21.0f, 0, 10}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.radius);
+    const Image blurred = impulse().imageByApplyingFilter("CIBoxBlur", {{"inputRadius", c.radius}});
+    EXPECT_EQ(blurred.extent(), QRectF(-c.reach, -c.reach, 1 + 2 * c.reach, 1 + 2 * c.reach));
+    const ci::PixelBuffer out = render(blurred, blurred.extent().adjusted(-2, -2, 2, 2));
+    const int whole = int(c.radius);
+    auto weight = [&](int d) {
+      return std::abs(d) <= whole ? c.inner : std::abs(d) == c.reach ? c.edge : 0.0f;
+    };
+    for (int y = -c.reach - 2; y <= c.reach + 2; ++y)
+      for (int x = -c.reach - 2; x <= c.reach + 2; ++x)
+        ASSERT_NEAR(out.pixel(x, y)[3], weight(x) * weight(y), 1e-6f) << x << "," << y;
+    EXPECT_NEAR(momentsOf(out).sum, 1.0, 1e-4);
+  }
+}
+
+TEST(MedianFilter, RemovesSpecksAndKeepsEdges) {
+  // Left half dark, right half light, with one light speck in the dark half
+  // and one dark speck in the light half.
+  const Image picture = functionImage(12, 8, [](int x, int y) {
+    float v = x < 6 ? 0.2f : 0.8f;
+    if (x == 2 && y == 4) v = 1;
+    if (x == 9 && y == 3) v = 0;
+    return RGBA{v, v, v, 1};
+  });
+  const ci::PixelBuffer out =
+      render(picture.imageByApplyingFilter("CIMedianFilter"), QRectF(1, 1, 10, 6));
+  for (int y = 1; y < 7; ++y)
+    for (int x = 1; x < 11; ++x) ASSERT_FLOAT_EQ(out.pixel(x, y)[0], x < 6 ? 0.2f : 0.8f) << x;
+}
+
+TEST(MotionBlur, ImpulseBecomesALineAlongTheAngle) {
+  const struct {
+    double angle;
+    int dx, dy;
+  } cases[] = {{0, 1, 0}, {M_PI / 2, 0, 1}, {M_PI, -1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.angle);
+    const Image blurred = impulse().imageByApplyingFilter(
+        "CIMotionBlur", {{"inputRadius", 3}, {"inputAngle", c.angle}});
+    const ci::PixelBuffer out = render(blurred, QRectF(-6, -6, 13, 13));
+    for (int y = -6; y <= 6; ++y)
+      for (int x = -6; x <= 6; ++x) {
+        const bool onLine = (c.dx == 0 ? x == 0 && std::abs(y) <= 3 : y == 0 && std::abs(x) <= 3);
+        ASSERT_NEAR(out.pixel(x, y)[3], onLine ? 1 / 7.0f : 0.0f, 1e-5f) << x << "," << y;
+      }
+  }
+}
+
+TEST(ZoomBlur, AveragesTowardsTheCentre) {
+  // A horizontal ramp: along the row through the centre, the mean over the
+  // segment towards the centre is the ramp halfway along it.
+  const Image ramp = functionImage(200, 100, [](int x, int) {
+    const float v = (x + 0.5f) / 200;
+    return RGBA{v, v, v, 1};
+  });
+  const double cx = 50, cy = 50.5, amount = 20;
+  const Image zoomed = ramp.imageByApplyingFilter(
+      "CIZoomBlur",
+      {{"inputCenter", QVariant::fromValue(ci::Vector{cx, cy})}, {"inputAmount", amount}});
+  const ci::PixelBuffer out = render(zoomed, QRectF(0, 50, 200, 1));
+  for (int x : {60, 100, 150, 190}) {
+    const double d = x + 0.5 - cx;
+    const double expected = (x + 0.5 - d * amount / 200) / 200;
+    EXPECT_NEAR(out.pixel(x, 50)[0], expected, 2e-3) << x;
+  }
+}
+
+TEST(NoiseReduction, SmoothsNoiseAndSharpensEdges) {
+  // Faint noise on flat grey left of x = 16, a strong step to light grey right of it.
+  const Image noisy = functionImage(32, 16, [](int x, int y) {
+    const float noise = ((x * 7 + y * 13) % 5 - 2) * 0.004f;
+    const float v = (x < 16 ? 0.3f : 0.7f) + noise;
+    return RGBA{v, v, v, 1};
+  });
+  const ci::PixelBuffer in = render(noisy, QRectF(0, 0, 32, 16));
+  const ci::PixelBuffer out =
+      render(noisy.imageByApplyingFilter("CINoiseReduction",
+                                         {{"inputNoiseLevel", 0.02}, {"inputSharpness", 1}}),
+             QRectF(0, 0, 32, 16));
+  auto spread = [](const ci::PixelBuffer& b) {
+    float lo = 1, hi = 0;
+    for (int y = 2; y < 14; ++y)
+      for (int x = 2; x < 13; ++x)
+        lo = std::min(lo, b.pixel(x, y)[0]), hi = std::max(hi, b.pixel(x, y)[0]);
+    return hi - lo;
+  };
+  EXPECT_LT(spread(out), spread(in) / 2);
+  // Across the step the dark side darkens and the light side brightens.
+  EXPECT_LT(out.pixel(15, 8)[0], in.pixel(15, 8)[0] - 0.05f);
+  EXPECT_GT(out.pixel(16, 8)[0], in.pixel(16, 8)[0] + 0.05f);
+}

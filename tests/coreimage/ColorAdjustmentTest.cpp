@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "CoreImageTestSupport.h"
 #include "coreimage/Filter.h"
 
@@ -94,4 +96,150 @@ TEST(ColorAdjustment, CubeDataOfTheWrongSizeGivesNoImage) {
                       {"inputCubeData", invertingCube()},
                       {"inputImage", QVariant::fromValue(solidImage(2, 2, {1, 1, 1, 1}))}});
   EXPECT_TRUE(filter->outputImage().isNull());
+}
+
+namespace {
+
+void expectStraight(const QString& name, const QVariantMap& inputs, RGBA expected,
+                    float tolerance = 1e-4f) {
+  SCOPED_TRACE(name.toStdString());
+  const RGBA p = applied(name, inputs);
+  EXPECT_NEAR(p.r, expected.r, tolerance);
+  EXPECT_NEAR(p.g, expected.g, tolerance);
+  EXPECT_NEAR(p.b, expected.b, tolerance);
+  EXPECT_NEAR(p.a, expected.a, tolerance);
+}
+
+// Rec. 709 luminance of the test colour.
+constexpr float kLuminance = 0.2126f * 0.2f + 0.7152f * 0.5f + 0.0722f * 0.8f;
+
+}  // namespace
+
+TEST(ColorAdjustment, SliderFiltersFollowTheirFormulas) {
+  const float a = kStraight.a, L = kLuminance;
+  const struct {
+    const char* name;
+    QVariantMap inputs;
+    RGBA expected;
+  } cases[] = {
+      {"CIColorControls", {{"inputSaturation", 0}}, {L, L, L, a}},
+      {"CIColorControls", {{"inputBrightness", 0.1}}, {0.3f, 0.6f, 0.9f, a}},
+      {"CIColorControls", {{"inputContrast", 2}}, {-0.1f, 0.5f, 1.1f, a}},
+      {"CIExposureAdjust", {{"inputEV", 1}}, {0.4f, 1.0f, 1.6f, a}},
+      {"CIExposureAdjust", {{"inputEV", -2}}, {0.05f, 0.125f, 0.2f, a}},
+      {"CIGammaAdjust", {{"inputPower", 2}}, {0.04f, 0.25f, 0.64f, a}},
+      {"CIHueAdjust", {{"inputAngle", 2 * M_PI}}, kStraight},
+      {"CIVibrance", {{"inputAmount", 1}}, {-0.34f, 0.23f, 0.8f, a}},
+      {"CIVibrance", {{"inputAmount", -1}}, {0.74f, 0.77f, 0.8f, a}},
+      {"CIWhitePointAdjust",
+       {{"inputColor", QVariant::fromValue(ci::Color(0.5, 1, 0.25, 1))}},
+       {0.1f, 0.5f, 0.2f, a}},
+      // Published values of the sRGB transfer function.
+      {"CILinearToSRGBToneCurve", {}, {0.484529f, 0.735357f, 0.906332f, a}},
+      {"CISRGBToneCurveToLinear", {}, {0.033105f, 0.214041f, 0.603827f, a}},
+  };
+  for (const auto& c : cases) expectStraight(c.name, c.inputs, c.expected);
+}
+
+TEST(ColorAdjustment, HueTurnsChromaAndKeepsLuma) {
+  const float r = kStraight.r, g = kStraight.g, b = kStraight.b;
+  auto yiq = [](float r, float g, float b, float out[3]) {
+    out[0] = 0.299f * r + 0.587f * g + 0.114f * b;
+    out[1] = 0.596f * r - 0.274f * g - 0.322f * b;
+    out[2] = 0.211f * r - 0.523f * g + 0.312f * b;
+  };
+  float before[3], after[3];
+  yiq(r, g, b, before);
+  for (double angle : {0.5, -1.0, 2.5}) {
+    SCOPED_TRACE(angle);
+    const RGBA p = applied("CIHueAdjust", {{"inputAngle", angle}});
+    yiq(p.r, p.g, p.b, after);
+    EXPECT_NEAR(after[0], before[0], 1e-4);
+    EXPECT_NEAR(std::hypot(after[1], after[2]), std::hypot(before[1], before[2]), 1e-4);
+    const double turned =
+        std::remainder(std::atan2(after[2], after[1]) - std::atan2(before[2], before[1]), 2 * M_PI);
+    EXPECT_NEAR(turned, angle, 1e-3);
+  }
+}
+
+// White balance scales linear light: greys under warm light turn cool when
+// corrected to daylight, in proportion whatever their level.
+TEST(ColorAdjustment, TemperatureAndTintScalesLinearLight) {
+  auto balanced = [](float grey, double from, double to, double tint = 0) {
+    auto filter = Filter::filterWithName(
+        "CITemperatureAndTint",
+        {{"inputNeutral", QVariant::fromValue(Vector{from, 0})},
+         {"inputTargetNeutral", QVariant::fromValue(Vector{to, tint})},
+         {"inputImage", QVariant::fromValue(solidImage(2, 2, {grey, grey, grey, 1}))}});
+    return pixelAt(render(filter->outputImage(), QRectF(0, 0, 2, 2)), 0, 0);
+  };
+  auto linear = [](float v) {
+    return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+  };
+  const RGBA cooler = balanced(0.5f, 4000, 6500);
+  EXPECT_LT(cooler.r, cooler.g);
+  EXPECT_LT(cooler.g, cooler.b);
+  const RGBA warmer = balanced(0.5f, 6500, 4000);
+  EXPECT_GT(warmer.r, warmer.g);
+  EXPECT_GT(warmer.g, warmer.b);
+  const RGBA darker = balanced(0.25f, 4000, 6500);
+  const float g50 = linear(128 / 255.0f), g25 = linear(64 / 255.0f);
+  EXPECT_NEAR(linear(cooler.r) / g50, linear(darker.r) / g25, 1e-3);
+  EXPECT_NEAR(linear(cooler.b) / g50, linear(darker.b) / g25, 1e-3);
+  // A positive tint pulls towards magenta: less green than red and blue.
+  const RGBA magenta = balanced(0.5f, 6500, 6500, 50);
+  EXPECT_LT(magenta.g, magenta.r);
+  EXPECT_LT(magenta.g, magenta.b);
+}
+
+TEST(ColorEffect, FiltersFollowTheirFormulas) {
+  const float r = kStraight.r, g = kStraight.g, b = kStraight.b, a = kStraight.a;
+  const float L = kLuminance;
+  const float posterized = 2.0f / 3;
+  const float maskAlpha = L * a;  // the luminance of the colour over black
+  const struct {
+    const char* name;
+    QVariantMap inputs;
+    RGBA expected;
+  } cases[] = {
+      {"CIColorInvert", {}, {1 - r, 1 - g, 1 - b, a}},
+      {"CIColorMonochrome", {}, {2 * L * 0.6f, 2 * L * 0.45f, 2 * L * 0.3f, a}},
+      {"CIColorMonochrome",
+       {{"inputIntensity", 0.5}},
+       {(r + 2 * L * 0.6f) / 2, (g + 2 * L * 0.45f) / 2, (b + 2 * L * 0.3f) / 2, a}},
+      {"CIColorPosterize", {{"inputLevels", 4}}, {0, posterized, 1, a}},
+      {"CIFalseColor", {}, {0.3f + 0.7f * L, 0.9f * L, 0.8f * L, a}},
+      {"CIMaskToAlpha", {}, {1, 1, 1, maskAlpha}},
+      {"CIMaximumComponent", {}, {b, b, b, a}},
+      {"CIMinimumComponent", {}, {r, r, r, a}},
+      {"CISepiaTone",
+       {},
+       {0.393f * r + 0.769f * g + 0.189f * b, 0.349f * r + 0.686f * g + 0.168f * b,
+        0.272f * r + 0.534f * g + 0.131f * b, a}},
+      {"CISepiaTone", {{"inputIntensity", 0}}, kStraight},
+  };
+  for (const auto& c : cases) expectStraight(c.name, c.inputs, c.expected);
+  // The colour map reads a ramp at the pixel's luminance.
+  const Image ramp = functionImage(101, 3, [](int x, int) {
+    return RGBA{x / 100.0f, 1 - x / 100.0f, 0.5f, 1};
+  });
+  expectStraight("CIColorMap", {{"inputGradientImage", QVariant::fromValue(ramp)}},
+                 {L, 1 - L, 0.5f, a}, 1e-3f);
+}
+
+TEST(ColorEffect, VignetteDarkensTowardsTheCorners) {
+  const Image white = solidImage(200, 100, {1, 1, 1, 1});
+  auto filter = Filter::filterWithName(
+      "CIVignette",
+      {{"inputImage", QVariant::fromValue(white)}, {"inputIntensity", 1}, {"inputRadius", 1}});
+  const ci::PixelBuffer out = render(filter->outputImage(), white.extent());
+  const double halfDiagonal = std::hypot(100.0, 50.0);
+  const struct {
+    int x, y;
+  } points[] = {{100, 50}, {150, 50}, {100, 90}, {0, 0}, {199, 99}, {30, 20}};
+  for (const auto& p : points) {
+    const double d = std::hypot(p.x + 0.5 - 100, p.y + 0.5 - 50) / halfDiagonal;
+    EXPECT_NEAR(pixelAt(out, p.x, p.y).r, std::max(0.0, 1 - d * d), 1e-4) << p.x << "," << p.y;
+    EXPECT_EQ(pixelAt(out, p.x, p.y).a, 1.0f);
+  }
 }

@@ -38,10 +38,9 @@ std::vector<Recipe> recipes() {
                                .imageByCompositingOverImage(source.imageByApplyingTransform(spin))},
       // One step read by two others over different regions, as a shadow
       // reads the image it is drawn under.
-      {"over-own-shadow",
-       soft.imageByCompositingOverImage(
-           soft.imageByApplyingTransform(QTransform::fromTranslate(5, -7))
-               .imageByApplyingFilter("CIGaussianBlur", {{"inputRadius", 3}}))},
+      {"over-own-shadow", soft.imageByCompositingOverImage(
+                              soft.imageByApplyingTransform(QTransform::fromTranslate(5, -7))
+                                  .imageByApplyingFilter("CIGaussianBlur", {{"inputRadius", 3}}))},
       {"convolution",
        source.imageByApplyingFilter(
            "CIConvolution3X3",
