@@ -90,3 +90,72 @@ TEST(Gradients, LinearValueFollowsTheAxis) {
   }
   saveRendered(gradient, QRectF(0, 0, 200, 200), "lineargradient-red-to-clear");
 }
+
+TEST(Generators, StripesAlternateAlongXFromTheCentre) {
+  const Image stripes = Image().imageByApplyingFilter("CIStripesGenerator");
+  EXPECT_TRUE(ci::isInfinite(stripes.extent()));
+  const ci::PixelBuffer out = render(stripes, QRectF(0, -40, 320, 3));
+  const struct {
+    int x;
+    float value;
+  } cases[] = {{160, 1}, {229, 1}, {230, 0}, {100, 0}, {69, 1}, {310, 1}};
+  for (const auto& c : cases)
+    for (int y = -40; y < -37; ++y) EXPECT_FLOAT_EQ(out.pixel(c.x, y)[0], c.value) << c.x;
+}
+
+TEST(Generators, RandomValuesAreUniformIndependentAndRepeatable) {
+  const Image noise = Image().imageByApplyingFilter("CIRandomGenerator");
+  const QRectF area(-64, 100, 128, 128);
+  const ci::PixelBuffer a = render(noise, area, 1024), b = render(noise, area, 16);
+  EXPECT_EQ(maxDifference(a, b), 0.0f);
+  for (int c = 0; c < 4; ++c) {
+    SCOPED_TRACE(c);
+    double sum = 0, squares = 0, neighbours = 0, across = 0;
+    int n = 0;
+    for (int y = 100; y < 228; ++y)
+      for (int x = -64; x < 63; ++x) {
+        const double v = a.pixel(x, y)[c] - 0.5, next = a.pixel(x + 1, y)[c] - 0.5;
+        const double other = a.pixel(x, y)[(c + 1) % 4] - 0.5;
+        sum += v, squares += v * v, neighbours += v * next, across += v * other, ++n;
+        ASSERT_GE(v, -0.5);
+        ASSERT_LT(v, 0.5);
+      }
+    EXPECT_NEAR(sum / n, 0, 0.01);
+    EXPECT_NEAR(squares / n, 1.0 / 12, 0.004);
+    EXPECT_NEAR(neighbours / n / (1.0 / 12), 0, 0.04);
+    EXPECT_NEAR(across / n / (1.0 / 12), 0, 0.04);
+  }
+}
+
+TEST(Gradients, GaussianFadesWithAThirdOfTheRadiusAsSigma) {
+  const Image gradient = Image().imageByApplyingFilter(
+      "CIGaussianGradient", {{"inputCenter", QVariant::fromValue(ci::Vector{10, 20})},
+                             {"inputRadius", 30},
+                             {"inputColor0", QVariant::fromValue(ci::Color(1, 1, 1, 1))},
+                             {"inputColor1", QVariant::fromValue(ci::Color(0, 0, 0, 1))}});
+  const ci::PixelBuffer out = render(gradient, QRectF(0, 0, 60, 40));
+  for (int x : {9, 19, 29, 39, 49}) {
+    const double dx = x + 0.5 - 10, dy = 19.5 - 20;
+    EXPECT_NEAR(out.pixel(x, 19)[0], std::exp(-(dx * dx + dy * dy) / (2 * 10.0 * 10.0)), 1e-4) << x;
+  }
+}
+
+TEST(Generators, LightEffectsAreBrightWhereTheyShouldBe) {
+  const QVariant center = QVariant::fromValue(ci::Vector{100, 100});
+  auto luminous = [](const char* name, const QVariantMap& inputs, int x, int y) {
+    return pixelAt(render(Image().imageByApplyingFilter(name, inputs), QRectF(x, y, 1, 1)), x, y);
+  };
+  // The star's core is its colour at full strength, fading away from it.
+  const RGBA core = luminous("CIStarShineGenerator", {{"inputCenter", center}}, 99, 99);
+  EXPECT_GT(core.a, 0.95f);
+  EXPECT_NEAR(core.g / core.r, 0.8f, 1e-3);
+  EXPECT_LT(luminous("CIStarShineGenerator", {{"inputCenter", center}}, 160, 120).a, 0.3f);
+  // Inside the sun, its colour; far beyond the rays, nearly nothing.
+  const RGBA sun = luminous("CISunbeamsGenerator", {{"inputCenter", center}}, 120, 100);
+  EXPECT_NEAR(sun.r, 1, 1e-5);
+  EXPECT_NEAR(sun.g, 0.5, 1e-5);
+  EXPECT_LT(luminous("CISunbeamsGenerator", {{"inputCenter", center}}, 600, 100).a, 0.02f);
+  // The halo's ring is bright at its radius and dark at the centre.
+  EXPECT_GT(luminous("CILenticularHaloGenerator", {{"inputCenter", center}}, 170, 100).a, 0.3f);
+  EXPECT_LT(luminous("CILenticularHaloGenerator", {{"inputCenter", center}}, 100, 100).a, 0.05f);
+}

@@ -105,3 +105,93 @@ TEST(DistortionFilters, DisplacementMovesByTheRedAndGreenOffsets) {
   EXPECT_NEAR(pixelAt(out, 20, 30).r, 22 / 64.0f, 1e-5);
   EXPECT_NEAR(pixelAt(out, 20, 30).g, 28 / 64.0f, 1e-5);
 }
+
+TEST(LanczosScale, KeepsFlatAreasAndAveragesDetailAway) {
+  const Image flat = solidImage(64, 32, {0.6f, 0.3f, 0.2f, 1});
+  const Image checker = functionImage(64, 32, [](int x, int y) {
+    const float v = (x + y) % 2 ? 1.0f : 0.0f;
+    return RGBA{v, v, v, 1};
+  });
+  const struct {
+    double scale, aspect;
+    QRectF extent;
+  } cases[] = {{0.5, 1, {0, 0, 32, 16}}, {0.5, 2, {0, 0, 64, 16}}, {1.5, 1, {0, 0, 96, 48}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scale);
+    const QVariantMap inputs{{"inputScale", c.scale}, {"inputAspectRatio", c.aspect}};
+    const Image scaled = flat.imageByApplyingFilter("CILanczosScaleTransform", inputs);
+    EXPECT_EQ(scaled.extent(), c.extent);
+    const QRectF inner = c.extent.adjusted(6, 6, -6, -6);
+    const ci::PixelBuffer out = render(scaled, inner);
+    for (int y = int(inner.y()); y < int(inner.bottom()); ++y)
+      for (int x = int(inner.x()); x < int(inner.right()); ++x)
+        ASSERT_NEAR(out.pixel(x, y)[0], 0.6f, 1e-4f) << x << "," << y;
+  }
+  // Halving a one-pixel checker leaves even grey, not an aliased pattern.
+  const Image halved =
+      checker.imageByApplyingFilter("CILanczosScaleTransform", {{"inputScale", 0.5}});
+  const ci::PixelBuffer grey = render(halved, QRectF(6, 6, 20, 4));
+  for (int x = 6; x < 26; ++x) ASSERT_NEAR(grey.pixel(x, 7)[0], 0.5f, 0.02f) << x;
+}
+
+TEST(PerspectiveTransform, CornersGoWhereTheyAreTold) {
+  // Red left half, blue right half; dark bottom rows, light top rows.
+  const Image quarters = functionImage(100, 100, [](int x, int y) {
+    const float light = y < 50 ? 0.4f : 1.0f;
+    return x < 50 ? RGBA{light, 0, 0, 1} : RGBA{0, 0, light, 1};
+  });
+  // A trapezoid symmetric about x = 250, narrower at the top.
+  auto filter = Filter::filterWithName(
+      "CIPerspectiveTransform", {{"inputImage", QVariant::fromValue(quarters)},
+                                 {"inputBottomLeft", QVariant::fromValue(ci::Vector{100, 100})},
+                                 {"inputBottomRight", QVariant::fromValue(ci::Vector{400, 100})},
+                                 {"inputTopRight", QVariant::fromValue(ci::Vector{325, 300})},
+                                 {"inputTopLeft", QVariant::fromValue(ci::Vector{175, 300})}});
+  const Image out = filter->outputImage();
+  EXPECT_EQ(out.extent(), QRectF(100, 100, 300, 200));
+  const ci::PixelBuffer pixels = render(out, out.extent());
+  const struct {
+    int x, y;
+    RGBA expected;
+  } cases[] = {{104, 102, {0.4f, 0, 0, 1}}, {395, 102, {0, 0, 0.4f, 1}}, {180, 297, {1, 0, 0, 1}},
+               {320, 297, {0, 0, 1, 1}},    {247, 200, {-1, 0, 0, 1}},   {253, 200, {0, 0, -1, 1}},
+               {110, 290, {0, 0, 0, 0}},    {390, 290, {0, 0, 0, 0}}};
+  for (const auto& c : cases) {
+    const RGBA p = pixelAt(pixels, c.x, c.y);
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    EXPECT_NEAR(p.a, c.expected.a, 1e-4);
+    // Negative expectations: only which half (red or blue) matters.
+    if (c.expected.r >= 0)
+      EXPECT_NEAR(p.r, c.expected.r, 1e-4);
+    else
+      EXPECT_GT(p.r, 0.3f);
+    if (c.expected.b >= 0)
+      EXPECT_NEAR(p.b, c.expected.b, 1e-4);
+    else
+      EXPECT_GT(p.b, 0.3f);
+  }
+}
+
+TEST(StraightenFilter, TurnsAndStillCoversTheExtent) {
+  const Image picture = functionImage(120, 80, [](int x, int y) {
+    return RGBA{x / 120.0f, y / 80.0f, 0.5f, 1};
+  });
+  for (double angle : {0.3, -0.5}) {
+    SCOPED_TRACE(angle);
+    const Image out = picture.imageByApplyingFilter("CIStraightenFilter", {{"inputAngle", angle}});
+    EXPECT_EQ(out.extent(), picture.extent());
+    const ci::PixelBuffer pixels = render(out, out.extent());
+    for (int y : {0, 79})
+      for (int x : {0, 119}) EXPECT_NEAR(pixelAt(pixels, x, y).a, 1, 1e-4) << x << "," << y;
+    // The centre stays put; a point to its right turns with the picture.
+    EXPECT_NEAR(pixelAt(pixels, 60, 40).r, 60.0f / 120, 0.01f);
+    const RGBA right = pixelAt(pixels, 90, 40);
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double scale = std::max((120 * std::fabs(c) + 80 * std::fabs(s)) / 120,
+                                  (120 * std::fabs(s) + 80 * std::fabs(c)) / 80);
+    // Pixel (90.5, 40.5) came from the centre plus (30, 0) turned back and shrunk.
+    const double sx = 60 + 30 * c / scale, sy = 40 + -30 * s / scale;
+    EXPECT_NEAR(right.r, (sx - 0.5) / 120, 0.01);
+    EXPECT_NEAR(right.g, (sy - 0.5) / 80, 0.015);
+  }
+}

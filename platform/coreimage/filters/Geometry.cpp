@@ -253,7 +253,9 @@ Image straighten(const BuiltInFilter& f) {
   const QTransform turn = QTransform::fromTranslate(-m.x(), -m.y()) *
                           QTransform().rotateRadians(angle) * QTransform::fromScale(scale, scale) *
                           QTransform::fromTranslate(m.x(), m.y());
-  return image.imageByApplyingTransform(turn).imageByCroppingToRect(e);
+  // Edge pixels extended outwards first, so the corners, which sample at the
+  // very edge of the turned picture, are not blended with transparency.
+  return image.imageByClampingToExtent().imageByApplyingTransform(turn).imageByCroppingToRect(e);
 }
 
 }  // namespace
