@@ -17,6 +17,7 @@
 #include "documents/MigrationPolicies.h"
 #include "foundation/Localized.h"
 #include "foundation/PropertyList.h"
+#include "model/IMManagedObject.h"
 
 static void initMigrationResources() { Q_INIT_RESOURCE(migration); }
 
@@ -117,6 +118,8 @@ bool migrate(const cd::ManagedObjectModelPtr& source, const cd::ManagedObjectMod
 }  // namespace
 
 QString IMAMigrationHelper::modelBundle() {
+  // The current version's files come with the model's resources.
+  IMManagedObject::managedObjectModel();
   initMigrationResources();
   registerMigrationPolicies();
   return QStringLiteral(":/models");
