@@ -39,9 +39,12 @@ float softness(const KernelRow& row) {
   return std::max(1.0f - sharpness, 3.0f / std::max(1.0f, row.values[2][0]));
 }
 
-// Paper (1) where `light` is above the threshold, ink (0) below.
+// Paper (1) where `light` is above the threshold, ink (0) below. The
+// thresholds are drawn in by half the soft edge so that white stays all
+// paper and black all ink.
 float paper(float light, float threshold, float soft) {
-  return clamp01((light - threshold) / soft + 0.5f);
+  const float t = soft / 2 + threshold * (1 - soft);
+  return clamp01((light - t) / soft + 0.5f);
 }
 
 double dotThreshold(double u, double v) {

@@ -180,7 +180,9 @@ void triangleKaleidoscopeRow(const KernelRow& row) {
   }
   warpRow(row, [&](double& x, double& y) {
     double u = x - px, v = y - py;
-    const float dim = float(std::pow(decay, std::hypot(u, v) / height));
+    // Nothing fades inside the circle around the centre triangle.
+    const double beyond = std::max(0.0, std::hypot(u, v) - 2 * inradius);
+    const float dim = float(std::pow(decay, beyond / height));
     // Reflections in two parallel sides translate by twice the height along
     // their normal: take those out first, then fold into the triangle.
     const double ax = 2 * height * nx[0], ay = 2 * height * ny[0];
