@@ -1,15 +1,10 @@
 #include "documents/ExportSnapshot.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
 #include <QSaveFile>
 
 #include "foundation/Error.h"
 #include "foundation/Localized.h"
-#include "graphics/GraphicsContext.h"
 #include "graphics/Image.h"
 #include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
@@ -53,10 +48,7 @@ ExportSnapshot::Ptr ExportSnapshot::make(ComposedImage* image, const QString& ty
   snapshot->type_ = type;
   snapshot->hasAlpha_ = keepsAlpha && typeSupportsAlpha(type);
   snapshot->properties_ = destinationProperties(options, snapshot->hasAlpha_);
-  if (image && type == io::TypePDF) {
-    snapshot->pdf_ = pdfData(image, snapshot->hasAlpha_);
-    if (!snapshot->pdf_.isEmpty()) return snapshot;
-  } else if (image) {
+  if (image && type != io::TypePDF) {
     if (gfx::ImagePtr flat = image->finalImageKeepAlpha(snapshot->hasAlpha_))
       snapshot->bitmap_ = bitmapOf(flat, snapshot->hasAlpha_);
     if (snapshot->bitmap_) return snapshot;
@@ -66,25 +58,16 @@ ExportSnapshot::Ptr ExportSnapshot::make(ComposedImage* image, const QString& ty
   return nullptr;
 }
 
-QByteArray ExportSnapshot::pdfData(ComposedImage* image, bool keepsAlpha) {
-  const QRectF rect = image ? image->rect() : QRectF();
-  if (rect.isEmpty()) return {};
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  {
-    QPdfWriter writer(&buffer);
-    writer.setCreator(QStringLiteral("Tessaly"));
-    writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(QPageSize(rect.size(), QPageSize::Point),
-                                     QPageLayout::Portrait, QMarginsF(), QPageLayout::Point));
-    std::unique_ptr<gfx::GraphicsContext> context = gfx::GraphicsContext::forPDF(&writer);
-    if (!context) return {};
-    gfx::CurrentContextScope scope(context.get());
-    if (!keepsAlpha) context->fillRect(rect, Qt::white, gfx::CompositingOperation::SourceOver);
-    image->compositeImageInRect(rect, true, false);
+ExportSnapshot::Ptr ExportSnapshot::withPDF(QByteArray pdf, fnd::Error* error) {
+  if (pdf.isEmpty()) {
+    fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+              fnd::localized("The image could not be drawn as a PDF page."));
+    return nullptr;
   }
-  return bytes;
+  auto snapshot = std::make_shared<ExportSnapshot>();
+  snapshot->type_ = io::TypePDF;
+  snapshot->pdf_ = std::move(pdf);
+  return snapshot;
 }
 
 bool ExportSnapshot::encode(QByteArray* data, fnd::Error* error) const {

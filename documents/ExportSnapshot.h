@@ -23,7 +23,8 @@ class ExportSnapshot {
  public:
   using Ptr = std::shared_ptr<const ExportSnapshot>;
 
-  // Flattens `image` for a file of `type`. Alpha is kept only when asked
+  // Flattens `image` for a file of `type` (a bitmap type: PDF pages are
+  // drawn by the document's print operation, see withPDF). Alpha is kept only when asked
   // and the type can hold it; otherwise the layers are flattened on white
   // and written opaque. `options` are the document's destination options
   // (imported properties, quality, TIFF compression); the orientation is
@@ -38,9 +39,8 @@ class ExportSnapshot {
   // `options` without the orientation (also in nested dictionaries), with
   // HasAlpha set.
   static QVariantMap destinationProperties(const QVariantMap& options, bool hasAlpha);
-  // A one-page PDF of the canvas, one point per pixel, drawn by the same
-  // model drawing the canvas uses; on white when `keepsAlpha` is false.
-  static QByteArray pdfData(ComposedImage* image, bool keepsAlpha);
+  // A PDF export of pages already drawn; null (with `error`) for no bytes.
+  static Ptr withPDF(QByteArray pdf, fnd::Error* error = nullptr);
 
   QString type() const { return type_; }
   bool hasAlpha() const { return hasAlpha_; }

@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "appkit/PersistentDocument.h"
+#include "appkit/PrintOperation.h"
 #include "documents/ExportSnapshot.h"
 
 class ComposedImage;
 class FileSizeEstimator;
-class QPrinter;
 class IMAManagedObjectContext;
 
 namespace fnd {
@@ -22,7 +22,6 @@ namespace gfx {
 class GraphicsContext;
 }
 namespace ui {
-class PrintInfo;
 struct SavePanelRequest;
 }  // namespace ui
 
@@ -116,9 +115,12 @@ class IMDocument : public ui::PersistentDocument {
                                      fnd::Error* error = nullptr);
   QVariantMap& savedMetaAndOptions();
   QByteArray PDFRepresentationOfFinalImage();
+  // On white when `keepsAlpha` is false.
+  QByteArray PDFRepresentationOfFinalImage(bool keepsAlpha);
   void printShowingPrintPanel(bool flag);
-  // Draws the canvas on the printer's page; false when nothing could be.
-  bool printOnPrinter(QPrinter& printer);
+  ui::PrintInfoPtr printInfo();
+  // Undoable, named "print settings".
+  void setPrintInfo(ui::PrintInfoPtr printInfo);
   void printDocument(QObject* sender) override;
   // Draws the canvas for the print and PDF roads.
   void viewDrawingRect(const QRectF& rect, bool forceCleanDrawing, bool disableInterpolation);
@@ -157,6 +159,7 @@ class IMDocument : public ui::PersistentDocument {
   void applyEstimate(qint64 bytes);
   bool configureForImageFile(const QUrl& url, const QString& type, fnd::Error* error);
   void deliverNonNativeNotification();
+  ui::PrintOperation::DrawingHandler canvasDrawing(bool onWhite);
   void postThrowAway();
 
   ComposedImage* composedImage_ = nullptr;
@@ -173,4 +176,7 @@ class IMDocument : public ui::PersistentDocument {
   qint64 estimatedFileSize_ = -1;
   QPointer<QWidget> savePanelView_;
   bool didShowCorruptionError_ = false;
+  ui::PrintInfoPtr printInfo_;
+  // Kept while its panel may still show as a sheet.
+  std::unique_ptr<ui::PrintOperation> printOperation_;
 };

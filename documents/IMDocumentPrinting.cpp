@@ -1,65 +1,73 @@
-// Printing of IMDocument: the canvas drawn by the model onto the printer's
-// page, scaled to fit it whole, after the print panel when asked for.
-#include <QPainter>
-#include <QPrinter>
-#include <memory>
+// Printing and PDF of IMDocument: the canvas drawn by the model through a
+// print operation with the document's print info, fitted to the paper
+// without margins for printing, or as one page of the canvas's size.
+#include <QtGlobal>
 
 #include "appkit/ModalServices.h"
+#include "appkit/PrintOperation.h"
 #include "documents/IMDocument.h"
+#include "foundation/Localized.h"
+#include "foundation/UndoManager.h"
 #include "graphics/GraphicsContext.h"
 #include "model/ComposedImage.h"
 
-namespace {
+ui::PrintInfoPtr IMDocument::printInfo() {
+  if (!printInfo_) printInfo_ = ui::PrintInfo::make();
+  return printInfo_;
+}
 
-constexpr unsigned kPanelOptions = ui::PrintPanelShowsCopies | ui::PrintPanelShowsPageRange |
-                                   ui::PrintPanelShowsPaperSize | ui::PrintPanelShowsOrientation |
-                                   ui::PrintPanelShowsScaling;
-
-}  // namespace
+void IMDocument::setPrintInfo(ui::PrintInfoPtr printInfo) {
+  ui::PrintInfoPtr previous = this->printInfo();
+  undoManager()->registerUndoWithTarget(this, [this, previous] { setPrintInfo(previous); });
+  printInfo_ = std::move(printInfo);
+  undoManager()->setActionName(fnd::localized("print settings"));
+}
 
 void IMDocument::printDocument(QObject*) { printShowingPrintPanel(true); }
 
-bool IMDocument::printOnPrinter(QPrinter& printer) {
-  ComposedImage* image = composedImage();
-  const QRectF canvas = image ? image->rect() : QRectF();
-  if (canvas.isEmpty()) return false;
-  QPainter painter;
-  if (!painter.begin(&printer)) return false;
-  // Fit both ways, margins 0: the canvas is as large as the page allows.
-  const QRectF page = printer.pageLayout().fullRectPixels(printer.resolution());
-  const double scale = std::min(page.width() / canvas.width(), page.height() / canvas.height());
-  painter.translate((page.width() - canvas.width() * scale) / 2,
-                    (page.height() - canvas.height() * scale) / 2);
-  painter.scale(scale, scale);
-  std::unique_ptr<gfx::GraphicsContext> context =
-      gfx::GraphicsContext::forPainter(&painter, canvas.size());
-  {
-    gfx::CurrentContextScope scope(context.get());
-    viewDrawingRect(canvas, true, false);
-  }
-  context.reset();
-  return painter.end();
+ui::PrintOperation::DrawingHandler IMDocument::canvasDrawing(bool onWhite) {
+  return [this, onWhite](gfx::GraphicsContext& context, const QRectF& rect) {
+    gfx::CurrentContextScope scope(&context);
+    if (onWhite) context.fillRect(rect, Qt::white, gfx::CompositingOperation::SourceOver);
+    viewDrawingRect(rect, true, false);
+  };
 }
 
 void IMDocument::printShowingPrintPanel(bool flag) {
-  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-  printer->setFullPage(true);
-  printer->setPageMargins(QMarginsF(0, 0, 0, 0));
-  printer->setDocName(displayName());
-  QWidget* window = appropriateWindowForDocModalOperations();
-  if (!flag) {
-    printOnPrinter(*printer);
-    return;
-  }
-  if (window) {
-    ui::ModalServices::shared().beginPrintPanelSheet(*printer, kPanelOptions, window,
-                                                     [this, printer](long response) {
-                                                       if (response == ui::ModalResponseOK)
-                                                         printOnPrinter(*printer);
-                                                     });
-    return;
-  }
-  if (ui::ModalServices::shared().runPrintPanel(*printer, kPanelOptions, nullptr) ==
-      ui::ModalResponseOK)
-    printOnPrinter(*printer);
+  ComposedImage* image = composedImage();
+  const QRectF rect = image ? image->rect() : QRectF();
+  // The canvas fills the paper: the print info itself is changed, as the
+  // user's later print settings start from it.
+  ui::PrintInfoPtr info = printInfo();
+  info->setHorizontalPagination(ui::PrintInfo::FitPagination);
+  info->setVerticalPagination(ui::PrintInfo::FitPagination);
+  info->setTopMargin(0);
+  info->setBottomMargin(0);
+  info->setLeftMargin(0);
+  info->setRightMargin(0);
+  printOperation_ = ui::PrintOperation::printOperation(rect, canvasDrawing(false), info);
+  printOperation_->setShowsPrintPanel(flag);
+  printOperation_->setCanSpawnSeparateThread(false);
+  printOperation_->setPrintPanelOptions(
+      printOperation_->printPanelOptions() | ui::PrintPanelShowsPaperSize |
+      ui::PrintPanelShowsOrientation | ui::PrintPanelShowsScaling);
+  if (QWidget* window = appropriateWindowForDocModalOperations())
+    printOperation_->runOperationModalForWindow(window, {});
+  else
+    printOperation_->runOperation();
+}
+
+QByteArray IMDocument::PDFRepresentationOfFinalImage(bool keepsAlpha) {
+  ComposedImage* image = composedImage();
+  const QRectF rect = image ? image->rect() : QRectF();
+  if (rect.isEmpty()) return {};
+  QByteArray data;
+  auto operation =
+      ui::PrintOperation::PDFOperation(rect, canvasDrawing(!keepsAlpha), &data, printInfo());
+  operation->setShowsPrintPanel(false);
+  return operation->runOperation() ? data : QByteArray();
+}
+
+QByteArray IMDocument::PDFRepresentationOfFinalImage() {
+  return PDFRepresentationOfFinalImage(savedFileKeepsAlpha());
 }

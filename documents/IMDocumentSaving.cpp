@@ -33,6 +33,10 @@ bool IMDocument::writeToURL(const QUrl& url, const QString& typeName, ui::SaveOp
 
 ExportSnapshot::Ptr IMDocument::exportSnapshot(const QString& type, bool keepsAlpha,
                                                fnd::Error* error) {
+  // Alpha follows the argument, as for every other type: an autosave
+  // elsewhere keeps it whatever the panel's default says.
+  if (type == io::TypePDF)
+    return ExportSnapshot::withPDF(PDFRepresentationOfFinalImage(keepsAlpha), error);
   return ExportSnapshot::make(composedImage(), type, keepsAlpha, savedMetaAndOptions(), error);
 }
 
@@ -62,10 +66,6 @@ QVariantMap& IMDocument::savedMetaAndOptions() {
     savedMetaAndOptions_ = std::move(options);
   }
   return *savedMetaAndOptions_;
-}
-
-QByteArray IMDocument::PDFRepresentationOfFinalImage() {
-  return ExportSnapshot::pdfData(composedImage(), savedFileKeepsAlpha());
 }
 
 void IMDocument::viewDrawingRect(const QRectF& rect, bool forceCleanDrawing,

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "appkit/ScriptedModalServices.h"
 #include "documents/IMDocument.h"
+#include "foundation/UndoManager.h"
 #include "model/ComposedImage.h"
 
 TEST(Print, PanelChoicesReachThePrintedPage) {
@@ -39,4 +40,19 @@ TEST(Print, PanelChoicesReachThePrintedPage) {
   // The PDF of the document itself is one page of the canvas size.
   const QByteArray pdf = document.PDFRepresentationOfFinalImage();
   EXPECT_TRUE(pdf.startsWith("%PDF-"));
+}
+
+TEST(Print, PrintSettingsAreUndoable) {
+  IMDocument document;
+  ASSERT_TRUE(document.initWithType(IMNativeDocumentType, nullptr));
+  ui::PrintInfoPtr before = document.printInfo();
+  ui::PrintInfoPtr landscape = before->copy();
+  landscape->setOrientation(ui::PrintInfo::LandscapeOrientation);
+  document.undoManager()->beginUndoGrouping();
+  document.setPrintInfo(landscape);
+  document.undoManager()->endUndoGrouping();
+  EXPECT_EQ(document.printInfo(), landscape);
+  EXPECT_EQ(document.undoManager()->undoActionName(), "print settings");
+  document.undoManager()->undo();
+  EXPECT_EQ(document.printInfo(), before);
 }
