@@ -96,3 +96,185 @@ TEST(Convolution, WeightsReadTopRowFirst) {
   sharpen->setValue(QVariant::fromValue(ramp), "inputImage");
   EXPECT_TRUE(sharpen->outputImage().isNull());
 }
+
+namespace {
+
+Image flat(float grey, float alpha = 1) {
+  return functionImage(32, 32, [grey, alpha](int, int) {
+    return RGBA{grey * alpha, grey * alpha, grey * alpha, alpha};
+  });
+}
+
+ci::PixelBuffer styled(const char* name, const Image& image, QVariantMap inputs = {}) {
+  inputs.insert("inputImage", QVariant::fromValue(image));
+  return render(Filter::filterWithName(name, inputs)->outputImage(), image.extent());
+}
+
+}  // namespace
+
+// Tone filters on flat greys, where each one's curve can be read directly.
+TEST(StylizeLight, CurvesOnFlatGreys) {
+  const struct {
+    const char* name;
+    QVariantMap inputs;
+    float grey, expected;
+  } cases[] = {
+      // Bloom adds intensity × the blurred image; gloom keeps the darker.
+      {"CIBloom", {{"inputIntensity", 0.5}}, 0.4f, 0.6f},
+      {"CIBloom", {{"inputIntensity", 1}}, 0.8f, 1.0f},
+      {"CIGloom", {{"inputIntensity", 1}}, 0.4f, 0.4f},
+      // Shadows lift by amount·(1 − L)²·(1 − L); highlights fall by (1 − amount)·L³.
+      {"CIHighlightShadowAdjust", {{"inputShadowAmount", 1}}, 0.25f, 0.25f + 0.5625f * 0.75f},
+      {"CIHighlightShadowAdjust", {{"inputHighlightAmount", 0}}, 0.75f, 0.75f - 0.5625f * 0.75f},
+      // A height field gives the mask a rounded shoulder √(1 − (1 − h)²).
+      {"CIHeightFieldFromMask", {{"inputRadius", 0}}, 0.5f, float(std::sqrt(0.75))},
+      // Comic colours fall to six levels; edge work leaves flat areas white.
+      {"CIComicEffect", {}, 0.45f, 0.4f},
+      {"CIEdgeWork", {}, 0.3f, 1.0f},
+      {"CIEdges", {}, 0.3f, 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ci::PixelBuffer out = styled(c.name, flat(c.grey), c.inputs);
+    for (const QPoint& p : {QPoint(0, 0), QPoint(16, 16), QPoint(31, 5)}) {
+      EXPECT_NEAR(pixelAt(out, p.x(), p.y()).r, c.expected, 1e-5) << p.x() << "," << p.y();
+      EXPECT_NEAR(pixelAt(out, p.x(), p.y()).g, c.expected, 1e-5);
+    }
+  }
+}
+
+// Gradients: Sobel's 3 × 3 weighs the neighbours 1, 2, 1, so a ramp rising
+// by k a pixel gives 8k; the line overlay thresholds the luminance's.
+TEST(StylizeEdges, SobelGradientsOfRamps) {
+  const Image ramp = functionImage(32, 32, [](int x, int y) {
+    return RGBA{x / 64.0f, y / 128.0f, 0.5f, 1};
+  });
+  const ci::PixelBuffer edges = styled("CIEdges", ramp, {{"inputIntensity", 2}});
+  EXPECT_NEAR(pixelAt(edges, 10, 12).r, 2 * 8 / 64.0f, 1e-5);
+  EXPECT_NEAR(pixelAt(edges, 10, 12).g, 2 * 8 / 128.0f, 1e-5);
+  EXPECT_NEAR(pixelAt(edges, 10, 12).b, 0, 1e-6);
+  EXPECT_NEAR(pixelAt(edges, 10, 12).a, 1, 1e-6);
+
+  // A step from 0.2 to 0.8 at x = 16: black lines along it, clear elsewhere.
+  const Image step = functionImage(32, 32, [](int x, int) {
+    const float v = x < 16 ? 0.2f : 0.8f;
+    return RGBA{v, v, v, 1};
+  });
+  const ci::PixelBuffer lines = styled("CILineOverlay", step);
+  EXPECT_NEAR(pixelAt(lines, 16, 10).a, 1, 1e-6);
+  EXPECT_NEAR(pixelAt(lines, 16, 10).r, 0, 1e-6);
+  EXPECT_NEAR(pixelAt(lines, 5, 10).a, 0, 1e-6);
+  EXPECT_NEAR(pixelAt(lines, 27, 10).a, 0, 1e-6);
+}
+
+// Spot colour replaces colours near a centre colour: fully at the centre,
+// half-way at closeness·(1 + contrast)/2 from it with contrast ½.
+TEST(StylizeLight, SpotColorReplacesColoursNearACentre) {
+  const struct {
+    RGBA colour;
+    float red;
+  } cases[] = {
+      {{0.2f, 0.8f, 0.2f, 1}, 1}, {{0.2f, 0.8f, 0.275f, 1}, 0.6f}, {{0.2f, 0.8f, 0.5f, 1}, 0.2f}};
+  for (const auto& c : cases) {
+    const ci::PixelBuffer out =
+        styled("CISpotColor", functionImage(4, 4, [&](int, int) { return c.colour; }),
+               {{"inputCenterColor1", QVariant::fromValue(ci::Color(0.2, 0.8, 0.2))},
+                {"inputReplacementColor1", QVariant::fromValue(ci::Color(1, 0, 0))},
+                {"inputCloseness1", 0.1},
+                {"inputContrast1", 0.5}});
+    EXPECT_NEAR(pixelAt(out, 1, 1).r, c.red, 1e-5) << c.colour.b;
+  }
+}
+
+// A spotlight overhead lights the pixel under it by brightness × colour;
+// 45° off its axis by cos^(100·concentration) × the surface's cos.
+TEST(StylizeLight, SpotLightFallsOffWithTheAngle) {
+  const Image grey = functionImage(300, 8, [](int, int) { return RGBA{0.5f, 0.5f, 0.5f, 1}; });
+  const ci::PixelBuffer out =
+      styled("CISpotLight", grey,
+             {{"inputLightPosition", QVariant::fromValue(ci::Vector{100.5, 4.5, 100})},
+              {"inputLightPointsAt", QVariant::fromValue(ci::Vector{100.5, 4.5, 0})},
+              {"inputBrightness", 1.5},
+              {"inputConcentration", 0.02},
+              {"inputColor", QVariant::fromValue(ci::Color(1, 0.5, 1))}});
+  EXPECT_NEAR(pixelAt(out, 100, 4).r, 0.75, 1e-5);
+  EXPECT_NEAR(pixelAt(out, 100, 4).g, 0.375, 1e-5);
+  EXPECT_NEAR(pixelAt(out, 200, 4).r, 0.5 * 1.5 * 0.5 * std::sqrt(0.5), 1e-5);
+}
+
+// A height field's slope picks the point of the shading image a sphere map
+// would: flat reads its middle, a slope of 1 reads 1/√2 of the way out.
+TEST(StylizeLight, ShadedMaterialReadsTheShadingAtTheNormal) {
+  const Image shading = coordinateImage(64, 64, 64);
+  const Image ramp = functionImage(32, 32, [](int x, int) {
+    const float v = x / 64.0f;
+    return RGBA{v, v, v, 1};
+  });
+  for (double scale : {0.0, 64.0}) {
+    const ci::PixelBuffer out =
+        styled("CIShadedMaterial", ramp,
+               {{"inputShadingImage", QVariant::fromValue(shading)}, {"inputScale", scale}});
+    const QPointF read = pointRead(out, 10, 10, 64);
+    EXPECT_NEAR(read.x(), 32 - (scale > 0 ? 32 * std::sqrt(0.5) : 0), 1e-3);
+    EXPECT_NEAR(read.y(), 32, 1e-3);
+  }
+}
+
+// Cells: crystallize gives each pixel the colour at the nearest of its
+// points (so the points it shows are the cells' own); hexagons read their
+// centres on the hexagonal lattice.
+TEST(StylizeCells, PixelsTakeTheirCellsColour) {
+  const Image coordinates = coordinateImage(96, 96);
+  const ci::PixelBuffer crystals = styled("CICrystallize", coordinates, {{"inputRadius", 12}});
+  std::vector<QPointF> points;
+  for (int y = 16; y < 80; ++y)
+    for (int x = 16; x < 80; ++x) {
+      const QPointF q = pointRead(crystals, x, y);
+      if (std::none_of(points.begin(), points.end(),
+                       [&](const QPointF& p) { return QLineF(p, q).length() < 1e-3; }))
+        points.push_back(q);
+    }
+  EXPECT_GT(points.size(), 20u);
+  for (int y = 16; y < 80; y += 3)
+    for (int x = 16; x < 80; x += 3) {
+      const QPointF here(x + 0.5, y + 0.5);
+      const double mine = QLineF(here, pointRead(crystals, x, y)).length();
+      for (const QPointF& p : points) ASSERT_LE(mine, QLineF(here, p).length() + 1e-3);
+    }
+
+  const double scale = 10;
+  const ci::PixelBuffer hexagons =
+      styled("CIHexagonalPixellate", coordinates,
+             {{"inputScale", scale}, {"inputCenter", QVariant::fromValue(ci::Vector{40, 40})}});
+  for (int y = 10; y < 80; y += 7)
+    for (int x = 10; x < 80; x += 5) {
+      const QPointF q = pointRead(hexagons, x, y) - QPointF(40, 40);
+      const double j = q.y() / (scale * std::sqrt(0.75)), i = q.x() / scale - j / 2;
+      EXPECT_NEAR(j, std::round(j), 1e-3);
+      EXPECT_NEAR(i, std::round(i), 1e-3);
+      EXPECT_LE(QLineF(QPointF(x + 0.5 - 40, y + 0.5 - 40), q).length(),
+                scale / std::sqrt(3.0) + 1e-3);
+    }
+}
+
+TEST(BlendWithAlphaMask, MaskAlphaSelectsTheImage) {
+  const Image mask = functionImage(10, 10, [](int x, int) {
+    const float a = x < 5 ? 0.25f : 1.0f;
+    return RGBA{0, 0, 0, a};  // no green: only the alpha may count
+  });
+  auto filter = Filter::filterWithName(
+      "CIBlendWithAlphaMask",
+      {{"inputImage", QVariant::fromValue(functionImage(10, 10,
+                                                        [](int, int) {
+                                                          return RGBA{1, 0, 0, 1};
+                                                        }))},
+       {"inputBackgroundImage", QVariant::fromValue(functionImage(10, 10,
+                                                                  [](int, int) {
+                                                                    return RGBA{0, 0, 1, 1};
+                                                                  }))},
+       {"inputMaskImage", QVariant::fromValue(mask)}});
+  const ci::PixelBuffer out = render(filter->outputImage(), QRectF(0, 0, 10, 10));
+  EXPECT_NEAR(pixelAt(out, 2, 3).r, 0.25, 1e-6);
+  EXPECT_NEAR(pixelAt(out, 2, 3).b, 0.75, 1e-6);
+  EXPECT_NEAR(pixelAt(out, 7, 3).r, 1, 1e-6);
+}

@@ -119,9 +119,10 @@ RegionOfInterestCallback onePixel() {
 Image edges(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   if (image.isNull()) return image;
-  return withKernel(QStringLiteral("edges"),
-                    {QVariant::fromValue(Sampler(image)), f.numberValue(kCIInputIntensityKey)},
-                    image.extent(), onePixel());
+  return withKernel(
+      QStringLiteral("edges"),
+      {QVariant::fromValue(Sampler(extendedEdges(image))), f.numberValue(kCIInputIntensityKey)},
+      image.extent(), onePixel());
 }
 
 Image edgeWork(const BuiltInFilter& f) {
@@ -141,9 +142,10 @@ Image lineOverlayOf(const Image& image, double noise, double sharpness, double i
                  {QVariant::fromValue(image), QVariant::fromValue(blurredWithin(image, 1.0)), noise,
                   sharpness},
                  image.extent());
-  return withKernel(QStringLiteral("lineOverlay"),
-                    {QVariant::fromValue(Sampler(reduced)), intensity, threshold, contrast},
-                    image.extent(), onePixel());
+  return withKernel(
+      QStringLiteral("lineOverlay"),
+      {QVariant::fromValue(Sampler(extendedEdges(reduced))), intensity, threshold, contrast},
+      image.extent(), onePixel());
 }
 
 Image lineOverlay(const BuiltInFilter& f) {

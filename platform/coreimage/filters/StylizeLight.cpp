@@ -187,7 +187,7 @@ Image shadedMaterial(const BuiltInFilter& f) {
   };
   return kernel->applyWithExtent(
       height.extent(), roi,
-      {QVariant::fromValue(Sampler(height)), QVariant::fromValue(Sampler(shading)),
+      {QVariant::fromValue(Sampler(extendedEdges(height))), QVariant::fromValue(Sampler(shading)),
        f.numberValue(kCIInputScaleKey), QVariant::fromValue(Vector::vectorWithCGRect(s))});
 }
 
