@@ -2,6 +2,8 @@
 // proxy ("selection"), the selected objects as observables, and the managed
 // object context the controller works in. Observable like the model, so
 // bindings and panels follow "selection", "selectedObjects" and the rest.
+// The proxy observes the selected objects: a controller goes before the
+// objects it shows (before their context), or is emptied first.
 #pragma once
 
 #include <QList>

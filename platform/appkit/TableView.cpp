@@ -109,6 +109,10 @@ void TableView::selectRowIndexes(const fnd::IndexSet& rows, bool byExtendingSele
       (byExtendingSelection ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
       QItemSelectionModel::Rows;
   selectionModel()->select(selection, flags);
+  // Arrow keys go on from the last selected row.
+  if (!rows.isEmpty() && rows.lastIndex() < numberOfRows())
+    selectionModel()->setCurrentIndex(model_->index(rows.lastIndex(), 0),
+                                      QItemSelectionModel::NoUpdate);
 }
 
 void TableView::deselectAll() { selectionModel()->clearSelection(); }

@@ -4,6 +4,7 @@
 // within a list is carried out by the list's own controller.
 #include <QDrag>
 #include <QDropEvent>
+#include <QMimeData>
 #include <QPainter>
 
 #include "appkit/DragOperations.h"

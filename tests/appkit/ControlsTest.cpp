@@ -47,6 +47,14 @@ class ItemMaker : public ui::ToolbarDelegate {
   QHash<QString, int> priorities;
 };
 
+void saveGrab(QWidget& widget, const QString& name) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  widget.grab().save(&buffer, "PNG");
+  tst::saveArtifactData(png, name);
+}
+
 QStringList identifiersOf(const QList<ui::ToolbarItem*>& items) {
   QStringList identifiers;
   for (ui::ToolbarItem* item : items) identifiers.append(item->itemIdentifier());
@@ -82,6 +90,12 @@ TEST(SegmentedControl, EachTrackingModeKeepsItsSelection) {
           << int(row.mode) << " segment " << segment;
     EXPECT_EQ(control.selectedSegment(), row.selectedSegment) << int(row.mode);
     EXPECT_EQ(target.sent.size(), row.clicks.size());
+    if (row.mode == ui::SegmentSwitchTrackingSelectAny) {
+      control.setLabel("Layers", 0);
+      control.setLabel("Filters", 1);
+      control.setLabel("Parameters", 2);
+      saveGrab(control, "segmented-control-select-any.png");
+    }
   }
 }
 
@@ -109,6 +123,7 @@ TEST(Toolbar, ItemsByIdentifierPriorityAndValidation) {
 
   toolbar.show();
   app->updateWindows();
+  saveGrab(toolbar, "toolbar-save-disabled.png");
   EXPECT_FALSE(toolbar.items()[1]->isEnabled());
   EXPECT_TRUE(toolbar.items()[0]->isEnabled());
   toolbar.items()[0]->qAction()->trigger();
@@ -147,6 +162,7 @@ TEST(Popover, OpensOnTheAskedEdgeAndTellsItsDelegateWhenItCloses) {
   popover.setDelegate(&delegate);
   popover.showRelativeToRect(QRect(10, 10, 50, 20), &anchor, ui::MaxXEdge);
   EXPECT_TRUE(popover.isShown());
+  saveGrab(popover, "popover-details.png");
   // Beside the rectangle's right edge, give or take the window frame.
   EXPECT_NEAR(popover.pos().x(), anchor.mapToGlobal(QPoint(60, 0)).x(), 4);
   popover.performClose(nullptr);

@@ -174,6 +174,22 @@ TEST(IMGenericArrayController, DropsMoveOnlyTheListsOwnRowsBetweenRows) {
   EXPECT_EQ(panel.controller.receivedAt, QList<int>({0}));
   EXPECT_EQ(panel.document.layerNames(), QStringList({"A", "B", "C", "D", "E"}));
 
+  // Rows named by another program's bytes may be anything: whatever they
+  // are, the list keeps the same layers.
+  const QVariantList hostile[] = {
+      {-3, 99, qlonglong(1) << 40, "x", 1}, {}, {4, 4, 4}, {QVariantMap{{"a", 1}}, 2.5}};
+  for (const QVariantList& rows : hostile) {
+    ui::Pasteboard forged;
+    ui::PasteboardItem item;
+    item.setPropertyListForType(rows, kObjectMoveType);
+    forged.writeObjects({item});
+    ui::DraggingInfo info(forged, {}, ui::DragOperationCopy, &panel.table);
+    panel.controller.tableViewAcceptDrop(&panel.table, info, 3, ui::TableViewDropAbove);
+    QStringList names = panel.document.layerNames();
+    names.sort();
+    EXPECT_EQ(names, QStringList({"A", "B", "C", "D", "E"}));
+  }
+
   // A list of one row accepts its own row and changes nothing.
   Panel single({"A"});
   ui::Pasteboard one;
