@@ -6,6 +6,7 @@
 #include "appkit/Application.h"
 #include "appkit/DocumentController.h"
 #include "appkit/ModalServices.h"
+#include "appkit/PrintOperation.h"
 #include "appkit/UserInterfaceItem.h"
 #include "appkit/WindowController.h"
 #include "foundation/Localized.h"

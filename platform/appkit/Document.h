@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "appkit/PrintInfo.h"
 #include "appkit/Responder.h"
 #include "appkit/SaveOperationType.h"
 #include "foundation/Error.h"
@@ -25,6 +26,7 @@ class UndoManager;
 namespace ui {
 
 class DocumentController;
+class PrintOperation;
 class Window;
 class WindowController;
 struct SavePanelRequest;
@@ -118,7 +120,17 @@ class Document : public QObject, public Responder, public fnd::Observable {
   void saveDocumentTo(QObject* sender);
   void revertDocumentToSaved(QObject* sender);
   virtual void moveDocument(QObject* sender);
+  // Runs printShowingPrintPanel(true).
   virtual void printDocument(QObject* sender);
+  // The operation from printOperationWithSettings, as a sheet of
+  // windowForSheet(); failures are presented.
+  virtual void printShowingPrintPanel(bool showPanel);
+  // What printing draws; the default has nothing to print and says so.
+  virtual std::unique_ptr<PrintOperation> printOperationWithSettings(const QVariantMap& settings,
+                                                                     fnd::Error* error);
+  // Made on first use with the paper's defaults.
+  PrintInfoPtr printInfo();
+  virtual void setPrintInfo(PrintInfoPtr printInfo);
   // Reads the file again and forgets the undo stack.
   virtual bool revertToContentsOfURL(const QUrl& url, const QString& typeName, fnd::Error* error);
   // Moves the file, keeping the document on it; error says what and where.
@@ -189,6 +201,8 @@ class Document : public QObject, public Responder, public fnd::Observable {
   QUrl lastSavePanelURL_;
   QUrl autosavedContentsFileURL_;
   bool closed_ = false;
+  PrintInfoPtr printInfo_;
+  std::unique_ptr<PrintOperation> printOperation_;  // while its panel shows
   bool presentingError_ = false;
 };
 

@@ -15,6 +15,7 @@
 #include "appkit/Document.h"
 #include "appkit/DocumentController.h"
 #include "appkit/ModalServices.h"
+#include "appkit/PrintOperation.h"
 #include "appkit/RestorableState.h"
 #include "appkit/Window.h"
 #include "appkit/WindowController.h"
@@ -236,11 +237,51 @@ bool Document::moveToURL(const QUrl& url, fnd::Error* error) {
   return true;
 }
 
-void Document::printDocument(QObject*) {
-  presentErrorModalForWindow(
-      fnd::Error::withDescription(fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
-                                  fnd::localized("This document cannot be printed.")),
-      {});
+void Document::printDocument(QObject*) { printShowingPrintPanel(true); }
+
+void Document::printShowingPrintPanel(bool showPanel) {
+  fnd::Error error;
+  std::unique_ptr<PrintOperation> operation = printOperationWithSettings({}, &error);
+  if (!operation) {
+    if (error.isNull())
+      error = fnd::Error::withDescription(
+          fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+          fnd::localized("The document “%1” could not be printed.").arg(displayName()));
+    presentErrorModalForWindow(error, {});
+    return;
+  }
+  operation->setShowsPrintPanel(showPanel);
+  printOperation_ = std::move(operation);
+  QPointer<Document> self(this);
+  PrintOperation* running = printOperation_.get();
+  running->runOperationModalForWindow(windowForSheet(), [self, running](bool) {
+    // Later: the operation is still on the stack that called this.
+    if (self && self->printOperation_.get() == running)
+      QMetaObject::invokeMethod(
+          self,
+          [self] {
+            if (self) self->printOperation_.reset();
+          },
+          Qt::QueuedConnection);
+  });
+}
+
+std::unique_ptr<PrintOperation> Document::printOperationWithSettings(const QVariantMap&,
+                                                                     fnd::Error* error) {
+  fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+            fnd::localized("The document “%1” has nothing to print.").arg(displayName()));
+  return nullptr;
+}
+
+PrintInfoPtr Document::printInfo() {
+  if (!printInfo_) printInfo_ = PrintInfo::make();
+  return printInfo_;
+}
+
+void Document::setPrintInfo(PrintInfoPtr printInfo) {
+  willChangeValueForKey(QStringLiteral("printInfo"));
+  printInfo_ = std::move(printInfo);
+  didChangeValueForKey(QStringLiteral("printInfo"));
 }
 
 QUrl Document::newAutosaveURL() const {

@@ -213,3 +213,32 @@ TEST(Document, FailedSaveLeavesTheOldFileUntouched) {
   ASSERT_EQ(f.modal.shown().size(), 1);
   EXPECT_TRUE(f.modal.shown()[0].alert.messageText.contains(path));
 }
+
+// The hook's error is the one shown; a hook that presents an error itself
+// is not entered again.
+TEST(Document, PresentedErrorIsTheOneTheHookReturns) {
+  class Rewriting : public TextDocument {
+   public:
+    fnd::Error willPresentError(const fnd::Error& error) override {
+      ++calls;
+      if (presentsInside) presentError(error);
+      return fnd::Error::withDescription(error.domain(), error.code(),
+                                         "2 validation errors have occurred");
+    }
+    int calls = 0;
+    bool presentsInside = false;
+  } doc;
+  ScriptedModalServices modal;
+  const fnd::Error original = fnd::Error::withDescription(fnd::CocoaErrorDomain, 1560, "original");
+  for (bool inside : {false, true}) {
+    doc.calls = 0;
+    doc.presentsInside = inside;
+    const int before = modal.shown().size();
+    modal.answerAlert(ui::AlertFirstButtonReturn);
+    if (inside) modal.answerAlert(ui::AlertFirstButtonReturn);
+    EXPECT_FALSE(doc.presentError(original));
+    EXPECT_EQ(doc.calls, 1);
+    EXPECT_EQ(modal.shown().last().alert.messageText, "2 validation errors have occurred");
+    EXPECT_EQ(modal.shown().size() - before, inside ? 2 : 1);
+  }
+}
