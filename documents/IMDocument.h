@@ -117,10 +117,10 @@ class IMDocument : public ui::PersistentDocument {
   QByteArray PDFRepresentationOfFinalImage();
   // On white when `keepsAlpha` is false.
   QByteArray PDFRepresentationOfFinalImage(bool keepsAlpha);
-  void printShowingPrintPanel(bool flag);
+  void printShowingPrintPanel(bool flag) override;
   ui::PrintInfoPtr printInfo();
   // Undoable, named "print settings".
-  void setPrintInfo(ui::PrintInfoPtr printInfo);
+  void setPrintInfo(ui::PrintInfoPtr printInfo) override;
   void printDocument(QObject* sender) override;
   // Draws the canvas for the print and PDF roads.
   void viewDrawingRect(const QRectF& rect, bool forceCleanDrawing, bool disableInterpolation);
