@@ -257,19 +257,58 @@ Image motionBlur(const BuiltInFilter& f) {
 // ---- Zoom blur: the mean along the line from the pixel towards the
 // centre, as long as amount % of the pixel's distance from it (as though
 // the picture were scaled about the centre while exposed).
+// Bilinear reading straight from the rendered rows where both rows of the
+// pair are there (almost always); the general sampler at the edges.
+inline void sampleInside(const SamplerView& view, float x, float y, float* out) {
+  const float fx = x - 0.5f, fy = y - 0.5f;
+  const float bx = std::floor(fx), by = std::floor(fy);
+  const int ix = int(bx), iy = int(by);
+  const float* low = view.pixelsAtCentres(ix, iy, 2);
+  const float* high = low ? view.pixelsAtCentres(ix, iy + 1, 2) : nullptr;
+  if (!high) {
+    view.sample(x, y, out);
+    return;
+  }
+  const float tx = fx - bx, ty = fy - by;
+  for (int c = 0; c < 4; ++c) {
+    const float bottom = low[c] + (low[c + 4] - low[c]) * tx;
+    const float top = high[c] + (high[c + 4] - high[c]) * tx;
+    out[c] = bottom + (top - bottom) * ty;
+  }
+}
+
+// Samples 1.5 pixels apart along the line, at most kZoomTaps of them; on
+// longer lines, where the samples lie far apart and so many are averaged
+// that blending between pixels no longer shows, the nearest pixel is read.
+constexpr int kZoomTaps = 24;
+constexpr float kNearestBeyond = 2.5f;
+
+inline void sampleNearest(const SamplerView& view, float x, float y, float* out) {
+  const float* p = view.pixelsAtCentres(int(std::floor(x)), int(std::floor(y)), 1);
+  if (p)
+    std::copy(p, p + 4, out);
+  else
+    view.sample(std::floor(x) + 0.5, std::floor(y) + 0.5, out);
+}
+
 void zoomBlurRow(const KernelRow& row) {
   const SamplerView& view = *row.samplers[0];
-  const double cx = row.values[0][0], cy = row.values[0][1];
-  const double shrink = row.values[1][0];
-  const double y = row.y + 0.5;
+  const float cx = row.values[0][0], cy = row.values[0][1];
+  const float shrink = row.values[1][0];
+  const float y = float(row.y) + 0.5f;
   for (int i = 0; i < row.count; ++i) {
-    const double x = row.x + i + 0.5;
-    const double length = std::hypot(x - cx, y - cy) * shrink;
-    const int taps = std::clamp(int(std::ceil(length)) + 1, 1, 64);
+    const float x = float(row.x + i) + 0.5f;
+    const float length = std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy)) * shrink;
+    const int taps = std::clamp(int(std::ceil(length / 1.5f)) + 1, 1, kZoomTaps);
+    const float step = taps == 1 ? 0.0f : shrink / float(taps - 1);
+    const bool nearest = taps > 1 && length / float(taps - 1) > kNearestBeyond;
     float sum[4] = {0, 0, 0, 0}, p[4];
     for (int k = 0; k < taps; ++k) {
-      const double s = taps == 1 ? 1.0 : 1.0 - shrink * k / (taps - 1);
-      view.sample(cx + (x - cx) * s, cy + (y - cy) * s, p);
+      const float s = 1.0f - step * float(k);
+      if (nearest)
+        sampleNearest(view, cx + (x - cx) * s, cy + (y - cy) * s, p);
+      else
+        sampleInside(view, cx + (x - cx) * s, cy + (y - cy) * s, p);
       for (int c = 0; c < 4; ++c) sum[c] += p[c];
     }
     for (int c = 0; c < 4; ++c) row.out[i * 4 + c] = sum[c] / float(taps);

@@ -52,7 +52,7 @@ void starShineRow(const KernelRow& row) {
   const float dy = float(row.y) + 0.5f - cy;
   for (int i = 0; i < row.count; ++i) {
     const float dx = float(row.x + i) + 0.5f - cx;
-    const float d = std::hypot(dx, dy);
+    const float d = std::sqrt(dx * dx + dy * dy);
     const float u = std::fabs(dx * cs + dy * sn), v = std::fabs(-dx * sn + dy * cs);
     const float core = std::exp(-4 * d * d / (radius * radius));
     const float arms =
@@ -74,9 +74,11 @@ void sunbeamsRow(const KernelRow& row) {
   const float dy = float(row.y) + 0.5f - cy;
   for (int i = 0; i < row.count; ++i) {
     const float dx = float(row.x + i) + 0.5f - cx;
-    const float d = std::hypot(dx, dy);
+    const float d = std::sqrt(dx * dx + dy * dy);
     float b = 1;
-    if (d > sun) {
+    if (d > sun + reach) {
+      b = (sun * sun) / (d * d);  // beyond the rays: only the glow
+    } else if (d > sun) {
       const float fade = clamp01(1 - (d - sun) / reach);
       const float rays = std::pow(striation(std::atan2(dy, dx), time), contrast);
       b = (sun * sun) / (d * d) + strength * rays * fade * fade;
@@ -98,10 +100,15 @@ void lenticularHaloRow(const KernelRow& row) {
   const float dy = float(row.y) + 0.5f - cy;
   for (int i = 0; i < row.count; ++i) {
     const float dx = float(row.x + i) + 0.5f - cx;
-    const float d = std::hypot(dx, dy);
+    const float d = std::sqrt(dx * dx + dy * dy);
+    float* out = row.out + i * 4;
+    // Three widths beyond the outermost ring, every ring is below 1e-7.
+    if (std::fabs(d - radius) > spread + 3 * width) {
+      out[0] = out[1] = out[2] = out[3] = 0;
+      continue;
+    }
     const float streak =
         1 - strength + strength * std::pow(striation(std::atan2(dy, dx), time), contrast);
-    float* out = row.out + i * 4;
     float alpha = 0;
     for (int c = 0; c < 3; ++c) {
       const float t = (d - (radius + float(c - 1) * spread)) / (width / 2);
