@@ -150,3 +150,44 @@ TEST(FilterCatalogue, ScalingAndReductionsReadWhatTheyCover) {
       EXPECT_TRUE(limit.contains(r)) << r.x << "," << r.y << " " << r.w << "x" << r.h;
   }
 }
+
+// Inputs without bounds (generators) and empty inputs: every filter still
+// answers an image, renders a small region to finite values, and an empty
+// input gives nothing visible.
+TEST(FilterCatalogue, InfiniteAndEmptyInputsBehave) {
+  QStringList names;
+  for (const QString& category :
+       {ci::kCICategoryBlur, ci::kCICategoryColorAdjustment, ci::kCICategoryColorEffect,
+        ci::kCICategorySharpen, ci::kCICategoryGeometryAdjustment,
+        ci::kCICategoryCompositeOperation, ci::kCICategoryReduction})
+    names << Filter::filterNamesInCategory(category);
+  names.removeDuplicates();
+  const Image infinite = Image::imageWithColor(ci::Color(0.5, 0.25, 0.75, 0.8));
+  const QRectF probe(-3, 7, 5, 4);
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.toStdString());
+    for (const Image& input : {infinite, Image::emptyImage()}) {
+      auto filter = Filter::filterWithName(name);
+      for (const QString& key : filter->inputKeys())
+        if (filter->attributes().value(key).toMap().value(ci::kCIAttributeClass) ==
+            ci::kClassCIImage)
+          filter->setValue(QVariant::fromValue(input), key);
+      const Image output = filter->outputImage();
+      if (name == "CIColorMap" || name.endsWith("Average") || name.startsWith("CIArea"))
+        if (output.isNull()) continue;  // nothing to read the map or region from
+      ASSERT_FALSE(output.isNull());
+      if (ci::isEmpty(output.extent())) continue;
+      const ci::PixelBuffer pixels = render(output, probe);
+      ASSERT_FALSE(pixels.isNull());
+      for (int y = 7; y < 11; ++y)
+        for (int x = -3; x < 2; ++x)
+          for (int c = 0; c < 4; ++c) {
+            const float v = pixels.pixel(x, y)[c];
+            ASSERT_TRUE(std::isfinite(v));
+            if (input.extent().isEmpty()) {
+              ASSERT_NEAR(v, 0, 1e-6) << x << "," << y;
+            }
+          }
+    }
+  }
+}
