@@ -3,12 +3,18 @@
 #include <QHash>
 #include <mutex>
 
+#include "foundation/StandardValueTransformers.h"
+
 namespace fnd {
 
 namespace {
 std::mutex gMutex;
 QHash<QString, std::shared_ptr<ValueTransformer>>& registry() {
-  static QHash<QString, std::shared_ptr<ValueTransformer>> transformers;
+  static QHash<QString, std::shared_ptr<ValueTransformer>> transformers = [] {
+    QHash<QString, std::shared_ptr<ValueTransformer>> standard;
+    addStandardValueTransformers(standard);
+    return standard;
+  }();
   return transformers;
 }
 }  // namespace
