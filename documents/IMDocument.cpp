@@ -114,9 +114,10 @@ ComposedImage* IMDocument::composedImage() {
   IMAManagedObjectContext* context = customManagedObjectContext();
   // A root fetched again after a revert starts with fresh settings; the
   // first one gets its settings from the window controller.
-  std::shared_ptr<Settings> settings = composedImageContext_ && composedImageContext_ != context
-                                           ? std::make_shared<Settings>()
-                                           : nullptr;
+  const bool reloaded =
+      rootWasReloaded_ || (composedImageContext_ && composedImageContext_ != context);
+  rootWasReloaded_ = false;
+  std::shared_ptr<Settings> settings = reloaded ? std::make_shared<Settings>() : nullptr;
   // The queue is in place before the fetch, whose layers start decoding.
   context->setLoadingAndSavingOperationQueue(operationQueue());
   fnd::Error error;

@@ -97,6 +97,9 @@ class IMDocument : public ui::PersistentDocument {
   void moveDocument(QObject* sender) override;
 
   // ---- Opening and importing ----
+  // Reading again (a revert) drops the root; the next one fetched gets
+  // fresh settings.
+  bool readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) override;
   // Whether the store at `url` opens and holds its root object.
   static bool testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error);
   // Puts the image of the file into the last layer and sizes the canvas to
@@ -164,6 +167,7 @@ class IMDocument : public ui::PersistentDocument {
 
   ComposedImage* composedImage_ = nullptr;
   cd::ManagedObjectContext* composedImageContext_ = nullptr;
+  bool rootWasReloaded_ = false;
   std::unique_ptr<fnd::OperationQueue> operationQueue_;
   std::unique_ptr<fnd::OperationQueue> fileSizePreviewQueue_;
   std::unique_ptr<FileSizeEstimator> estimator_;

@@ -2,8 +2,8 @@
 // import of an image file into the document's last layer, and image files
 // opened as documents of their own type.
 #include <QFileInfo>
-#include <QtDebug>
 
+#include "appkit/UserNotificationCenter.h"
 #include "coredata/EntityDescription.h"
 #include "coredata/ManagedObjectContext.h"
 #include "coredata/ManagedObjectModel.h"
@@ -28,6 +28,13 @@ const QString kDidDisplayNonZovaNotification =
     QStringLiteral("IMA_DID_DISPLAY_NON_ZOVA_NOTIFICATION");
 
 }  // namespace
+
+bool IMDocument::readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) {
+  // The store's objects are dropped with the read; the root is fetched anew.
+  if (composedImage_) rootWasReloaded_ = true;
+  composedImage_ = nullptr;
+  return ui::PersistentDocument::readFromURL(url, typeName, error);
+}
 
 bool IMDocument::testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error) {
   cd::PersistentStoreCoordinator coordinator(IMManagedObject::managedObjectModel());
@@ -89,5 +96,9 @@ void IMDocument::deliverNonNativeNotification() {
       "When opening and editing image files that are not in Tessaly native format (ZOVA), your "
       "changes will be saved merged so you will loose Tessaly specific settings. You can change "
       "the default image files opening behaviour in Tessaly preferences.");
-  qInfo().noquote() << title << "-" << text;
+  ui::UserNotification notification;
+  notification.title = title;
+  notification.informativeText = text;
+  notification.deliveryDate = QDateTime::currentDateTimeUtc();
+  ui::UserNotificationCenter::defaultUserNotificationCenter().deliverNotification(notification);
 }

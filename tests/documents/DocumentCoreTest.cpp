@@ -89,6 +89,28 @@ TEST(DocumentCore, SearchMetadataIsAddedWhenMissingAndLeftWhenPresent) {
   }
 }
 
+TEST(DocumentCore, RevertedRootGetsFreshSettingsAndAFirstFetchNone) {
+  const QString path = tst::tempPath("revert.zova");
+  IMDocument document;
+  ASSERT_TRUE(document.initWithType(IMNativeDocumentType, nullptr));
+  ASSERT_TRUE(
+      doctest::saveDocument(document, path, IMNativeDocumentType, ui::SaveAsOperation).isNull());
+  IMDocument opened;
+  ASSERT_TRUE(
+      opened.initWithContentsOfURL(QUrl::fromLocalFile(path), IMNativeDocumentType, nullptr));
+  ASSERT_TRUE(opened.composedImage());
+  EXPECT_FALSE(opened.composedImage()->settings());
+  opened.composedImage()->setWidth(77);
+  fnd::Error error;
+  ASSERT_TRUE(opened.revertToContentsOfURL(opened.fileURL(), opened.fileType(), &error))
+      << error.localizedDescription().toStdString();
+  ComposedImage* reverted = opened.composedImage();
+  ASSERT_TRUE(reverted);
+  EXPECT_TRUE(reverted->settings());
+  EXPECT_EQ(reverted->width(), 1600);
+  EXPECT_FALSE(opened.isDocumentEdited());
+}
+
 TEST(DocumentCore, StoreWithoutRootReportsCorruptionOnceAndCloses) {
   const QString path = tst::tempPath("no-root.zova");
   {

@@ -14,6 +14,7 @@
 #include "foundation/UserDefaults.h"
 #include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
+#include "imageio/ImageSource.h"
 #include "imageio/TypeIdentifiers.h"
 #include "model/ComposedImage.h"
 #include "model/Layer.h"
@@ -100,4 +101,30 @@ TEST(Import, UnreadableImageIsRefusedWithItsErrorAndTheLoneWindowStays) {
   EXPECT_EQ(error.code(), fnd::FileReadCorruptFileError);
   EXPECT_EQ(controller.documents().size(), 1);
   EXPECT_FALSE(controller.documents().first()->isClosed());
+}
+
+TEST(Import, WithoutNativeOpeningAnImageIsItsOwnDocumentAndTheHintComesOnce) {
+  fnd::UserDefaults& defaults = fnd::UserDefaults::standardUserDefaults();
+  defaults.setBool(false, "IMOpenImagesInZova");
+  defaults.removeObjectForKey("IMA_DID_DISPLAY_NON_ZOVA_NOTIFICATION");
+  IMDocumentController controller;
+  const QString path = cameraJPEG();
+  fnd::Error error;
+  std::unique_ptr<ui::Document> opened =
+      controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(path), io::TypeJPEG, &error);
+  defaults.removeObjectForKey("IMOpenImagesInZova");
+  auto* document = qobject_cast<IMDocument*>(opened.get());
+  ASSERT_TRUE(document) << error.localizedDescription().toStdString();
+  EXPECT_EQ(document->fileType(), io::TypeJPEG);
+  EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(path));
+  EXPECT_EQ(document->composedImage()->layersArray().size(), 1);
+  EXPECT_FALSE(document->persistentStore());
+  EXPECT_TRUE(defaults.boolForKey("IMA_DID_DISPLAY_NON_ZOVA_NOTIFICATION"));
+
+  // Saved as itself, the image is written flattened in its own format.
+  const fnd::Error saved = doctest::saveDocument(*document, path, io::TypeJPEG, ui::SaveOperation);
+  EXPECT_TRUE(saved.isNull()) << saved.localizedDescription().toStdString();
+  io::ImageSourcePtr source = io::ImageSource::createWithURL(QUrl::fromLocalFile(path));
+  ASSERT_TRUE(source);
+  EXPECT_EQ(source->type(), io::TypeJPEG);
 }
