@@ -124,31 +124,15 @@ bool PersistentDocument::writeSafelyToURL(const QUrl& url, const QString& typeNa
   // In place: one SQLite transaction, which a failure or a crash rolls back.
   if (store && !toCopy && sameFile(store->URL(), url))
     return writeToURL(url, typeName, op, url, error);
-  if (toCopy) {
-    // The context cannot save into a copy and stay unsaved for its own file.
-    if (!store || managedObjectContext()->hasChanges())
-      return fnd::fail(
-          error,
-          saveFailure(
-              url, fnd::localized("A copy can only be made of a saved document; save it first.")));
-    const QString temporaryPath = temporaryFileBeside(url, error);
-    if (temporaryPath.isEmpty()) return false;
-    QFile::remove(temporaryPath);
-    fnd::Error copyError;
-    if (QFile::copy(store->URL().toLocalFile(), temporaryPath) &&
-        replaceFile(temporaryPath, url, &copyError))
-      return true;
-    QFile::remove(temporaryPath);
-    return fnd::fail(error, copyError.isNull()
-                                ? saveFailure(url, fnd::localized("The store could not be copied."))
-                                : copyError);
-  }
   return writeStoreToNewFile(url, typeName, op, error);
 }
 
 // The store is written into a new file beside the destination (a copy of
 // the current store with the changes saved into it, or a new store), then
-// renamed over it; the old file is never written.
+// renamed over it; the old file is never written. The store stays on the
+// new file, which now holds everything the context saved: after Save To or
+// an autosave elsewhere the document's own file is older than the store,
+// and its next Save copies the store over it the same way.
 bool PersistentDocument::writeStoreToNewFile(const QUrl& url, const QString& typeName,
                                              SaveOperationType op, fnd::Error* error) {
   const QString temporaryPath = temporaryFileBeside(url, error);

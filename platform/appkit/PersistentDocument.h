@@ -1,10 +1,10 @@
 // A document kept in an object store: its managed object context over a
 // coordinator of the document model, the store attached when the file is
 // read or first saved, saves that write the context into the store (in
-// place as one SQLite transaction; under a new name into a copy in the
-// destination folder, renamed into place), reverting by reading the store
-// again. Types the document controller does not declare native go through
-// Document's reading and writing instead.
+// place as one SQLite transaction; under a new name, as a copy or as an
+// autosave into a copy in the destination folder, renamed into place),
+// reverting by reading the document's file again. Types the document controller does not declare
+// native go through Document's reading and writing instead.
 #pragma once
 
 #include <memory>

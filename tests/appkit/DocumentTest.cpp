@@ -242,3 +242,44 @@ TEST(Document, PresentedErrorIsTheOneTheHookReturns) {
     EXPECT_EQ(modal.shown().size() - before, inside ? 2 : 1);
   }
 }
+
+// Quitting asks each edited document in turn; a Cancel stops the quit before
+// the delegate is asked, and documents already saved stay saved.
+TEST(Document, TerminationReviewsEditedDocumentsFirst) {
+  Fixture f;
+  class Delegate : public ui::ApplicationDelegate {
+   public:
+    TerminateReply applicationShouldTerminate() override {
+      ++asked;
+      return TerminateCancel;
+    }
+    int asked = 0;
+  } delegate;
+  ui::Application* app = ui::Application::sharedApplication();
+  app->setDelegate(&delegate);
+  TextDocument* first = f.newDocument();
+  TextDocument* second = f.newDocument();
+  TextDocument* clean = f.newDocument();
+  ASSERT_TRUE(first && second && clean);
+  EXPECT_EQ(second->displayName(), "Untitled 2");
+  first->setText("one");
+  second->setText("two");
+  tst::spinOnce();
+
+  const QString path = tst::tempPath("quit-first.txt");
+  f.modal.answerAlertWithButton("Save");
+  f.modal.answerSavePanel(QUrl::fromLocalFile(path));
+  f.modal.answerAlertWithButton("Cancel");
+  app->terminate();
+  EXPECT_EQ(delegate.asked, 0);
+  EXPECT_FALSE(app->isTerminating());
+  EXPECT_EQ(readFile(path), "one");
+  EXPECT_FALSE(first->isDocumentEdited());
+  EXPECT_TRUE(second->isDocumentEdited());
+
+  f.modal.answerAlertWithButton("Don't Save");
+  app->terminate();
+  EXPECT_EQ(delegate.asked, 1);
+  EXPECT_EQ(f.modal.pendingAnswers(), 0);
+  app->setDelegate(nullptr);
+}

@@ -63,6 +63,7 @@ QString sqlite(const QString& path, const QString& sql) {
 
 struct Fixture {
   Fixture() {
+    qputenv("XDG_STATE_HOME", tst::tempPath("store-state").toLocal8Bit());
     controller.setDocumentClass([] { return std::make_unique<NoteDocument>(); });
     modal.setUnexpectedDialogHandler(
         [](const QString& what) { ADD_FAILURE() << "unexpected " << what.toStdString(); });
@@ -107,7 +108,14 @@ TEST(PersistentDocument, LifeInTheStoreWithFailedSavesLeavingFilesUntouched) {
   doc->undoManager()->redo();
   EXPECT_EQ(doc->text(), "b");
 
-  // First save: a new store, no journal left beside it.
+  // An untitled store autosaves elsewhere and stays edited.
+  doc->autosaveDocument({});
+  const QString autosaved = doc->autosavedContentsFileURL().toLocalFile();
+  ASSERT_FALSE(autosaved.isEmpty());
+  EXPECT_EQ(sqlite(autosaved, "SELECT ZTEXT FROM ZNOTE"), "b");
+  EXPECT_TRUE(doc->isDocumentEdited());
+
+  // First save: a new store, no journal left beside it, the autosave gone.
   ASSERT_TRUE(f.save(doc, "notes.zova", ui::SaveAsOperation, &error))
       << error.localizedDescription().toStdString();
   const QString notes = f.folder + "/notes.zova";
@@ -115,6 +123,7 @@ TEST(PersistentDocument, LifeInTheStoreWithFailedSavesLeavingFilesUntouched) {
   EXPECT_EQ(f.files(), QStringList({"notes.zova"}));
   EXPECT_EQ(doc->persistentStore()->URL(), QUrl::fromLocalFile(notes));
   EXPECT_FALSE(doc->isDocumentEdited());
+  EXPECT_FALSE(QFile::exists(autosaved));
 
   doc->edit("c");
   ASSERT_TRUE(f.save(doc, "notes.zova", ui::SaveOperation));
@@ -154,19 +163,31 @@ TEST(PersistentDocument, LifeInTheStoreWithFailedSavesLeavingFilesUntouched) {
       << error.localizedDescription().toStdString();
   EXPECT_EQ(sqlite(other, "SELECT ZTEXT FROM ZNOTE"), "e");
 
-  // Save To copies a saved store; with unsaved changes it says why not.
+  // Save To writes the changes into the copy only; the document's own
+  // file gets them with its next Save.
   ASSERT_TRUE(f.save(doc, "copy.zova", ui::SaveToOperation));
-  EXPECT_EQ(readFile(f.folder + "/copy.zova"), readFile(other));
+  EXPECT_EQ(sqlite(f.folder + "/copy.zova", "SELECT ZTEXT FROM ZNOTE"), "e");
   doc->edit("f");
-  EXPECT_FALSE(f.save(doc, "copy2.zova", ui::SaveToOperation, &error));
-  EXPECT_TRUE(error.localizedDescription().contains("copy2.zova"));
+  const QByteArray beforeCopy = readFile(other);
+  ASSERT_TRUE(f.save(doc, "copy2.zova", ui::SaveToOperation, &error))
+      << error.localizedDescription().toStdString();
+  EXPECT_EQ(sqlite(f.folder + "/copy2.zova", "SELECT ZTEXT FROM ZNOTE"), "f");
+  EXPECT_EQ(readFile(other), beforeCopy);
+  EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(other));
+  EXPECT_TRUE(doc->isDocumentEdited());
+  doc->edit("g");
+  ASSERT_TRUE(f.save(doc, "other.zova", ui::SaveOperation, &error))
+      << error.localizedDescription().toStdString();
+  EXPECT_EQ(sqlite(other, "SELECT ZTEXT FROM ZNOTE"), "g");
+  EXPECT_EQ(sqlite(f.folder + "/copy2.zova", "SELECT ZTEXT FROM ZNOTE"), "f");
+  doc->edit("h");
 
   // Revert reads the store again.
   ASSERT_TRUE(doc->revertToContentsOfURL(doc->fileURL(), doc->fileType(), &error));
-  EXPECT_EQ(doc->text(), "e");
+  EXPECT_EQ(doc->text(), "g");
   EXPECT_FALSE(doc->isDocumentEdited());
   EXPECT_FALSE(doc->undoManager()->canUndo());
-  EXPECT_EQ(f.files(), QStringList({"copy.zova", "notes.zova", "other.zova"}));
+  EXPECT_EQ(f.files(), QStringList({"copy.zova", "copy2.zova", "notes.zova", "other.zova"}));
 
   // Reopened by the controller: the same document; closed, a new one reads it.
   ui::Document* again = nullptr;
