@@ -196,7 +196,11 @@ TEST(FilterCatalogue, DisplayNames) {
   } cases[] = {{"CIColorDodgeBlendMode", "Color Dodge Blend Mode"},
                {"CISRGBToneCurveToLinear", "sRGB Tone Curve to Linear"},
                {"CILanczosScaleTransform", "Lanczos Scale Transform"},
-               {"CIUnsharpMask", "Unsharp Mask"}};
+               {"CIUnsharpMask", "Unsharp Mask"},
+               {"CIStraightenFilter", "Straighten"},
+               {"CIMedianFilter", "Median"},
+               {"CITemperatureAndTint", "Temperature and Tint"},
+               {"CIMaskToAlpha", "Mask to Alpha"}};
   for (const auto& c : cases)
     EXPECT_EQ(Filter::localizedNameForFilterName(c.name), c.display) << c.name;
   auto controls = Filter::filterWithName("CIColorControls");

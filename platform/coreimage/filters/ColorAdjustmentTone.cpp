@@ -256,6 +256,7 @@ void registerColorToneFilters(FilterRegistry& registry) {
            srgbToLinearCurve},
       },
       {{"CILinearToSRGBToneCurve", "Linear to sRGB Tone Curve"},
+       {"CITemperatureAndTint", "Temperature and Tint"},
        {"CISRGBToneCurveToLinear", "sRGB Tone Curve to Linear"}});
 }
 

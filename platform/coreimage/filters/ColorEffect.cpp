@@ -319,7 +319,8 @@ void registerColorEffectFilters(FilterRegistry& registry) {
             numberInput(kCIInputRadiusKey, kCIAttributeTypeScalar, 1, 0, 0, 2,
                         "How far the darkening reaches, as a share of the half diagonal.")},
            vignette},
-      });
+      },
+      {{"CIMaskToAlpha", "Mask to Alpha"}});
 }
 
 }  // namespace ci::filters

@@ -336,7 +336,8 @@ void registerGeometryFilters(FilterRegistry& registry) {
            "extent.",
            {imageInput(kCIInputImageKey, image), straightenAngle},
            straighten},
-      });
+      },
+      {{"CIStraightenFilter", "Straighten"}});
 }
 
 }  // namespace ci::filters
