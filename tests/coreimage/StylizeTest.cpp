@@ -119,9 +119,11 @@ TEST(StylizeLight, CurvesOnFlatGreys) {
     QVariantMap inputs;
     float grey, expected;
   } cases[] = {
-      // Bloom adds intensity × the blurred image; gloom keeps the darker.
-      {"CIBloom", {{"inputIntensity", 0.5}}, 0.4f, 0.6f},
-      {"CIBloom", {{"inputIntensity", 1}}, 0.8f, 1.0f},
+      // Bloom screens intensity × the brightness above ½ over the image;
+      // gloom keeps the darker of the image and its blur.
+      {"CIBloom", {{"inputIntensity", 0.5}}, 0.4f, 0.4f},
+      {"CIBloom", {{"inputIntensity", 0.5}}, 0.8f, 0.8f + 0.5f * 0.6f * 0.2f},
+      {"CIBloom", {{"inputIntensity", 1}}, 1.0f, 1.0f},
       {"CIGloom", {{"inputIntensity", 1}}, 0.4f, 0.4f},
       // Shadows lift by amount·(1 − L)²·(1 − L); highlights fall by (1 − amount)·L³.
       {"CIHighlightShadowAdjust", {{"inputShadowAmount", 1}}, 0.25f, 0.25f + 0.5625f * 0.75f},

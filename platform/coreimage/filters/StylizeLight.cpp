@@ -19,12 +19,17 @@ constexpr float kLuma[3] = {0.2126f, 0.7152f, 0.0722f};
 
 float luma(const float* p) { return kLuma[0] * p[0] + kLuma[1] * p[1] + kLuma[2] * p[2]; }
 
+// The glow is the blurred image's brightness above half, screened over the
+// pixel, so highlights spread into their surroundings and mid-tones stay.
 void bloomRow(const KernelRow& row) {
-  const float k = row.values[0][0];
+  const float k = clamp01(row.values[0][0]);
   for (int i = 0; i < row.count * 4; i += 4) {
     const float* s = row.samples[0] + i;
     const float* b = row.samples[1] + i;
-    for (int c = 0; c < 3; ++c) row.out[i + c] = std::min(s[3], s[c] + k * b[c]);
+    for (int c = 0; c < 3; ++c) {
+      const float glow = k * clamp01(2 * b[c] - b[3]);  // 2·(b − ½), premultiplied
+      row.out[i + c] = s[c] + glow * (s[3] - s[c]);
+    }
     row.out[i + 3] = s[3];
   }
 }
