@@ -2,13 +2,20 @@
 // search metadata, a store without its root, error texts and moving.
 #include <gtest/gtest.h>
 
+#include <QThread>
+#include <atomic>
+
 #include "DocumentsTestSupport.h"
 #include "TestSupport.h"
 #include "appkit/ScriptedModalServices.h"
+#include "appkit/UserInterfaceItem.h"
+#include "appkit/core/Pasteboard.h"
 #include "coredata/PersistentStoreCoordinator.h"
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/UndoManager.h"
+#include "graphics/Image.h"
 #include "imageio/TypeIdentifiers.h"
 #include "model/ComposedImage.h"
 #include "model/Layer.h"
@@ -188,4 +195,79 @@ TEST(DocumentCore, MovingAnImageFileOffersSaveAs) {
     // Save As shows the save panel; Cancel shows nothing more.
     EXPECT_EQ(dialogs.shown().size(), saveAs ? 2 : 1);
   }
+}
+
+TEST(DocumentCore, OpeningReplacesOnlyALoneUntouchedEmptyDocument) {
+  const QString path = tst::tempPath("opened.zova");
+  {
+    IMDocument saved;
+    ASSERT_TRUE(saved.initWithType(IMNativeDocumentType, nullptr));
+    ASSERT_TRUE(
+        doctest::saveDocument(saved, path, IMNativeDocumentType, ui::SaveAsOperation).isNull());
+  }
+  struct Case {
+    int open;
+    bool edited;
+    bool closed;
+  };
+  const Case cases[] = {{1, false, true}, {1, true, false}, {2, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.open << " open, edited " << c.edited);
+    IMDocumentController controller;
+    for (int i = 0; i < c.open; ++i)
+      controller.addDocument(controller.makeUntitledDocumentOfType(IMNativeDocumentType, nullptr));
+    ui::Document* first = controller.documents().first();
+    if (c.edited) first->updateChangeCount(ui::ChangeDone);
+    fnd::Error error;
+    EXPECT_TRUE(controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(path),
+                                                         IMNativeDocumentType, &error))
+        << error.localizedDescription().toStdString();
+    EXPECT_EQ(first->isClosed(), c.closed);
+  }
+}
+
+TEST(DocumentCore, FailedSavesNameThePathAndTheCause) {
+  IMDocument document;
+  ASSERT_TRUE(document.initWithType(IMNativeDocumentType, nullptr));
+  const QString path = tst::tempPath("missing-folder") + "/image.png";
+  for (const QString& type : {io::TypePNG, io::TypePDF, QStringLiteral("org.example.none")}) {
+    fnd::Error error;
+    EXPECT_FALSE(document.savetoBitmapFileType(type, QUrl::fromLocalFile(path), true, &error));
+    EXPECT_TRUE(error.localizedDescription().contains(path))
+        << error.localizedDescription().toStdString();
+    EXPECT_GT(error.localizedDescription().size(), path.size() + 30);
+  }
+}
+
+TEST(DocumentCore, ClosingWaitsForImageWorkThatHandsBackLater) {
+  auto document = std::make_unique<IMDocument>();
+  ASSERT_TRUE(document->initWithType(IMNativeDocumentType, nullptr));
+  std::atomic<bool> worked{false};
+  bool handedBack = false;
+  document->operationQueue()->addOperationWithBlock([&] {
+    QThread::msleep(50);
+    worked = true;
+    fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [&] { handedBack = true; });
+  });
+  document->close();
+  EXPECT_TRUE(worked);
+  EXPECT_FALSE(handedBack);  // delivered later, from the event loop
+  EXPECT_TRUE(tst::spinUntil([&] { return handedBack; }));
+}
+
+TEST(DocumentCore, NewDocumentFromPasteboardNeedsAnImage) {
+  struct Item : ui::UserInterfaceItem {
+    QString action() const override { return "newDocumentFromPasteboard:"; }
+  };
+  IMDocumentController controller;
+  ui::Pasteboard& pasteboard = ui::Pasteboard::generalPasteboard();
+  pasteboard.clearContents();
+  pasteboard.setString("words", "public.utf8-plain-text");
+  EXPECT_FALSE(controller.validateUserInterfaceItem(Item()));
+  QImage pixels(8, 8, QImage::Format_ARGB32_Premultiplied);
+  pixels.fill(Qt::red);
+  pasteboard.clearContents();
+  ASSERT_TRUE(pasteboard.writeObjects({gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels))}));
+  EXPECT_TRUE(controller.validateUserInterfaceItem(Item()));
+  pasteboard.clearContents();
 }
