@@ -41,6 +41,12 @@ void whenModal(std::function<void(QDialog*)> act) {
   poll->start(10);
 }
 
+void saveGrab(QWidget* widget, const QString& name) {
+  const QString path = tst::tempPath(name);
+  widget->grab().save(path);
+  tst::saveArtifact(path, name);
+}
+
 QAbstractButton* buttonTitled(QDialog* dialog, const QString& title) {
   for (auto* button : dialog->findChildren<QAbstractButton*>())
     if (button->text() == title) return button;
@@ -52,6 +58,7 @@ TEST(QtModalServices, AlertsAnswerWithThePressedButtonsPositionModalOrAsSheet) {
   ui::AlertRequest request;
   request.style = ui::AlertStyle::Critical;
   request.messageText = "Facebook export";
+  request.informativeText = "Facebook image exportation failed. Please try again later.";
   request.buttons = {"Save", "Don't Save", "Cancel"};
   struct Case {
     QString press;  // empty: Escape
@@ -64,6 +71,7 @@ TEST(QtModalServices, AlertsAnswerWithThePressedButtonsPositionModalOrAsSheet) {
     QString defaultTitle;
     whenModal([&](QDialog* d) {
       auto* box = qobject_cast<QMessageBox*>(d);
+      if (c.expected == ui::AlertSecondButtonReturn) saveGrab(box, "appkit-alert-critical.png");
       icon = box->icon();
       defaultTitle = box->defaultButton()->text();
       if (c.press.isEmpty()) {
@@ -112,10 +120,7 @@ TEST(QtModalServices, SavePanelCarriesTheAccessoryAndGivesItBack) {
     filters = panel->nameFilters();
     accessoryShown = accessory->window() == panel && accessory->isVisible();
     accessory->setText("92");
-    QPixmap grab = panel->grab();
-    QString path = tst::tempPath("save-panel.png");
-    grab.save(path);
-    tst::saveArtifact(path, "appkit-save-panel-with-accessory.png");
+    saveGrab(panel, "appkit-save-panel-with-accessory.png");
     static_cast<QDialog*>(panel)->accept();
   });
   ui::FilePanelResult result = dialogs.runSavePanel(request, nullptr);
@@ -149,6 +154,7 @@ TEST(QtModalServices, ColourPanelKeepsAlphaAndReportsLiveChanges) {
   whenModal([](QDialog* d) {
     auto* panel = qobject_cast<QColorDialog*>(d);
     panel->setCurrentColor(QColor(0, 128, 255, 100));
+    saveGrab(panel, "appkit-colour-panel-with-alpha.png");
     static_cast<QDialog*>(panel)->accept();
   });
   std::optional<QColor> chosen = dialogs.runColorPanel(request, nullptr);
