@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -166,6 +169,46 @@ TEST(QtModalServices, ColourPanelKeepsAlphaAndReportsLiveChanges) {
 
   whenModal([](QDialog* d) { d->reject(); });
   EXPECT_EQ(dialogs.runColorPanel(request, nullptr), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtModalServices, OpenPanelGivesTheChosenFilesAndFontPanelTheChosenFont) {
+  ui::QtModalServices dialogs;
+  const QString folder = tst::tempDir() + "/open-panel";
+  QDir().mkpath(folder);
+  for (const char* name : {"a.png", "b.png", "notes.txt"}) {
+    QFile file(folder + "/" + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  ui::OpenPanelRequest request;
+  request.directoryURL = QUrl::fromLocalFile(folder);
+  request.allowedFileTypes = {"public.png"};
+  request.allowsMultipleSelection = true;
+  QFileDialog::FileMode mode = QFileDialog::AnyFile;
+  whenModal([&](QDialog* d) {
+    auto* panel = qobject_cast<QFileDialog*>(d);
+    mode = panel->fileMode();
+    panel->findChild<QLineEdit*>("fileNameEdit")->setText("\"a.png\" \"b.png\"");
+    static_cast<QDialog*>(panel)->accept();
+  });
+  ui::FilePanelResult result = dialogs.runOpenPanel(request, nullptr);
+  EXPECT_EQ(mode, QFileDialog::ExistingFiles);
+  EXPECT_EQ(result.response, ui::ModalResponseOK);
+  EXPECT_EQ(result.urls, (QList<QUrl>{QUrl::fromLocalFile(folder + "/a.png"),
+                                      QUrl::fromLocalFile(folder + "/b.png")}));
+
+  whenModal([](QDialog* d) {
+    auto* panel = qobject_cast<QFontDialog*>(d);
+    panel->setCurrentFont(QFont("DejaVu Serif", 17));
+    panel->accept();
+  });
+  std::optional<QFont> font = dialogs.runFontPanel(QFont("DejaVu Sans", 12), nullptr);
+  ASSERT_TRUE(font);
+  EXPECT_EQ(font->family(), "DejaVu Serif");
+  EXPECT_EQ(font->pointSize(), 17);
 }
 
 }  // namespace
