@@ -12,6 +12,7 @@ bool SeedWriter::writeAll() {
   writeImageData();
   writeStores();
   writeJsonTexts();
+  writePasteboardItems();
   return ok_;
 }
 

@@ -29,6 +29,7 @@ class SeedWriter {
   void writeStores();
   // SeedWriterJson.cpp
   void writeJsonTexts();
+  void writePasteboardItems();
 
   void write(const QString& target, const QString& name, const QByteArray& bytes);
   void fail(const QString& what);

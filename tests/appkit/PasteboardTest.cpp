@@ -98,6 +98,18 @@ TEST(Pasteboard, SeveralItemsRoundTripThroughTheClipboard) {
   expectPicture(pixelsOf(images[0]));
   EXPECT_EQ(only<QString>(general.readObjectsForClasses({ui::PasteboardClass::String})),
             QStringList{"layer name"});
+  // Another Tessaly receives every item through the private format alone.
+  QMimeData received;
+  received.setData(ui::PasteboardItemsMimeType, shared->data(ui::PasteboardItemsMimeType));
+  auto elsewhere = ui::Pasteboard::pasteboardWithMimeData(&received);
+  EXPECT_EQ(elsewhere->types(), types);
+  EXPECT_EQ(elsewhere->stringForType(OriginType), "{{10, 20}, {3, 2}}");
+  const auto decoded =
+      only<gfx::ImagePtr>(elsewhere->readObjectsForClasses({ui::PasteboardClass::Image}));
+  ASSERT_EQ(decoded.size(), 1);
+  expectPicture(pixelsOf(decoded[0]));
+  EXPECT_EQ(only<QUrl>(elsewhere->readObjectsForClasses({ui::PasteboardClass::URL})).size(), 3);
+
   // The first class that reads an item wins.
   EXPECT_EQ(
       general.readObjectsForClasses({ui::PasteboardClass::Image, ui::PasteboardClass::Item}).size(),

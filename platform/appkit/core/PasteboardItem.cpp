@@ -4,17 +4,19 @@
 
 namespace ui {
 
+const PasteboardItem::Entry* PasteboardItem::find(const QString& type) const {
+  for (const Entry& entry : entries_)
+    if (entry.type == type) return &entry;
+  return nullptr;
+}
+
 QStringList PasteboardItem::types() const {
   QStringList types;
-  for (const auto& entry : entries_) types << entry.first;
+  for (const Entry& entry : entries_) types << entry.type;
   return types;
 }
 
-bool PasteboardItem::hasType(const QString& type) const {
-  for (const auto& entry : entries_)
-    if (entry.first == type) return true;
-  return false;
-}
+bool PasteboardItem::hasType(const QString& type) const { return find(type) != nullptr; }
 
 QString PasteboardItem::availableTypeFromArray(const QStringList& types) const {
   for (const QString& type : types)
@@ -23,13 +25,20 @@ QString PasteboardItem::availableTypeFromArray(const QStringList& types) const {
 }
 
 bool PasteboardItem::setDataForType(const QByteArray& data, const QString& type) {
-  if (type.isEmpty()) return false;
-  for (auto& entry : entries_)
-    if (entry.first == type) {
-      entry.second = data;
+  return setDataProviderForType([data] { return data; }, type);
+}
+
+bool PasteboardItem::setDataProviderForType(std::function<QByteArray()> provider,
+                                            const QString& type) {
+  if (type.isEmpty() || !provider) return false;
+  // A new block: copies of the item made before keep the old bytes.
+  auto bytes = std::make_shared<Bytes>(Bytes{{}, std::move(provider)});
+  for (Entry& entry : entries_)
+    if (entry.type == type) {
+      entry.bytes = std::move(bytes);
       return true;
     }
-  entries_.append({type, data});
+  entries_.append({type, std::move(bytes)});
   return true;
 }
 
@@ -44,9 +53,21 @@ bool PasteboardItem::setPropertyListForType(const QVariant& propertyList, const 
 }
 
 QByteArray PasteboardItem::dataForType(const QString& type) const {
-  for (const auto& entry : entries_)
-    if (entry.first == type) return entry.second;
-  return {};
+  const Entry* entry = find(type);
+  if (!entry) return {};
+  Bytes& bytes = *entry->bytes;
+  if (bytes.provider) {
+    bytes.data = bytes.provider();
+    bytes.provider = nullptr;
+  }
+  return bytes.data;
+}
+
+bool PasteboardItem::operator==(const PasteboardItem& other) const {
+  if (types() != other.types()) return false;
+  for (const Entry& entry : entries_)
+    if (dataForType(entry.type) != other.dataForType(entry.type)) return false;
+  return true;
 }
 
 QString PasteboardItem::stringForType(const QString& type) const {

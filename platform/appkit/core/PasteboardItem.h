@@ -1,6 +1,8 @@
 // One item of a pasteboard: the same thing under several types, each held as
 // bytes, in the order the writer added them (best first). Strings are kept
-// as UTF-8, property lists as XML property-list text.
+// as UTF-8, property lists as XML property-list text. Bytes may be promised:
+// a provider makes them when first read (copies of the item share them), so
+// a large image is encoded only in the formats someone asks for.
 #pragma once
 
 #include <QByteArray>
@@ -8,6 +10,10 @@
 #include <QPair>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
+#include <memory>
+
+#include "graphics/Image.h"
 
 namespace ui {
 
@@ -23,6 +29,13 @@ class PasteboardItem {
   bool setStringForType(const QString& string, const QString& type);
   // False when the value is no property list.
   bool setPropertyListForType(const QVariant& propertyList, const QString& type);
+  // `provider` runs at most once, on the main thread, when the type is read.
+  bool setDataProviderForType(std::function<QByteArray()> provider, const QString& type);
+
+  // The image an item written in this process holds, which readers here take
+  // without decoding its bytes; null otherwise.
+  gfx::ImagePtr sourceImage() const { return image_; }
+  void setSourceImage(gfx::ImagePtr image) { image_ = std::move(image); }
 
   // Empty or null when the type is absent (or holds no property list).
   QByteArray dataForType(const QString& type) const;
@@ -30,10 +43,22 @@ class PasteboardItem {
   QVariant propertyListForType(const QString& type) const;
 
   bool isEmpty() const { return entries_.isEmpty(); }
-  bool operator==(const PasteboardItem& other) const { return entries_ == other.entries_; }
+  // Same types with the same bytes.
+  bool operator==(const PasteboardItem& other) const;
 
  private:
-  QList<QPair<QString, QByteArray>> entries_;
+  struct Bytes {
+    QByteArray data;
+    std::function<QByteArray()> provider;
+  };
+  struct Entry {
+    QString type;
+    std::shared_ptr<Bytes> bytes;
+  };
+  const Entry* find(const QString& type) const;
+
+  QList<Entry> entries_;
+  gfx::ImagePtr image_;
 };
 
 }  // namespace ui

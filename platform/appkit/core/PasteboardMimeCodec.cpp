@@ -89,6 +89,7 @@ bool PasteboardMimeCodec::decodeItems(const QByteArray& bytes, QList<PasteboardI
 }
 
 QByteArray PasteboardMimeCodec::pngOfItem(const PasteboardItem& item) {
+  if (item.hasType(PasteboardTypePNG)) return item.dataForType(PasteboardTypePNG);
   const QString type = item.availableTypeFromArray(PasteboardTypes::imageTypes());
   if (type.isEmpty()) return {};
   if (type == PasteboardTypePNG) return item.dataForType(type);
@@ -98,32 +99,77 @@ QByteArray PasteboardMimeCodec::pngOfItem(const PasteboardItem& item) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  return pixels->qImage().save(&buffer, "PNG") ? png : QByteArray();
+  return pixels->qImage().save(&buffer, "PNG", 90) ? png : QByteArray();
 }
 
-QMimeData* PasteboardMimeCodec::encode(const QList<PasteboardItem>& items) {
-  auto* data = new QMimeData;
-  data->setData(PasteboardItemsMimeType, encodeItems(items));
-  if (!items.isEmpty())
-    for (const QString& type : items.first().types())
-      if (!isUrlType(type))
-        data->setData(PasteboardTypes::mimeTypeForType(type), items.first().dataForType(type));
-  const QString png = PasteboardTypes::mimeTypeForType(PasteboardTypePNG);
-  for (const PasteboardItem& item : items) {
-    if (data->hasFormat(png)) break;
-    const QByteArray bytes = pngOfItem(item);
-    if (!bytes.isEmpty()) data->setData(png, bytes);
+namespace {
+
+// The items themselves, with every format made only when asked for: in this
+// process readers take the items as they are; another program asking for
+// PNG waits for that encoding alone.
+class ItemsMimeData : public QMimeData {
+ public:
+  explicit ItemsMimeData(QList<PasteboardItem> items) : items_(std::move(items)) {
+    formats_ << PasteboardItemsMimeType;
+    if (!items_.isEmpty())
+      for (const QString& type : items_.first().types())
+        if (!isUrlType(type)) formats_ << PasteboardTypes::mimeTypeForType(type);
+    addFormat(PasteboardTypePNG, [](const PasteboardItem& item) {
+      return item.hasType(PasteboardTypePNG) ||
+             !item.availableTypeFromArray(PasteboardTypes::imageTypes()).isEmpty();
+    });
+    addFormat(PasteboardTypeString,
+              [](const PasteboardItem& item) { return item.hasType(PasteboardTypeString); });
+    if (!urlsOfItems(items_).isEmpty()) formats_ << QStringLiteral("text/uri-list");
   }
-  const QString text = PasteboardTypes::mimeTypeForType(PasteboardTypeString);
-  for (const PasteboardItem& item : items)
-    if (!data->hasFormat(text) && item.hasType(PasteboardTypeString))
-      data->setData(text, item.dataForType(PasteboardTypeString));
-  if (const QList<QUrl> urls = urlsOfItems(items); !urls.isEmpty()) data->setUrls(urls);
-  return data;
+
+  const QList<PasteboardItem>& items() const { return items_; }
+  QStringList formats() const override { return formats_; }
+  bool hasFormat(const QString& mimeType) const override { return formats_.contains(mimeType); }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType) const override {
+    if (!formats_.contains(mimeType)) return {};
+    if (mimeType == PasteboardItemsMimeType) return PasteboardMimeCodec::encodeItems(items_);
+    if (mimeType == QStringLiteral("text/uri-list")) {
+      QByteArray list;
+      for (const QUrl& url : urlsOfItems(items_)) list += url.toEncoded() + "\r\n";
+      return list;
+    }
+    const QString type = PasteboardTypes::typeForMimeType(mimeType);
+    if (type == PasteboardTypePNG)
+      for (const PasteboardItem& item : items_)
+        if (QByteArray png = PasteboardMimeCodec::pngOfItem(item); !png.isEmpty()) return png;
+    for (const PasteboardItem& item : items_)
+      if (item.hasType(type)) return item.dataForType(type);
+    return {};
+  }
+
+ private:
+  template <typename Holds>
+  void addFormat(const QString& type, Holds holds) {
+    const QString mimeType = PasteboardTypes::mimeTypeForType(type);
+    if (formats_.contains(mimeType)) return;
+    for (const PasteboardItem& item : items_)
+      if (holds(item)) {
+        formats_ << mimeType;
+        return;
+      }
+  }
+
+  QList<PasteboardItem> items_;
+  QStringList formats_;
+};
+
+}  // namespace
+
+QMimeData* PasteboardMimeCodec::encode(const QList<PasteboardItem>& items) {
+  return new ItemsMimeData(items);
 }
 
 QList<PasteboardItem> PasteboardMimeCodec::decode(const QMimeData* data) {
   if (!data) return {};
+  if (auto* ours = dynamic_cast<const ItemsMimeData*>(data)) return ours->items();
   QList<PasteboardItem> items;
   if (data->hasFormat(PasteboardItemsMimeType) &&
       decodeItems(data->data(PasteboardItemsMimeType), &items))

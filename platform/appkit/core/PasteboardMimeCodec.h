@@ -1,8 +1,11 @@
 // Pasteboard items to and from QMimeData, the form the clipboard and drags
-// carry. Every item goes into one private format (a binary property list:
-// per item an array of alternating type names and data); the first items'
-// standard types also go under their MIME types for other programs. Data
-// without the private format (another program's) becomes items as well.
+// carry. The QMimeData made here holds the items themselves, which readers
+// in this process take back as they are; for other programs it offers every
+// item in one private format (a binary property list: per item an array of
+// alternating type names and data), the first item's types under their MIME
+// types, the first image as PNG, the files as a URI list and the first text
+// as plain text, each made only when asked for. Data from another program
+// becomes items as well.
 #pragma once
 
 #include <QList>

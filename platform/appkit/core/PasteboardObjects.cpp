@@ -10,20 +10,27 @@ namespace ui {
 
 namespace {
 
-// An image as TIFF (every representation, as the desktop's image objects
-// write themselves) and as PNG of its best bitmap.
-bool imageItem(const gfx::ImagePtr& image, PasteboardItem* item) {
-  if (!image) return false;
-  const QByteArray tiff = image->TIFFRepresentation();
-  if (!tiff.isEmpty()) item->setDataForType(tiff, PasteboardTypeTIFF);
+QByteArray pngOfImage(const gfx::ImagePtr& image) {
   gfx::CGImagePtr pixels = image->CGImageForProposedRect(nullptr, nullptr);
-  if (pixels) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (pixels->qImage().save(&buffer, "PNG")) item->setDataForType(png, PasteboardTypePNG);
-  }
-  return !item->isEmpty();
+  if (!pixels) return {};
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  // The lightest compression: another program is waiting for these bytes.
+  return pixels->qImage().save(&buffer, "PNG", 90) ? png : QByteArray();
+}
+
+// An image as TIFF (every representation, as the desktop's image objects
+// write themselves) and as PNG of its best bitmap, both made only when read;
+// readers in this process take the image itself. A copy, so later drawing
+// into the caller's image does not reach the pasteboard.
+bool imageItem(const gfx::ImagePtr& image, PasteboardItem* item) {
+  if (!image || image->representations().isEmpty()) return false;
+  gfx::ImagePtr copy = image->copy();
+  item->setSourceImage(copy);
+  item->setDataProviderForType([copy] { return copy->TIFFRepresentation(); }, PasteboardTypeTIFF);
+  item->setDataProviderForType([copy] { return pngOfImage(copy); }, PasteboardTypePNG);
+  return true;
 }
 
 bool itemOfObject(const PasteboardObject& object, PasteboardItem* item) {
@@ -67,6 +74,7 @@ std::optional<PasteboardObject> readURL(const PasteboardItem& item, const QVaria
 }
 
 std::optional<PasteboardObject> readImage(const PasteboardItem& item) {
+  if (gfx::ImagePtr image = item.sourceImage()) return image->copy();
   for (const QString& type : PasteboardTypes::imageTypes()) {
     if (!item.hasType(type)) continue;
     if (gfx::ImagePtr image = gfx::Image::imageWithData(item.dataForType(type))) return image;
