@@ -206,3 +206,20 @@ TEST(Distortion, GlassFollowsTheTexturesSlope) {
     EXPECT_NEAR(read.y(), 125.5, 1e-3);
   }
 }
+
+// Offsets no image reaches (from huge or broken values in a displacement
+// image) read transparency instead of overflowing the sampler's pixel maths.
+TEST(Distortion, PointsNoImageReachesReadTransparency) {
+  const Image displacement = functionImage(4, 1, [](int x, int) {
+    const float values[] = {0.5f, 1e20f, -1e20f, std::nanf("")};
+    return RGBA{values[x], 0.5f, 0, 1};
+  });
+  auto filter =
+      Filter::filterWithName("CIDisplacementDistortion",
+                             {{"inputImage", QVariant::fromValue(solidImage(4, 1, {1, 1, 1, 1}))},
+                              {"inputDisplacementImage", QVariant::fromValue(displacement)},
+                              {"inputScale", 100}});
+  const ci::PixelBuffer out = render(filter->outputImage(), QRectF(0, 0, 4, 1));
+  EXPECT_NEAR(pixelAt(out, 0, 0).a, 1, 1e-6);
+  for (int x = 1; x < 4; ++x) EXPECT_EQ(pixelAt(out, x, 0).a, 0) << x;
+}

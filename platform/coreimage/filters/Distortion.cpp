@@ -31,7 +31,8 @@ void displacementRow(const KernelRow& row) {
     float d[4], straight[4];
     displacement.sample(x, y, d);
     unpremultiply(d, straight);
-    image.sample(x + scale * (straight[0] - 0.5), y + scale * (straight[1] - 0.5), row.out + i * 4);
+    sampleWithin(image, x + scale * (straight[0] - 0.5), y + scale * (straight[1] - 0.5),
+                 row.out + i * 4);
   }
 }
 
@@ -233,7 +234,7 @@ void glassRow(const KernelRow& row) {
     texture.sample(x - 1, y, l), texture.sample(x + 1, y, r);
     texture.sample(x, y - 1, b), texture.sample(x, y + 1, t);
     const double gx = (luminance(r) - luminance(l)) / 2, gy = (luminance(t) - luminance(b)) / 2;
-    image.sample(x + scale * gx, y + scale * gy, row.out + i * 4);
+    sampleWithin(image, x + scale * gx, y + scale * gy, row.out + i * 4);
   }
 }
 

@@ -83,8 +83,8 @@ void shadedMaterialRow(const KernelRow& row) {
     const double gy = (luma(rows[0] + j) - luma(rows[2] + j)) / 2;
     const double nx = -scale * gx, ny = -scale * gy, n = std::sqrt(nx * nx + ny * ny + 1);
     float* out = row.out + i * 4;
-    shading.sample(rect[0] + (nx / n * 0.5 + 0.5) * rect[2],
-                   rect[1] + (ny / n * 0.5 + 0.5) * rect[3], out);
+    sampleWithin(shading, rect[0] + (nx / n * 0.5 + 0.5) * rect[2],
+                 rect[1] + (ny / n * 0.5 + 0.5) * rect[3], out);
     const float alpha = rows[1][j + 3];
     for (int c = 0; c < 4; ++c) out[c] *= alpha;
   }

@@ -12,6 +12,18 @@
 
 namespace ci::filters {
 
+// Reads `view` at (x, y), transparent for points no image reaches (far out,
+// infinite or not a number), which the sampler's integer pixel arithmetic
+// could not hold.
+inline void sampleWithin(const SamplerView& view, double x, double y, float out[4]) {
+  constexpr double kFarthest = 1e9;
+  if (!(std::abs(x) < kFarthest && std::abs(y) < kFarthest)) {
+    out[0] = out[1] = out[2] = out[3] = 0;
+    return;
+  }
+  view.sample(x, y, out);
+}
+
 // Fills the row with the input (the kernel's first sampler) read where `map`
 // sends each output pixel centre. `map(x, y)` moves the point in place and
 // answers a factor for the colour read (0 leaves the pixel transparent).
@@ -22,11 +34,11 @@ void warpRow(const KernelRow& row, const Map& map) {
     float* out = row.out + i * 4;
     double x = row.x + i + 0.5, y = row.y + 0.5;
     const float k = map(x, y);
-    if (k == 0.0f || !std::isfinite(x) || !std::isfinite(y)) {
+    if (k == 0.0f) {
       out[0] = out[1] = out[2] = out[3] = 0;
       continue;
     }
-    image.sample(x, y, out);
+    sampleWithin(image, x, y, out);
     if (k != 1.0f)
       for (int c = 0; c < 4; ++c) out[c] *= k;
   }
