@@ -188,6 +188,33 @@ TEST(Pasteboard, DragsCarryTheItemsAndDropsReadThemBack) {
   EXPECT_EQ(view->stringForType(ui::PasteboardTypeString), "two files");
 }
 
+// Another program's clipboard, counting what it is asked for.
+class CountingMimeData : public QMimeData {
+ public:
+  mutable QStringList asked;
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    asked << mimeType;
+    return QMimeData::retrieveData(mimeType, type);
+  }
+};
+
+TEST(Pasteboard, AnotherProgramsFormatsAreFetchedOnlyWhenRead) {
+  CountingMimeData foreign;
+  foreign.setData("image/png", QByteArray(1 << 20, 'x'));
+  foreign.setData("image/bmp", QByteArray(1 << 20, 'y'));
+  foreign.setData("text/plain", "caption");
+  foreign.setData("text/plain;charset=utf-8", "caption");
+  auto view = ui::Pasteboard::pasteboardWithMimeData(&foreign);
+  EXPECT_EQ(view->types(),
+            (QStringList{ui::PasteboardTypePNG, "com.microsoft.bmp", ui::PasteboardTypeString}));
+  EXPECT_TRUE(foreign.asked.isEmpty()) << foreign.asked.join(", ").toStdString();
+  EXPECT_EQ(only<QString>(view->readObjectsForClasses({ui::PasteboardClass::String})),
+            QStringList{"caption"});
+  EXPECT_EQ(foreign.asked, QStringList{"text/plain"});
+}
+
 TEST(Pasteboard, MalformedItemListsAreRefused) {
   const QByteArray arrayOfDict = fnd::PropertyList::dataWithPropertyList(
       QVariantList{QVariantMap{{"a", QByteArray("b")}}}, fnd::PropertyListFormat::Binary);

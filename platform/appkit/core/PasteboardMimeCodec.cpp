@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMimeData>
+#include <QPointer>
 #include <QUrl>
 
 #include "appkit/core/PasteboardTypes.h"
@@ -27,16 +28,23 @@ QList<QUrl> urlsOfItems(const QList<PasteboardItem>& items) {
 }
 
 // Another program's data: one item per URL (the first also holding the
-// other formats), or one item of every format.
+// other formats), or one item of every format. Each format's bytes are
+// fetched only when read, as asking the other program for every format
+// (often several encodings of one large image) would make listing the types
+// as slow as a paste; they read as empty once the data is gone.
 QList<PasteboardItem> foreignItems(const QMimeData* data) {
   PasteboardItem shared;
+  QPointer<QMimeData> source = const_cast<QMimeData*>(data);
   for (const QString& format : data->formats()) {
-    if (format == QStringLiteral("text/uri-list") || format.startsWith("application/x-qt-"))
+    const QString type = PasteboardTypes::typeForMimeType(format);
+    if (format == QStringLiteral("text/uri-list") || format.startsWith("application/x-qt-") ||
+        shared.hasType(type))
       continue;
-    shared.setDataForType(data->data(format), PasteboardTypes::typeForMimeType(format));
+    shared.setDataProviderForType(
+        [source, format] { return source ? source->data(format) : QByteArray(); }, type);
   }
   QList<PasteboardItem> items;
-  for (const QUrl& url : data->urls()) {
+  for (const QUrl& url : data->hasUrls() ? data->urls() : QList<QUrl>()) {
     PasteboardItem item = items.isEmpty() ? shared : PasteboardItem();
     item.setDataForType(url.toEncoded(),
                         url.isLocalFile() ? PasteboardTypeFileURL : PasteboardTypeURL);
