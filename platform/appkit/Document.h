@@ -81,6 +81,9 @@ class Document : public QObject, public Responder, public fnd::Observable {
   // the document later. Asks nothing: see canCloseDocument.
   virtual void close();
   bool isClosed() const { return closed_; }
+  // Whether the windows show an older version read-only; never here, where
+  // no version browser exists.
+  virtual bool isInViewingMode() const { return false; }
 
   // Reading. The default reads the file's bytes into readFromData.
   virtual bool readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error);

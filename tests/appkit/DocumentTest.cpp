@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
 
 #include "TestSupport.h"
 #include "TextDocument.h"
@@ -282,4 +284,48 @@ TEST(Document, TerminationReviewsEditedDocumentsFirst) {
   EXPECT_EQ(delegate.asked, 1);
   EXPECT_EQ(f.modal.pendingAnswers(), 0);
   app->setDelegate(nullptr);
+}
+
+// Open runs the panel and opens each file it returns, reporting those that
+// fail by name; the recent-documents menu reopens what was opened; Move
+// takes the file along with the document.
+TEST(DocumentController, OpenRecentAndMove) {
+  Fixture f;
+  f.controller.clearRecentDocuments(nullptr);
+  const QString folder = tst::tempPath("opening");
+  QDir().mkpath(folder);
+  apptest::writeFile(folder + "/good.txt", "good");
+  const QString missing = folder + "/missing.txt";
+  f.modal.answerOpenPanel(
+      {QUrl::fromLocalFile(folder + "/good.txt"), QUrl::fromLocalFile(missing)});
+  f.modal.answerAlert(ui::AlertFirstButtonReturn);
+  EXPECT_TRUE(ui::Application::sharedApplication()->sendAction("openDocument:"));
+  ASSERT_EQ(f.controller.documents().size(), 1);
+  EXPECT_TRUE(f.modal.shown().last().alert.messageText.contains(missing));
+  QPointer<ui::Document> good = f.controller.documents().first();
+  EXPECT_EQ(static_cast<TextDocument*>(good.data())->text(), "good");
+
+  good->close();
+  EXPECT_TRUE(f.controller.documents().isEmpty());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(good);
+  QWidget parent;
+  QMenu* recents = f.controller.makeRecentDocumentsMenu(&parent);
+  emit recents->aboutToShow();
+  QStringList titles;
+  for (QAction* action : recents->actions())
+    if (!action->isSeparator()) titles.append(action->text());
+  EXPECT_EQ(titles, QStringList({"good.txt", "Clear Menu"}));
+  recents->actions().first()->trigger();
+  ASSERT_EQ(f.controller.documents().size(), 1);
+  ui::Document* reopened = f.controller.documents().first();
+
+  f.modal.answerSavePanel(QUrl::fromLocalFile(folder + "/moved.txt"));
+  reopened->moveDocument(nullptr);
+  EXPECT_EQ(f.modal.shown().last().save.prompt, "Move");
+  EXPECT_EQ(reopened->fileURL(), QUrl::fromLocalFile(folder + "/moved.txt"));
+  EXPECT_EQ(readFile(folder + "/moved.txt"), "good");
+  EXPECT_FALSE(QFile::exists(folder + "/good.txt"));
+  EXPECT_EQ(f.controller.recentDocumentURLs().value(0), QUrl::fromLocalFile(folder + "/moved.txt"));
+  EXPECT_EQ(f.modal.pendingAnswers(), 0);
 }
