@@ -96,18 +96,21 @@ bool PasteboardMimeCodec::decodeItems(const QByteArray& bytes, QList<PasteboardI
   return true;
 }
 
-QByteArray PasteboardMimeCodec::pngOfItem(const PasteboardItem& item) {
-  if (item.hasType(PasteboardTypePNG)) return item.dataForType(PasteboardTypePNG);
-  const QString type = item.availableTypeFromArray(PasteboardTypes::imageTypes());
-  if (type.isEmpty()) return {};
-  if (type == PasteboardTypePNG) return item.dataForType(type);
-  gfx::ImagePtr image = gfx::Image::imageWithData(item.dataForType(type));
+QByteArray PasteboardMimeCodec::pngOfImage(const gfx::ImagePtr& image) {
   gfx::CGImagePtr pixels = image ? image->CGImageForProposedRect(nullptr, nullptr) : nullptr;
   if (!pixels) return {};
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
+  // The lightest compression: another program is waiting for these bytes.
   return pixels->qImage().save(&buffer, "PNG", 90) ? png : QByteArray();
+}
+
+QByteArray PasteboardMimeCodec::pngOfItem(const PasteboardItem& item) {
+  if (item.hasType(PasteboardTypePNG)) return item.dataForType(PasteboardTypePNG);
+  const QString type = item.availableTypeFromArray(PasteboardTypes::imageTypes());
+  if (type.isEmpty()) return {};
+  return pngOfImage(gfx::Image::imageWithData(item.dataForType(type)));
 }
 
 namespace {

@@ -28,6 +28,8 @@ class PasteboardMimeCodec {
 
   // PNG bytes of the item's best image type; empty when it holds none.
   static QByteArray pngOfItem(const PasteboardItem& item);
+  // PNG bytes of the image's best bitmap; empty for no image.
+  static QByteArray pngOfImage(const gfx::ImagePtr& image);
 };
 
 }  // namespace ui

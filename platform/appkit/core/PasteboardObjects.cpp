@@ -1,5 +1,4 @@
 // Pasteboard: objects written as items and read back from them.
-#include <QBuffer>
 #include <QFileInfo>
 
 #include "appkit/core/Pasteboard.h"
@@ -10,16 +9,6 @@ namespace ui {
 
 namespace {
 
-QByteArray pngOfImage(const gfx::ImagePtr& image) {
-  gfx::CGImagePtr pixels = image->CGImageForProposedRect(nullptr, nullptr);
-  if (!pixels) return {};
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  // The lightest compression: another program is waiting for these bytes.
-  return pixels->qImage().save(&buffer, "PNG", 90) ? png : QByteArray();
-}
-
 // An image as TIFF (every representation, as the desktop's image objects
 // write themselves) and as PNG of its best bitmap, both made only when read;
 // readers in this process take the image itself. A copy, so later drawing
@@ -29,7 +18,8 @@ bool imageItem(const gfx::ImagePtr& image, PasteboardItem* item) {
   gfx::ImagePtr copy = image->copy();
   item->setSourceImage(copy);
   item->setDataProviderForType([copy] { return copy->TIFFRepresentation(); }, PasteboardTypeTIFF);
-  item->setDataProviderForType([copy] { return pngOfImage(copy); }, PasteboardTypePNG);
+  item->setDataProviderForType([copy] { return PasteboardMimeCodec::pngOfImage(copy); },
+                               PasteboardTypePNG);
   return true;
 }
 
