@@ -11,6 +11,7 @@ bool SeedWriter::writeAll() {
   writeTextArchives();
   writeImageData();
   writeStores();
+  writeOldStores();
   writeJsonTexts();
   writePasteboardItems();
   return ok_;

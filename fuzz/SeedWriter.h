@@ -27,6 +27,7 @@ class SeedWriter {
   void writeImageData();
   // SeedWriterStores.cpp
   void writeStores();
+  void writeOldStores();
   // SeedWriterJson.cpp
   void writeJsonTexts();
   void writePasteboardItems();

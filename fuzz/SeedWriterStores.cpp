@@ -6,15 +6,18 @@
 #include <QFile>
 
 #include "SeedWriter.h"
+#include "coredata/ManagedObjectContext.h"
 #include "coredata/PersistentStoreCoordinator.h"
 #include "foundation/OperationQueue.h"
 #include "model/ComposedImage.h"
 #include "model/Filter.h"
 #include "model/IMAManagedObjectContext.h"
+#include "model/IMImagesUtilities.h"
 #include "model/IMManagedObject.h"
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/TextLayer.h"
+#include "model/TextLayerAttributedStringCoding.h"
 
 namespace {
 
@@ -96,4 +99,53 @@ void SeedWriter::writeStores() {
     file.close();
     QFile::remove(path);
   }
+}
+
+// Seeds of the migration target: a document of the first model version,
+// written with that version's model file, with ordered layers, a text layer
+// and a filter whose parameter has a colour.
+void SeedWriter::writeOldStores() {
+  const QString path = folder_ + "/first-version.zova";
+  QFile::remove(path);
+  fnd::Error error;
+  auto model = cd::ManagedObjectModel::modelFromFile(
+      QStringLiteral(TESSALY_SOURCE_DIR "/resources/model/TessalyV1.json"), &error);
+  if (!model) return fail("old store: " + error.localizedDescription());
+  {
+    cd::PersistentStoreCoordinator coordinator(model);
+    if (!coordinator.addPersistentStoreWithType(cd::SQLiteStoreType, {}, QUrl::fromLocalFile(path),
+                                                {}, &error))
+      return fail("old store: " + error.localizedDescription());
+    cd::ManagedObjectContext context;
+    context.setPersistentStoreCoordinator(&coordinator);
+    auto insert = [&](const char* entity, const QVariantMap& values) {
+      cd::ManagedObject* object = context.insertNewObjectForEntityForName(entity);
+      for (auto value = values.begin(); value != values.end(); ++value)
+        object->setValue(value.value(), value.key());
+      return object;
+    };
+    cd::ManagedObject* root = insert("ComposedImage", {{"width", 24}, {"height", 16}});
+    cd::ManagedObject* picture =
+        insert("Layer", {{"name", "picture"},
+                         {"index", 1},
+                         {"imageData", ima_produceImageData(::picture(24, 16))}});
+    cd::ManagedObject* text = insert(
+        "Layer",
+        {{"name", "text"},
+         {"index", 0},
+         {"isText", true},
+         {"attributeStringData", archivedDataWithAttributedString(gfx::AttributedString("Hi"))}});
+    cd::ManagedObject* filter = insert("Filter", {{"name", "CISepiaTone"}, {"index", 0}});
+    insert("FilterParameter", {{"name", "inputColor"}, {"redValue", 1}, {"greenValue", 0.5}})
+        ->setValue(QVariant::fromValue(filter), "filter");
+    picture->setValue(QVariant::fromValue(cd::ObjectList{filter}), "filters");
+    root->setValue(QVariant::fromValue(cd::ObjectList{picture, text}), "layers");
+    if (!context.save(&error)) return fail("old store: " + error.localizedDescription());
+  }
+  if (!compact(path)) return fail("old store: cannot compact it");
+  QFile file(path);
+  file.open(QIODevice::ReadOnly);
+  write("migration", "first-version", file.readAll());
+  file.close();
+  QFile::remove(path);
 }
