@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
 
@@ -209,6 +211,29 @@ TEST(QtModalServices, OpenPanelGivesTheChosenFilesAndFontPanelTheChosenFont) {
   ASSERT_TRUE(font);
   EXPECT_EQ(font->family(), "DejaVu Serif");
   EXPECT_EQ(font->pointSize(), 17);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtModalServices, PrintPanelAnswersForThePrinterItWasGiven) {
+  ui::QtModalServices dialogs;
+  QPrinter printer;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(tst::tempPath("panel.pdf"));
+  for (bool accept : {false, true}) {
+    QPrintDialog::PrintDialogOptions options;
+    whenModal([&](QDialog* d) {
+      options = qobject_cast<QPrintDialog*>(d)->options();
+      if (!accept) saveGrab(d, "appkit-print-panel.png");
+      accept ? d->accept() : d->reject();
+    });
+    EXPECT_EQ(dialogs.runPrintPanel(printer, ui::PrintPanelShowsPaperSize, nullptr),
+              accept ? ui::ModalResponseOK : ui::ModalResponseCancel);
+    EXPECT_TRUE(options.testFlag(QAbstractPrintDialog::PrintShowPageSize));
+    EXPECT_FALSE(options.testFlag(QAbstractPrintDialog::PrintPageRange));
+  }
 }
 
 }  // namespace
