@@ -125,8 +125,10 @@ TEST(ColorAdjustment, SliderFiltersFollowTheirFormulas) {
       {"CIColorControls", {{"inputSaturation", 0}}, {L, L, L, a}},
       {"CIColorControls", {{"inputBrightness", 0.1}}, {0.3f, 0.6f, 0.9f, a}},
       {"CIColorControls", {{"inputContrast", 2}}, {-0.1f, 0.5f, 1.1f, a}},
-      {"CIExposureAdjust", {{"inputEV", 1}}, {0.4f, 1.0f, 1.6f, a}},
-      {"CIExposureAdjust", {{"inputEV", -2}}, {0.05f, 0.125f, 0.2f, a}},
+      // Light doubled per stop: the test colour decoded, times 2 or a
+      // quarter, encoded again (worked out with the sRGB formulas in Python).
+      {"CIExposureAdjust", {{"inputEV", 1}}, {0.285384f, 0.685836f, 1.086288f, a}},
+      {"CIExposureAdjust", {{"inputEV", -2}}, {0.088114f, 0.256483f, 0.424853f, a}},
       {"CIGammaAdjust", {{"inputPower", 2}}, {0.04f, 0.25f, 0.64f, a}},
       {"CIHueAdjust", {{"inputAngle", 2 * M_PI}}, kStraight},
       {"CIVibrance", {{"inputAmount", 1}}, {-0.34f, 0.23f, 0.8f, a}},

@@ -14,6 +14,16 @@ namespace ci::filters {
 
 namespace {
 
+float srgbToLinear(float v) {
+  const float a = std::fabs(v);
+  return std::copysign(a <= 0.04045f ? a / 12.92f : std::pow((a + 0.055f) / 1.055f, 2.4f), v);
+}
+
+float linearToSrgb(float v) {
+  const float a = std::fabs(v);
+  return std::copysign(a <= 0.0031308f ? a * 12.92f : 1.055f * std::pow(a, 1 / 2.4f) - 0.055f, v);
+}
+
 // Saturation mixes with the pixel's luminance, brightness is added, and
 // contrast scales the distance from mid grey, in that order.
 Image colorControls(const BuiltInFilter& f) {
@@ -27,11 +37,14 @@ Image colorControls(const BuiltInFilter& f) {
   });
 }
 
-// Exposure in stops: each component times 2^EV.
+// Exposure in stops, as a camera's: light doubles per stop, so components
+// are scaled by 2^EV in linear light (the sRGB curve undone, then redone).
 Image exposureAdjust(const BuiltInFilter& f) {
   const float gain = float(std::exp2(f.numberValue("inputEV")));
-  return mapStraightColor(f.imageValue(kCIInputImageKey), [gain](float* c) {
-    for (int k = 0; k < 3; ++k) c[k] *= gain;
+  const Image image = f.imageValue(kCIInputImageKey);
+  if (gain == 1) return image;
+  return mapStraightColor(image, [gain](float* c) {
+    for (int k = 0; k < 3; ++k) c[k] = linearToSrgb(srgbToLinear(c[k]) * gain);
   });
 }
 
@@ -71,16 +84,6 @@ Image hueAdjust(const BuiltInFilter& f) {
       m.m[i][j] = float(sum);
     }
   return applyColorMatrix(f.imageValue(kCIInputImageKey), m);
-}
-
-float srgbToLinear(float v) {
-  const float a = std::fabs(v);
-  return std::copysign(a <= 0.04045f ? a / 12.92f : std::pow((a + 0.055f) / 1.055f, 2.4f), v);
-}
-
-float linearToSrgb(float v) {
-  const float a = std::fabs(v);
-  return std::copysign(a <= 0.0031308f ? a * 12.92f : 1.055f * std::pow(a, 1 / 2.4f) - 0.055f, v);
 }
 
 // The chromaticity of daylight-like light of a colour temperature (Kim et
