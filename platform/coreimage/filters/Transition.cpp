@@ -193,12 +193,13 @@ Vector directionSpan(double angle, const QRectF& area) {
   return Vector{dx, dy, lo, hi};
 }
 
-// The area a sweeping transition crosses: inputExtent, or the images' union
-// when there is no usable one.
+// The area a sweeping transition crosses: inputExtent, grown to hold the
+// images when they are finite, so the target has covered them by time 1
+// whatever their size (the browser leaves inputExtent at its default).
 QRectF sweptArea(const BuiltInFilter& f, const QRectF& images) {
-  const QRectF extent = f.vectorValue(kCIInputExtentKey).CGRectValue();
-  if (!isEmpty(extent)) return extent;
-  return isInfinite(images) || isEmpty(images) ? QRectF(0, 0, 300, 300) : images;
+  QRectF area = f.vectorValue(kCIInputExtentKey).CGRectValue();
+  if (!isInfinite(images)) area = unite(area, images);
+  return isEmpty(area) || isInfinite(area) ? QRectF(0, 0, 300, 300) : area;
 }
 
 struct Pair {
