@@ -133,6 +133,15 @@ class ModalServices {
                                    FilePanelHandler completion) = 0;
   virtual void beginPrintPanelSheet(QPrinter& printer, unsigned options, QWidget* window,
                                     ResponseHandler completion) = 0;
+
+  // Floating panels, as the font and colour panels are: shown without
+  // blocking anything, they report each choice through the handler until
+  // closed. Ordering a panel front again brings it forward with the new
+  // font or colour and handler.
+  using FontHandler = std::function<void(const QFont& font)>;
+  virtual void orderFrontFontPanel(const QFont& font, FontHandler changed) = 0;
+  // Reports through the request's colorChanged.
+  virtual void orderFrontColorPanel(const ColorPanelRequest& request) = 0;
 };
 
 }  // namespace ui

@@ -227,6 +227,39 @@ std::optional<QFont> QtModalServices::runFontPanel(const QFont& font, QWidget* p
   return dialog.selectedFont();
 }
 
+void QtModalServices::orderFrontFontPanel(const QFont& font, FontHandler changed) {
+  if (!fontPanel_) {
+    fontPanel_ = new QFontDialog;
+    fontPanel_->setAttribute(Qt::WA_DeleteOnClose);
+    fontPanel_->setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::NoButtons);
+  }
+  QObject::disconnect(fontConnection_);
+  fontPanel_->setCurrentFont(font);
+  if (changed)
+    fontConnection_ =
+        QObject::connect(fontPanel_, &QFontDialog::currentFontChanged, fontPanel_, changed);
+  fontPanel_->show();
+  fontPanel_->raise();
+}
+
+void QtModalServices::orderFrontColorPanel(const ColorPanelRequest& request) {
+  if (!colorPanel_) {
+    colorPanel_ = new QColorDialog;
+    colorPanel_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  colorPanel_->setOptions(
+      QColorDialog::DontUseNativeDialog | QColorDialog::NoButtons |
+      (request.showsAlpha ? QColorDialog::ShowAlphaChannel : QColorDialog::ColorDialogOptions()));
+  if (!request.title.isEmpty()) colorPanel_->setWindowTitle(request.title);
+  QObject::disconnect(colorConnection_);
+  colorPanel_->setCurrentColor(request.color);
+  if (request.colorChanged)
+    colorConnection_ = QObject::connect(colorPanel_, &QColorDialog::currentColorChanged,
+                                        colorPanel_, request.colorChanged);
+  colorPanel_->show();
+  colorPanel_->raise();
+}
+
 void QtModalServices::beginAlertSheet(const AlertRequest& request, QWidget* window,
                                       ResponseHandler completion) {
   beginSheet(

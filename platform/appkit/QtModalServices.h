@@ -3,7 +3,12 @@
 // and save panels, QPrintDialog, QColorDialog with alpha and QFontDialog.
 #pragma once
 
+#include <QPointer>
+
 #include "appkit/ModalServices.h"
+
+class QColorDialog;
+class QFontDialog;
 
 namespace ui {
 
@@ -25,9 +30,17 @@ class QtModalServices : public ModalServices {
   void beginPrintPanelSheet(QPrinter& printer, unsigned options, QWidget* window,
                             ResponseHandler completion) override;
 
+  void orderFrontFontPanel(const QFont& font, FontHandler changed) override;
+  void orderFrontColorPanel(const ColorPanelRequest& request) override;
+
   // The file-name patterns ("*.png *.PNG"-like, one filter per type) the
   // panels offer for allowed types; exposed for tests.
   static QStringList nameFilters(const QStringList& allowedFileTypes);
+
+ private:
+  QPointer<QFontDialog> fontPanel_;
+  QPointer<QColorDialog> colorPanel_;
+  QMetaObject::Connection fontConnection_, colorConnection_;
 };
 
 }  // namespace ui

@@ -221,4 +221,32 @@ void ScriptedModalServices::beginPrintPanelSheet(QPrinter& printer, unsigned opt
   complete([completion = std::move(completion), response] { completion(response); });
 }
 
+void ScriptedModalServices::orderFrontFontPanel(const QFont& font, FontHandler changed) {
+  Shown shown(Dialog::FontPanel);
+  shown.floating = true;
+  shown.font = font;
+  shown_.append(shown);
+  fontPanel_ = std::move(changed);
+}
+
+void ScriptedModalServices::orderFrontColorPanel(const ColorPanelRequest& request) {
+  Shown shown(Dialog::ColorPanel);
+  shown.floating = true;
+  shown.color = request.color;
+  shown_.append(shown);
+  colorPanel_ = request.colorChanged;
+}
+
+bool ScriptedModalServices::chooseFont(const QFont& font) {
+  if (!fontPanel_) return false;
+  fontPanel_(font);
+  return true;
+}
+
+bool ScriptedModalServices::chooseColor(const QColor& color) {
+  if (!colorPanel_) return false;
+  colorPanel_(color);
+  return true;
+}
+
 }  // namespace ui

@@ -21,7 +21,10 @@ class ScriptedModalServices : public ModalServices {
     explicit Shown(Dialog shownDialog) : dialog(shownDialog) {}
     Dialog dialog;
     bool sheet = false;
+    bool floating = false;
     QWidget* window = nullptr;
+    QFont font;             // for font panels
+    QColor color;           // for colour panels
     AlertRequest alert;     // for alerts
     SavePanelRequest save;  // for save panels
     OpenPanelRequest open;  // for open panels
@@ -47,6 +50,9 @@ class ScriptedModalServices : public ModalServices {
   void answerFontPanel(std::optional<QFont> font);
   // The next dialog, which must be of this kind, is cancelled.
   void cancel(Dialog dialog);
+  // The user picks in a floating panel; false when none is in front.
+  bool chooseFont(const QFont& font);
+  bool chooseColor(const QColor& color);
 
   // Sheets normally complete before their begin call returns; when later,
   // the handler runs from the event loop, as a real sheet's would.
@@ -73,6 +79,10 @@ class ScriptedModalServices : public ModalServices {
                            FilePanelHandler completion) override;
   void beginPrintPanelSheet(QPrinter& printer, unsigned options, QWidget* window,
                             ResponseHandler completion) override;
+  // Floating panels take no answer: they are recorded (with `floating`) and
+  // keep their handler for chooseFont and chooseColor.
+  void orderFrontFontPanel(const QFont& font, FontHandler changed) override;
+  void orderFrontColorPanel(const ColorPanelRequest& request) override;
 
   static QString dialogName(Dialog dialog);
 
@@ -104,6 +114,8 @@ class ScriptedModalServices : public ModalServices {
   QList<Shown> shown_;
   bool sheetsCompleteLater_ = false;
   std::function<void(const QString&)> unexpected_;
+  FontHandler fontPanel_;
+  std::function<void(const QColor&)> colorPanel_;
 };
 
 }  // namespace ui

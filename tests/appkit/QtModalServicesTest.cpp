@@ -237,3 +237,49 @@ TEST(QtModalServices, PrintPanelAnswersForThePrinterItWasGiven) {
 }
 
 }  // namespace
+
+namespace {
+
+template <typename Panel>
+Panel* floatingPanel() {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* panel = qobject_cast<Panel*>(widget); panel && panel->isVisible()) return panel;
+  return nullptr;
+}
+
+// The font and colour panels float: showing them blocks nothing, each choice
+// reaches the latest handler, and showing again reuses the panel.
+TEST(QtModalServices, FloatingPanelsReportEveryChoiceToTheLatestHandler) {
+  ui::QtModalServices dialogs;
+  QList<QFont> first, second;
+  dialogs.orderFrontFontPanel(QFont("DejaVu Sans", 12), [&](const QFont& f) { first << f; });
+  QFontDialog* fonts = floatingPanel<QFontDialog>();
+  ASSERT_NE(fonts, nullptr);
+  EXPECT_FALSE(fonts->isModal());
+  fonts->setCurrentFont(QFont("DejaVu Serif", 20));
+  ASSERT_FALSE(first.isEmpty());
+  EXPECT_EQ(first.last().family(), "DejaVu Serif");
+  dialogs.orderFrontFontPanel(QFont("DejaVu Sans", 9), [&](const QFont& f) { second << f; });
+  EXPECT_EQ(floatingPanel<QFontDialog>(), fonts);
+  const qsizetype before = first.size();
+  fonts->setCurrentFont(QFont("DejaVu Sans Mono", 14));
+  EXPECT_EQ(first.size(), before);
+  ASSERT_FALSE(second.isEmpty());
+  EXPECT_EQ(second.last().family(), "DejaVu Sans Mono");
+  fonts->close();
+
+  QList<QColor> colours;
+  ui::ColorPanelRequest request;
+  request.color = Qt::red;
+  request.colorChanged = [&](const QColor& c) { colours << c; };
+  dialogs.orderFrontColorPanel(request);
+  QColorDialog* panel = floatingPanel<QColorDialog>();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->testOption(QColorDialog::ShowAlphaChannel));
+  panel->setCurrentColor(QColor(1, 2, 3, 4));
+  ASSERT_FALSE(colours.isEmpty());
+  EXPECT_EQ(colours.last(), QColor(1, 2, 3, 4));
+  panel->close();
+}
+
+}  // namespace

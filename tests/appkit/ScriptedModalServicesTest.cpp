@@ -116,3 +116,21 @@ TEST(ScriptedModalServices, LeavingRestoresTheServicesSharedBefore) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptedModalServices, FloatingPanelsTakeNoAnswerAndPassChoicesOn) {
+  ui::ScriptedModalServices scripted;
+  EXPECT_FALSE(scripted.chooseFont(QFont("DejaVu Serif")));
+  QStringList families;
+  ui::ModalServices::shared().orderFrontFontPanel(QFont("DejaVu Sans"),
+                                                  [&](const QFont& f) { families << f.family(); });
+  EXPECT_TRUE(scripted.chooseFont(QFont("DejaVu Serif")));
+  EXPECT_EQ(families, QStringList{"DejaVu Serif"});
+  ASSERT_EQ(scripted.shown().size(), 1);
+  EXPECT_TRUE(scripted.shown()[0].floating);
+  EXPECT_EQ(scripted.shown()[0].font.family(), "DejaVu Sans");
+  EXPECT_EQ(scripted.pendingAnswers(), 0);
+}
+
+}  // namespace
