@@ -42,6 +42,9 @@ class SamplerView {
   // read whole rows.
   void readPixels(int x, int y, int count, float* out) const;
   const QRectF& extent() const { return extent_; }
+  // The rendered region itself (null when nothing was rendered), for
+  // routines that index it directly in their inner loops.
+  const PixelBuffer* pixels() const { return pixels_; }
 
  private:
   void pixelAt(int x, int y, float rgba[4]) const;

@@ -257,25 +257,45 @@ Image motionBlur(const BuiltInFilter& f) {
 // ---- Zoom blur: the mean along the line from the pixel towards the
 // centre, as long as amount % of the pixel's distance from it (as though
 // the picture were scaled about the centre while exposed).
-// Bilinear reading straight from the rendered rows where both rows of the
-// pair are there (almost always); the general sampler at the edges.
-inline void sampleInside(const SamplerView& view, float x, float y, float* out) {
-  const float fx = x - 0.5f, fy = y - 0.5f;
-  const float bx = std::floor(fx), by = std::floor(fy);
-  const int ix = int(bx), iy = int(by);
-  const float* low = view.pixelsAtCentres(ix, iy, 2);
-  const float* high = low ? view.pixelsAtCentres(ix, iy + 1, 2) : nullptr;
-  if (!high) {
-    view.sample(x, y, out);
-    return;
+// The rendered rows indexed directly: transparent outside them, bilinear
+// between pixel centres or the nearest pixel.
+class RenderedRows {
+ public:
+  explicit RenderedRows(const SamplerView& view) {
+    const PixelBuffer* pixels = view.pixels();
+    if (!pixels || pixels->isNull()) return;
+    r_ = pixels->rect();
+    base_ = pixels->pixel(r_.x, r_.y);
+    stride_ = pixels->stride();
   }
-  const float tx = fx - bx, ty = fy - by;
-  for (int c = 0; c < 4; ++c) {
-    const float bottom = low[c] + (low[c + 4] - low[c]) * tx;
-    const float top = high[c] + (high[c + 4] - high[c]) * tx;
-    out[c] = bottom + (top - bottom) * ty;
+  const float* at(int x, int y) const {
+    if (x < r_.x || y < r_.y || x >= r_.right() || y >= r_.top()) return kClear;
+    return base_ + size_t(y - r_.y) * stride_ + size_t(x - r_.x) * 4;
   }
-}
+  void nearest(float x, float y, float* out) const {
+    const float* p = at(int(std::floor(x)), int(std::floor(y)));
+    for (int c = 0; c < 4; ++c) out[c] = p[c];
+  }
+  void bilinear(float x, float y, float* out) const {
+    const float fx = x - 0.5f, fy = y - 0.5f;
+    const float bx = std::floor(fx), by = std::floor(fy);
+    const int ix = int(bx), iy = int(by);
+    const float tx = fx - bx, ty = fy - by;
+    const float *p00 = at(ix, iy), *p10 = at(ix + 1, iy);
+    const float *p01 = at(ix, iy + 1), *p11 = at(ix + 1, iy + 1);
+    for (int c = 0; c < 4; ++c) {
+      const float bottom = p00[c] + (p10[c] - p00[c]) * tx;
+      const float top = p01[c] + (p11[c] - p01[c]) * tx;
+      out[c] = bottom + (top - bottom) * ty;
+    }
+  }
+
+ private:
+  static constexpr float kClear[4] = {0, 0, 0, 0};
+  IRect r_;
+  const float* base_ = kClear;
+  size_t stride_ = 0;
+};
 
 // Samples 1.5 pixels apart along the line, at most kZoomTaps of them; on
 // longer lines, where the samples lie far apart and so many are averaged
@@ -283,16 +303,8 @@ inline void sampleInside(const SamplerView& view, float x, float y, float* out) 
 constexpr int kZoomTaps = 24;
 constexpr float kNearestBeyond = 2.5f;
 
-inline void sampleNearest(const SamplerView& view, float x, float y, float* out) {
-  const float* p = view.pixelsAtCentres(int(std::floor(x)), int(std::floor(y)), 1);
-  if (p)
-    std::copy(p, p + 4, out);
-  else
-    view.sample(std::floor(x) + 0.5, std::floor(y) + 0.5, out);
-}
-
 void zoomBlurRow(const KernelRow& row) {
-  const SamplerView& view = *row.samplers[0];
+  const RenderedRows rows(*row.samplers[0]);
   const float cx = row.values[0][0], cy = row.values[0][1];
   const float shrink = row.values[1][0];
   const float y = float(row.y) + 0.5f;
@@ -306,9 +318,9 @@ void zoomBlurRow(const KernelRow& row) {
     for (int k = 0; k < taps; ++k) {
       const float s = 1.0f - step * float(k);
       if (nearest)
-        sampleNearest(view, cx + (x - cx) * s, cy + (y - cy) * s, p);
+        rows.nearest(cx + (x - cx) * s, cy + (y - cy) * s, p);
       else
-        sampleInside(view, cx + (x - cx) * s, cy + (y - cy) * s, p);
+        rows.bilinear(cx + (x - cx) * s, cy + (y - cy) * s, p);
       for (int c = 0; c < 4; ++c) sum[c] += p[c];
     }
     for (int c = 0; c < 4; ++c) row.out[i * 4 + c] = sum[c] / float(taps);
