@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "ModelBenchmarkLayers.h"
 #include "coredata/PersistentStoreCoordinator.h"
 #include "foundation/OperationQueue.h"
 #include "graphics/GraphicsContext.h"
@@ -27,9 +28,9 @@
 
 namespace {
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
-constexpr int kLayers = 10;
+constexpr int kWidth = bench::kModelWidth;
+constexpr int kHeight = bench::kModelHeight;
+constexpr int kLayers = bench::kModelLayers;
 constexpr size_t kLayerBytes = size_t(kWidth) * kHeight * 4;
 constexpr int kViewWidth = 1920, kViewHeight = 1080;
 constexpr size_t kViewBytes = size_t(kViewWidth) * kViewHeight * 4;
@@ -79,24 +80,7 @@ struct Document {
   }
 };
 
-// The pixels of layer `seed`, made once: smooth areas with some grain.
-gfx::ImagePtr layerPixels(int seed) {
-  static std::map<int, gfx::ImagePtr> made;
-  gfx::ImagePtr& image = made[seed];
-  if (image) return image;
-  QImage pixels(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-  std::mt19937 random(seed);
-  for (int y = 0; y < kHeight; ++y) {
-    auto* row = reinterpret_cast<quint32*>(pixels.scanLine(y));
-    for (int x = 0; x < kWidth; ++x) {
-      const int grain = int(random() % 8);
-      row[x] = qRgba((x / 16 + grain + seed * 20) & 255, (y / 12 + grain) & 255,
-                     ((x + y) / 32 + seed) & 255, 255);
-    }
-  }
-  image = gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
-  return image;
-}
+gfx::ImagePtr layerPixels(int seed) { return bench::modelLayerPixels(seed); }
 
 QString storePath(const char* name) {
   // A folder of this run's own: other runs of this program may be working at the same time.
