@@ -122,7 +122,9 @@ QString IMAMigrationHelper::modelBundle() {
   IMManagedObject::managedObjectModel();
   initMigrationResources();
   registerMigrationPolicies();
-  return QStringLiteral(":/models");
+  const QString bundle = QStringLiteral(":/models");
+  cd::ManagedObjectModel::registerBundle(bundle);
+  return bundle;
 }
 
 QString IMAMigrationHelper::oldVersionsFolder() {

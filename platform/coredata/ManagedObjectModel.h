@@ -41,6 +41,10 @@ class ManagedObjectModel {
   // The version of the bundle that reads a store of `metadata`, or null.
   static ManagedObjectModelPtr mergedModelFromBundle(const QString& bundle,
                                                      const QVariantMap& metadata);
+  // Bundles whose versions stores opened with automatic migration may come
+  // from. Thread-safe.
+  static void registerBundle(const QString& bundle);
+  static QStringList registeredBundles();
   static ManagedObjectModelPtr modelFromFile(const QString& path, fnd::Error* error = nullptr);
 
   // Entities sorted by name; entity number i + 1 is entities()[i].

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <mutex>
 
 #include "coredata/ManagedObjectModel.h"
 #include "coredata/MappingModel.h"
@@ -20,7 +21,27 @@ QString currentVersionName(const QString& bundle, fnd::Error* error) {
   return QJsonDocument::fromJson(file.readAll()).object().value("currentVersion").toString();
 }
 
+struct Bundles {
+  std::mutex mutex;
+  QStringList folders;
+};
+
+Bundles& bundles() {
+  static Bundles shared;
+  return shared;
+}
+
 }  // namespace
+
+void ManagedObjectModel::registerBundle(const QString& bundle) {
+  std::lock_guard lock(bundles().mutex);
+  if (!bundles().folders.contains(bundle)) bundles().folders.append(bundle);
+}
+
+QStringList ManagedObjectModel::registeredBundles() {
+  std::lock_guard lock(bundles().mutex);
+  return bundles().folders;
+}
 
 ManagedObjectModelPtr ManagedObjectModel::mergedModelFromBundle(const QString& bundle,
                                                                 fnd::Error* error) {

@@ -1,5 +1,10 @@
 #include "coredata/PersistentStoreCoordinator.h"
 
+#include <QFile>
+#include <cstdio>
+
+#include "coredata/MappingModel.h"
+#include "coredata/MigrationManager.h"
 #include "coredata/SQLiteStore.h"
 
 namespace cd {
@@ -24,10 +29,48 @@ PersistentStore* PersistentStoreCoordinator::addPersistentStoreWithType(const QS
               QStringLiteral("The store at %1 is already open.").arg(url.toString()));
     return nullptr;
   }
-  std::unique_ptr<SQLiteStore> store = SQLiteStore::open(this, type, url, options, error);
-  if (!store) return nullptr;
+  fnd::Error openError;
+  std::unique_ptr<SQLiteStore> store = SQLiteStore::open(this, type, url, options, &openError);
+  if (!store && openError.code() == fnd::PersistentStoreIncompatibleVersionHashError &&
+      options.value(MigratePersistentStoresAutomaticallyOption).toBool() &&
+      options.value(InferMappingModelAutomaticallyOption).toBool()) {
+    if (!migrateAutomatically(url, openError.userInfo().value("metadata").toMap(), error))
+      return nullptr;
+    store = SQLiteStore::open(this, type, url, options, &openError);
+  }
+  if (!store) {
+    fnd::fail(error, openError);
+    return nullptr;
+  }
   stores_.push_back(std::move(store));
   return stores_.back().get();
+}
+
+bool PersistentStoreCoordinator::migrateAutomatically(const QUrl& url, const QVariantMap& metadata,
+                                                      fnd::Error* error) {
+  ManagedObjectModelPtr source;
+  for (const QString& bundle : ManagedObjectModel::registeredBundles())
+    if ((source = ManagedObjectModel::mergedModelFromBundle(bundle, metadata))) break;
+  if (!source)
+    return fnd::fail(
+        error, fnd::CocoaErrorDomain, fnd::MigrationMissingSourceModelError,
+        QStringLiteral("No known model version wrote the store at %1.").arg(url.toLocalFile()));
+  std::optional<MappingModel> mapping = MappingModel::inferredMappingModel(*source, *model_, error);
+  if (!mapping) return false;
+  // Migrated beside the store, then put in its place in one step: the store
+  // is either the old file or the complete new one.
+  const QString path = url.toLocalFile(), migrated = path + ".migrating";
+  QFile::remove(migrated);
+  MigrationManager manager(source, model_);
+  if (!manager.migrateStoreFromURL(url, SQLiteStoreType, {}, *mapping,
+                                   QUrl::fromLocalFile(migrated), SQLiteStoreType, {}, error))
+    return false;
+  if (std::rename(QFile::encodeName(migrated).constData(), QFile::encodeName(path).constData()) ==
+      0)
+    return true;
+  QFile::remove(migrated);
+  return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+                   QStringLiteral("The migrated store could not replace %1.").arg(path));
 }
 
 bool PersistentStoreCoordinator::removePersistentStore(PersistentStore* store, fnd::Error* error) {

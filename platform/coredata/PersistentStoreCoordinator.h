@@ -22,7 +22,10 @@ inline const QString ReadOnlyPersistentStoreOption =
     QStringLiteral("NSReadOnlyPersistentStoreOption");
 // A QVariantMap of pragma name -> value, e.g. {"journal_mode": "DELETE"}.
 inline const QString SQLitePragmasOption = QStringLiteral("NSSQLitePragmasOption");
-// Kept with the store for migration; they change nothing when opening.
+// Together: a store written with another model version of a registered
+// bundle (ManagedObjectModel::registerBundle) is migrated in place when it
+// opens, through the inferred mapping; a store that cannot be migrated so is
+// refused unchanged.
 inline const QString MigratePersistentStoresAutomaticallyOption =
     QStringLiteral("NSMigratePersistentStoresAutomaticallyOption");
 inline const QString InferMappingModelAutomaticallyOption =
@@ -65,6 +68,8 @@ class PersistentStoreCoordinator {
   QVariantMap metadataForPersistentStore(PersistentStore* store) const;
 
  private:
+  bool migrateAutomatically(const QUrl& url, const QVariantMap& metadata, fnd::Error* error);
+
   ManagedObjectModelPtr model_;
   std::vector<std::unique_ptr<PersistentStore>> stores_;
 };

@@ -96,3 +96,26 @@ TEST(MigrationManager, CarriesEveryObjectIntoTheNewVersionAndOnlyReadsTheSource)
   EXPECT_EQ(error.code(), fnd::EntityMigrationPolicyError);
   EXPECT_FALSE(QFile::exists(failed));
 }
+
+// Opening with automatic migration and an inferred mapping brings a store of
+// a registered bundle's older version up to date in place; without those
+// options the store is refused and left alone.
+TEST(MigrationManager, StoresMigrateAutomaticallyWhenTheOptionsAskForIt) {
+  QTemporaryDir folder;
+  const QString path = writeFirstVersion(folder);
+  const QByteArray before = digest(path);
+  cd::ManagedObjectModel::registerBundle(":/models");
+  fnd::Error error;
+  EXPECT_FALSE(cdtest::openStack(path, &error, {}, cdtest::documentModelV2()));
+  EXPECT_EQ(error.code(), fnd::PersistentStoreIncompatibleVersionHashError);
+  EXPECT_EQ(digest(path), before);
+
+  const QVariantMap automatic{{cd::MigratePersistentStoresAutomaticallyOption, true},
+                              {cd::InferMappingModelAutomaticallyOption, true}};
+  auto stack = cdtest::openStack(path, &error, automatic, cdtest::documentModelV2());
+  ASSERT_TRUE(stack) << error.localizedDescription().toStdString();
+  const cd::ObjectList roots = stack->fetch("ComposedImage");
+  ASSERT_EQ(roots.size(), 1);
+  EXPECT_EQ(cdtest::namesOf(roots.first()->relatedObjects("layers")), QStringList({"C", "A", "B"}));
+  EXPECT_FALSE(QFile::exists(path + ".migrating"));
+}
