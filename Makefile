@@ -34,7 +34,7 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit
 # Qt's network stack leaves the objects of abandoned connections to its HTTP
 # thread past the end of the program, and LeakSanitizer reports them now and
 # then (indirect leaks only, allocated inside QtCore and QtNetwork). The network
@@ -42,7 +42,7 @@ ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook
 # fuzz target.
 ASAN_NETWORK_LABELS ?= sharing|net
 ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
-	tests_quicklook \
+	tests_quicklook tests_appkit \
 	tests_sharing tests_net
 FUZZ_SECONDS ?= 20
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
