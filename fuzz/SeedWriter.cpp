@@ -14,6 +14,7 @@ bool SeedWriter::writeAll() {
   writeOldStores();
   writeJsonTexts();
   writePasteboardItems();
+  writeRowDrags();
   return ok_;
 }
 

@@ -31,6 +31,8 @@ class SeedWriter {
   // SeedWriterJson.cpp
   void writeJsonTexts();
   void writePasteboardItems();
+  // SeedWriterDrags.cpp
+  void writeRowDrags();
 
   void write(const QString& target, const QString& name, const QByteArray& bytes);
   void fail(const QString& what);

@@ -28,8 +28,8 @@ void IMGenericArrayController::setTableView(IMTableView* table) {
 }
 
 // What the window's interface description connects: the table shows this
-// controller's arranged objects, asks it for drags and drops, hands it its
-// keys and sends it its double action.
+// controller's arranged objects, asks it for drags and drops of its rows,
+// hands it its keys and sends it its double action.
 void IMGenericArrayController::awakeFromNib() {
   isUILoaded_ = true;
   if (!tableView_) return;
@@ -38,6 +38,8 @@ void IMGenericArrayController::awakeFromNib() {
   tableView_->bindContent(this);
   tableView_->setTarget(this);
   tableView_->setDoubleAction("doubleClick:");
+  // Enough for reordering; the lists that take other drops register more.
+  tableView_->registerForDraggedTypes({kObjectMoveType});
 }
 
 // ---- Derived values ----

@@ -7,10 +7,10 @@
 #include "appkit/Popover.h"
 #include "appkit/Responder.h"
 #include "appkit/TableViewDataSource.h"
+#include "window/IMTableView.h"
 #include "window/IMTableViewDelegate.h"
 
 class IMListPanelWindow;
-class IMTableView;
 
 namespace ui {
 class PasteboardItem;

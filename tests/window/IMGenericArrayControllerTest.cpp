@@ -148,6 +148,7 @@ TEST(IMGenericArrayController, RowDragsWriteValuesThenTheRowsItem) {
 
 TEST(IMGenericArrayController, DropsMoveOnlyTheListsOwnRowsBetweenRows) {
   Panel panel;
+  EXPECT_EQ(panel.table.registeredDraggedTypes(), QStringList({kObjectMoveType}));
   IMTableView otherTable;
   ui::Pasteboard pasteboard;
   panel.controller.tableViewWriteRowsWithIndexes(&panel.table, fnd::IndexSet(1), pasteboard);
