@@ -254,8 +254,9 @@ TEST(EffectFamilies, IdentityValuesGiveTheInputBack) {
     EXPECT_LE(maxDifference(render(out, input.extent()), expected), 2e-5f);
     ++checked;
   }
-  // Every distortion with a strength, the glows and tone adjustment, and all transitions.
-  EXPECT_GE(checked, 9 + 3 + 8);
+  // Every distortion with a strength, the glows, tone adjustment and
+  // pixellation, and all transitions.
+  EXPECT_GE(checked, 9 + 4 + 8);
 }
 
 TEST(EffectFamilies, DefaultsRenderEvenOverEmptyAndInfiniteImages) {

@@ -4,6 +4,7 @@
 // named on the kernel's declaration (kernels/Distortion.cikernel).
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "coreimage/FilterRegistry.h"
 #include "coreimage/filters/BuiltInFilter.h"
@@ -228,13 +229,20 @@ void glassRow(const KernelRow& row) {
   const SamplerView& texture = *row.samplers[1];
   const double scale = row.values[0][0];
   const double y = row.y + 0.5;
+  // The texture's rows above, at and below, one pixel wider on each side:
+  // every read is at a pixel centre.
+  const int width = row.count + 2;
+  std::vector<float> lines(size_t(width) * 12);
+  const float* above = lines.data();
+  const float* at = above + width * 4;
+  const float* below = at + width * 4;
+  for (int k = 0; k < 3; ++k)
+    readPixels(texture, row.x - 1, row.y + 1 - k, width, lines.data() + k * width * 4);
   for (int i = 0; i < row.count; ++i) {
-    const double x = row.x + i + 0.5;
-    float l[4], r[4], b[4], t[4];
-    texture.sample(x - 1, y, l), texture.sample(x + 1, y, r);
-    texture.sample(x, y - 1, b), texture.sample(x, y + 1, t);
-    const double gx = (luminance(r) - luminance(l)) / 2, gy = (luminance(t) - luminance(b)) / 2;
-    sampleWithin(image, x + scale * gx, y + scale * gy, row.out + i * 4);
+    const int j = (i + 1) * 4;
+    const double gx = (luminance(at + j + 4) - luminance(at + j - 4)) / 2;
+    const double gy = (luminance(above + j) - luminance(below + j)) / 2;
+    sampleWithin(image, row.x + i + 0.5 + scale * gx, y + scale * gy, row.out + i * 4);
   }
 }
 

@@ -16,18 +16,39 @@ namespace {
 constexpr double kTwoPi = 2 * M_PI;
 constexpr float kLuma[3] = {0.2126f, 0.7152f, 0.0722f};
 
-// The screen's frame: a point's coordinates in cells from the centre, turned.
+// cos and sin of 2π·(phase + n·step) for n = 0, 1, 2, …: a turn per step
+// instead of a cosine per pixel.
+struct Wave {
+  double c = 1, s = 0, dc = 1, ds = 0;
+  void start(double phase, double step) {
+    c = std::cos(kTwoPi * phase), s = std::sin(kTwoPi * phase);
+    dc = std::cos(kTwoPi * step), ds = std::sin(kTwoPi * step);
+  }
+  void advance() {
+    const double next = c * dc - s * ds;
+    s = s * dc + c * ds, c = next;
+  }
+};
+
+// The screen's frame: a point's coordinates u, v in cells from the centre,
+// turned, walked along a row pixel by pixel with the cosines of 2πu and 2πv.
 struct ScreenFrame {
   double cx, cy, c, s, width;
+  double u = 0, v = 0;
+  Wave waveU, waveV;
   ScreenFrame(const KernelRow& row, double extraAngle = 0)
       : cx(row.values[0][0]),
         cy(row.values[0][1]),
         c(std::cos(row.values[1][0] + extraAngle)),
         s(std::sin(row.values[1][0] + extraAngle)),
-        width(std::max(1.0f, row.values[2][0])) {}
-  void cell(double x, double y, double& u, double& v) const {
-    const double dx = (x - cx) / width, dy = (y - cy) / width;
+        width(std::max(1.0f, row.values[2][0])) {
+    const double dx = (row.x + 0.5 - cx) / width, dy = (row.y + 0.5 - cy) / width;
     u = c * dx + s * dy, v = -s * dx + c * dy;
+    waveU.start(u, c / width), waveV.start(v, -s / width);
+  }
+  void advance() {
+    u += c / width, v -= s / width;
+    waveU.advance(), waveV.advance();
   }
 };
 
@@ -47,60 +68,49 @@ float paper(float light, float threshold, float soft) {
   return clamp01((light - t) / soft + 0.5f);
 }
 
-double dotThreshold(double u, double v) {
-  return 0.5 + 0.25 * (std::cos(kTwoPi * u) + std::cos(kTwoPi * v));
-}
+double dotThreshold(const ScreenFrame& f) { return 0.5 + 0.25 * (f.waveU.c + f.waveV.c); }
 
 template <class Screen>
 void screenRow(const KernelRow& row, const Screen& screen) {
-  const ScreenFrame frame(row);
+  ScreenFrame frame(row);
   const float soft = softness(row);
   const float* in = row.samples[0];
-  const double y = row.y + 0.5;
-  for (int i = 0; i < row.count; ++i) {
-    const float* p = in + i * 4;
+  for (int i = 0; i < row.count; ++i, frame.advance()) {
     float c[4];
-    unpremultiply(p, c);
+    unpremultiply(in + i * 4, c);
     const float light = kLuma[0] * c[0] + kLuma[1] * c[1] + kLuma[2] * c[2];
-    double u, v;
-    frame.cell(row.x + i + 0.5, y, u, v);
-    const float g = paper(light, float(screen(u, v, light)), soft) * c[3];
+    const float g = paper(light, float(screen(frame)), soft) * c[3];
     float* out = row.out + i * 4;
     out[0] = out[1] = out[2] = g, out[3] = c[3];
   }
 }
 
-void dotScreenRow(const KernelRow& row) {
-  screenRow(row, [](double u, double v, float) { return dotThreshold(u, v); });
-}
+void dotScreenRow(const KernelRow& row) { screenRow(row, dotThreshold); }
 
 void lineScreenRow(const KernelRow& row) {
-  screenRow(row, [](double, double v, float) { return 0.5 + 0.5 * std::cos(kTwoPi * v); });
+  screenRow(row, [](const ScreenFrame& f) { return 0.5 + 0.5 * f.waveV.c; });
 }
 
 // Below half light the crossing lines come in, so shadows are cross-hatched.
 void hatchedScreenRow(const KernelRow& row) {
-  screenRow(row, [](double u, double v, float) {
-    const double first = 0.5 + 0.5 * std::cos(kTwoPi * v);
-    const double second = 0.25 + 0.25 * std::cos(kTwoPi * u);
-    return std::max(first, second);
+  screenRow(row, [](const ScreenFrame& f) {
+    return std::max(0.5 + 0.5 * f.waveV.c, 0.25 + 0.25 * f.waveU.c);
   });
 }
 
 void circularScreenRow(const KernelRow& row) {
-  screenRow(row, [](double u, double v, float) {
-    return 0.5 + 0.5 * std::cos(kTwoPi * std::hypot(u, v));
+  screenRow(row, [](const ScreenFrame& f) {
+    return 0.5 + 0.5 * std::cos(kTwoPi * std::hypot(f.u, f.v));
   });
 }
 
 void cmykRow(const KernelRow& row) {
   const double degree = M_PI / 180;
-  const ScreenFrame frames[4] = {ScreenFrame(row, 15 * degree), ScreenFrame(row, 75 * degree),
-                                 ScreenFrame(row, 0), ScreenFrame(row, 45 * degree)};
+  ScreenFrame frames[4] = {ScreenFrame(row, 15 * degree), ScreenFrame(row, 75 * degree),
+                           ScreenFrame(row, 0), ScreenFrame(row, 45 * degree)};
   const float soft = softness(row);
   const float gcr = clamp01(row.values[4][0]), ucr = clamp01(row.values[4][1]);
   const float* in = row.samples[0];
-  const double y = row.y + 0.5;
   for (int i = 0; i < row.count; ++i) {
     float c[4];
     unpremultiply(in + i * 4, c);
@@ -109,9 +119,8 @@ void cmykRow(const KernelRow& row) {
     for (int k = 0; k < 3; ++k) ink[k] = clamp01(ink[k] - ucr * ink[3]);
     float clear[4];  // 1 where the ink's screen leaves paper
     for (int k = 0; k < 4; ++k) {
-      double u, v;
-      frames[k].cell(row.x + i + 0.5, y, u, v);
-      clear[k] = paper(1 - ink[k], float(dotThreshold(u, v)), soft);
+      clear[k] = paper(1 - ink[k], float(dotThreshold(frames[k])), soft);
+      frames[k].advance();
     }
     float* out = row.out + i * 4;
     for (int k = 0; k < 3; ++k) out[k] = clear[k] * clear[3] * c[3];

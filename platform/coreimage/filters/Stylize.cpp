@@ -200,6 +200,7 @@ void registerStylizeFilters(FilterRegistry& registry) {
                                    "The x and y position of a corner of the cells.");
   FilterInput scale = numberInput(kCIInputScaleKey, kCIAttributeTypeDistance, 8, 1, 1, 100,
                                   "The size of the cells.");
+  scale.identity = 1.0;  // cells one pixel wide hold one pixel centre each
   registerDefinitions(
       registry,
       {
