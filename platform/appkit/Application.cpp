@@ -124,7 +124,7 @@ void Application::setNeedsValidation() {
 
 void Application::beginSheet(QDialog* sheet, Window* window,
                              std::function<void(int returnCode)> completion) {
-  sheet->setParent(window, Qt::Sheet | Qt::Dialog);
+  sheet->setParent(window, Qt::Dialog);
   sheet->setWindowModality(Qt::WindowModal);
   sheet->setProperty("tessalySheetOf", QVariant::fromValue(static_cast<QObject*>(window)));
   connect(

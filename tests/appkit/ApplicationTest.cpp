@@ -196,6 +196,8 @@ TEST(Application, SheetsReportTheirReturnCodeOnce) {
   app->beginSheet(sheet, &window, [&](int code) { codes.append(code); });
   EXPECT_TRUE(sheet->isVisible());
   EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(sheet->windowType(), Qt::Dialog);
+  EXPECT_EQ(sheet->parentWidget(), &window);
   EXPECT_EQ(app->attachedSheet(&window), sheet);
   app->endSheet(sheet, 1001);
   sheet->done(5);

@@ -162,7 +162,7 @@ TEST(Document, ClosingWithUnsavedChangesAnswersSaveDontSaveCancel) {
     ui::Window* window = doc->windowControllers().value(0)->window();
     f.modal.answerAlertWithButton(c.button);
     window->QWidget::close();  // the user's close button
-    tst::spinUntil([&] { return !doc; }, 500);
+    tst::spinUntil([&] { return !doc; }, c.closes ? 5000 : 50);
     EXPECT_EQ(!doc, c.closes) << c.button.toStdString();
     EXPECT_EQ(f.controller.documents().size(), c.closes ? 0 : 1) << c.button.toStdString();
     EXPECT_EQ(readFile(path), c.file) << c.button.toStdString();
