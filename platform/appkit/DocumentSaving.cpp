@@ -1,5 +1,5 @@
-// Document: the save operations, the save panel, reverting, moving,
-// autosaving, closing with unsaved changes and presenting errors.
+// Document: the save operations, the save panel, reverting, moving and
+// autosaving.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,7 +15,6 @@
 #include "appkit/Document.h"
 #include "appkit/DocumentController.h"
 #include "appkit/ModalServices.h"
-#include "appkit/PrintOperation.h"
 #include "appkit/RestorableState.h"
 #include "appkit/Window.h"
 #include "appkit/WindowController.h"
@@ -237,53 +236,6 @@ bool Document::moveToURL(const QUrl& url, fnd::Error* error) {
   return true;
 }
 
-void Document::printDocument(QObject*) { printShowingPrintPanel(true); }
-
-void Document::printShowingPrintPanel(bool showPanel) {
-  fnd::Error error;
-  std::unique_ptr<PrintOperation> operation = printOperationWithSettings({}, &error);
-  if (!operation) {
-    if (error.isNull())
-      error = fnd::Error::withDescription(
-          fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
-          fnd::localized("The document “%1” could not be printed.").arg(displayName()));
-    presentErrorModalForWindow(error, {});
-    return;
-  }
-  operation->setShowsPrintPanel(showPanel);
-  printOperation_ = std::move(operation);
-  QPointer<Document> self(this);
-  PrintOperation* running = printOperation_.get();
-  running->runOperationModalForWindow(windowForSheet(), [self, running](bool) {
-    // Later: the operation is still on the stack that called this.
-    if (self && self->printOperation_.get() == running)
-      QMetaObject::invokeMethod(
-          self,
-          [self] {
-            if (self) self->printOperation_.reset();
-          },
-          Qt::QueuedConnection);
-  });
-}
-
-std::unique_ptr<PrintOperation> Document::printOperationWithSettings(const QVariantMap&,
-                                                                     fnd::Error* error) {
-  fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
-            fnd::localized("The document “%1” has nothing to print.").arg(displayName()));
-  return nullptr;
-}
-
-PrintInfoPtr Document::printInfo() {
-  if (!printInfo_) printInfo_ = PrintInfo::make();
-  return printInfo_;
-}
-
-void Document::setPrintInfo(PrintInfoPtr printInfo) {
-  willChangeValueForKey(QStringLiteral("printInfo"));
-  printInfo_ = std::move(printInfo);
-  didChangeValueForKey(QStringLiteral("printInfo"));
-}
-
 QUrl Document::newAutosaveURL() const {
   QDir folder(RestorableState::stateFolder() + QStringLiteral("/Autosave Information"));
   folder.mkpath(QStringLiteral("."));
@@ -305,77 +257,6 @@ void Document::autosaveDocument(Completion completion) {
     return saveToURL(fileURL_, fileType_, AutosaveInPlaceOperation, std::move(completion));
   QUrl url = autosavedContentsFileURL_.isEmpty() ? newAutosaveURL() : autosavedContentsFileURL_;
   saveToURL(url, autosavingFileType(), AutosaveElsewhereOperation, std::move(completion));
-}
-
-void Document::canCloseDocument(std::function<void(bool shouldClose)> completion) {
-  if (!isDocumentEdited()) return completion(true);
-  if (autosavesInPlace() && !fileURL_.isEmpty()) {
-    QPointer<Document> self(this);
-    return saveToURL(fileURL_, fileType_, AutosaveInPlaceOperation,
-                     [self, completion](const fnd::Error* error) {
-                       if (error && self) self->presentError(*error);
-                       completion(!error);
-                     });
-  }
-  askToSave(std::move(completion));
-}
-
-// Save (1000), Cancel (1001), Don't Save (1002).
-void Document::askToSave(std::function<void(bool shouldClose)> completion) {
-  AlertRequest alert;
-  alert.messageText = fnd::localized("Do you want to save the changes made to the document “%1”?")
-                          .arg(displayName());
-  alert.informativeText = fnd::localized("Your changes will be lost if you don't save them.");
-  alert.buttons = {fnd::localized("Save"), fnd::localized("Cancel"), fnd::localized("Don't Save")};
-  QPointer<Document> self(this);
-  ModalServices::shared().beginAlertSheet(
-      alert, windowForSheet(), [self, completion](long response) {
-        if (!self || response == AlertSecondButtonReturn) return completion(false);
-        if (response == AlertThirdButtonReturn) return completion(true);
-        if (self->fileURL_.isEmpty())
-          return self->runModalSavePanelForSaveOperation(SaveAsOperation, completion);
-        self->saveToURL(self->fileURL_, self->fileType_, SaveOperation,
-                        [self, completion](const fnd::Error* error) {
-                          if (error && self) self->presentError(*error);
-                          completion(!error);
-                        });
-      });
-}
-
-void Document::shouldCloseWindowController(WindowController* controller,
-                                           std::function<void(bool shouldClose)> completion) {
-  const bool last = windowControllers_.size() == 1;
-  if (!last && !controller->shouldCloseDocument()) return completion(true);
-  canCloseDocument(std::move(completion));
-}
-
-fnd::Error Document::willPresentError(const fnd::Error& error) {
-  return controller_ ? controller_->willPresentError(error) : error;
-}
-
-bool Document::presentError(const fnd::Error& error) {
-  fnd::Error shown = error;
-  if (!presentingError_) {
-    presentingError_ = true;
-    shown = willPresentError(error);
-    presentingError_ = false;
-  }
-  ModalServices::shared().runAlert(AlertRequest::fromError(shown), windowForSheet());
-  return false;
-}
-
-void Document::presentErrorModalForWindow(const fnd::Error& error,
-                                          std::function<void()> completion) {
-  fnd::Error shown = error;
-  if (!presentingError_) {
-    presentingError_ = true;
-    shown = willPresentError(error);
-    presentingError_ = false;
-  }
-  ModalServices::shared().beginAlertSheet(AlertRequest::fromError(shown), windowForSheet(),
-                                          [completion](long) {
-                                            if (completion) completion();
-                                          });
 }
 
 }  // namespace ui
