@@ -4,11 +4,18 @@
 
 #include "coredata/MigrationManager.h"
 
-cd::ObjectList sortedByIndex(cd::ObjectList objects) {
-  std::stable_sort(objects.begin(), objects.end(), [](cd::ManagedObject* a, cd::ManagedObject* b) {
+cd::ObjectList destinationsInIndexOrder(
+    const cd::MigrationManager& manager, cd::ObjectList sources,
+    const std::function<QString(cd::ManagedObject*)>& mappingOf) {
+  std::stable_sort(sources.begin(), sources.end(), [](cd::ManagedObject* a, cd::ManagedObject* b) {
     return a->valueForKey("index").toLongLong() < b->valueForKey("index").toLongLong();
   });
-  return objects;
+  cd::ObjectList destinations;
+  for (cd::ManagedObject* source : sources)
+    if (cd::ManagedObject* made =
+            manager.lastDestinationInstanceForEntityMappingNamed(mappingOf(source), source))
+      destinations.append(made);
+  return destinations;
 }
 
 bool ComposedImageMigrationPolicy::createRelationshipsForDestinationInstance(
@@ -17,16 +24,14 @@ bool ComposedImageMigrationPolicy::createRelationshipsForDestinationInstance(
   if (!EntityMigrationPolicy::createRelationshipsForDestinationInstance(destination, mapping,
                                                                         manager, error))
     return false;
-  const cd::ObjectList sources =
-      manager.sourceInstancesForEntityMappingNamed(mapping.name, {destination});
-  if (sources.isEmpty()) return true;
-  cd::ObjectList layers;
-  for (cd::ManagedObject* layer : sortedByIndex(sources.last()->relatedObjects("layers"))) {
-    const QString name =
-        layer->valueForKey("isText").toBool() ? "LayerToTextLayer" : "LayerToLayer";
-    const cd::ObjectList made = manager.destinationInstancesForEntityMappingNamed(name, {layer});
-    if (!made.isEmpty()) layers.append(made.last());
-  }
+  cd::ManagedObject* source =
+      manager.lastSourceInstanceForEntityMappingNamed(mapping.name, destination);
+  if (!source) return true;
+  const cd::ObjectList layers = destinationsInIndexOrder(
+      manager, source->relatedObjects("layers"), [](cd::ManagedObject* layer) {
+        return layer->valueForKey("isText").toBool() ? QStringLiteral("LayerToTextLayer")
+                                                     : QStringLiteral("LayerToLayer");
+      });
   if (!layers.isEmpty()) destination->setValue(QVariant::fromValue(layers), "layers");
   return true;
 }

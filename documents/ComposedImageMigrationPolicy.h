@@ -2,6 +2,8 @@
 // "index" values, as text layers or plain layers.
 #pragma once
 
+#include <functional>
+
 #include "coredata/EntityMigrationPolicy.h"
 #include "coredata/ManagedObject.h"
 
@@ -13,6 +15,10 @@ class ComposedImageMigrationPolicy : public cd::EntityMigrationPolicy {
                                                  fnd::Error* error) override;
 };
 
-// The objects sorted by their "index" values, ties kept in their order, so
-// two migrations of one file agree.
-cd::ObjectList sortedByIndex(cd::ObjectList objects);
+// The last destination object made from each of `sources` by the mapping
+// `mappingOf` names for it, in the order of the sources' "index" values;
+// sources without one are skipped. Ties keep their order, so two
+// migrations of one file agree.
+cd::ObjectList destinationsInIndexOrder(
+    const cd::MigrationManager& manager, cd::ObjectList sources,
+    const std::function<QString(cd::ManagedObject*)>& mappingOf);

@@ -11,15 +11,15 @@ bool FilterParameterMigrationPolicy::createDestinationInstancesForSourceInstance
   if (!EntityMigrationPolicy::createDestinationInstancesForSourceInstance(source, mapping, manager,
                                                                           error))
     return false;
-  const cd::ObjectList made =
-      manager.destinationInstancesForEntityMappingNamed(mapping.name, {source});
-  if (made.isEmpty()) return true;
+  cd::ManagedObject* made =
+      manager.lastDestinationInstanceForEntityMappingNamed(mapping.name, source);
+  if (!made) return true;
   auto component = [&](const char* key) {
     return std::clamp(source->valueForKey(key).toDouble(), 0.0, 1.0);
   };
   const QColor color =
       QColor::fromRgbF(float(component("redValue")), float(component("greenValue")),
                        float(component("blueValue")), float(component("alphaValue")));
-  made.last()->setValue(QVariant::fromValue(gfx::codingForColor(color)), "color");
+  made->setValue(QVariant::fromValue(gfx::codingForColor(color)), "color");
   return true;
 }

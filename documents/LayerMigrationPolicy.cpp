@@ -10,17 +10,17 @@ bool LayerMigrationPolicy::createDestinationInstancesForSourceInstance(
   if (!EntityMigrationPolicy::createDestinationInstancesForSourceInstance(source, mapping, manager,
                                                                           error))
     return false;
-  const cd::ObjectList made =
-      manager.destinationInstancesForEntityMappingNamed(mapping.name, {source});
-  if (made.isEmpty() || mapping.destinationEntityName != "TextLayer") return true;
+  cd::ManagedObject* made =
+      manager.lastDestinationInstanceForEntityMappingNamed(mapping.name, source);
+  if (!made || mapping.destinationEntityName != "TextLayer") return true;
   // Only an archived attributed string is taken; anything else leaves the
   // text layer empty rather than failing the whole document.
   gfx::AttributedString text;
   if (!attributedStringWithArchivedData(source->valueForKey("attributeStringData").toByteArray(),
                                         &text))
     text = gfx::AttributedString();
-  made.last()->setValue(TextLayerAttributedStringCoding::valueWithAttributedString(text),
-                        "attributedString");
+  made->setValue(TextLayerAttributedStringCoding::valueWithAttributedString(text),
+                 "attributedString");
   return true;
 }
 
@@ -38,12 +38,9 @@ bool LayerMigrationPolicy::createRelationshipsForDestinationInstance(
         manager.destinationInstancesForEntityMappingNamed("LayerToImage", sources);
     if (!images.isEmpty()) destination->setValue(QVariant::fromValue(images.last()), "image");
   }
-  cd::ObjectList filters;
-  for (cd::ManagedObject* filter : sortedByIndex(sources.last()->relatedObjects("filters"))) {
-    const cd::ObjectList made =
-        manager.destinationInstancesForEntityMappingNamed("FilterToFilter", {filter});
-    if (!made.isEmpty()) filters.append(made.last());
-  }
+  const cd::ObjectList filters =
+      destinationsInIndexOrder(manager, sources.last()->relatedObjects("filters"),
+                               [](cd::ManagedObject*) { return QStringLiteral("FilterToFilter"); });
   if (!filters.isEmpty()) destination->setValue(QVariant::fromValue(filters), "filters");
   return true;
 }

@@ -157,6 +157,18 @@ ObjectList MigrationManager::destinationInstancesForEntityMappingNamed(
   return destinations;
 }
 
+ManagedObject* MigrationManager::lastSourceInstanceForEntityMappingNamed(
+    const QString& name, ManagedObject* destination) const {
+  const ObjectList sources = sourceInstancesForEntityMappingNamed(name, {destination});
+  return sources.isEmpty() ? nullptr : sources.last();
+}
+
+ManagedObject* MigrationManager::lastDestinationInstanceForEntityMappingNamed(
+    const QString& name, ManagedObject* source) const {
+  const ObjectList destinations = destinationInstancesForEntityMappingNamed(name, {source});
+  return destinations.isEmpty() ? nullptr : destinations.last();
+}
+
 ObjectList MigrationManager::destinationInstancesForSourceInstance(ManagedObject* source) const {
   return destinationsBySource_.value(source);
 }

@@ -50,6 +50,11 @@ class MigrationManager {
                                                   const ObjectList& destinationInstances) const;
   ObjectList destinationInstancesForEntityMappingNamed(const QString& name,
                                                        const ObjectList& sourceInstances) const;
+  // The last of those for one object, or null.
+  ManagedObject* lastSourceInstanceForEntityMappingNamed(const QString& name,
+                                                         ManagedObject* destination) const;
+  ManagedObject* lastDestinationInstanceForEntityMappingNamed(const QString& name,
+                                                              ManagedObject* source) const;
   // The destination objects made from `source` by any mapping.
   ObjectList destinationInstancesForSourceInstance(ManagedObject* source) const;
 
