@@ -1,0 +1,242 @@
+// The layers panel's controller on a document's layers: the layer it hands
+// the tools, new layers holding images and where they land, merging,
+// moving, deleting and filling, with their names and undo steps.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QLineEdit>
+
+#include "ListPanelDocument.h"
+#include "TestSupport.h"
+#include "appkit/core/Beep.h"
+#include "foundation/UndoManager.h"
+#include "graphics/CGImage.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+#include "model/TextLayer.h"
+#include "window/IMLayerRowView.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMLayersPanelWindow.h"
+#include "window/IMTableView.h"
+
+namespace {
+
+gfx::ImagePtr solid(int w, int h, QColor color) {
+  QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
+  pixels.fill(color);
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+class RecordingLayersWindow : public IMLayersPanelWindow {
+ public:
+  ui::Responder* mainView() override { return nullptr; }
+  void resetCursorRectsOfMainView() override {}
+  bool toolsHaveSelection() override { return false; }
+  void updateEnablingOfTools() override {}
+  void setNeedsDisplayInLayerRect(const QRectF& rect) override { redrawn.append(rect); }
+  void setNeedsDisplay() override { ++fullRedraws; }
+  void adjustZoomForDocumentToFitVisibleRect() override { ++fits; }
+  void hideLayersAnimated(bool, bool hide) override { layersHidden = hide; }
+  void setTabbedSettingsTab(qint64) override {}
+  QList<QRectF> redrawn;
+  int fullRedraws = 0, fits = 0;
+  bool layersHidden = true;
+};
+
+// The panel as the window sets it up over a 100 x 80 canvas; layers named
+// in `painted` get a 10 x 10 image.
+struct LayersPanel {
+  explicit LayersPanel(const QStringList& names, const QStringList& painted = {})
+      : document(names) {
+    document.composedImage->setSize({100, 80});
+    document.composedImage->setLayerPreviewImagesSize({137, 96});
+    for (Layer* layer : document.composedImage->layersArray()) {
+      layer->setVisible(true);
+      if (painted.contains(layer->name())) layer->image()->setNsImage(solid(10, 10, Qt::red));
+    }
+    document.context->processPendingChanges();
+    document.context->undoManager()->removeAllActions();
+    table.addTableColumn("name", "Layer");
+    controller.setTableView(&table);
+    controller.setWindowController(&window);
+    controller.awakeFromNib();
+    controller.setContentRelationship(document.composedImage, "layers");
+    ui::setBeepHandler([this] { ++beeps; });
+  }
+  ~LayersPanel() {
+    ui::setBeepHandler(nullptr);
+    controller.setContentRelationship(nullptr, {});
+  }
+  QStringList names() const { return namesOf(controller.arrangedObjects()); }
+  Layer* layer(int index) const { return controller.arrangedLayers().value(index); }
+
+  ListPanelDocument document;
+  RecordingLayersWindow window;
+  IMTableView table;
+  IMLayersArrayController controller;
+  int beeps = 0;
+};
+
+}  // namespace
+
+TEST(IMLayersArrayController, MergeNamesTheLayerAfterTheMergedOnesAsOneUndoStep) {
+  struct Case {
+    QStringList names;
+    QList<int> selected;
+    QStringList after;
+    int mergedIndex;
+  };
+  const Case cases[] = {
+      {{"Top", "Sky", "", "Tree"}, {1, 2, 3}, {"Top", "Sky + Tree"}, 1},
+      {{"", "", "Base"}, {0, 1}, {"", "Base"}, 0},
+      {{"Sky", "Logo v1.2", "Base"}, {0, 1}, {"Sky + Logo v1", "Base"}, 0},
+  };
+  for (const Case& row : cases) {
+    LayersPanel panel(row.names, row.names);
+    panel.controller.setSelectionIndexes(fnd::IndexSet::fromList(row.selected));
+    panel.controller.merge();
+    EXPECT_EQ(panel.names(), row.after) << row.names.join(",").toStdString();
+    EXPECT_EQ(panel.document.layerNames(), row.after);
+    Layer* merged = panel.layer(row.mergedIndex);
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(merged->origin(), QPointF(0, 0)) << "the flattening has the canvas size";
+    EXPECT_EQ(merged->imageSize(), QSizeF(100, 80));
+    fnd::UndoManager* undo = panel.document.context->undoManager();
+    ASSERT_TRUE(undo->canUndo());
+    EXPECT_EQ(undo->undoActionName(), "Merge Layers");
+    undo->undo();
+    EXPECT_EQ(panel.document.layerNames(), row.names) << "one undo gives every layer back";
+    EXPECT_FALSE(undo->canUndo());
+  }
+  LayersPanel panel({"A", "B"}, {"A", "B"});
+  panel.controller.setSelectionIndexes({});
+  panel.controller.merge();
+  EXPECT_EQ(panel.beeps, 1) << "merging needs a selected layer";
+  EXPECT_EQ(panel.names(), QStringList({"A", "B"}));
+}
+
+TEST(IMLayersArrayController, LayersForToolsAreReusedReplacedOrMadeWithDefaultNames) {
+  {  // An empty document with a visible top layer: painting reuses it.
+    LayersPanel panel({"Only"});
+    Layer* layer = panel.controller.obtainANewLayerIsText(false);
+    EXPECT_EQ(layer, panel.layer(0));
+    EXPECT_EQ(panel.controller.selectionIndexes(), fnd::IndexSet::fromList({0}));
+    EXPECT_EQ(panel.names(), QStringList({"Only"}));
+  }
+  {  // ... an invisible one: a layer is obtained at index 0 (the empty one, shown).
+    LayersPanel panel({"Only"});
+    panel.layer(0)->setVisible(false);
+    Layer* layer = panel.controller.obtainANewLayerForEmptyComposedImageIsText(false);
+    EXPECT_EQ(layer, panel.layer(0));
+    EXPECT_TRUE(layer->visible());
+  }
+  {  // A text click on an empty layer replaces it by a text layer at that index.
+    LayersPanel panel({"A", "Empty", "C"}, {"A", "C"});
+    Layer* text = panel.controller.obtainANewLayerAtIndex(1, true);
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->isText());
+    EXPECT_EQ(panel.controller.objectsCount(), 3);
+    EXPECT_EQ(panel.layer(1), text);
+    EXPECT_FALSE(panel.names().contains("Empty"));
+  }
+  {  // Past the end (and "not found") means index 0; each new layer counts up.
+    LayersPanel panel({"A", "B"}, {"A", "B"});
+    panel.controller.obtainANewLayerAtIndex(7)->image()->setNsImage(solid(4, 4, Qt::red));
+    panel.controller.obtainANewLayerAtIndex(IMLayerIndexNotFound);
+    EXPECT_EQ(panel.names(), QStringList({"untitled layer 2", "untitled layer 1", "A", "B"}));
+  }
+  {  // A row moved by dragging keeps its name.
+    LayersPanel panel({"A", "B", "C"}, {"A", "B", "C"});
+    panel.controller.moveObjectsInArrangedObjectsFromIndexes(fnd::IndexSet::fromList({2}), 0);
+    EXPECT_EQ(panel.names(), QStringList({"C", "A", "B"}));
+  }
+}
+
+TEST(IMLayersArrayController, ImagesLandCentredUnlessTheirOriginMeetsTheCanvas) {
+  struct Case {
+    QPointF origin;
+    QPointF placed;
+  };
+  const Case cases[] = {
+      {{IMCenteredOriginSentinel, 5}, {45, 35}},
+      {{20, 30}, {20, 30}},
+      {{-9, -9}, {-9, -9}},
+      {{100, 10}, {45, 35}},    // touches the edge only
+      {{-500, 500}, {45, 35}},  // entirely outside
+  };
+  for (const Case& row : cases) {
+    LayersPanel panel({"A", "B"}, {"A", "B"});
+    const unsigned index = panel.controller.addLayerAndImage(
+        solid(10, 10, Qt::blue), "/tmp/x/Photo.png", row.origin, 1, true);
+    EXPECT_EQ(index, 1u);
+    ASSERT_EQ(panel.controller.objectsCount(), 3);
+    EXPECT_EQ(panel.layer(1)->name(), "Photo");
+    EXPECT_EQ(panel.layer(1)->origin(), row.placed) << row.origin.x() << "," << row.origin.y();
+    EXPECT_EQ(panel.window.fits, 0);
+  }
+  {  // Into an empty document the image sets the canvas size and the zoom fits.
+    LayersPanel panel({"Empty"});
+    EXPECT_EQ(panel.controller.addLayerAndImage(solid(30, 20, Qt::blue), {}, 5, true), 0u);
+    EXPECT_EQ(panel.document.composedImage->size(), QSizeF(30, 20));
+    EXPECT_EQ(panel.window.fits, 1);
+    EXPECT_EQ(panel.names(), QStringList({"Empty"}));
+  }
+  LayersPanel panel({"A"}, {"A"});
+  EXPECT_EQ(panel.controller.addLayerAndImage(nullptr, {}, 0, true), IMLayerIndexNotFound);
+  EXPECT_EQ(panel.controller.addLayerAndImage(solid(0, 0, Qt::red), {}, 0, true),
+            IMLayerIndexNotFound);
+  EXPECT_EQ(panel.beeps, 2);
+}
+
+TEST(IMLayersArrayController, MovingDeletingAndFillingTheSelection) {
+  LayersPanel panel({"A", "B", "C"}, {"A", "B"});
+  panel.controller.setSelectionIndexes({});
+  panel.controller.selectedLayersRight();
+  EXPECT_EQ(panel.beeps, 1);
+  EXPECT_FALSE(panel.controller.selectedLayersAreValideForDeletion());
+  panel.controller.setSelectionIndexes(fnd::IndexSet::fromList({0, 1}));
+  panel.controller.selectedLayersRight();
+  panel.controller.selectedLayersUp();
+  panel.controller.selectedLayersUp();
+  EXPECT_EQ(panel.layer(0)->origin(), QPointF(1, 2));
+  EXPECT_EQ(panel.layer(1)->origin(), QPointF(1, 2));
+  EXPECT_EQ(panel.layer(2)->origin(), QPointF(0, 0));
+  EXPECT_EQ(panel.controller.topVisibleSelectedLayer(), panel.layer(0));
+  panel.layer(0)->setVisible(false);
+  EXPECT_EQ(panel.controller.topVisibleSelectedLayer(), panel.layer(1));
+  EXPECT_TRUE(panel.controller.selectedLayersAreValideForDeletion());
+  panel.controller.fill();
+  EXPECT_EQ(panel.window.fullRedraws, 1);
+
+  panel.controller.deleteLayers({});
+  EXPECT_EQ(panel.names(), QStringList({"C"}));
+  EXPECT_EQ(panel.document.layerNames(), QStringList({"C"}));
+  EXPECT_FALSE(panel.window.redrawn.isEmpty()) << "the canvas redraws where a layer was";
+
+  LayersPanel many(QStringList(256, QString()));
+  many.controller.setSelectionIndexes(fnd::IndexSet::range(0, 256));
+  EXPECT_TRUE(many.controller.atLeastOneLayerSelected());
+}
+
+TEST(IMLayersArrayController, RowsShowThumbnailsAndEditNames) {
+  LayersPanel panel({"A", "B"}, {"A"});
+  panel.table.resize(260, 200);
+  panel.table.show();
+  for (Layer* layer : panel.controller.arrangedLayers()) layer->updatePreviewImage();
+  panel.document.queue->waitUntilAllOperationsAreFinished();
+  tst::spinUntil([&] { return panel.layer(0)->imagePreview() != nullptr; });
+  tst::spinOnce();
+  auto* row = qobject_cast<IMLayerRowView*>(panel.table.viewAtColumn(0, 0));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->name(), "A");
+  const QImage thumb = row->thumbnailImage();
+  EXPECT_EQ(thumb.pixelColor(thumb.width() / 2, thumb.height() / 2), QColor(Qt::red));
+
+  row->nameField()->setText("Renamed");
+  emit row->nameField()->editingFinished();
+  EXPECT_EQ(panel.layer(0)->name(), "Renamed");
+  panel.layer(1)->setName("Other");
+  auto* second = qobject_cast<IMLayerRowView*>(panel.table.viewAtColumn(0, 1));
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->name(), "Other");
+}
