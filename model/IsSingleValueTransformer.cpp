@@ -2,11 +2,12 @@
 
 #include "coredata/ManagedObject.h"
 
+qsizetype IsSingleValueTransformer::countOfElements(const QVariant& list) {
+  if (list.metaType() == QMetaType::fromType<cd::ObjectList>())
+    return list.value<cd::ObjectList>().size();
+  return list.isValid() ? list.toList().size() : 0;
+}
+
 QVariant IsSingleValueTransformer::transformedValue(const QVariant& value) const {
-  qsizetype count = 0;
-  if (value.metaType() == QMetaType::fromType<cd::ObjectList>())
-    count = value.value<cd::ObjectList>().size();
-  else if (value.isValid())
-    count = value.toList().size();
-  return QVariant(count < 2);
+  return QVariant(countOfElements(value) < 2);
 }

@@ -12,4 +12,6 @@ class IsSingleValueTransformer : public fnd::ValueTransformer {
   QVariant transformedValue(const QVariant& value) const override;
   // Nothing of its own: the value goes back unchanged.
   QVariant reverseTransformedValue(const QVariant& value) const override { return value; }
+  // Elements of a list of objects or of values; 0 for anything else.
+  static qsizetype countOfElements(const QVariant& list);
 };

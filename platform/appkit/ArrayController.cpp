@@ -29,11 +29,17 @@ void ArrayController::setContent(const cd::ObjectList& objects) {
 
 void ArrayController::takeContent(const cd::ObjectList& objects) {
   const cd::ObjectList kept = preservesSelection_ ? selectedObjects() : cd::ObjectList();
+  storeContent(objects, indexesOf(kept, objects));
+}
+
+// Content and selection change together, so no observer of one sees the
+// other out of step.
+void ArrayController::storeContent(const cd::ObjectList& objects, const fnd::IndexSet& selection) {
   willChangeValueForKey("content");
   willChangeValueForKey("selectionIndexes");
   content_ = objects;
   arranged_ = objects;
-  selection_ = indexesOf(kept, arranged_);
+  selection_ = selection;
   selectionDidChange();
   didChangeValueForKey("selectionIndexes");
   didChangeValueForKey("content");
@@ -113,14 +119,7 @@ void ArrayController::insertObject(cd::ManagedObject* object, int arrangedIndex)
   }
   fnd::IndexSet shifted = selection_;
   shifted.shiftIndexesStartingAtIndex(index, 1);
-  willChangeValueForKey("content");
-  willChangeValueForKey("selectionIndexes");
-  content_ = objects;
-  arranged_ = objects;
-  selection_ = shifted;
-  selectionDidChange();
-  didChangeValueForKey("selectionIndexes");
-  didChangeValueForKey("content");
+  storeContent(objects, shifted);
   if (selectsInsertedObjects_) setSelectionIndexes(fnd::IndexSet(index));
 }
 
@@ -146,14 +145,7 @@ void ArrayController::removeObjectsAtArrangedObjectIndexes(const fnd::IndexSet& 
     writingThrough_ = false;
     objects = owner_->relatedObjects(ownerKey_);
   }
-  willChangeValueForKey("content");
-  willChangeValueForKey("selectionIndexes");
-  content_ = objects;
-  arranged_ = objects;
-  selection_ = remaining;
-  selectionDidChange();
-  didChangeValueForKey("selectionIndexes");
-  didChangeValueForKey("content");
+  storeContent(objects, remaining);
   if (hadSelection && selection_.isEmpty()) selectNeighbourOf(indexes.firstIndex());
 }
 

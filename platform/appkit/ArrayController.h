@@ -68,6 +68,7 @@ class ArrayController : public Controller {
  private:
   // Replaces the content and arranged objects, keeping selected objects.
   void takeContent(const cd::ObjectList& objects);
+  void storeContent(const cd::ObjectList& objects, const fnd::IndexSet& selection);
   void storeSelection(const fnd::IndexSet& indexes);
   void selectNeighbourOf(int removedIndex);
   void relationshipChanged();
