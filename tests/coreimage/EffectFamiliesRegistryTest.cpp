@@ -364,3 +364,20 @@ TEST(EffectFamilies, SmallRegionsReadOnlyWhatTheirGeometryNeeds) {
       EXPECT_TRUE(limit.contains(r)) << r.x << "," << r.y << " " << r.w << "x" << r.h;
   }
 }
+
+// Rendered in small tiles every filter gives what it gives in one piece:
+// nothing a row or tile computes from where it starts (a screen's phase, a
+// band's position) may show at the tiles' borders.
+TEST(EffectFamilies, SmallTilesMatchOneWholeRender) {
+  const Image picture = Image::imageWithCGImage(gfx::CGImage::make(noiseQImage(300, 200, 3)));
+  const Image other = Image::imageWithCGImage(gfx::CGImage::make(noiseQImage(300, 200, 4)));
+  const QRectF area(-20, -10, 340, 220);
+  for (const Listing& l : kListings) {
+    SCOPED_TRACE(l.name);
+    auto filter = Filter::filterWithName(l.name);
+    setImages(*filter, picture, other);
+    if (filter->inputKeys().contains("inputTime")) filter->setValue(0.5, "inputTime");
+    const Image out = filter->outputImage();
+    EXPECT_LE(maxDifference(render(out, area, 37), render(out, area, 4096)), 1e-5f);
+  }
+}
