@@ -1,5 +1,24 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
+# Qt's moc step of a target runs again only when a header it already ran on
+# changes, so a header added later (found by the globs below) would never go
+# through moc in an existing build folder. When the target's headers are not
+# the ones of the last configuration, its moc step is made to run again.
+function(tessaly_moc_follows_headers target sources)
+  set(headers ${sources})
+  list(FILTER headers INCLUDE REGEX "\\.h$")
+  string(JOIN "\n" listed ${headers})
+  set(record ${CMAKE_CURRENT_BINARY_DIR}/${target}_headers.txt)
+  set(previous "")
+  if(EXISTS ${record})
+    file(READ ${record} previous)
+  endif()
+  if(NOT previous STREQUAL listed)
+    file(WRITE ${record} "${listed}")
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/timestamp)
+  endif()
+endfunction()
+
 # tessaly_library(NAME <name> [INCLUDE_AS <prefix>] [LIBS <deps>...])
 # A static library from every source file in the calling folder and its
 # subfolders (a subfolder with a CMakeLists.txt of its own is another
@@ -23,6 +42,7 @@ function(tessaly_library)
     list(FILTER sources EXCLUDE REGEX "^${folder}/")
   endforeach()
   add_library(tessaly_${ARG_NAME} STATIC ${sources})
+  tessaly_moc_follows_headers(tessaly_${ARG_NAME} "${sources}")
   add_library(tessaly::${ARG_NAME} ALIAS tessaly_${ARG_NAME})
   target_link_libraries(tessaly_${ARG_NAME} PUBLIC ${ARG_LIBS})
 
@@ -45,6 +65,7 @@ function(tessaly_tests)
     ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   set(target tests_${ARG_LABEL})
   add_executable(${target} ${sources})
+  tessaly_moc_follows_headers(${target} "${sources}")
   if(ARG_WIDGETS)
     target_link_libraries(${target} PRIVATE tessaly_testmain_widgets)
   else()
