@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWidget>
+
+class QTextBrowser;
+
+// The help window: the program's read-me, shipped as an HTML resource.
+// Links leave for the desktop's browser.
+class IMHelpWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit IMHelpWindow(QWidget* parent = nullptr);
+
+  QTextBrowser* readMeView() const { return readMeView_; }
+  // The resource the read-me is read from.
+  static QString readMePath();
+
+ private:
+  QTextBrowser* readMeView_;
+};

@@ -1,0 +1,64 @@
+#include "window/IMMainMenu.h"
+
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "appkit/Application.h"
+#include "appkit/DocumentController.h"
+#include "appkit/MenuItem.h"
+#include "appkit/Window.h"
+#include "foundation/Localized.h"
+
+namespace {
+
+const char* const kInstalled = "tessalyMainMenu";
+
+void addItem(QMenu* menu, const char* title, const char* action,
+             const QKeySequence& shortcut = {}) {
+  auto* item = new ui::MenuItem(fnd::localized(title), QString::fromLatin1(action), menu);
+  item->setShortcut(shortcut);
+  menu->addAction(item);
+}
+
+void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
+  addItem(menu, "New", "newDocument:", QKeySequence::New);
+  addItem(menu, "New from Clipboard", "newDocumentFromPasteboard:");
+  addItem(menu, "Open…", "openDocument:", QKeySequence::Open);
+  if (documentController) menu->addMenu(documentController->makeRecentDocumentsMenu(menu));
+  menu->addSeparator();
+  addItem(menu, "Close", "performClose:", QKeySequence::Close);
+  addItem(menu, "Save", "saveDocument:", QKeySequence::Save);
+  addItem(menu, "Save As…", "saveDocumentAs:", QKeySequence::SaveAs);
+  addItem(menu, "Export…", "saveDocumentTo:", QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+  addItem(menu, "Move To…", "moveDocument:");
+  addItem(menu, "Revert to Saved", "revertDocumentToSaved:");
+  menu->addSeparator();
+  addItem(menu, "Print…", "printDocument:", QKeySequence::Print);
+  menu->addSeparator();
+  addItem(menu, "Quit Tessaly", "terminate:", QKeySequence::Quit);
+}
+
+void fillHelpMenu(QMenu* menu) {
+  addItem(menu, "Tessaly Help", "loadHelp:", QKeySequence::HelpContents);
+  addItem(menu, "Video Tutorials", "goToScreencastSite:");
+  addItem(menu, "Tessaly Web Site", "goToWebSite:");
+}
+
+}  // namespace
+
+void IMMainMenu::fill(QMenuBar* bar, ui::DocumentController* documentController) {
+  fillFileMenu(bar->addMenu(fnd::localized("&File")), documentController);
+  fillHelpMenu(bar->addMenu(fnd::localized("&Help")));
+}
+
+void IMMainMenu::installIn(ui::Window* window, ui::DocumentController* documentController) {
+  if (isInstalledIn(window)) return;
+  window->setProperty(kInstalled, true);
+  fill(window->menuBar(), documentController);
+  if (auto* app = ui::Application::existingApplication()) app->setNeedsValidation();
+}
+
+bool IMMainMenu::isInstalledIn(const ui::Window* window) {
+  return window->property(kInstalled).toBool();
+}
