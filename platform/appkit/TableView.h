@@ -34,7 +34,8 @@ class TableView : public QTableView, public Responder {
   TableViewDelegate* delegate() const { return delegate_; }
 
   // Rows are the controller's arranged objects; the selections follow each
-  // other both ways. Null unbinds.
+  // other both ways. Null unbinds; a controller that goes before the table
+  // unbinds it first.
   void bindContent(ArrayController* controller);
   ArrayController* boundController() const { return controller_; }
 
