@@ -30,6 +30,15 @@ IMLayersArrayController::IMLayersArrayController() {
   addAction("addNewLayer:", [this](QObject*) { addNewLayer(); });
   addAction("merge:", [this](QObject*) { merge(); });
   addAction("fill:", [this](QObject*) { fill(); });
+  // Insertions and removals change the content without passing through
+  // setContent: the rows' observations follow the content itself.
+  addObserver(
+      "content", 0,
+      [this](fnd::Observable*, const QString&, const fnd::KeyValueChange&) {
+        stopObservingLayers();
+        observeLayers();
+      },
+      this);
 }
 
 IMLayersArrayController::~IMLayersArrayController() { stopObservingLayers(); }
@@ -149,9 +158,7 @@ void IMLayersArrayController::removeObjectAtArrangedObjectIndex(int index) {
 }
 
 void IMLayersArrayController::setContent(const cd::ObjectList& objects) {
-  stopObservingLayers();
   IMGenericArrayController::setContent(objects);
-  observeLayers();
   if (!isUILoaded() || isLoaded_ || !composedImage()) return;
   isLoaded_ = true;
   if (isLoadedCallback_) {

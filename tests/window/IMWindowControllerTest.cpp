@@ -1,0 +1,224 @@
+// The document window opened as a user opens a file: a stored three-layer
+// document through the document controller, its canvas, toolbar and layers
+// panel with thumbnails, the title with the zoom, layer commands through
+// the window, and the window state given back when the file reopens.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QLineEdit>
+
+#include "TestSupport.h"
+#include "appkit/Application.h"
+#include "appkit/RestorableState.h"
+#include "appkit/ToolbarItem.h"
+#include "documents/IMDocument.h"
+#include "documents/IMDocumentController.h"
+#include "foundation/NotificationCenter.h"
+#include "graphics/CGImage.h"
+#include "model/ComposedImage.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+#include "model/Settings.h"
+#include "window/IMLayerRowView.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMWindowController.h"
+
+namespace {
+
+gfx::ImagePtr solid(int w, int h, QColor color) {
+  QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
+  pixels.fill(color);
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+// A 400 x 300 document stored at `path`: a green ground, a red square and
+// a blue bar, top layer first.
+void storeThreeLayerDocument(const QString& path) {
+  QFile::remove(path);
+  IMDocument made;
+  ASSERT_TRUE(made.initWithType(IMNativeDocumentType, nullptr));
+  ComposedImage* image = made.composedImage();
+  image->setSize({400, 300});
+  while (image->layersArray().size() < 3)
+    Layer::createLayerWithComposedImage(image, made.managedObjectContext(), true);
+  struct Content {
+    const char* name;
+    QSize size;
+    QPointF origin;
+    QColor color;
+  };
+  const Content contents[] = {{"Bar", {300, 40}, {50, 20}, QColor(30, 60, 220)},
+                              {"Sun", {120, 120}, {220, 150}, QColor(230, 40, 30)},
+                              {"Ground", {400, 300}, {0, 0}, QColor(40, 170, 70)}};
+  const QList<Layer*> layers = image->layersArray();
+  for (int i = 0; i < 3; ++i) {
+    layers[i]->setName(contents[i].name);
+    layers[i]->setVisible(true);
+    layers[i]->image()->setNsImage(
+        solid(contents[i].size.width(), contents[i].size.height(), contents[i].color));
+    layers[i]->setOrigin(contents[i].origin);
+  }
+  bool done = false;
+  fnd::Error failure;
+  made.saveToURL(QUrl::fromLocalFile(path), IMNativeDocumentType, ui::SaveOperation,
+                 [&](const fnd::Error* error) {
+                   if (error) failure = *error;
+                   done = true;
+                 });
+  ASSERT_TRUE(tst::spinUntil([&] { return done; }));
+  ASSERT_TRUE(failure.isNull()) << failure.localizedDescription().toStdString();
+}
+
+IMDocument* openThroughController(const QString& path) {
+  IMDocument* opened = nullptr;
+  bool done = false;
+  ui::DocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(
+      QUrl::fromLocalFile(path), true, [&](ui::Document* document, bool, const fnd::Error*) {
+        opened = qobject_cast<IMDocument*>(document);
+        done = true;
+      });
+  EXPECT_TRUE(tst::spinUntil([&] { return done; }));
+  return opened;
+}
+
+IMWindowController* windowOf(IMDocument* document) {
+  return document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
+}
+
+QStringList rowNames(IMWindowController* window) {
+  QStringList names;
+  for (int row = 0; row < window->layersTable()->numberOfRows(); ++row)
+    if (auto* view = qobject_cast<IMLayerRowView*>(window->layersTable()->viewAtColumn(0, row)))
+      names.append(view->name());
+  return names;
+}
+
+bool thumbnailsShown(IMWindowController* window) {
+  for (int row = 0; row < window->layersTable()->numberOfRows(); ++row) {
+    auto* view = qobject_cast<IMLayerRowView*>(window->layersTable()->viewAtColumn(0, row));
+    if (!view) return false;
+    const QImage thumb = view->thumbnailImage();
+    const QColor centre = thumb.pixelColor(thumb.width() / 2, thumb.height() / 2);
+    if (centre == QColor(Qt::white) || centre == QColor(204, 204, 204)) return false;
+  }
+  return true;
+}
+
+// The canvas's pixel at a document point (y up), through the window grab.
+QColor canvasPixel(IMWindowController* window, const QImage& grab, QPointF documentPoint) {
+  IMView* canvas = window->mainViewCanvas();
+  const QRectF view = canvas->transformRectFromDocumentToView(QRectF(documentPoint, QSizeF(1, 1)));
+  const QPoint local(int(view.center().x()), int(canvas->height() - view.center().y()));
+  const QPoint inWindow = canvas->mapTo(window->window(), local);
+  return grab.pixelColor(inWindow * grab.devicePixelRatio());
+}
+
+}  // namespace
+
+TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  const QString path = tst::tempPath("Three Layers.zova");
+  storeThreeLayerDocument(path);
+  IMDocument* document = openThroughController(path);
+  IMWindowController* window = windowOf(document);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(window->isWindowLoaded());
+  window->window()->resize(900, 600);
+  ASSERT_TRUE(tst::spinUntil([&] { return thumbnailsShown(window); }));
+  tst::spinOnce();
+
+  EXPECT_EQ(rowNames(window), QStringList({"Bar", "Sun", "Ground"}));
+  EXPECT_EQ(window->observerCount(), 9);
+  EXPECT_TRUE(window->layersBox()->isVisible());
+  EXPECT_EQ(window->toolbar()->items().size(), 4);
+  const int percent = int(std::round(window->zoom() * 100));
+  EXPECT_EQ(window->window()->title(), QString("Three Layers.zova - %1%").arg(percent));
+  EXPECT_TRUE(window->layersController()->isLoaded());
+
+  QImage grab = window->window()->grab().toImage();
+  tst::saveArtifactData(
+      [&] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        grab.save(&buffer, "PNG");
+        return png;
+      }(),
+      "window-three-layers.png");
+  EXPECT_EQ(canvasPixel(window, grab, {10, 280}), QColor(40, 170, 70)) << "ground";
+  EXPECT_EQ(canvasPixel(window, grab, {280, 210}), QColor(230, 40, 30)) << "sun";
+  EXPECT_EQ(canvasPixel(window, grab, {200, 40}), QColor(30, 60, 220)) << "bar";
+
+  // A new layer through the window, renamed in its row, moved to the bottom.
+  IMLayersArrayController* layers = window->layersController();
+  layers->setSelectionIndex(1);
+  ASSERT_TRUE(ui::Application::sharedApplication()->sendAction("addNewLayer:", window));
+  EXPECT_EQ(layers->objectsCount(), 4);
+  EXPECT_EQ(layers->firstSelectedLayer()->name(), "untitled layer 1");
+  layers->firstSelectedLayer()->image()->setNsImage(solid(100, 100, QColor(250, 220, 0)));
+  layers->firstSelectedLayer()->setOrigin({20, 150});
+  auto* row = qobject_cast<IMLayerRowView*>(window->layersTable()->viewAtColumn(0, 1));
+  ASSERT_TRUE(row);
+  row->nameField()->setText("Star");
+  emit row->nameField()->editingFinished();
+  layers->moveObjectsInArrangedObjectsFromIndexes(fnd::IndexSet::fromList({0}), 4);
+  ASSERT_TRUE(tst::spinUntil([&] { return thumbnailsShown(window); }));
+  tst::spinUntil([] { return false; }, 400);
+  EXPECT_EQ(rowNames(window), QStringList({"Star", "Sun", "Ground", "Bar"}));
+  EXPECT_TRUE(document->isDocumentEdited());
+
+  grab = window->window()->grab().toImage();
+  tst::saveArtifactData(
+      [&] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        grab.save(&buffer, "PNG");
+        return png;
+      }(),
+      "window-after-add-rename-reorder.png");
+  EXPECT_EQ(canvasPixel(window, grab, {60, 200}), QColor(250, 220, 0)) << "the new layer";
+  EXPECT_EQ(canvasPixel(window, grab, {200, 40}), QColor(40, 170, 70))
+      << "the bar went under the ground";
+
+  // Closing by the program removes the window's observers once.
+  document->close();
+  tst::spinOnce();
+  EXPECT_TRUE(controller.documents().isEmpty());
+}
+
+TEST(IMWindowController, ReopeningGivesBackZoomPanelsAndSettings) {
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  const QString path = tst::tempPath("Restored.zova");
+  storeThreeLayerDocument(path);
+  {
+    IMWindowController* window = windowOf(openThroughController(path));
+    ASSERT_TRUE(window);
+    tst::spinOnce();
+    window->setZoom(0.5);
+    window->hideLayersAnimated(false, true);
+    window->settings()->setPencilSize(17);
+    EXPECT_EQ(window->window()->title(), "Restored.zova - 50%");
+    ASSERT_TRUE(ui::RestorableState::write(*window));
+    window->myDocument()->close();
+    tst::spinOnce();
+  }
+  IMWindowController* window = windowOf(openThroughController(path));
+  ASSERT_TRUE(window);
+  tst::spinUntil([] { return false; }, 100);
+  EXPECT_TRUE(window->windowIsRestored());
+  EXPECT_DOUBLE_EQ(window->zoom(), 0.5) << "the initial fit is skipped";
+  EXPECT_FALSE(window->layersBox()->isVisible());
+  EXPECT_EQ(window->settings()->pencilSize(), 17);
+  EXPECT_EQ(window->window()->title(), "Restored.zova - 50%");
+  EXPECT_EQ(window->settings()->delegate(), static_cast<SettingsDelegate*>(window));
+
+  // Titles round the zoom to whole percents.
+  for (auto [zoom, title] : {std::pair{1.234, "Restored - 123%"}, {0.0049, "Restored - 0%"}}) {
+    window->settings()->setZoom(zoom);
+    EXPECT_EQ(window->windowTitleForDocumentDisplayName("Restored"), title);
+  }
+  window->myDocument()->close();
+  tst::spinOnce();
+}

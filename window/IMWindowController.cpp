@@ -1,0 +1,191 @@
+#include "window/IMWindowController.h"
+
+#include <QTimer>
+#include <cmath>
+
+#include "appkit/MenuItem.h"
+#include "appkit/ScrollView.h"
+#include "appkit/UserInterfaceItem.h"
+#include "coredata/ManagedObjectContext.h"
+#include "documents/IMDocument.h"
+#include "foundation/KeyedArchiver.h"
+#include "foundation/KeyedUnarchiver.h"
+#include "foundation/Localized.h"
+#include "foundation/OperationQueue.h"
+#include "model/ComposedImage.h"
+#include "model/IMAManagedObjectContext.h"
+#include "model/Layer.h"
+#include "model/Settings.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMTableView.h"
+#include "window/IMView.h"
+
+IMWindowController::IMWindowController()
+    : layersController_(std::make_unique<IMLayersArrayController>()) {
+  layersController_->setWindowController(this);
+  addActions();
+}
+
+IMWindowController::~IMWindowController() { teardown(); }
+
+void IMWindowController::installAsDocumentWindow() {
+  IMDocument::setWindowControllerFactory(
+      [](IMDocument*) { return std::make_unique<IMWindowController>(); });
+}
+
+// ---- Derived values ----
+
+IMDocument* IMWindowController::myDocument() const { return qobject_cast<IMDocument*>(document()); }
+
+ComposedImage* IMWindowController::composedImage() const {
+  IMDocument* doc = myDocument();
+  return doc ? doc->composedImage() : nullptr;
+}
+
+std::shared_ptr<Settings> IMWindowController::settings() const {
+  ComposedImage* image = composedImage();
+  return image ? image->settings() : nullptr;
+}
+
+double IMWindowController::zoom() {
+  std::shared_ptr<Settings> s = settings();
+  return s ? s->zoom() : 1;
+}
+
+IMAManagedObjectContext* IMWindowController::managedObjectContext() const {
+  IMDocument* doc = myDocument();
+  return doc ? doc->customManagedObjectContext() : nullptr;
+}
+
+bool IMWindowController::ownsLayer(const Layer* layer) const {
+  ComposedImage* image = composedImage();
+  return layer && image && layer->composedImage() == image;
+}
+
+QList<Layer*> IMWindowController::selectedLayers() const {
+  return layersController_->selectedLayers();
+}
+
+// ---- Geometry and redraws ----
+
+QRectF IMWindowController::visibleRect() const {
+  if (!mainView_ || !graphicScrollView_) return {};
+  return mainView_->transformRectFromViewToDocument(graphicScrollView_->documentVisibleRect());
+}
+
+bool IMWindowController::documentFitIntoVisibleRect() const {
+  if (!mainView_ || !graphicScrollView_) return false;
+  const QRectF shown = graphicScrollView_->documentVisibleRect();
+  const QRectF canvas = mainView_->bounds();
+  return shown.width() >= canvas.width() && shown.height() >= canvas.height();
+}
+
+void IMWindowController::setNeedsDisplayInLayerRect(const QRectF& rect) {
+  if (!mainView_) return;
+  const QRectF view = mainView_->transformRectFromDocumentToView(rect);
+  mainView_->setNeedsDisplayInRect(view.adjusted(-10, -10, 10, 10));
+}
+
+void IMWindowController::setNeedsDisplay() {
+  if (mainView_) mainView_->setNeedsDisplay(true);
+}
+
+// ---- Zoom ----
+
+void IMWindowController::setZoom(double zoom, bool updateTitle) {
+  std::shared_ptr<Settings> s = settings();
+  if (!s || zoom <= 0) return;
+  const double old = s->zoom();
+  s->setZoom(zoom);
+  if (mainView_) mainView_->changeClipViewOriginWithActuelZoomFactorCentered(old, zoom);
+  if (updateTitle) synchronizeWindowTitleWithDocumentName();
+}
+
+// The whole canvas in the visible area, never enlarged past one to one.
+void IMWindowController::adjustZoomForDocumentToFitVisibleRect() {
+  ComposedImage* image = composedImage();
+  if (!image || !graphicScrollView_ || image->width() <= 0 || image->height() <= 0) return;
+  const QSizeF room = graphicScrollView_->viewport()->size();
+  const double fit = std::min(room.width() / image->width(), room.height() / image->height());
+  setZoom(std::min(1.0, std::max(fit, 0.01)));
+}
+
+// ---- Panels ----
+
+void IMWindowController::updateLayersAndFiltersUI() {
+  std::shared_ptr<Settings> s = settings();
+  const bool viewing = document() && document()->isInViewingMode();
+  if (layersBox_) layersBox_->setVisible(s && s->layersUIVisible() && !viewing);
+}
+
+void IMWindowController::hideLayersAnimated(bool, bool hide) {
+  if (std::shared_ptr<Settings> s = settings()) s->setLayersUIVisible(!hide);
+  updateLayersAndFiltersUI();
+}
+
+void IMWindowController::setTabbedSettingsTab(qint64 tab) {
+  if (IMDocument* doc = myDocument()) doc->setTabbedSettingsTab(tab);
+}
+
+// ---- Window ----
+
+QString IMWindowController::windowTitleForDocumentDisplayName(const QString& displayName) const {
+  const double percent = std::round(const_cast<IMWindowController*>(this)->zoom() * 100);
+  return fnd::localized("%1 - %2%")
+      .arg(ui::WindowController::windowTitleForDocumentDisplayName(displayName))
+      .arg(quint64(std::max(percent, 0.0)));
+}
+
+void IMWindowController::encodeRestorableStateWithCoder(fnd::KeyedArchiver& coder) {
+  ui::WindowController::encodeRestorableStateWithCoder(coder);
+  if (std::shared_ptr<Settings> s = settings()) s->encodeWithCoder(coder);
+}
+
+void IMWindowController::restoreStateWithCoder(fnd::KeyedUnarchiver& coder) {
+  ui::WindowController::restoreStateWithCoder(coder);
+  windowIsRestored_ = true;
+  ComposedImage* image = composedImage();
+  if (!image) return;
+  image->setSettings(Settings::initWithCoder(coder));
+  if (mainView_) mainView_->updateFrame();
+  synchronizeWindowTitleWithDocumentName();
+  updateLayersAndFiltersUI();
+  image->settings()->setDelegate(this);
+}
+
+void IMWindowController::settingsDidChanged() { invalidateRestorableState(); }
+
+bool IMWindowController::windowShouldClose(ui::Window* window) {
+  return ui::WindowController::windowShouldClose(window);
+}
+
+// Every way a window closes passes here: the observers go once.
+void IMWindowController::windowWillClose(ui::Window* window) {
+  removeObservers();
+  ui::WindowController::windowWillClose(window);
+}
+
+// ---- Canvas delegates ----
+
+void IMWindowController::viewDrawingRect(const QRectF& rect, bool forceCleanDrawing,
+                                         bool disableInterpolation) {
+  if (ComposedImage* image = composedImage())
+    image->compositeImageInRect(rect, forceCleanDrawing, disableInterpolation);
+}
+
+QRectF IMWindowController::contentOriginalRectForView() {
+  ComposedImage* image = composedImage();
+  return image ? image->rect() : QRectF();
+}
+
+ui::Responder* IMWindowController::mainView() { return mainView_; }
+
+void IMWindowController::resetCursorRectsOfMainView() {
+  if (mainView_) mainView_->resetCursorRects();
+}
+
+bool IMWindowController::isLayersPanelLoaded() const { return layersController_->isLoaded(); }
+
+void IMWindowController::setLayersPanelLoadedCallback(std::function<void()> callback) {
+  layersController_->setIsLoadedCallback(std::move(callback));
+}

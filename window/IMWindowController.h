@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QPointer>
+#include <QProgressBar>
+#include <memory>
+#include <vector>
+
+#include "appkit/ScrollView.h"
+#include "appkit/Toolbar.h"
+#include "appkit/WindowController.h"
+#include "documents/IMPasteDestination.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Observable.h"
+#include "model/SettingsDelegate.h"
+#include "window/IMLayersPanelWindow.h"
+#include "window/IMTableView.h"
+#include "window/IMView.h"
+#include "window/IMViewDrawingDelegate.h"
+#include "window/IMViewSizeDelegate.h"
+
+class ComposedImage;
+class IMAManagedObjectContext;
+class IMDocument;
+class IMLayersArrayController;
+class Layer;
+class QWidget;
+class Settings;
+
+// The window of one document: the canvas in its centring clip view, the
+// layers panel on the left, a status bar with the load and save indicator
+// and a toolbar. Installs the window's own Settings and keeps them in its
+// restorable state, follows the model's notifications to redraw, and gives
+// the layers panel and the document what they ask of their window.
+class IMWindowController : public ui::WindowController,
+                           public IMViewDrawingDelegate,
+                           public IMViewSizeDelegate,
+                           public IMLayersPanelWindow,
+                           public SettingsDelegate,
+                           public IMPasteDestination,
+                           public ui::ToolbarDelegate {
+  Q_OBJECT
+ public:
+  IMWindowController();
+  ~IMWindowController() override;
+
+  // Makes every document's window with this class.
+  static void installAsDocumentWindow();
+
+  // ---- Derived values ----
+  IMDocument* myDocument() const;
+  ComposedImage* composedImage() const;
+  std::shared_ptr<Settings> settings() const;
+  double zoom() override;
+  IMAManagedObjectContext* managedObjectContext() const;
+  bool ownsLayer(const Layer* layer) const;
+  QList<Layer*> selectedLayers() const;
+
+  // ---- Outlets ----
+  IMLayersArrayController* layersController() const { return layersController_.get(); }
+  IMView* mainViewCanvas() const { return mainView_; }
+  ui::ScrollView* graphicScrollView() const { return graphicScrollView_; }
+  IMTableView* layersTable() const { return layersTable_; }
+  QWidget* layersBox() const { return layersBox_; }
+  QProgressBar* loadSaveProgressIndicator() const { return loadSaveProgressIndicator_; }
+  ui::Toolbar* toolbar() const { return toolbar_; }
+  bool windowIsRestored() const { return windowIsRestored_; }
+  bool isIndicatorAnimating() const { return indicatorAnimating_; }
+  int observerCount() const { return int(observers_.size()); }
+
+  // ---- Geometry and redraws ----
+  QRectF visibleRect() const;
+  bool documentFitIntoVisibleRect() const;
+  void setNeedsDisplayInLayerRect(const QRectF& rect) override;
+  void setNeedsDisplay() override;
+
+  // ---- Zoom ----
+  void setZoom(double zoom, bool updateTitle = true);
+  void adjustZoomForDocumentToFitVisibleRect() override;
+
+  // ---- Panels ----
+  void updateLayersAndFiltersUI();
+  void hideLayersAnimated(bool animated, bool hide) override;
+  void setTabbedSettingsTab(qint64 tab) override;
+
+  // ---- Window ----
+  QString windowTitleForDocumentDisplayName(const QString& displayName) const override;
+  void encodeRestorableStateWithCoder(fnd::KeyedArchiver& coder) override;
+  void restoreStateWithCoder(fnd::KeyedUnarchiver& coder) override;
+  void settingsDidChanged() override;
+  bool windowShouldClose(ui::Window* window) override;
+  void windowWillClose(ui::Window* window) override;
+  bool validateUserInterfaceItem(const ui::UserInterfaceItem& item) override;
+
+  // ---- Delegates of the canvas ----
+  void viewDrawingRect(const QRectF& rect, bool forceCleanDrawing,
+                       bool disableInterpolation) override;
+  QRectF contentOriginalRectForView() override;
+
+  // ---- List panels ----
+  ui::Responder* mainView() override;
+  void resetCursorRectsOfMainView() override;
+  bool toolsHaveSelection() override { return false; }
+  void updateEnablingOfTools() override {}
+
+  // ---- Pasting into a new window ----
+  bool isLayersPanelLoaded() const override;
+  void setLayersPanelLoadedCallback(std::function<void()> callback) override;
+
+  // ---- Toolbar ----
+  std::unique_ptr<ui::ToolbarItem> toolbarItemForItemIdentifier(ui::Toolbar* toolbar,
+                                                                const QString& identifier,
+                                                                bool willBeInserted) override;
+  QStringList toolbarDefaultItemIdentifiers(ui::Toolbar* toolbar) override;
+
+ protected:
+  void windowWillLoad() override;
+  ui::Window* loadWindow() override;
+  void windowDidLoad() override;
+
+ private:
+  void addObservers();
+  void removeObservers();
+  void observeOperationCount();
+  void operationCountChanged();
+  void setIndicatorAnimating(bool animating);
+  void deferredStepAfterLoad();
+  void teardown();
+  void addActions();
+
+  std::unique_ptr<IMLayersArrayController> layersController_;
+  QPointer<IMView> mainView_;
+  QPointer<ui::ScrollView> graphicScrollView_;
+  QPointer<IMTableView> layersTable_;
+  QPointer<QWidget> layersBox_;
+  QPointer<QProgressBar> loadSaveProgressIndicator_;
+  QPointer<ui::Toolbar> toolbar_;
+  std::vector<fnd::NotificationCenter::ObserverToken> observers_;
+  fnd::Observable::ObserverToken operationCountToken_ = 0;
+  fnd::Observable::ObserverToken canvasSizeTokens_[2] = {0, 0};
+  bool isObservingLoadingAndSavingOperationCountKeyPath_ = false;
+  int operationCount_ = 0;
+  bool windowIsRestored_ = false;
+  bool indicatorAnimating_ = false;
+  bool tornDown_ = false;
+  double defaultLayersBoxWidth_ = 0;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};

@@ -1,0 +1,257 @@
+// The document window's life: its views made in code, the loading steps,
+// the observers of the model and of the save activity, and the teardown.
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "appkit/ScrollView.h"
+#include "appkit/Window.h"
+#include "coredata/ManagedObjectContext.h"
+#include "documents/IMDocument.h"
+#include "foundation/Localized.h"
+#include "foundation/OperationQueue.h"
+#include "model/ComposedImage.h"
+#include "model/IMAManagedObjectContext.h"
+#include "model/IMManagedObject.h"
+#include "model/Layer.h"
+#include "model/Settings.h"
+#include "window/IMCenterClipView.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMTableView.h"
+#include "window/IMView.h"
+#include "window/IMWindowController.h"
+
+namespace {
+
+constexpr int kLayersBoxWidth = 240;
+constexpr int kStatusBoxHeight = 24;
+
+}  // namespace
+
+void IMWindowController::windowWillLoad() {
+  windowIsRestored_ = false;
+  if (ComposedImage* image = composedImage()) image->setSettings(std::make_shared<Settings>());
+  setZoom(1, false);
+}
+
+// The window's layout: layers panel on the left, the canvas in its scroll
+// view, a status bar with the indicator under them, the toolbar on top.
+ui::Window* IMWindowController::loadWindow() {
+  auto* window = new ui::Window;
+  window->resize(1000, 700);
+  auto* central = new QWidget;
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* row = new QHBoxLayout;
+  row->setSpacing(0);
+  column->addLayout(row, 1);
+
+  layersBox_ = new QWidget;
+  layersBox_->setObjectName("layersBox");
+  layersBox_->setFixedWidth(kLayersBoxWidth);
+  defaultLayersBoxWidth_ = kLayersBoxWidth;
+  auto* panel = new QVBoxLayout(layersBox_);
+  panel->setContentsMargins(6, 6, 6, 6);
+  auto* title = new QLabel(fnd::localized("Layers"));
+  title->setStyleSheet("font-weight: bold");
+  panel->addWidget(title);
+  layersTable_ = new IMTableView;
+  layersTable_->addTableColumn("name", fnd::localized("Layer"));
+  layersTable_->horizontalHeader()->hide();
+  layersTable_->horizontalHeader()->setStretchLastSection(true);
+  layersTable_->verticalHeader()->hide();
+  layersTable_->verticalHeader()->setDefaultSectionSize(48);
+  panel->addWidget(layersTable_, 1);
+  row->addWidget(layersBox_);
+
+  graphicScrollView_ = new ui::ScrollView;
+  mainView_ = new IMView;
+  graphicScrollView_->setDocumentView(mainView_);
+  row->addWidget(graphicScrollView_, 1);
+
+  auto* status = new QWidget;
+  status->setFixedHeight(kStatusBoxHeight);
+  auto* statusRow = new QHBoxLayout(status);
+  statusRow->setContentsMargins(8, 2, 8, 2);
+  statusRow->addStretch(1);
+  loadSaveProgressIndicator_ = new QProgressBar;
+  loadSaveProgressIndicator_->setFixedWidth(80);
+  loadSaveProgressIndicator_->setTextVisible(false);
+  statusRow->addWidget(loadSaveProgressIndicator_);
+  column->addWidget(status);
+  window->setContentView(central);
+
+  toolbar_ = new ui::Toolbar("MainWindowToolbar");
+  toolbar_->setDelegate(this);
+  window->addToolBar(toolbar_);
+  return window;
+}
+
+void IMWindowController::windowDidLoad() {
+  IMAManagedObjectContext* context = managedObjectContext();
+  setZoom(1, false);
+  if (toolbar_) toolbar_->setVisible(!(document() && document()->isInViewingMode()));
+  setIndicatorAnimating(false);
+  // The canvas goes into the centring clip view, on a mid-grey ground.
+  auto* clip = new IMCenterClipView;
+  clip->setIsReadyForShadow(true);
+  graphicScrollView_->setContentView(clip);
+  graphicScrollView_->setDocumentView(mainView_);
+  graphicScrollView_->setBackgroundColor(QColor::fromRgbF(0.5, 0.5, 0.5, 1));
+  mainView_->setDrawingDelegate(this);
+  mainView_->setSizeDelegate(this);
+  mainView_->setRedirectDraggingDestination(nullptr);
+  // The canvas follows the canvas size of the document.
+  if (ComposedImage* image = composedImage()) {
+    for (int i = 0; i < 2; ++i)
+      canvasSizeTokens_[i] = image->addObserver(
+          i ? "height" : "width", 0,
+          [this](fnd::Observable*, const QString&, const fnd::KeyValueChange&) {
+            if (mainView_) mainView_->updateFrame();
+          },
+          this);
+    layersController_->setTableView(layersTable_);
+    layersController_->awakeFromNib();
+    layersController_->setContentRelationship(image, "layers");
+    if (!layersController_->arrangedObjects().isEmpty()) layersController_->setSelectionIndex(0);
+  }
+  observeOperationCount();
+  addObservers();
+  if (layersTable_) layersTable_->reloadData();
+  window()->makeFirstResponder(mainView_);
+  updateLayersAndFiltersUI();
+  mainView_->updateFrame();
+  setIndicatorAnimating(true);
+  if (ComposedImage* image = composedImage())
+    image->setLayerPreviewImagesSize(QSizeF(137, 96) * mainView_->devicePixelRatioF());
+  if (context) (void)context->cancellableOperationQueue();
+  std::weak_ptr<int> alive = alive_;
+  QTimer::singleShot(0, this, [this, alive] {
+    if (!alive.expired()) deferredStepAfterLoad();
+  });
+}
+
+// After any restoration: fit unless restored, thumbnails, settings delegate.
+void IMWindowController::deferredStepAfterLoad() {
+  if (!windowIsRestored_) adjustZoomForDocumentToFitVisibleRect();
+  IMAManagedObjectContext* context = managedObjectContext();
+  if (!context) return;
+  fnd::OperationQueue* queue = context->loadingAndSavingOperationQueue();
+  if (!queue || queue->operationCount() == 0) setIndicatorAnimating(false);
+  ComposedImage* image = composedImage();
+  if (!image) return;
+  for (Layer* layer : image->layersArray())
+    if (!layer->imagePreview()) layer->updatePreviewImage();
+  image->settings()->setDelegate(this);
+  synchronizeWindowTitleWithDocumentName();
+}
+
+// The model's notifications, delivered on the main queue.
+void IMWindowController::addObservers() {
+  if (!observers_.empty()) return;
+  fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
+  fnd::OperationQueue* main = fnd::OperationQueue::mainQueue();
+  std::weak_ptr<int> alive = alive_;
+  auto add = [&](const QString& name, const void* object, std::function<void(void*)> block) {
+    observers_.push_back(center.addObserverForName(name, object, main,
+                                                   [alive, block](const fnd::Notification& note) {
+                                                     if (!alive.expired()) block(note.object);
+                                                   }));
+  };
+  add(IMSelectedLayerDidChange, nullptr, [this](void* object) {
+    auto* layer = static_cast<Layer*>(object);
+    if (!object || !ownsLayer(layer)) return;
+    const QRectF area = layer->previousClippingRect().united(layer->clippingRect());
+    layer->updatePreviousClippingRect();
+    setNeedsDisplayInLayerRect(area);
+  });
+  add(ui::WindowDidBecomeKeyNotification, window(), [](void*) {});
+  add(ui::WindowDidResignKeyNotification, window(), [](void*) {});
+  add(IMManagedObjectDidChange, nullptr, [this](void* object) {
+    auto* changed = static_cast<IMManagedObject*>(object);
+    if (object && changed->managedObjectContext() == managedObjectContext())
+      resetCursorRectsOfMainView();
+  });
+  add(IMSomeLayersChanged, nullptr, [this](void* object) {
+    if (object && object == composedImage()) setNeedsDisplay();
+  });
+  IMAManagedObjectContext* context = managedObjectContext();
+  add(cd::ManagedObjectContextWillSaveNotification, context,
+      [this](void*) { setIndicatorAnimating(true); });
+  add(cd::ManagedObjectContextDidSaveNotification, context,
+      [this](void*) { setIndicatorAnimating(false); });
+  add(IMLayerSnapshotEventNotification, nullptr, [](void*) {});
+  add(IMComposedImageSnapshotEventNotification, nullptr, [](void*) {});
+}
+
+void IMWindowController::removeObservers() {
+  fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
+  for (fnd::NotificationCenter::ObserverToken token : observers_) center.removeObserver(token);
+  observers_.clear();
+}
+
+// The document's operation queue loads and stores layer images: the
+// indicator turns while it has work. Counted and acted on on the main
+// thread only, whichever thread the queue reports from.
+void IMWindowController::observeOperationCount() {
+  IMDocument* doc = myDocument();
+  if (isObservingLoadingAndSavingOperationCountKeyPath_ || !doc) return;
+  std::weak_ptr<int> alive = alive_;
+  operationCountToken_ = doc->operationQueue()->addObserver(
+      "operationCount", 0,
+      [this, alive](fnd::Observable*, const QString&, const fnd::KeyValueChange&) {
+        fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [this, alive] {
+          if (!alive.expired()) operationCountChanged();
+        });
+      },
+      this);
+  isObservingLoadingAndSavingOperationCountKeyPath_ = true;
+}
+
+void IMWindowController::operationCountChanged() {
+  IMDocument* doc = myDocument();
+  const int count = doc ? doc->operationQueue()->operationCount() : 0;
+  if (count == 0) {
+    setIndicatorAnimating(false);
+  } else if (operationCount_ == 0) {
+    setIndicatorAnimating(true);
+  }
+  operationCount_ = count;
+}
+
+void IMWindowController::setIndicatorAnimating(bool animating) {
+  indicatorAnimating_ = animating;
+  if (!loadSaveProgressIndicator_) return;
+  loadSaveProgressIndicator_->setRange(0, animating ? 0 : 1);
+  loadSaveProgressIndicator_->setVisible(animating);
+}
+
+// Every back-reference to this controller goes, once.
+void IMWindowController::teardown() {
+  if (tornDown_) return;
+  tornDown_ = true;
+  alive_.reset();
+  removeObservers();
+  IMDocument* doc = myDocument();
+  if (isObservingLoadingAndSavingOperationCountKeyPath_ && doc)
+    doc->operationQueue()->removeObserver(operationCountToken_);
+  isObservingLoadingAndSavingOperationCountKeyPath_ = false;
+  if (ComposedImage* image = composedImage()) {
+    for (fnd::Observable::ObserverToken token : canvasSizeTokens_)
+      if (token) image->removeObserver(token);
+    if (image->settings() && image->settings()->delegate() == this)
+      image->settings()->setDelegate(nullptr);
+  }
+  layersController_->setContentRelationship(nullptr, {});
+  layersController_->setWindowController(nullptr);
+  if (mainView_) {
+    mainView_->setDrawingDelegate(nullptr);
+    mainView_->setSizeDelegate(nullptr);
+    mainView_->setRedirectDraggingDestination(nullptr);
+  }
+  if (toolbar_) toolbar_->setDelegate(nullptr);
+}
