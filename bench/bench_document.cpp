@@ -17,6 +17,7 @@
 
 #include "BenchReport.h"
 #include "ModelBenchmarkLayers.h"
+#include "TenLayerDocument.h"
 #include "coredata/PersistentStoreCoordinator.h"
 #include "foundation/OperationQueue.h"
 #include "graphics/GraphicsContext.h"
@@ -28,10 +29,6 @@
 
 namespace {
 
-constexpr int kWidth = bench::kModelWidth;
-constexpr int kHeight = bench::kModelHeight;
-constexpr int kLayers = bench::kModelLayers;
-constexpr size_t kLayerBytes = size_t(kWidth) * kHeight * 4;
 constexpr int kViewWidth = 1920, kViewHeight = 1080;
 constexpr size_t kViewBytes = size_t(kViewWidth) * kViewHeight * 4;
 // The view's origin in the document at each zoom (the part shown lies inside the canvas).
@@ -39,74 +36,10 @@ const QPointF kViewOrigin(1000, 900), kHalfZoomViewOrigin(80, 420);
 // A dirty rectangle of the view at an odd offset, as a brush leaves one.
 const QRectF kDirtyRect(733, 411, 100, 100);
 
-struct Document {
-  std::unique_ptr<cd::PersistentStoreCoordinator> coordinator;
-  std::unique_ptr<fnd::OperationQueue> queue;
-  std::unique_ptr<IMAManagedObjectContext> context;
-  explicit Document(const QString& path) {
-    coordinator =
-        std::make_unique<cd::PersistentStoreCoordinator>(IMManagedObject::managedObjectModel());
-    fnd::Error error;
-    if (!coordinator->addPersistentStoreWithType(cd::SQLiteStoreType, {}, QUrl::fromLocalFile(path),
-                                                 {}, &error))
-      qFatal("bench_document: cannot open %s: %s", qPrintable(path),
-             qPrintable(error.localizedDescription()));
-    queue = std::make_unique<fnd::OperationQueue>();
-    context = std::make_unique<IMAManagedObjectContext>();
-    context->setPersistentStoreCoordinator(coordinator.get());
-    context->setLoadingAndSavingOperationQueue(queue.get());
-  }
-  ~Document() {
-    finishWork();
-    context.reset();
-  }
-  void finishWork() {
-    queue->waitUntilAllOperationsAreFinished();
-    fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
-  }
-  // A failed save or fetch ends the run: the figures after it would mean nothing.
-  ComposedImage* composedImage() {
-    fnd::Error error;
-    ComposedImage* found =
-        ComposedImage::composedImageForManagedObjectContext(context.get(), &error);
-    if (!found)
-      qFatal("bench_document: no composed image: %s", qPrintable(error.localizedDescription()));
-    return found;
-  }
-  void save() {
-    fnd::Error error;
-    if (!context->save(&error))
-      qFatal("bench_document: save failed: %s", qPrintable(error.localizedDescription()));
-  }
-};
-
-gfx::ImagePtr layerPixels(int seed) { return bench::modelLayerPixels(seed); }
-
 QString storePath(const char* name) {
   // A folder of this run's own: other runs of this program may be working at the same time.
   static QTemporaryDir folder;
   return folder.filePath(QStringLiteral("bench-document-%1.zova").arg(name));
-}
-
-// The document over its layers; unless `waitForCacheWrites` is false, the
-// background writes of the layers' versions to the cache have finished.
-std::unique_ptr<Document> buildDocument(const QString& path, bool waitForCacheWrites = true) {
-  QFile::remove(path);
-  auto document = std::make_unique<Document>(path);
-  const int operations[kLayers] = {2, 14, 15, 16, 2, 17, 18, 2, 23, 2};
-  auto* composedImage = document->context->insertNewObject<ComposedImage>("ComposedImage");
-  composedImage->setSize(QSizeF(kWidth, kHeight));
-  for (int i = 0; i < kLayers; ++i) {
-    Layer* layer =
-        Layer::createLayerWithComposedImage(composedImage, document->context.get(), true);
-    layer->image()->setNsImage(layerPixels(i));
-    layer->setCompositingOperation(operations[i]);
-    layer->setAlpha(0.5 + 0.05 * i);
-    if (i == 3) layer->setRotationAngle(15);
-    if (i == 7) layer->setRotationAngle(30);
-  }
-  if (waitForCacheWrites) document->finishWork();
-  return document;
 }
 
 // The document the flatten and drawing benchmarks share; built once, closed

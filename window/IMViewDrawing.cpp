@@ -2,9 +2,9 @@
 // overlays in view space; and how it answers drops.
 #include "foundation/UserDefaults.h"
 #include "graphics/GraphicsContext.h"
-#include "model/IMImagesUtilities.h"
 #include "model/Settings.h"
 #include "window/CanvasGeometry.h"
+#include "window/CanvasGrid.h"
 #include "window/IMView.h"
 
 bool IMView::isOpaque() const { return forceCleanDrawing_ || ui::View::isOpaque(); }
@@ -37,9 +37,8 @@ void IMView::drawRect(const QRectF& dirtyRect) {
     // On whole document pixels, so the squares stay on the document's pixel
     // grid whatever part is redrawn; the clip keeps it to the dirty part.
     if (showsGrid())
-      IMImagesUtilities::drawBackGridWithSpacing(
-          Settings::drawingGridSize(), Settings::drawingGridColor(),
-          QRectF(drawingRect.toAlignedRect()), QPointF(0, 0));
+      CanvasGrid::drawBackGridWithSpacing(Settings::drawingGridSize(), Settings::drawingGridColor(),
+                                          QRectF(drawingRect.toAlignedRect()));
   }
   if (drawingDelegate_) {
     drawingDelegate_->viewDrawingRect(drawingRect, forceCleanDrawing_, disableInterpolation);
