@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QTextBrowser>
+
+#include "TestSupport.h"
+#include "appkit/Application.h"
+#include "appkit/DocumentController.h"
+#include "appkit/MenuItem.h"
+#include "appkit/ScriptedModalServices.h"
+#include "appkit/Window.h"
+#include "coreimage/Filter.h"
+#include "foundation/UserDefaults.h"
+#include "model/ImagesCacheFolder.h"
+#include "window/IMAppResponder.h"
+#include "window/IMHelpWindow.h"
+
+namespace {
+
+// Records what the start-up sequence had done when the document controller
+// was asked for.
+class RecordingResponder : public IMAppResponder {
+ public:
+  using IMAppResponder::IMAppResponder;
+  bool filtersWereRegistered = false;
+  bool sharedControllerExisted = false;
+  int controllersMade = 0;
+
+ protected:
+  ui::DocumentController* makeDocumentController() override {
+    ++controllersMade;
+    filtersWereRegistered = ci::Filter::filterWithName(QStringLiteral("ShadowImageUnit")) &&
+                            ci::Filter::filterWithName(QStringLiteral("FlipImageHUnit"));
+    sharedControllerExisted = ui::DocumentController::existingSharedDocumentController();
+    return IMAppResponder::makeDocumentController();
+  }
+};
+
+bool helpShown(const IMAppResponder& responder) {
+  return responder.helpWindow() && responder.helpWindow()->isVisible();
+}
+
+// Catches the addresses the workspace hands to the desktop.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  explicit UrlCatcher(const QString& scheme) : scheme_(scheme) {
+    QDesktopServices::setUrlHandler(scheme_, this, "open");
+  }
+  ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(scheme_); }
+  QList<QUrl> urls;
+ public slots:
+  void open(const QUrl& url) { urls.append(url); }
+
+ private:
+  QString scheme_;
+};
+
+}  // namespace
+
+TEST(IMAppResponderTest, FiltersLoadBeforeTheDocumentControllerWhichBecomesTheSharedOne) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("startup.plist"));
+  ui::Application* app = ui::Application::sharedApplication();
+  ASSERT_FALSE(ui::DocumentController::existingSharedDocumentController());
+  RecordingResponder responder(defaults.get());
+  app->setDelegate(&responder);
+  responder.awakeFromNib();
+  EXPECT_EQ(responder.controllersMade, 0) << "made before the application finishes launching";
+  app->finishLaunching();
+  app->setDelegate(nullptr);
+  ui::CrashReporter::sharedCrashReporter().stopManager();
+
+  EXPECT_EQ(responder.controllersMade, 1);
+  EXPECT_TRUE(responder.filtersWereRegistered);
+  EXPECT_FALSE(responder.sharedControllerExisted);
+  ASSERT_TRUE(responder.documentController());
+  EXPECT_EQ(ui::DocumentController::existingSharedDocumentController(),
+            responder.documentController());
+  EXPECT_EQ(IMAppResponder::sharedAppResponder(), &responder);
+  EXPECT_EQ(app->documentControllerResponder(), responder.documentController());
+}
+
+// Each row is one launch of the program on the same user defaults.
+TEST(IMAppResponderTest, LaunchesAreCountedAndTheHelpShowsOncePerMajorAndMinorVersion) {
+  const QString path = tst::tempPath("launches.plist");
+  struct Launch {
+    QString version;
+    bool removeOpenImagesInZova;
+    QString helpKey;
+    bool showsHelp;
+  } launches[] = {
+      {"2.1.3", false, "IMHasShownFirstLaunchHelp2.1", true},
+      {"2.1.4", true, "IMHasShownFirstLaunchHelp2.1", false},
+      {"2.2", false, "IMHasShownFirstLaunchHelp2.2", true},
+      {"3", false, "IMHasShownFirstLaunchHelp3.0", true},
+      {"3.0.1", false, "IMHasShownFirstLaunchHelp3.0", false},
+  };
+  qint64 launch = 0;
+  for (const Launch& l : launches) {
+    SCOPED_TRACE(l.version.toStdString());
+    ++launch;
+    auto defaults = fnd::UserDefaults::withFile(path);
+    if (l.removeOpenImagesInZova) defaults->removeObjectForKey("IMOpenImagesInZova");
+    QCoreApplication::setApplicationVersion(l.version);
+    IMAppResponder responder(defaults.get());
+    EXPECT_EQ(responder.hasHelpBeenShownedForVersionKey(), l.helpKey);
+    responder.awakeFromNib();
+    EXPECT_EQ(defaults->integerForKey("IMLaunchsNumber"), launch);
+    EXPECT_TRUE(defaults->boolForKey(l.helpKey)) << "set as soon as the help is scheduled";
+    EXPECT_TRUE(defaults->hasKey("IMOpenImagesInZova"));
+    EXPECT_TRUE(defaults->boolForKey("IMOpenImagesInZova"));
+    EXPECT_FALSE(helpShown(responder)) << "the help waits for the application to be up";
+    EXPECT_EQ(tst::spinUntil([&] { return helpShown(responder); }, 1500), l.showsHelp);
+    if (l.showsHelp) {
+      EXPECT_TRUE(
+          responder.helpWindow()->readMeView()->toPlainText().contains("Welcome to Tessaly"));
+    }
+    ASSERT_TRUE(defaults->synchronize());
+  }
+}
+
+TEST(IMAppResponderTest, OnlyTheNonNativeFilesNotificationShowsItsAlert) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("notifications.plist"));
+  IMAppResponder responder(defaults.get());
+  ui::ScriptedModalServices services;
+  struct Case {
+    QString title;
+    bool alerts;
+  } cases[] = {{"Non native files editing", true}, {"Something else", false}, {"", false}};
+  ui::UserNotificationCenter center(QDBusConnection(QStringLiteral("none")));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title.toStdString());
+    const qsizetype before = services.shown().size();
+    if (c.alerts) services.answerAlert(1000);
+    ui::UserNotification notification;
+    notification.title = c.title;
+    EXPECT_TRUE(responder.shouldPresentNotification(center, notification));
+    responder.didActivateNotification(center, notification);
+    ASSERT_EQ(services.shown().size(), before + (c.alerts ? 1 : 0));
+    if (!c.alerts) continue;
+    const ui::AlertRequest& alert = services.shown().last().alert;
+    EXPECT_EQ(alert.style, ui::AlertStyle::Informational);
+    EXPECT_EQ(alert.messageText, "Non native files editing");
+    EXPECT_TRUE(alert.informativeText.startsWith("When opening and editing image files"));
+  }
+  const qsizetype before = services.shown().size();
+  responder.showAlertDidNotShowNonZOVAAlertWithUserNotification(nullptr);
+  EXPECT_EQ(services.shown().size(), before);
+}
+
+// Termination empties only this process's folder: a link inside it to a
+// folder of the user's goes as a link, and what it pointed to stays.
+TEST(IMAppResponderTest, TerminationRemovesTheOwnCacheFolderWithoutFollowingLinks) {
+  const QString defaultsPath = tst::tempPath("termination.plist");
+  auto defaults = fnd::UserDefaults::withFile(defaultsPath);
+  IMAppResponder responder(defaults.get());
+  const QString outside = tst::tempPath("users-folder");
+  QDir().mkpath(outside);
+  QFile kept(outside + "/kept.png");
+  ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+  kept.write("precious");
+  kept.close();
+  const QString cache = ImagesCacheFolder::shared().path();
+  ASSERT_FALSE(cache.isEmpty());
+  QFile version(cache + "/version-1.png");
+  ASSERT_TRUE(version.open(QIODevice::WriteOnly));
+  version.close();
+  ASSERT_TRUE(QFile::link(outside, cache + "/linked-folder"));
+  ASSERT_TRUE(QFile::link(outside + "/kept.png", cache + "/linked-file.png"));
+
+  responder.applicationWillTerminate();
+
+  EXPECT_FALSE(QFileInfo::exists(cache));
+  EXPECT_FALSE(QFileInfo(cache).isSymLink());
+  EXPECT_TRUE(QFileInfo::exists(outside + "/kept.png"));
+  EXPECT_EQ(QDir(outside).entryList(QDir::Files), QStringList{"kept.png"});
+  auto written = fnd::UserDefaults::withFile(defaultsPath);
+  EXPECT_TRUE(written->hasKey("IMGaveARating"));
+  EXPECT_FALSE(written->boolForKey("IMGaveARating"));
+}
+
+// The commands reach the responder through the main menu and the chain;
+// the help site's address is a URL with a query, not a joined path.
+TEST(IMAppResponderTest, MainMenuCommandsTravelTheChainAndOpenTheSitesAsUrls) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("menu.plist"));
+  ui::Application* app = ui::Application::sharedApplication();
+  IMAppResponder responder(defaults.get());
+  app->setDelegate(&responder);
+  ui::Window window;
+  window.resize(400, 300);
+  window.makeKeyAndOrderFront();
+  ASSERT_TRUE(tst::spinUntil([&] { return app->keyWindow() == &window; }));
+  ASSERT_TRUE(window.menuBar()->actions().size() >= 2) << "installed when the window became key";
+
+  QHash<QString, ui::MenuItem*> items;
+  for (QAction* menu : window.menuBar()->actions())
+    for (QAction* action : menu->menu()->actions())
+      if (auto* item = qobject_cast<ui::MenuItem*>(action)) items.insert(item->action(), item);
+  app->updateWindows();
+  struct Expected {
+    QString action;
+    bool enabled;
+  } expected[] = {{"loadHelp:", true},      {"goToWebSite:", true}, {"goToScreencastSite:", true},
+                  {"performClose:", true},  {"terminate:", true},   {"saveDocument:", false},
+                  {"printDocument:", false}};
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.action.toStdString());
+    ASSERT_TRUE(items.contains(e.action));
+    EXPECT_EQ(items[e.action]->isEnabled(), e.enabled);
+  }
+  EXPECT_EQ(items["terminate:"]->shortcut(), QKeySequence(QKeySequence::Quit));
+
+  UrlCatcher catcher(QStringLiteral("https"));
+  items["goToWebSite:"]->trigger();
+  items["goToScreencastSite:"]->trigger();
+  ASSERT_EQ(catcher.urls.size(), 2);
+  EXPECT_EQ(catcher.urls[0], QUrl("https://tessaly.org/"));
+  EXPECT_EQ(catcher.urls[1].toString(), "https://tessaly.org/?menu=tessaly_video");
+
+  items["loadHelp:"]->trigger();
+  EXPECT_TRUE(helpShown(responder));
+  app->setDelegate(nullptr);
+}
+
+// There is no menu bar without a window on this desktop, so closing the
+// last window ends the program through the termination sequence.
+TEST(IMAppResponderTest, ClosingTheLastWindowTerminates) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("last-window.plist"));
+  ui::Application* app = ui::Application::sharedApplication();
+  IMAppResponder responder(defaults.get());
+  app->setDelegate(&responder);
+  const QString cache = ImagesCacheFolder::shared().path();
+  ui::Window first, second;
+  first.show();
+  second.show();
+  second.close();
+  tst::spinOnce();
+  EXPECT_TRUE(QFileInfo::exists(cache)) << "a window is still open";
+  first.close();
+  EXPECT_TRUE(tst::spinUntil([&] { return !QFileInfo::exists(cache); }));
+  EXPECT_TRUE(defaults->hasKey("IMGaveARating"));
+  app->setDelegate(nullptr);
+}
+
+#include "IMAppResponderTest.moc"
