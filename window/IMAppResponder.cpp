@@ -16,6 +16,7 @@
 #include "model/ImagesCacheFolder.h"
 #include "window/IMHelpWindow.h"
 #include "window/IMMainMenu.h"
+#include "window/IMWindowController.h"
 
 namespace {
 
@@ -96,6 +97,8 @@ void IMAppResponder::willFinishLaunching() {
 }
 
 ui::DocumentController* IMAppResponder::makeDocumentController() {
+  // Every document opened or made from here on shows in a document window.
+  IMWindowController::installAsDocumentWindow();
   // Lives as long as the program: documents reach it as the shared one.
   return new IMDocumentController;
 }
