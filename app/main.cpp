@@ -10,6 +10,7 @@
 #include "appkit/DocumentController.h"
 #include "foundation/Error.h"
 #include "window/IMAppResponder.h"
+#include "window/IMWindowController.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   app->setDelegate(&responder);
   responder.awakeFromNib();
   SignalTermination signalTermination;
+  IMWindowController::installAsDocumentWindow();
 
   app->finishLaunching();
   openDocuments(responder.documentController(), QApplication::arguments().mid(1));

@@ -22,25 +22,25 @@ void addItem(QMenu* menu, const char* title, const char* action,
 }
 
 void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
-  addItem(menu, "New", "newDocument:", QKeySequence::New);
+  addItem(menu, "New", "newDocument:", QKeySequence(QStringLiteral("Ctrl+N")));
   addItem(menu, "New from Clipboard", "newDocumentFromPasteboard:");
-  addItem(menu, "Open…", "openDocument:", QKeySequence::Open);
+  addItem(menu, "Open…", "openDocument:", QKeySequence(QStringLiteral("Ctrl+O")));
   if (documentController) menu->addMenu(documentController->makeRecentDocumentsMenu(menu));
   menu->addSeparator();
-  addItem(menu, "Close", "performClose:", QKeySequence::Close);
-  addItem(menu, "Save", "saveDocument:", QKeySequence::Save);
-  addItem(menu, "Save As…", "saveDocumentAs:", QKeySequence::SaveAs);
+  addItem(menu, "Close", "performClose:", QKeySequence(QStringLiteral("Ctrl+W")));
+  addItem(menu, "Save", "saveDocument:", QKeySequence(QStringLiteral("Ctrl+S")));
+  addItem(menu, "Save As…", "saveDocumentAs:", QKeySequence(QStringLiteral("Ctrl+Shift+S")));
   addItem(menu, "Export…", "saveDocumentTo:", QKeySequence(QStringLiteral("Ctrl+Alt+S")));
   addItem(menu, "Move To…", "moveDocument:");
   addItem(menu, "Revert to Saved", "revertDocumentToSaved:");
   menu->addSeparator();
-  addItem(menu, "Print…", "printDocument:", QKeySequence::Print);
+  addItem(menu, "Print…", "printDocument:", QKeySequence(QStringLiteral("Ctrl+P")));
   menu->addSeparator();
-  addItem(menu, "Quit Tessaly", "terminate:", QKeySequence::Quit);
+  addItem(menu, "Quit Tessaly", "terminate:", QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 
 void fillHelpMenu(QMenu* menu) {
-  addItem(menu, "Tessaly Help", "loadHelp:", QKeySequence::HelpContents);
+  addItem(menu, "Tessaly Help", "loadHelp:", QKeySequence(QStringLiteral("F1")));
   addItem(menu, "Video Tutorials", "goToScreencastSite:");
   addItem(menu, "Tessaly Web Site", "goToWebSite:");
 }
