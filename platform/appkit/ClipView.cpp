@@ -56,6 +56,11 @@ void ClipView::viewFrameChanged() {
   if (ScrollView* scrollView = enclosingScrollView()) scrollView->reflectScrolledClipView(this);
 }
 
+void ClipView::frameDidChange() {
+  scrollToPoint(boundsOrigin());
+  if (ScrollView* scrollView = enclosingScrollView()) scrollView->reflectScrolledClipView(this);
+}
+
 void ClipView::setBackgroundColor(const QColor& color) {
   backgroundColor_ = color;
   update();

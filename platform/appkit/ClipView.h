@@ -43,6 +43,10 @@ class ClipView : public View {
   // Scrolls by the wheel's lines.
   void scrollWheel(Event& event) override;
 
+ protected:
+  // A new size keeps the origin valid and the scroll bars in line.
+  void frameDidChange() override;
+
  private:
   View* documentView_ = nullptr;
   QColor backgroundColor_ = QColor::fromRgbF(0.5, 0.5, 0.5);
