@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessaly"));
   QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
-  QApplication::setDesktopFileName(QStringLiteral("tessaly"));
+  QApplication::setDesktopFileName(QStringLiteral("com.brenwick.tessaly"));
 
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder;

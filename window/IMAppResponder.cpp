@@ -27,7 +27,6 @@ QPointer<IMAppResponder>& shared() {
 
 const QString kLaunchsNumber = QStringLiteral("IMLaunchsNumber");
 const QString kOpenImagesInZova = QStringLiteral("IMOpenImagesInZova");
-const QString kGaveARating = QStringLiteral("IMGaveARating");
 const char* const kNonNativeTitle = "Non native files editing";
 const char* const kNonNativeText =
     "When opening and editing image files that are not in Tessaly native format (ZOVA), your "
@@ -43,6 +42,7 @@ IMAppResponder::IMAppResponder(fnd::UserDefaults* defaults, QObject* parent)
   addAction(QStringLiteral("loadHelp:"), [this](QObject* sender) { loadHelp(sender); });
   addAction(QStringLiteral("goToWebSite:"), [](QObject*) { goToWebSite(); });
   addAction(QStringLiteral("goToScreencastSite:"), [](QObject*) { goToHelpSite(); });
+  addAction(QStringLiteral("goToAppStorePage:"), [](QObject*) { goToAppStorePage(); });
   if (auto* app = ui::Application::existingApplication())
     connect(app, &ui::Application::keyWindowChanged, this, &IMAppResponder::installMainMenu);
 }
@@ -77,6 +77,19 @@ void IMAppResponder::goToWebSite() {
 }
 
 void IMAppResponder::goToHelpSite() { ui::Workspace::sharedWorkspace().openURL(helpSiteUrl()); }
+
+QUrl IMAppResponder::appStorePageUrl() {
+  // The software centres of the desktop (GNOME Software, Discover) open
+  // their page of an application from its component id.
+  QUrl url;
+  url.setScheme(QStringLiteral("appstream"));
+  url.setHost(QStringLiteral("com.brenwick.tessaly"));
+  return url;
+}
+
+void IMAppResponder::goToAppStorePage() {
+  ui::Workspace::sharedWorkspace().openURL(appStorePageUrl());
+}
 
 void IMAppResponder::awakeFromNib() {
   // Filters are registered before the document controller exists, and the
@@ -164,7 +177,7 @@ void IMAppResponder::installMainMenu(ui::Window* window) {
 }
 
 void IMAppResponder::applicationWillTerminate() {
-  if (!defaults_.hasKey(kGaveARating)) defaults_.setBool(false, kGaveARating);
+  askForARatingIfTheTimeHasCome();
   emptyImagesCache();
   if (!defaults_.synchronize()) qWarning("NSUserDefaults synchronize failed !");
 }

@@ -51,6 +51,9 @@ class IMAppResponder : public QObject,
   static QUrl helpSiteUrl();
   static void goToWebSite();
   static void goToHelpSite();
+  // The program's page in the desktop's software centre.
+  static QUrl appStorePageUrl();
+  static void goToAppStorePage();
 
   // The start-up sequence, before the application finishes launching.
   void awakeFromNib();
@@ -95,6 +98,7 @@ class IMAppResponder : public QObject,
   void countLaunch();
   void scheduleFirstLaunchHelp();
   void emptyImagesCache();
+  void askForARatingIfTheTimeHasCome();
 
   fnd::UserDefaults& defaults_;
   ui::DocumentController* documentController_ = nullptr;

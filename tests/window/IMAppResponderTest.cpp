@@ -183,6 +183,61 @@ TEST(IMAppResponderTest, TerminationRemovesTheOwnCacheFolderWithoutFollowingLink
   EXPECT_FALSE(written->boolForKey("IMGaveARating"));
 }
 
+// Each row is one termination: the question comes from the eleventh launch
+// on, never to who answered, and again only two days after the last time.
+TEST(IMAppResponderTest, TheRatingQuestionComesAtTheRightTerminations) {
+  constexpr long kRate = ui::AlertFirstButtonReturn, kNever = kRate + 1, kLater = kRate + 2;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  struct Case {
+    const char* name;
+    qint64 launches;
+    QVariant gaveARating;
+    qint64 askedSecondsAgo;  // 0: never asked
+    bool asks;
+    long answer;
+    bool gaveAfter;
+  } cases[] = {
+      {"tenth launch", 10, {}, 0, false, 0, false},
+      {"eleventh launch", 11, {}, 0, true, kLater, false},
+      {"asked just under two days ago", 30, false, 172700, false, 0, false},
+      {"asked just over two days ago", 30, false, 172900, true, kNever, true},
+      {"chose to rate", 12, false, 0, true, kRate, true},
+      {"already rated", 40, true, 0, false, 0, true},
+  };
+  UrlCatcher store(QStringLiteral("appstream"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto defaults = fnd::UserDefaults::withFile(tst::tempPath("rating.plist"));
+    defaults->setInteger(c.launches, "IMLaunchsNumber");
+    if (c.gaveARating.isValid()) defaults->setBool(c.gaveARating.toBool(), "IMGaveARating");
+    if (c.askedSecondsAgo)
+      defaults->setObject(now.addSecs(-c.askedSecondsAgo), "IMGiveARatingQuestionDate");
+    const QVariant askedBefore = defaults->objectForKey("IMGiveARatingQuestionDate");
+    IMAppResponder responder(defaults.get());
+    ui::ScriptedModalServices services;
+    if (c.asks) services.answerAlert(c.answer);
+    const qsizetype storeVisits = store.urls.size();
+
+    responder.applicationWillTerminate();
+
+    ASSERT_EQ(services.shown().size(), c.asks ? 1 : 0);
+    EXPECT_TRUE(defaults->hasKey("IMGaveARating"));
+    EXPECT_EQ(defaults->boolForKey("IMGaveARating"), c.gaveAfter);
+    EXPECT_EQ(store.urls.size(), storeVisits + (c.answer == kRate ? 1 : 0));
+    if (!c.asks) {
+      EXPECT_EQ(defaults->objectForKey("IMGiveARatingQuestionDate"), askedBefore);
+      continue;
+    }
+    EXPECT_GE(defaults->dateForKey("IMGiveARatingQuestionDate"), now);
+    const ui::AlertRequest& alert = services.shown()[0].alert;
+    EXPECT_EQ(alert.messageText, "You like Tessaly?");
+    EXPECT_EQ(alert.buttons,
+              QStringList({"I want to give a rating", "Don't ask again", "Remind me later"}));
+  }
+  ASSERT_FALSE(store.urls.isEmpty());
+  EXPECT_EQ(store.urls.last().toString(), "appstream://com.brenwick.tessaly");
+}
+
 // The commands reach the responder through the main menu and the chain;
 // the help site's address is a URL with a query, not a joined path.
 TEST(IMAppResponderTest, MainMenuCommandsTravelTheChainAndOpenTheSitesAsUrls) {
