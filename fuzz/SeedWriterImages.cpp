@@ -24,6 +24,12 @@ QList<Variant> variantsOf(const QString& type) {
       {"one-pixel", {seedPicture(1, 1, QImage::Format_RGBA8888)}, {}},
       {"rotated", {rgba}, {{io::PropertyOrientation, 6}, {io::PropertyDPIWidth, 300.0}}},
       {"lossy", {rgba}, {{io::DestinationLossyCompressionQuality, 0.4}}},
+      // Camera text and exposure fields, so EXIF blocks carry strings and rationals.
+      {"camera",
+       {rgba},
+       {{io::PropertyTIFFDictionary, QVariantMap{{"Make", "Maker"}, {"Model", "M1"}}},
+        {io::PropertyExifDictionary,
+         QVariantMap{{"ExposureTime", 0.004}, {"FNumber", 2.8}, {"LensModel", "35mm"}}}}},
   };
   if (type == io::TypePNG || type == io::TypeTIFF)
     variants.append({"deep", {seedPicture(8, 6, QImage::Format_RGBA64)}, {}});
