@@ -42,6 +42,10 @@ IMAppResponder::IMAppResponder(fnd::UserDefaults* defaults, QObject* parent)
   addAction(QStringLiteral("loadHelp:"), [this](QObject* sender) { loadHelp(sender); });
   addAction(QStringLiteral("goToWebSite:"), [](QObject*) { goToWebSite(); });
   addAction(QStringLiteral("goToScreencastSite:"), [](QObject*) { goToHelpSite(); });
+  addAction(QStringLiteral("showPreferences:"),
+            [this](QObject* sender) { showPreferences(sender); });
+  addAction(QStringLiteral("showDefaultFontPanel:"),
+            [this](QObject* sender) { showDefaultFontPanel(sender); });
   addAction(QStringLiteral("goToAppStorePage:"), [](QObject*) { goToAppStorePage(); });
   if (auto* app = ui::Application::existingApplication())
     connect(app, &ui::Application::keyWindowChanged, this, &IMAppResponder::installMainMenu);
@@ -53,6 +57,7 @@ IMAppResponder::~IMAppResponder() {
   if (delegateOfNotifications_)
     ui::UserNotificationCenter::defaultUserNotificationCenter().setDelegate(nullptr);
   delete helpWindow_;
+  delete preferenceWindow_;
 }
 
 IMAppResponder* IMAppResponder::sharedAppResponder() { return shared(); }

@@ -16,6 +16,7 @@
 #include "appkit/UserNotificationCenter.h"
 #include "foundation/NotificationCenter.h"
 #include "window/IMHelpWindow.h"
+#include "window/IMPreferencesWindow.h"
 
 namespace fnd {
 class UserDefaults;
@@ -65,6 +66,14 @@ class IMAppResponder : public QObject,
   void loadHelp(QObject* sender = nullptr);
   IMHelpWindow* helpWindow() const { return helpWindow_; }
 
+  // The preferences window, made on first use.
+  IMPreferencesWindow* preferenceWindow();
+  void showPreferences(QObject* sender = nullptr);
+  // Starts the font panel on the default font of text layers; its choices
+  // come back through changeFont.
+  void showDefaultFontPanel(QObject* sender = nullptr);
+  void changeFont(const QFont& font);
+
   ui::DocumentController* documentController() const { return documentController_; }
 
   // Alerts only for the non-native files notification; null shows nothing.
@@ -104,5 +113,6 @@ class IMAppResponder : public QObject,
   ui::DocumentController* documentController_ = nullptr;
   fnd::NotificationCenter::ObserverToken appWillFinishLaunchingObserver_ = 0;
   QPointer<IMHelpWindow> helpWindow_;
+  QPointer<IMPreferencesWindow> preferenceWindow_;
   bool delegateOfNotifications_ = false;
 };

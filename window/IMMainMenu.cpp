@@ -36,6 +36,7 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
   menu->addSeparator();
   addItem(menu, "Print…", "printDocument:", QKeySequence(QStringLiteral("Ctrl+P")));
   menu->addSeparator();
+  addItem(menu, "Preferences…", "showPreferences:", QKeySequence(QStringLiteral("Ctrl+,")));
   addItem(menu, "Quit Tessaly", "terminate:", QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 

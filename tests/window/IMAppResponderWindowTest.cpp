@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 
 #include "TestSupport.h"
 #include "appkit/Application.h"
 #include "appkit/DocumentController.h"
+#include "appkit/ScriptedModalServices.h"
 #include "appkit/Window.h"
 #include "documents/IMDocument.h"
 #include "foundation/UserDefaults.h"
@@ -14,6 +18,7 @@
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
+#include "model/Settings.h"
 #include "window/IMAppResponder.h"
 #include "window/IMHelpWindow.h"
 #include "window/IMWindowController.h"
@@ -91,4 +96,35 @@ TEST(IMAppResponderWindowTest, AnOpenedDocumentsWindowCarriesTheMainMenu) {
   ASSERT_TRUE(responder.helpWindow()->isVisible());
   saveGrab(responder.helpWindow(), "window-program-help.png");
   app->setDelegate(nullptr);
+}
+
+// The preferences window's button starts the font panel on the default
+// font; the choice becomes the default of new text layers and shows in the
+// window. The check box writes the opening choice for other image formats.
+TEST(IMAppResponderWindowTest, PreferencesChooseTheDefaultFontAndTheOpeningOfOtherFormats) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("preferences.plist"));
+  IMAppResponder responder(defaults.get());
+  ui::ScriptedModalServices services;
+  responder.showPreferences();
+  IMPreferencesWindow* window = responder.preferenceWindow();
+  ASSERT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->openImagesInZovaBox()->isChecked()) << "on unless turned off";
+
+  QPushButton* select = window->findChild<QPushButton*>();
+  ASSERT_TRUE(select);
+  select->click();
+  ASSERT_EQ(services.shown().size(), 1);
+  EXPECT_TRUE(services.shown()[0].floating);
+  EXPECT_EQ(services.shown()[0].font.family(), Settings::defaultFont().toQFont().family());
+  ASSERT_TRUE(services.chooseFont(QFont("DejaVu Serif", 24)));
+  EXPECT_EQ(Settings::defaultFont().familyName(), "DejaVu Serif");
+  EXPECT_EQ(Settings::defaultFont().pointSize(), 24);
+  EXPECT_EQ(window->fontPreview()->text(), "DejaVu Serif 24");
+  EXPECT_EQ(window->fontPreview()->font().family(), "DejaVu Serif");
+
+  window->openImagesInZovaBox()->click();
+  EXPECT_TRUE(defaults->hasKey("IMOpenImagesInZova"));
+  EXPECT_FALSE(defaults->boolForKey("IMOpenImagesInZova"));
+  tst::spinOnce();
+  saveGrab(window, "window-program-preferences.png");
 }
