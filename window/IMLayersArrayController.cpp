@@ -1,6 +1,7 @@
 #include "window/IMLayersArrayController.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <cmath>
 
 #include "appkit/core/Beep.h"
@@ -11,6 +12,7 @@
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
+#include "model/Settings.h"
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
@@ -392,5 +394,19 @@ void IMLayersArrayController::refreshRowOfLayer(Layer* layer) {
   if (auto* view = qobject_cast<IMLayerRowView*>(tableView()->viewAtColumn(0, row))) {
     view->setName(layer->name());
     view->setThumbnail(layer->imagePreview());
+  }
+}
+
+void IMLayersArrayController::highlightCurrentSelectedLayerNameField() {
+  IMLayersPanelWindow* window = layersWindow();
+  ComposedImage* image = composedImage();
+  if (window && image && image->settings() && !image->settings()->layersUIVisible())
+    window->hideLayersAnimated(false, false);
+  if (window) window->setTabbedSettingsTab(0);
+  const int row = arrangedIndexOfFirstSelectedRow();
+  if (!tableView() || row < 0) return;
+  if (auto* view = qobject_cast<IMLayerRowView*>(tableView()->viewAtColumn(0, row))) {
+    view->nameField()->setFocus();
+    view->nameField()->selectAll();
   }
 }

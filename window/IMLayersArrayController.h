@@ -98,6 +98,10 @@ class IMLayersArrayController : public IMGenericArrayController, public ui::Tabl
   void addNewLayer();
   void customRemoveObjects(const cd::ObjectList& objects) override;
 
+  // After the text tool made or chose a layer: shows the panel (recording
+  // it as visible), its first tab, and the selected layer's name for editing.
+  void highlightCurrentSelectedLayerNameField();
+
   // Also makes this controller the table's cell delegate.
   void awakeFromNib();
 

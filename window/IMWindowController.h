@@ -142,6 +142,7 @@ class IMWindowController : public ui::WindowController,
   bool windowIsRestored_ = false;
   bool indicatorAnimating_ = false;
   bool tornDown_ = false;
+  bool recheckPending_ = false;
   double defaultLayersBoxWidth_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -141,7 +141,10 @@ void IMWindowController::deferredStepAfterLoad() {
   IMAManagedObjectContext* context = managedObjectContext();
   if (!context) return;
   fnd::OperationQueue* queue = context->loadingAndSavingOperationQueue();
-  if (!queue || queue->operationCount() == 0) setIndicatorAnimating(false);
+  if (!queue || queue->operationCount() == 0)
+    setIndicatorAnimating(false);
+  else
+    operationCountChanged();
   ComposedImage* image = composedImage();
   if (!image) return;
   for (Layer* layer : image->layersArray())
@@ -221,6 +224,18 @@ void IMWindowController::operationCountChanged() {
     setIndicatorAnimating(true);
   }
   operationCount_ = count;
+  // The queue publishes its count coalesced on the main loop and not at all
+  // when it is back where it was last published: while work is pending the
+  // count is read again, so an end between two publications still shows.
+  if (count > 0 && !recheckPending_) {
+    recheckPending_ = true;
+    std::weak_ptr<int> alive = alive_;
+    QTimer::singleShot(100, this, [this, alive] {
+      if (alive.expired()) return;
+      recheckPending_ = false;
+      operationCountChanged();
+    });
+  }
 }
 
 void IMWindowController::setIndicatorAnimating(bool animating) {

@@ -7,6 +7,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QLineEdit>
+#include <QThread>
+#include <atomic>
 
 #include "TestSupport.h"
 #include "appkit/Application.h"
@@ -15,6 +17,7 @@
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/OperationQueue.h"
 #include "graphics/CGImage.h"
 #include "model/ComposedImage.h"
 #include "model/Image.h"
@@ -221,4 +224,45 @@ TEST(IMWindowController, ReopeningGivesBackZoomPanelsAndSettings) {
   }
   window->myDocument()->close();
   tst::spinOnce();
+}
+
+TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel) {
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  const QString path = tst::tempPath("Closing.zova");
+  storeThreeLayerDocument(path);
+  IMDocument* document = openThroughController(path);
+  IMWindowController* window = windowOf(document);
+  ASSERT_TRUE(window);
+  tst::spinOnce();
+
+  window->hideLayersAnimated(false, true);
+  EXPECT_FALSE(window->layersBox()->isVisible());
+  window->layersController()->setSelectionIndex(1);
+  window->layersController()->highlightCurrentSelectedLayerNameField();
+  EXPECT_TRUE(window->settings()->layersUIVisible()) << "showing the panel is recorded";
+  EXPECT_TRUE(window->layersBox()->isVisible());
+  auto* row = qobject_cast<IMLayerRowView*>(window->layersTable()->viewAtColumn(0, 1));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->nameField()->selectedText(), "Sun");
+
+  // A burst of image work turns the indicator on until the queue is empty.
+  EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
+  std::atomic<bool> release{false};
+  for (int i = 0; i < 3; ++i)
+    document->operationQueue()->addOperationWithBlock([&] {
+      while (!release) QThread::msleep(1);
+    });
+  EXPECT_TRUE(tst::spinUntil([&] { return window->isIndicatorAnimating(); }));
+  EXPECT_TRUE(window->loadSaveProgressIndicator()->isVisible());
+  release = true;
+  EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
+  EXPECT_FALSE(window->loadSaveProgressIndicator()->isVisible());
+
+  // The user closing the window (the document is clean, so nothing is asked).
+  EXPECT_EQ(window->observerCount(), 9);
+  QPointer<ui::Window> shown = window->window();
+  shown->close();
+  EXPECT_EQ(window->observerCount(), 0);
+  EXPECT_TRUE(tst::spinUntil([&] { return controller.documents().isEmpty(); }));
 }
