@@ -46,6 +46,7 @@ IMAppResponder::IMAppResponder(fnd::UserDefaults* defaults, QObject* parent)
             [this](QObject* sender) { showPreferences(sender); });
   addAction(QStringLiteral("showDefaultFontPanel:"),
             [this](QObject* sender) { showDefaultFontPanel(sender); });
+  addAction(QStringLiteral("acknowledgments:"), [](QObject*) { acknowledgments(); });
   addAction(QStringLiteral("goToAppStorePage:"), [](QObject*) { goToAppStorePage(); });
   if (auto* app = ui::Application::existingApplication())
     connect(app, &ui::Application::keyWindowChanged, this, &IMAppResponder::installMainMenu);
@@ -94,6 +95,11 @@ QUrl IMAppResponder::appStorePageUrl() {
 
 void IMAppResponder::goToAppStorePage() {
   ui::Workspace::sharedWorkspace().openURL(appStorePageUrl());
+}
+
+void IMAppResponder::acknowledgments() {
+  const QString path = IMHelpWindow::writeAcknowledgments();
+  if (!path.isEmpty()) ui::Workspace::sharedWorkspace().openFile(path);
 }
 
 void IMAppResponder::awakeFromNib() {

@@ -55,6 +55,8 @@ class IMAppResponder : public QObject,
   // The program's page in the desktop's software centre.
   static QUrl appStorePageUrl();
   static void goToAppStorePage();
+  // Opens the acknowledgments in the desktop's application for HTML.
+  static void acknowledgments();
 
   // The start-up sequence, before the application finishes launching.
   void awakeFromNib();

@@ -1,6 +1,8 @@
 #include "window/IMHelpWindow.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -27,3 +29,14 @@ IMHelpWindow::IMHelpWindow(QWidget* parent)
 }
 
 QString IMHelpWindow::readMePath() { return QStringLiteral(":/help/Read Me.html"); }
+
+QString IMHelpWindow::writeAcknowledgments() {
+  initHelpResources();
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  const QString path = folder + QStringLiteral("/Acknowledgments.html");
+  QFile::remove(path);
+  if (!QDir().mkpath(folder) || !QFile::copy(QStringLiteral(":/help/Acknowledgments.html"), path))
+    return {};
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+  return path;
+}

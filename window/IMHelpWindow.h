@@ -15,6 +15,9 @@ class IMHelpWindow : public QWidget {
   QTextBrowser* readMeView() const { return readMeView_; }
   // The resource the read-me is read from.
   static QString readMePath();
+  // Puts the acknowledgments where the desktop's applications can open
+  // them (the user's cache folder); the path, or empty when it could not.
+  static QString writeAcknowledgments();
 
  private:
   QTextBrowser* readMeView_;

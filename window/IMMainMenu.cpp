@@ -44,6 +44,8 @@ void fillHelpMenu(QMenu* menu) {
   addItem(menu, "Tessaly Help", "loadHelp:", QKeySequence(QStringLiteral("F1")));
   addItem(menu, "Video Tutorials", "goToScreencastSite:");
   addItem(menu, "Tessaly Web Site", "goToWebSite:");
+  menu->addSeparator();
+  addItem(menu, "Acknowledgments", "acknowledgments:");
 }
 
 }  // namespace

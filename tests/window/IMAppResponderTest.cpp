@@ -259,9 +259,10 @@ TEST(IMAppResponderTest, MainMenuCommandsTravelTheChainAndOpenTheSitesAsUrls) {
   struct Expected {
     QString action;
     bool enabled;
-  } expected[] = {{"loadHelp:", true},      {"goToWebSite:", true}, {"goToScreencastSite:", true},
-                  {"performClose:", true},  {"terminate:", true},   {"saveDocument:", false},
-                  {"printDocument:", false}};
+  } expected[] = {{"loadHelp:", true},           {"goToWebSite:", true},
+                  {"goToScreencastSite:", true}, {"acknowledgments:", true},
+                  {"performClose:", true},       {"terminate:", true},
+                  {"saveDocument:", false},      {"printDocument:", false}};
   for (const Expected& e : expected) {
     SCOPED_TRACE(e.action.toStdString());
     ASSERT_TRUE(items.contains(e.action));
@@ -277,6 +278,14 @@ TEST(IMAppResponderTest, MainMenuCommandsTravelTheChainAndOpenTheSitesAsUrls) {
   ASSERT_EQ(catcher.urls.size(), 2);
   EXPECT_EQ(catcher.urls[0], QUrl("https://tessaly.org/"));
   EXPECT_EQ(catcher.urls[1].toString(), "https://tessaly.org/?menu=tessaly_video");
+
+  qputenv("XDG_CACHE_HOME", tst::tempPath("cache").toLocal8Bit());
+  UrlCatcher files(QStringLiteral("file"));
+  items["acknowledgments:"]->trigger();
+  ASSERT_EQ(files.urls.size(), 1);
+  QFile acknowledgments(files.urls[0].toLocalFile());
+  ASSERT_TRUE(acknowledgments.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(acknowledgments.readAll().contains("<h1>Acknowledgments</h1>"));
 
   items["loadHelp:"]->trigger();
   EXPECT_TRUE(helpShown(responder));
