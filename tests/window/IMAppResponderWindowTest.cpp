@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
+#include "model/ImagesCacheFolder.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
 #include "window/IMAppResponder.h"
@@ -127,4 +129,41 @@ TEST(IMAppResponderWindowTest, PreferencesChooseTheDefaultFontAndTheOpeningOfOth
   EXPECT_FALSE(defaults->boolForKey("IMOpenImagesInZova"));
   tst::spinOnce();
   saveGrab(window, "window-program-preferences.png");
+}
+
+// Quitting goes through the document controller's review first: an edited
+// document the user keeps by cancelling stops the quit, cache and all;
+// "Don't Save" lets it end.
+TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("quitting.plist"));
+  ui::Application* app = ui::Application::sharedApplication();
+  IMAppResponder responder(defaults.get());
+  app->setDelegate(&responder);
+  responder.awakeFromNib();
+  IMWindowController::installAsDocumentWindow();
+  app->finishLaunching();
+  ui::CrashReporter::sharedCrashReporter().stopManager();
+  ui::ScriptedModalServices services;
+
+  ui::Document* document =
+      responder.documentController()->openUntitledDocumentAndDisplay(true, nullptr);
+  ASSERT_TRUE(document);
+  document->updateChangeCount(ui::ChangeDone);
+  const QString cache = ImagesCacheFolder::shared().path();
+
+  services.answerAlertWithButton("Cancel");
+  app->sendAction("terminate:");
+  tst::spinOnce();
+  ASSERT_EQ(services.shown().size(), 1);
+  EXPECT_TRUE(services.shown()[0].alert.messageText.startsWith("Do you want to save the changes"));
+  EXPECT_FALSE(app->isTerminating());
+  EXPECT_TRUE(QFileInfo::exists(cache));
+  EXPECT_FALSE(defaults->hasKey("IMGaveARating")) << "the delegate was not told";
+
+  services.answerAlertWithButton("Don't Save");
+  app->sendAction("terminate:");
+  EXPECT_TRUE(tst::spinUntil([&] { return !QFileInfo::exists(cache); }));
+  EXPECT_EQ(services.shown().size(), 2);
+  EXPECT_TRUE(defaults->hasKey("IMGaveARating"));
+  app->setDelegate(nullptr);
 }
