@@ -16,6 +16,7 @@
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
+#include "window/LayerDetailsPopoverView.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ QList<Layer*> layersOf(const cd::ObjectList& objects) {
 }  // namespace
 
 IMLayersArrayController::IMLayersArrayController() {
+  static const bool registered = (LayerDetailsPopoverView::registerNib(), true);
+  (void)registered;
   addAction("addNewLayer:", [this](QObject*) { addNewLayer(); });
   addAction("merge:", [this](QObject*) { merge(); });
   addAction("fill:", [this](QObject*) { fill(); });

@@ -3,11 +3,15 @@
 // moving, deleting and filling, with their names and undo steps.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QSlider>
+#include <cmath>
 
 #include "ListPanelDocument.h"
 #include "TestSupport.h"
+#include "appkit/Popover.h"
 #include "appkit/core/Beep.h"
 #include "foundation/UndoManager.h"
 #include "graphics/CGImage.h"
@@ -18,6 +22,7 @@
 #include "window/IMLayersArrayController.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
+#include "window/LayerDetailsPopoverView.h"
 
 namespace {
 
@@ -239,4 +244,31 @@ TEST(IMLayersArrayController, RowsShowThumbnailsAndEditNames) {
   auto* second = qobject_cast<IMLayerRowView*>(panel.table.viewAtColumn(0, 1));
   ASSERT_TRUE(second);
   EXPECT_EQ(second->name(), "Other");
+}
+
+TEST(IMLayersArrayController, DetailPopoverShowsAndEditsVisibilityAndOpacity) {
+  LayersPanel panel({"A", "B"}, {"A", "B"});
+  panel.table.resize(260, 200);
+  panel.table.show();
+  panel.controller.setSelectionIndex(1);
+  panel.controller.showDetail(1);
+  ASSERT_TRUE(panel.controller.currentPopover());
+  EXPECT_EQ(panel.controller.currentPopoverNibName(), "LayerDetailsPopoverView");
+  auto* view =
+      qobject_cast<LayerDetailsPopoverView*>(panel.controller.currentPopover()->contentView());
+  ASSERT_TRUE(view);
+  EXPECT_TRUE(view->visibleBox()->isChecked());
+  EXPECT_EQ(view->opacitySlider()->value(), int(std::lround(panel.layer(1)->alpha() * 100)));
+  fnd::UndoManager* undo = panel.document.context->undoManager();
+  undo->beginUndoGrouping();  // as the event loop's group around a click
+  view->visibleBox()->setChecked(false);
+  view->opacitySlider()->setValue(40);
+  panel.document.context->processPendingChanges();
+  undo->endUndoGrouping();
+  EXPECT_FALSE(panel.layer(1)->visible());
+  EXPECT_NEAR(panel.layer(1)->alpha(), 0.4, 1e-6);
+  EXPECT_TRUE(panel.layer(0)->visible()) << "only the row's layer changes";
+  ASSERT_TRUE(undo->canUndo());
+  undo->undo();
+  EXPECT_TRUE(panel.layer(1)->visible());
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class Layer;
+class QCheckBox;
+class QSlider;
+
+// The layers panel's detail popover: the layer's visibility and opacity,
+// edited in place (each change one undoable step of the document).
+class LayerDetailsPopoverView : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr const char* kNibName = "LayerDetailsPopoverView";
+
+  explicit LayerDetailsPopoverView(Layer* layer, QWidget* parent = nullptr);
+
+  // Makes the popover known by its name to the list panels.
+  static void registerNib();
+
+  QCheckBox* visibleBox() const { return visible_; }
+  QSlider* opacitySlider() const { return opacity_; }
+
+ private:
+  Layer* layer_;
+  QCheckBox* visible_;
+  QSlider* opacity_;
+};
