@@ -167,3 +167,32 @@ TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   EXPECT_TRUE(defaults->hasKey("IMGaveARating"));
   app->setDelegate(nullptr);
 }
+
+// Opening a file from the untouched first window replaces that window: the
+// program must not take the moment between the two for its last window
+// closing.
+TEST(IMAppResponderWindowTest, AFileReplacingTheUntouchedFirstWindowDoesNotQuit) {
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("replacing.plist"));
+  const QString path = writeDocument();
+  ui::Application* app = ui::Application::sharedApplication();
+  IMAppResponder responder(defaults.get());
+  app->setDelegate(&responder);
+  responder.awakeFromNib();
+  IMWindowController::installAsDocumentWindow();
+  app->finishLaunching();
+  ui::CrashReporter::sharedCrashReporter().stopManager();
+  ui::DocumentController* controller = responder.documentController();
+  ui::Document* untitled = controller->openUntitledDocumentAndDisplay(true, nullptr);
+  ASSERT_TRUE(untitled);
+  tst::spinOnce();
+
+  controller->openDocumentWithContentsOfURL(QUrl::fromLocalFile(path), true,
+                                            [](ui::Document*, bool, const fnd::Error*) {});
+  ASSERT_TRUE(tst::spinUntil([&] { return controller->documents().size() == 1; }));
+  EXPECT_NE(controller->documents()[0], untitled);
+  for (int i = 0; i < 5; ++i) tst::spinOnce();
+  EXPECT_FALSE(defaults->hasKey("IMGaveARating")) << "the program terminated";
+  ASSERT_TRUE(app->keyWindow());
+  EXPECT_TRUE(app->keyWindow()->isVisible());
+  app->setDelegate(nullptr);
+}
