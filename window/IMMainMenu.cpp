@@ -40,6 +40,22 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
   addItem(menu, "Quit Tessaly", "terminate:", QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 
+void fillEditMenu(QMenu* menu) {
+  addItem(menu, "Undo", "undo:", QKeySequence::Undo);
+  addItem(menu, "Redo", "redo:", QKeySequence::Redo);
+}
+
+// The document window's layer commands (the window sends them to its
+// layers panel).
+void fillLayerMenu(QMenu* menu) {
+  addItem(menu, "New Layer", "addNewLayer:", QKeySequence(QStringLiteral("Ctrl+Shift+N")));
+  addItem(menu, "Delete Layer", "deleteLayers:");
+  addItem(menu, "Merge Layers", "merge:", QKeySequence(QStringLiteral("Ctrl+E")));
+  addItem(menu, "Fill", "fill:");
+  menu->addSeparator();
+  addItem(menu, "Show or Hide Layers", "toggleLayers:", QKeySequence(QStringLiteral("Ctrl+Alt+L")));
+}
+
 void fillHelpMenu(QMenu* menu) {
   addItem(menu, "Tessaly Help", "loadHelp:", QKeySequence(QStringLiteral("F1")));
   addItem(menu, "Video Tutorials", "goToScreencastSite:");
@@ -52,6 +68,8 @@ void fillHelpMenu(QMenu* menu) {
 
 void IMMainMenu::fill(QMenuBar* bar, ui::DocumentController* documentController) {
   fillFileMenu(bar->addMenu(fnd::localized("&File")), documentController);
+  fillEditMenu(bar->addMenu(fnd::localized("&Edit")));
+  fillLayerMenu(bar->addMenu(fnd::localized("&Layer")));
   fillHelpMenu(bar->addMenu(fnd::localized("&Help")));
 }
 

@@ -19,6 +19,9 @@
 #include "window/IMViewSizeDelegate.h"
 
 class ComposedImage;
+namespace fnd {
+class UndoManager;
+}
 class IMAManagedObjectContext;
 class IMDocument;
 class IMLayersArrayController;
@@ -54,6 +57,7 @@ class IMWindowController : public ui::WindowController,
   IMAManagedObjectContext* managedObjectContext() const;
   bool ownsLayer(const Layer* layer) const;
   QList<Layer*> selectedLayers() const;
+  fnd::UndoManager* undoManager() const;
 
   // ---- Outlets ----
   IMLayersArrayController* layersController() const { return layersController_.get(); }

@@ -5,7 +5,10 @@
 
 #include "appkit/ToolbarItem.h"
 #include "appkit/UserInterfaceItem.h"
+#include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
+#include "foundation/UndoManager.h"
+#include "model/IMAManagedObjectContext.h"
 #include "model/Settings.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMWindowController.h"
@@ -70,6 +73,12 @@ void IMWindowController::addActions() {
   addAction("deleteLayers:", [layers](QObject*) { layers->deleteLayers({}); });
   addAction("merge:", [layers](QObject*) { layers->merge(); });
   addAction("fill:", [layers](QObject*) { layers->fill(); });
+  addAction("undo:", [this](QObject*) {
+    if (fnd::UndoManager* undo = undoManager(); undo && undo->canUndo()) undo->undo();
+  });
+  addAction("redo:", [this](QObject*) {
+    if (fnd::UndoManager* undo = undoManager(); undo && undo->canRedo()) undo->redo();
+  });
   addAction("toggleLayers:", [this](QObject*) {
     std::shared_ptr<Settings> s = settings();
     hideLayersAnimated(true, s && s->layersUIVisible());
@@ -82,6 +91,10 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
   if (action == "deleteLayers:" || action == "merge:")
     return layersController_->atLeastOneLayerSelected();
   if (action == "fill:") return layersController_->selectedLayersAreValideForDeletion();
+  if (action == "undo:" || action == "redo:") {
+    fnd::UndoManager* undo = undoManager();
+    return undo && (action == "undo:" ? undo->canUndo() : undo->canRedo());
+  }
   return ui::WindowController::validateUserInterfaceItem(item);
 }
 
@@ -104,4 +117,10 @@ QStringList IMWindowController::toolbarDefaultItemIdentifiers(ui::Toolbar*) {
   QStringList identifiers;
   for (const ToolbarEntry& entry : kToolbarEntries) identifiers.append(entry.identifier);
   return identifiers;
+}
+
+// The document's changes, as its store's context records them.
+fnd::UndoManager* IMWindowController::undoManager() const {
+  IMAManagedObjectContext* context = managedObjectContext();
+  return context ? context->undoManager() : nullptr;
 }

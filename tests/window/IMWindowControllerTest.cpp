@@ -12,6 +12,7 @@
 
 #include "TestSupport.h"
 #include "appkit/Application.h"
+#include "appkit/MenuItem.h"
 #include "appkit/RestorableState.h"
 #include "appkit/ToolbarItem.h"
 #include "documents/IMDocument.h"
@@ -25,6 +26,7 @@
 #include "model/Settings.h"
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersArrayController.h"
+#include "window/IMMainMenu.h"
 #include "window/IMWindowController.h"
 
 namespace {
@@ -183,6 +185,32 @@ TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
   EXPECT_EQ(canvasPixel(window, grab, {60, 200}), QColor(250, 220, 0)) << "the new layer";
   EXPECT_EQ(canvasPixel(window, grab, {200, 40}), QColor(40, 170, 70))
       << "the bar went under the ground";
+
+  // The menu's layer and edit commands follow the selection and the undo stack.
+  IMMainMenu::installIn(window->window(), &controller);
+  ui::Application* app = ui::Application::sharedApplication();
+  auto itemFor = [&](const QString& action) -> ui::MenuItem* {
+    for (ui::MenuItem* item : ui::MenuItem::allItems())
+      if (item->action() == action)
+        for (QObject* up = item->parent(); up; up = up->parent())
+          if (up == window->window()) return item;
+    return nullptr;
+  };
+  for (const char* action : {"addNewLayer:", "deleteLayers:", "merge:", "undo:", "redo:"})
+    ASSERT_TRUE(itemFor(action)) << action;
+  layers->setSelectionIndexes({});
+  app->updateWindows();
+  EXPECT_FALSE(itemFor("merge:")->isEnabled());
+  EXPECT_TRUE(itemFor("addNewLayer:")->isEnabled());
+  layers->setSelectionIndexes(fnd::IndexSet::fromList({1, 2}));
+  app->updateWindows();
+  EXPECT_TRUE(itemFor("merge:")->isEnabled());
+  itemFor("merge:")->trigger();
+  EXPECT_EQ(rowNames(window), QStringList({"Star", "Sun + Ground", "Bar"}));
+  app->updateWindows();
+  ASSERT_TRUE(itemFor("undo:")->isEnabled());
+  itemFor("undo:")->trigger();
+  EXPECT_EQ(rowNames(window), QStringList({"Star", "Sun", "Ground", "Bar"}));
 
   // Closing by the program removes the window's observers once.
   document->close();
