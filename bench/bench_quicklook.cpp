@@ -3,7 +3,8 @@
 // rotated), stored: the 256-pixel thumbnail a file manager asks for and the
 // 1024 × 768 preview, each from opening the store to the image data handed
 // over. Each is printed beside the time to read the store's bytes in the
-// same run, the least any thumbnail of the file can cost.
+// same run, the least any thumbnail of the file can cost, with the peak
+// memory of the thumbnail.
 #include <benchmark/benchmark.h>
 
 #include <QFile>
@@ -99,6 +100,8 @@ void BM_Thumbnail(benchmark::State& state) {
   const bool preview = state.range(0) == 0;
   const std::string name =
       preview ? "quicklook_preview_1024x768_10x4000x3000" : "quicklook_thumbnail_256_10x4000x3000";
+  const double before = bench::residentBytes();
+  bench::resetPeakMemory();
   bench::timed(state, timings(), name, [&] {
     size_t handedOver = 0;
     if (preview) {
@@ -111,6 +114,11 @@ void BM_Thumbnail(benchmark::State& state) {
     }
     if (handedOver == 0) qFatal("bench_quicklook: %s handed nothing over", name.c_str());
   });
+  // Beyond what the program held before: the store's bytes and the layers'
+  // pixels while they are composited.
+  if (!preview && !bench::warmPass())
+    bench::figure("quicklook_thumbnail_256_peak_memory", (bench::peakMemoryBytes() - before) / 1e6,
+                  "MB");
 }
 
 void BM_ReadFile(benchmark::State& state) {

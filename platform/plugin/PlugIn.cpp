@@ -45,9 +45,11 @@ std::unique_ptr<PlugIn> PlugIn::createWithDescription(const QString& path, fnd::
   }
   plugIn->libraryPath_ = QFileInfo(path).dir().absoluteFilePath(executable);
   // Local binding: the plug-in's own copies of what it links never
-  // answer for the host's, nor the host's for its.
-  plugIn->handle_ =
-      dlopen(QFile::encodeName(plugIn->libraryPath_).constData(), RTLD_NOW | RTLD_LOCAL);
+  // answer for the host's, nor the host's for its. Its code stays loaded
+  // to the end of the process: what it registered with the libraries it
+  // shares with the host (Qt's resources and types) points into it.
+  plugIn->handle_ = dlopen(QFile::encodeName(plugIn->libraryPath_).constData(),
+                           RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!plugIn->handle_) {
     fail(error, QStringLiteral("The plug-in library %1 cannot be loaded: %2")
                     .arg(plugIn->libraryPath_, QString::fromLocal8Bit(dlerror())));

@@ -1,7 +1,7 @@
 // A plug-in on disk: a description (a property list beside the library)
 // naming the shared library, its factories by UUID with the function that
 // makes each, and the plug-in types each factory makes. Loading opens the
-// library with dlopen; it stays loaded as long as the PlugIn object lives.
+// library with dlopen; its code stays loaded until the process ends.
 #pragma once
 
 #include <QList>
