@@ -124,6 +124,7 @@ class IMWindowController : public ui::WindowController,
  private:
   void addObservers();
   void removeObservers();
+  void redrawChangedLayer(Layer* layer);
   void observeOperationCount();
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);

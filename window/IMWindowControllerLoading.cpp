@@ -60,7 +60,9 @@ ui::Window* IMWindowController::loadWindow() {
   title->setStyleSheet("font-weight: bold");
   panel->addWidget(title);
   layersTable_ = new IMTableView;
-  layersTable_->addTableColumn("name", fnd::localized("Layer"));
+  // The row view shows the name; a column named after no layer key keeps
+  // the table from drawing the name again under it.
+  layersTable_->addTableColumn("layerRow", fnd::localized("Layer"));
   layersTable_->horizontalHeader()->hide();
   layersTable_->horizontalHeader()->setStretchLastSection(true);
   layersTable_->verticalHeader()->hide();
@@ -153,42 +155,60 @@ void IMWindowController::deferredStepAfterLoad() {
   synchronizeWindowTitleWithDocumentName();
 }
 
-// The model's notifications, delivered on the main queue.
+// The model's notifications. Whether one concerns this window is decided
+// as it is posted, while its object is certainly alive; what the window
+// does about it then runs on the main queue.
 void IMWindowController::addObservers() {
   if (!observers_.empty()) return;
   fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
-  fnd::OperationQueue* main = fnd::OperationQueue::mainQueue();
   std::weak_ptr<int> alive = alive_;
-  auto add = [&](const QString& name, const void* object, std::function<void(void*)> block) {
-    observers_.push_back(center.addObserverForName(name, object, main,
-                                                   [alive, block](const fnd::Notification& note) {
-                                                     if (!alive.expired()) block(note.object);
-                                                   }));
+  using Filter = std::function<bool(void*)>;
+  auto add = [&](const QString& name, const void* object, Filter concerns,
+                 std::function<void(void*)> action) {
+    observers_.push_back(center.addObserverForName(
+        name, object, nullptr, [alive, concerns, action](const fnd::Notification& note) {
+          if (alive.expired() || (concerns && !concerns(note.object))) return;
+          void* subject = note.object;
+          fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [alive, action, subject] {
+            if (!alive.expired() && action) action(subject);
+          });
+        }));
   };
-  add(IMSelectedLayerDidChange, nullptr, [this](void* object) {
-    auto* layer = static_cast<Layer*>(object);
-    if (!object || !ownsLayer(layer)) return;
-    const QRectF area = layer->previousClippingRect().united(layer->clippingRect());
-    layer->updatePreviousClippingRect();
-    setNeedsDisplayInLayerRect(area);
-  });
-  add(ui::WindowDidBecomeKeyNotification, window(), [](void*) {});
-  add(ui::WindowDidResignKeyNotification, window(), [](void*) {});
-  add(IMManagedObjectDidChange, nullptr, [this](void* object) {
-    auto* changed = static_cast<IMManagedObject*>(object);
-    if (object && changed->managedObjectContext() == managedObjectContext())
-      resetCursorRectsOfMainView();
-  });
-  add(IMSomeLayersChanged, nullptr, [this](void* object) {
-    if (object && object == composedImage()) setNeedsDisplay();
-  });
+  add(
+      IMSelectedLayerDidChange, nullptr,
+      [this](void* object) { return object && ownsLayer(static_cast<Layer*>(object)); },
+      [this](void* object) { redrawChangedLayer(static_cast<Layer*>(object)); });
+  add(ui::WindowDidBecomeKeyNotification, window(), nullptr, nullptr);
+  add(ui::WindowDidResignKeyNotification, window(), nullptr, nullptr);
+  add(
+      IMManagedObjectDidChange, nullptr,
+      [this](void* object) {
+        auto* changed = static_cast<IMManagedObject*>(object);
+        return object && changed->managedObjectContext() == managedObjectContext();
+      },
+      [this](void*) { resetCursorRectsOfMainView(); });
+  add(
+      IMSomeLayersChanged, nullptr,
+      [this](void* object) { return object && object == composedImage(); },
+      [this](void*) { setNeedsDisplay(); });
   IMAManagedObjectContext* context = managedObjectContext();
-  add(cd::ManagedObjectContextWillSaveNotification, context,
+  add(cd::ManagedObjectContextWillSaveNotification, context, nullptr,
       [this](void*) { setIndicatorAnimating(true); });
-  add(cd::ManagedObjectContextDidSaveNotification, context,
+  add(cd::ManagedObjectContextDidSaveNotification, context, nullptr,
       [this](void*) { setIndicatorAnimating(false); });
-  add(IMLayerSnapshotEventNotification, nullptr, [](void*) {});
-  add(IMComposedImageSnapshotEventNotification, nullptr, [](void*) {});
+  add(IMLayerSnapshotEventNotification, nullptr, nullptr, nullptr);
+  add(IMComposedImageSnapshotEventNotification, nullptr, nullptr, nullptr);
+}
+
+// The union of where the layer was and where it is now is redrawn, and
+// the next change starts from here. The layer is looked for among this
+// window's layers before it is used: it may have gone since the post.
+void IMWindowController::redrawChangedLayer(Layer* layer) {
+  ComposedImage* image = composedImage();
+  if (!image || !image->layersArray().contains(layer)) return;
+  const QRectF area = layer->previousClippingRect().united(layer->clippingRect());
+  layer->updatePreviousClippingRect();
+  setNeedsDisplayInLayerRect(area);
 }
 
 void IMWindowController::removeObservers() {

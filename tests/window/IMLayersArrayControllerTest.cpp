@@ -61,7 +61,7 @@ struct LayersPanel {
     }
     document.context->processPendingChanges();
     document.context->undoManager()->removeAllActions();
-    table.addTableColumn("name", "Layer");
+    table.addTableColumn("layerRow", "Layer");
     controller.setTableView(&table);
     controller.setWindowController(&window);
     controller.awakeFromNib();

@@ -274,6 +274,17 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   ASSERT_TRUE(row);
   EXPECT_EQ(row->nameField()->selectedText(), "Sun");
 
+  // A layer of another document that changed and went before the window
+  // heard of it: nothing of it is read.
+  {
+    auto other = std::make_unique<IMDocument>();
+    ASSERT_TRUE(other->initWithType(IMNativeDocumentType, nullptr));
+    Layer* foreign = other->composedImage()->layersArray().first();
+    fnd::NotificationCenter::defaultCenter().postNotificationName(IMSelectedLayerDidChange,
+                                                                  foreign);
+  }
+  tst::spinOnce();
+
   // A burst of image work turns the indicator on until the queue is empty.
   EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
   std::atomic<bool> release{false};
