@@ -50,7 +50,8 @@ QImage periodTile(double spacing, const QColor& color, int pixels) {
 // window offers), the tile is made at the device's size and laid without a
 // transform: a plain tiled copy. Otherwise the painter scales the document
 // tile as it lays it.
-void CanvasGrid::drawBackGridWithSpacing(double spacing, const QColor& color, const QRectF& rect) {
+void CanvasGrid::drawBackGridWithSpacing(double spacing, const QColor& color, const QRectF& rect,
+                                         bool overWhite) {
   gfx::GraphicsContext* context = gfx::GraphicsContext::current();
   if (!context || rect.isEmpty()) return;
   QPainter* painter = context->painter();
@@ -59,13 +60,20 @@ void CanvasGrid::drawBackGridWithSpacing(double spacing, const QColor& color, co
   const bool onDevicePixels = scale.width() == scale.height() && isWhole(devicePeriod) &&
                               (scale.width() <= 1 || !context->imageInterpolation());
   const int tilePixels = int(std::round(onDevicePixels ? devicePeriod : 2 * spacing));
-  const QImage tile = periodTile(spacing, color, tilePixels);
+  QImage tile = periodTile(spacing, color, tilePixels);
   if (tile.isNull() || !painter) {
     IMImagesUtilities::drawBackGridWithSpacing(spacing, color, rect, QPointF(0, 0));
     return;
   }
   painter->save();
   context->applyStateToPainter();
+  if (overWhite && context->alpha() == 1) {
+    QImage opaque(tile.size(), QImage::Format_ARGB32_Premultiplied);
+    opaque.fill(Qt::white);
+    QPainter(&opaque).drawImage(0, 0, tile);
+    tile = opaque;
+    painter->setCompositionMode(QPainter::CompositionMode_Source);
+  }
   QBrush brush(tile);
   if (onDevicePixels) {
     // Device space runs downwards: the tile's top row lies one period above

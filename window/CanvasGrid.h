@@ -9,6 +9,9 @@
 
 struct CanvasGrid {
   // Draws the grid over `rect` of the current graphics context (document
-  // space), squares anchored at (0, 0), source-over.
-  static void drawBackGridWithSpacing(double spacing, const QColor& color, const QRectF& rect);
+  // space), squares anchored at (0, 0), source-over. `overWhite` says the
+  // rectangle was just filled white: the grid, made opaque over white, is
+  // then copied rather than blended.
+  static void drawBackGridWithSpacing(double spacing, const QColor& color, const QRectF& rect,
+                                      bool overWhite = false);
 };

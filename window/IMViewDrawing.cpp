@@ -38,7 +38,7 @@ void IMView::drawRect(const QRectF& dirtyRect) {
     // grid whatever part is redrawn; the clip keeps it to the dirty part.
     if (showsGrid())
       CanvasGrid::drawBackGridWithSpacing(Settings::drawingGridSize(), Settings::drawingGridColor(),
-                                          QRectF(drawingRect.toAlignedRect()));
+                                          QRectF(drawingRect.toAlignedRect()), true);
   }
   if (drawingDelegate_) {
     drawingDelegate_->viewDrawingRect(drawingRect, forceCleanDrawing_, disableInterpolation);
