@@ -92,8 +92,13 @@ void ComposedImage::compositeImageInRect(const QRectF& rect, bool forceQuartz,
     context->saveGState();
     context->clipToRect(rect);
   }
-  for (qsizetype i = layers.size() - 1; i >= 0; --i)
-    layers[i]->drawIsForceQuartz(forceQuartz, false, disableInterpolation, rect);
+  {
+    // The layers are composited together, band by band, rather than each
+    // over the whole rectangle in turn.
+    gfx::ImageBatchScope batch(context);
+    for (qsizetype i = layers.size() - 1; i >= 0; --i)
+      layers[i]->drawIsForceQuartz(forceQuartz, false, disableInterpolation, rect);
+  }
   if (context && !rect.isEmpty()) context->restoreGState();
 }
 

@@ -8,6 +8,7 @@
 
 #include "graphics/BezierPath.h"
 #include "graphics/GraphicsState.h"
+#include "graphics/ImageDrawBatch.h"
 #include "graphics/PixelBufferPool.h"
 
 namespace gfx {
@@ -48,9 +49,12 @@ QTransform flipFor(QSizeF sizeInPoints) {
 
 }  // namespace
 
-GraphicsContext::GraphicsContext() { states_.emplace_back(); }
+GraphicsContext::GraphicsContext() : imageDraws_(std::make_unique<ImageDrawBatch>()) {
+  states_.emplace_back();
+}
 
 GraphicsContext::~GraphicsContext() {
+  runDeferredImageDraws();
   for (GraphicsContext*& entry : currentStack)
     if (entry == this) entry = nullptr;
   if (painter_ && !ownedPainter_) painter_->restore();
@@ -161,14 +165,40 @@ ImageAlphaInfo GraphicsContext::alphaInfo() const {
   return bitmap_ ? CGImage(*bitmap_).alphaInfo() : ImageAlphaInfo::None;
 }
 
+const QImage* GraphicsContext::bitmap() const {
+  runDeferredImageDraws();
+  return bitmap_.get();
+}
+
+QPainter* GraphicsContext::painter() const {
+  runDeferredImageDraws();
+  return painter_;
+}
+
 CGImagePtr GraphicsContext::makeImage() const {
+  runDeferredImageDraws();
   // A deep copy: the painter keeps writing into the live buffer.
   return bitmap_ ? CGImage::make(bitmap_->copy()) : nullptr;
 }
 
 QColor GraphicsContext::pixelColor(int x, int y) const {
+  runDeferredImageDraws();
   if (!bitmap_ || x < 0 || y < 0 || x >= bitmap_->width() || y >= bitmap_->height()) return {};
   return bitmap_->pixelColor(x, bitmap_->height() - 1 - y);
+}
+
+// ---- Image batches ----
+
+void GraphicsContext::beginImageBatch() { ++imageDrawDeferral_; }
+
+void GraphicsContext::endImageBatch() {
+  if (imageDrawDeferral_ > 0 && --imageDrawDeferral_ == 0) runDeferredImageDraws();
+}
+
+void GraphicsContext::runDeferredImageDraws() const {
+  if (imageDraws_->isEmpty()) return;
+  // Only draws onto a readable 8-bit target are ever deferred.
+  if (QImage* target = readableTarget()) imageDraws_->run(*target);
 }
 
 // ---- State ----

@@ -32,6 +32,7 @@ namespace gfx {
 
 class AttributedString;
 class BezierPath;
+class ImageDrawBatch;
 
 // A colour stop of a gradient; `location` runs 0…1.
 struct GradientStop {
@@ -90,7 +91,7 @@ class GraphicsContext {
   // targets that are not bitmaps.
   CGImagePtr makeImage() const;
   // The live pixels (top row first) of a bitmap target, else null.
-  const QImage* bitmap() const { return bitmap_.get(); }
+  const QImage* bitmap() const;
   // Straight (unpremultiplied) colour of the pixel at (x, y) in y-up pixel
   // coordinates, for callers that sample a bitmap target.
   QColor pixelColor(int x, int y) const;
@@ -164,8 +165,17 @@ class GraphicsContext {
   // For code that must paint with Qt directly: the painter with the state
   // applied (y-down device space set to this context's user space, flipped
   // back so drawing is y-up). Only source-over drawing is exact through it.
-  QPainter* painter() const { return painter_; }
+  QPainter* painter() const;
   void applyStateToPainter() const;
+
+  // ---- Image batches ----
+  // Between begin and end (nested pairs count as one), images drawn onto an
+  // 8-bit premultiplied bitmap wait, and are then composited together band
+  // by band while each band is in cache. Any other drawing, and any look at
+  // the pixels, first draws what waits, so the pixels come out as if each
+  // image had been drawn at once.
+  void beginImageBatch();
+  void endImageBatch();
 
  private:
   struct State;
@@ -186,9 +196,11 @@ class GraphicsContext {
   // The clip as whole device pixels, when it is a rectangle (or absent).
   bool rectangularDeviceClip(QRect* clip) const;
   // The fast path of drawImage() onto 8-bit bitmaps; false when it does not apply.
-  bool drawImageIntoBitmap(const CGImage& image, const QRectF& destination, const QRectF& source,
+  bool drawImageIntoBitmap(const CGImagePtr& image, const QRectF& destination, const QRectF& source,
                            CompositingOperation op, double fraction);
   bool fillRectIntoBitmap(const QRectF& rect, const QColor& color, CompositingOperation op);
+  // Draws the images of the batch that wait.
+  void runDeferredImageDraws() const;
 
   std::unique_ptr<QImage> bitmap_;
   std::unique_ptr<QPainter> ownedPainter_;
@@ -199,6 +211,24 @@ class GraphicsContext {
   QPainterPath targetClip_;  // the painter's clip when the context was made
   bool hasTargetClip_ = false;
   std::vector<State> states_;
+  std::unique_ptr<ImageDrawBatch> imageDraws_;
+  int imageDrawDeferral_ = 0;
+};
+
+// An image batch of `context` (which may be null) for the lifetime of the scope.
+class ImageBatchScope {
+ public:
+  explicit ImageBatchScope(GraphicsContext* context) : context_(context) {
+    if (context_) context_->beginImageBatch();
+  }
+  ~ImageBatchScope() {
+    if (context_) context_->endImageBatch();
+  }
+  ImageBatchScope(const ImageBatchScope&) = delete;
+  ImageBatchScope& operator=(const ImageBatchScope&) = delete;
+
+ private:
+  GraphicsContext* context_;
 };
 
 // Makes a context current for the lifetime of the scope, restoring the

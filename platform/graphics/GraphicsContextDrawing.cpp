@@ -99,6 +99,7 @@ QRect GraphicsContext::deviceBounds() const {
 
 void GraphicsContext::draw(const DrawRequest& request, CompositingOperation op, double fraction) {
   if (!painter_) return;
+  runDeferredImageDraws();
   double total = state().alpha * std::clamp(fraction, 0.0, 1.0);
   if (op == CompositingOperation::Highlight) op = CompositingOperation::SourceOver;
   // Source-over with an opacity is exactly what QPainter does; everything
@@ -218,7 +219,7 @@ void GraphicsContext::drawImage(const CGImagePtr& image, const QRectF& destinati
   if (painter_) {
     const auto rowOp =
         op == CompositingOperation::Highlight ? CompositingOperation::SourceOver : op;
-    if (drawImageIntoBitmap(*image, destination, source, rowOp,
+    if (drawImageIntoBitmap(image, destination, source, rowOp,
                             state().alpha * std::clamp(fraction, 0.0, 1.0)))
       return;
   }

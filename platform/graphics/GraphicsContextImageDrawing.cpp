@@ -3,17 +3,17 @@
 // the image's outline are visited; each row is sampled from the image (read
 // in place for whole-pixel placements, bilinearly filtered otherwise),
 // composited with compositeRow(), and rows are split into bands over the
-// shared worker pool. Everything else goes through draw().
+// shared worker pool. Inside an image batch the draws wait and are then
+// composited together, band by band (ImageDrawBatch). Everything else goes
+// through draw().
 #include <QPainter>
 #include <cmath>
-#include <optional>
 #include <vector>
 
 #include "foundation/WorkerPool.h"
-#include "graphics/ConvexCoverage.h"
 #include "graphics/GraphicsContext.h"
 #include "graphics/GraphicsState.h"
-#include "graphics/ImageResampler.h"
+#include "graphics/ImageDrawBatch.h"
 #include "graphics/ReducedPixels.h"
 
 namespace gfx {
@@ -25,7 +25,6 @@ constexpr qint64 ParallelPixels = 1 << 15;
 
 bool whole(double v) { return std::abs(v - std::round(v)) < 1e-9; }
 
-// Whether a placement shows the image at half its size or less both ways.
 // Whether `source` lands on device pixels one for one, moved by whole pixels.
 bool placesWholePixels(const QTransform& sourceToDevice, const QRectF& source) {
   return sourceToDevice.type() <= QTransform::TxTranslate && whole(sourceToDevice.dx()) &&
@@ -33,6 +32,7 @@ bool placesWholePixels(const QTransform& sourceToDevice, const QRectF& source) {
          whole(source.width()) && whole(source.height());
 }
 
+// Whether a placement shows the image at half its size or less both ways.
 bool reducesByHalf(const QTransform& t) {
   return std::hypot(t.m11(), t.m12()) <= 0.5 + 1e-9 && std::hypot(t.m21(), t.m22()) <= 0.5 + 1e-9;
 }
@@ -62,71 +62,22 @@ bool wholePixelRectangle(const QPainterPath& path, QRect* rect) {
   return true;
 }
 
-// Where the draw lands and how each of its rows is sampled.
-struct Placement {
-  const QImage* pixels;
-  QRect edges;                // the part of `pixels` drawn
-  QTransform deviceToSource;  // for filtered placements
-  bool wholePixels = false;   // device = source + offset
-  QPoint offset;
-  const ConvexCoverage* coverage = nullptr;  // null: the whole bounds are covered
-};
-
-struct RowBuffers {
-  std::vector<QRgb> samples;
-  std::vector<uint8_t> coverage;
-};
-
-// The rows of an 8-bit premultiplied target, addressed once before any
-// worker writes: QImage's own row access detaches, which is not for threads.
-struct TargetRows {
-  explicit TargetRows(QImage& image) : bits(image.bits()), stride(image.bytesPerLine()) {}
-  uint32_t* row(int y) const { return reinterpret_cast<uint32_t*>(bits + y * stride); }
-  uchar* bits;
-  qsizetype stride;
-};
-
-// Runs drawRow(y, buffers) over the rows of `bounds`, in bands over the
+// Runs fillRow(y, samples) over the rows of `bounds`, in bands over the
 // worker pool when the area is worth it.
-template <class DrawRow>
-void forEachRow(const QRect& bounds, DrawRow drawRow) {
+template <class FillRow>
+void forEachRow(const QRect& bounds, FillRow fillRow) {
   const int bands = (bounds.height() + BandRows - 1) / BandRows;
-  auto drawBand = [&](int band) {
-    thread_local RowBuffers buffers;
+  auto fillBand = [&](int band) {
+    thread_local std::vector<QRgb> samples;
     const int top = bounds.top() + band * BandRows;
     const int bottom = std::min(top + BandRows, bounds.bottom() + 1);
-    for (int y = top; y < bottom; ++y) drawRow(y, buffers);
+    for (int y = top; y < bottom; ++y) fillRow(y, samples);
   };
   if (qint64(bounds.width()) * bounds.height() < ParallelPixels) {
-    for (int band = 0; band < bands; ++band) drawBand(band);
+    for (int band = 0; band < bands; ++band) fillBand(band);
   } else {
-    fnd::WorkerPool::parallelFor(bands, drawBand);
+    fnd::WorkerPool::parallelFor(bands, fillBand);
   }
-}
-
-void drawRow(const Placement& place, const TargetRows& target, const QRect& bounds, int y,
-             CompositingOperation op, float fraction, RowBuffers& buffers) {
-  int first = 0, last = bounds.width();
-  const uint8_t* coverage = nullptr;
-  if (place.coverage) {
-    buffers.coverage.resize(size_t(bounds.width()));
-    bool full = place.coverage->row(y, bounds.left(), bounds.width(), buffers.coverage.data(),
-                                    &first, &last);
-    if (!full) coverage = buffers.coverage.data() + first;
-  }
-  if (last <= first) return;
-  const int left = bounds.left() + first, width = last - first;
-  const QRgb* source;
-  if (place.wholePixels) {
-    source = reinterpret_cast<const QRgb*>(place.pixels->constScanLine(y - place.offset.y())) +
-             (left - place.offset.x());
-  } else {
-    buffers.samples.resize(size_t(width));
-    ImageResampler::resampleRow(*place.pixels, place.edges, place.deviceToSource, left, y, width,
-                                buffers.samples.data());
-    source = buffers.samples.data();
-  }
-  compositeRow(op, source, target.row(y) + left, coverage, width, fraction);
 }
 
 }  // namespace
@@ -140,12 +91,12 @@ bool GraphicsContext::rectangularDeviceClip(QRect* clip) const {
   return true;
 }
 
-bool GraphicsContext::drawImageIntoBitmap(const CGImage& image, const QRectF& destination,
+bool GraphicsContext::drawImageIntoBitmap(const CGImagePtr& image, const QRectF& destination,
                                           const QRectF& source, CompositingOperation op,
                                           double fraction) {
   QImage* target = readableTarget();
   if (!target || target->format() != QImage::Format_ARGB32_Premultiplied ||
-      image.bitsPerComponent() != 8 || source.isEmpty())
+      image->bitsPerComponent() != 8 || source.isEmpty())
     return false;
   QRect clip;
   if (!rectangularDeviceClip(&clip)) return false;
@@ -160,51 +111,42 @@ bool GraphicsContext::drawImageIntoBitmap(const CGImage& image, const QRectF& de
   if (sourceToDevice.type() == QTransform::TxProject || !sourceToDevice.isInvertible())
     return false;
 
-  Placement place;
-  place.pixels = &image.drawingPixels();
+  ImageDraw draw;
+  draw.image = image;
+  draw.pixels = &image->drawingPixels();
   // Shown smoothly at half size or less: sample the halved copies, halving
   // again while the draw still halves them. A copy drawn at its own size on
   // whole pixels is then read in place.
-  const ReducedPixels* level = nullptr;
   QRectF sampled = source;
   QTransform sampledToDevice = sourceToDevice;
-  while (state().interpolate && reducesByHalf(sampledToDevice) && place.pixels->width() > 1 &&
-         place.pixels->height() > 1) {
-    level = level ? &level->half() : &image.halfSizePixels();
-    place.pixels = &level->pixels();
+  while (state().interpolate && reducesByHalf(sampledToDevice) && draw.pixels->width() > 1 &&
+         draw.pixels->height() > 1) {
+    draw.level = draw.level ? &draw.level->half() : &image->halfSizePixels();
+    draw.pixels = &draw.level->pixels();
     sampled = QRectF(sampled.topLeft() / 2, sampled.size() / 2);
     sampledToDevice = QTransform::fromScale(2, 2) * sampledToDevice;
   }
-  place.wholePixels = placesWholePixels(sampledToDevice, sampled);
+  draw.wholePixels = placesWholePixels(sampledToDevice, sampled);
   // Without smoothing, transformed images are sampled the way QPainter does.
-  if (!place.wholePixels && !state().interpolate) return false;
-  place.edges = sampled.toAlignedRect() & place.pixels->rect();
-  if (place.edges.isEmpty()) return true;
+  if (!draw.wholePixels && !state().interpolate) return false;
+  draw.edges = sampled.toAlignedRect() & draw.pixels->rect();
+  if (draw.edges.isEmpty()) return true;
   const QPolygonF outline = sourceToDevice.map(QPolygonF(QRectF(source)));
-  QRect bounds = outline.boundingRect().toAlignedRect() & clip;
-  if (bounds.isEmpty()) return true;
-
-  std::optional<ConvexCoverage> coverage;
-  QRect read;  // the part of the sampled pixels the rows read
-  if (place.wholePixels) {
-    place.offset =
+  draw.bounds = outline.boundingRect().toAlignedRect() & clip;
+  if (draw.bounds.isEmpty()) return true;
+  if (draw.wholePixels) {
+    draw.offset =
         QPoint(int(std::round(sampledToDevice.dx())), int(std::round(sampledToDevice.dy())));
-    bounds &= place.edges.translated(place.offset);
-    if (bounds.isEmpty()) return true;
-    read = bounds.translated(-place.offset);
+    draw.bounds &= draw.edges.translated(draw.offset);
+    if (draw.bounds.isEmpty()) return true;
   } else {
-    place.deviceToSource = sampledToDevice.inverted();
-    coverage.emplace(outline, state().antialias);
-    place.coverage = &*coverage;
-    // With the filter's reach.
-    read = place.deviceToSource.mapRect(QRectF(bounds)).toAlignedRect().adjusted(-1, -1, 1, 1) &
-           place.edges;
+    draw.deviceToSource = sampledToDevice.inverted();
+    draw.coverage.emplace(outline, state().antialias);
   }
-  if (level) level->prepare(read);
-  const TargetRows rows(*target);
-  forEachRow(bounds, [&](int y, RowBuffers& buffers) {
-    drawRow(place, rows, bounds, y, op, float(fraction), buffers);
-  });
+  draw.op = op;
+  draw.fraction = float(fraction);
+  imageDraws_->add(std::move(draw));
+  if (imageDrawDeferral_ == 0) imageDraws_->run(*target);
   return true;
 }
 
@@ -222,11 +164,16 @@ bool GraphicsContext::fillRectIntoBitmap(const QRectF& rect, const QColor& color
   if (!rectangularDeviceClip(&clip)) return false;
   const QRect bounds = device.toRect() & clip;
   if (bounds.isEmpty()) return true;
+  runDeferredImageDraws();
   const QRgb pixel = qPremultiply(color.rgba());
-  const TargetRows rows(*target);
-  forEachRow(bounds, [&](int y, RowBuffers& buffers) {
-    buffers.samples.assign(size_t(bounds.width()), pixel);
-    compositeRow(op, buffers.samples.data(), rows.row(y) + bounds.left(), nullptr, bounds.width(),
+  // Rows addressed once, before any worker writes: QImage's own row access
+  // detaches, which is not for threads.
+  uchar* bits = target->bits();
+  const qsizetype stride = target->bytesPerLine();
+  forEachRow(bounds, [&](int y, std::vector<QRgb>& samples) {
+    samples.assign(size_t(bounds.width()), pixel);
+    auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
+    compositeRow(op, samples.data(), row + bounds.left(), nullptr, bounds.width(),
                  float(state().alpha));
   });
   return true;
