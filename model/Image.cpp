@@ -9,6 +9,7 @@
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "foundation/OperationQueue.h"
+#include "graphics/BitmapImageRep.h"
 #include "graphics/PDFImageRep.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/ImageSource.h"
@@ -62,6 +63,15 @@ QSizeF storedBitmapSize(const QByteArray& data) {
   const QVariantMap properties = source->propertiesAtIndex(0);
   return QSizeF(properties.value(io::PropertyPixelWidth).toDouble(),
                 properties.value(io::PropertyPixelHeight).toDouble());
+}
+
+// A layer is drawn reduced whenever the canvas is zoomed out: the half-size
+// copy of its pixels is made as they arrive, so the first reduced draw finds
+// it ready. The preview generator draws once, on the caller's thread.
+void prepareReducedDrawing(const gfx::ImagePtr& image) {
+  if (!image || ModelVariant::isPreviewGenerator()) return;
+  if (auto bitmap = image->firstRepresentationOfClass<gfx::BitmapImageRep>())
+    if (gfx::CGImagePtr pixels = bitmap->cgImage()) pixels->prepareHalfSizePixelsInBackground();
 }
 
 bool isSameToken(const QDateTime& a, const QDateTime& b) {
@@ -162,6 +172,7 @@ gfx::ImagePtr Image::localImage() const {
 }
 
 void Image::setLocalImage(gfx::ImagePtr image) {
+  prepareReducedDrawing(image);
   std::lock_guard<std::mutex> lock(mutex_);
   localImage_ = std::move(image);
 }

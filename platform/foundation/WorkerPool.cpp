@@ -41,6 +41,14 @@ void WorkerPool::parallelBands(int count, int grain, const std::function<void(in
   });
 }
 
+void WorkerPool::start(std::function<void()> task) {
+  shared()->start([task = std::move(task)] {
+    insideWorker = true;
+    task();
+    insideWorker = false;
+  });
+}
+
 void WorkerPool::parallelFor(int count, const std::function<void(int)>& body) {
   if (count <= 0) return;
   if (count == 1 || insideWorker) {

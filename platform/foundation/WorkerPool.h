@@ -19,6 +19,9 @@ class WorkerPool {
   // few per thread, and runs body(begin, end) for each. Inside a worker (a
   // tile already running in parallel with others) it runs as one band.
   static void parallelBands(int count, int grain, const std::function<void(int, int)>& body);
+  // Runs `task` on a worker thread, as a worker (its own parallel loops run
+  // in place), and returns at once: work a later call will want ready.
+  static void start(std::function<void()> task);
   static int threadCount();
   static bool isWorkerThread();
 };

@@ -1,5 +1,6 @@
 #include "graphics/CGImage.h"
 
+#include "foundation/WorkerPool.h"
 #include "graphics/ReducedPixels.h"
 
 namespace gfx {
@@ -93,6 +94,21 @@ const ReducedPixels& CGImage::halfSizePixels() const {
   std::lock_guard lock(drawingCache_->mutex);
   if (!drawingCache_->half) drawingCache_->half = std::make_unique<ReducedPixels>(full, nullptr);
   return *drawingCache_->half;
+}
+
+void CGImage::prepareHalfSizePixelsInBackground() const {
+  // Smaller images are halved as fast as they are drawn.
+  constexpr qint64 LargePixels = 1 << 20;
+  if (bitsPerComponent() != 8 || qint64(image_.width()) * image_.height() < LargePixels) return;
+  {
+    std::lock_guard lock(drawingCache_->mutex);
+    if (drawingCache_->half) return;
+  }
+  // A copy shares the pixels and their cache, and keeps both alive.
+  fnd::WorkerPool::start([image = *this] {
+    const ReducedPixels& half = image.halfSizePixels();
+    half.prepare(half.pixels().rect());
+  });
 }
 
 }  // namespace gfx

@@ -57,6 +57,10 @@ class CGImage {
   // The drawing pixels at half size and below, for drawing 8-bit images
   // reduced; kept with the image (and its copies) once asked for.
   const ReducedPixels& halfSizePixels() const;
+  // Makes the whole half-size copy on the worker pool, in the background,
+  // for a large 8-bit image that will likely be drawn reduced; drawing it
+  // meanwhile takes the tiles already made and makes the rest itself.
+  void prepareHalfSizePixelsInBackground() const;
 
  private:
   struct DrawingCache {
