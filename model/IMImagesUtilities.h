@@ -81,6 +81,13 @@ gfx::ImagePtr ima_imageWithPixelSize(const QSizeF& size, const IMDrawingHandler&
 QByteArray ima_produceImageData(const gfx::ImagePtr& image);
 // Null for empty, undecodable or unexpected data; `error` says why.
 gfx::ImagePtr ima_imageWithImageData(const QByteArray& data, fnd::Error* error = nullptr);
+// The same for an image only ever drawn at `scale` device pixels per point
+// or less: its pixels come reduced by the largest power of two that keeps
+// them at least as dense as that (where the format allows), which are the
+// pixels drawing would sample from its own halved copies. The image's size
+// is that of the full pixels.
+gfx::ImagePtr ima_imageWithImageDataForScale(const QByteArray& data, double scale,
+                                             fnd::Error* error = nullptr);
 
 template <class T>
 std::shared_ptr<T> ima_imageRepOfClass(const gfx::ImagePtr& image) {

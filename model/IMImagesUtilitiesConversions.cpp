@@ -23,7 +23,18 @@ ci::Image ima_ciImage(const gfx::ImagePtr& image) {
     return bitmap ? ci::Image::imageWithBitmapImageRep(*bitmap) : ci::Image();
   }
   auto bitmap = ima_bitmapRepresentation(image);
-  return bitmap ? ci::Image::imageWithBitmapImageRep(*bitmap) : ci::Image();
+  if (!bitmap) return {};
+  const ci::Image pixels = ci::Image::imageWithBitmapImageRep(*bitmap);
+  // Pixels at another density (a decode reduced for drawing small) still
+  // stand for the whole image, one unit per point.
+  const QSizeF size = image->size();
+  const double wide = bitmap->pixelsWide(), high = bitmap->pixelsHigh();
+  if (wide <= 0 || high <= 0 ||
+      (wide == std::round(size.width()) && high == std::round(size.height())))
+    return pixels;
+  return pixels
+      .imageByApplyingTransform(QTransform::fromScale(size.width() / wide, size.height() / high))
+      .imageByCroppingToRect(QRectF(QPointF(0, 0), size));
 }
 
 gfx::BitmapImageRepPtr ima_bitmapRepresentation(const gfx::ImagePtr& image) {

@@ -3,9 +3,14 @@
 // Keys: "currentPage" and "image" for an image drawn from a PDF, then
 // "tiffImage" (LZW-compressed TIFF of the bitmap) for every image. Blobs
 // come from documents of unknown origin, so reading checks every kind.
+#include <algorithm>
+#include <climits>
+
 #include "foundation/KeyedArchiver.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "graphics/PDFImageRep.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/ImageSource.h"
 #include "model/IMImagesUtilities.h"
 #include "model/ImageDataArchive.h"
 #include "model/PDFImageCoding.h"
@@ -42,14 +47,28 @@ gfx::ImagePtr decodePDFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
 // Only TIFF is written here; anything else is refused rather than handed
 // to whichever reader would take it. The pixels come in the layout drawing
 // samples, so a layer is never converted as a whole when first drawn.
-gfx::ImagePtr decodeTIFF(const QByteArray& tiff, fnd::Error* error) {
+// The longer side the first image of `tiff` keeps when it is reduced for
+// drawing at `scale`; 0 for the full image.
+int minimumLongerSideForScale(const QByteArray& tiff, double scale) {
+  int factor = 1;
+  while (factor < (1 << 20) && factor * 2 * scale <= 1) factor *= 2;
+  if (factor == 1) return 0;
+  io::ImageSourcePtr source = io::ImageSource::createWithData(tiff);
+  if (!source || source->count() == 0) return 0;
+  const QVariantMap properties = source->propertiesAtIndex(0);
+  const qint64 longer = std::max(properties.value(io::PropertyPixelWidth).toLongLong(),
+                                 properties.value(io::PropertyPixelHeight).toLongLong());
+  return int(std::clamp<qint64>(longer / factor, 0, INT_MAX));
+}
+
+gfx::ImagePtr decodeTIFF(const QByteArray& tiff, fnd::Error* error, double scale = 1) {
   if (!isTIFF(tiff)) {
     corrupt(error, QStringLiteral("its picture is not TIFF"));
     return nullptr;
   }
   QList<gfx::ImageRepPtr> reps;
-  for (const auto& rep :
-       gfx::BitmapImageRep::imageRepsWithData(tiff, error, gfx::BitmapLayout::Drawing))
+  for (const auto& rep : gfx::BitmapImageRep::imageRepsWithData(
+           tiff, error, gfx::BitmapLayout::Drawing, minimumLongerSideForScale(tiff, scale)))
     reps.append(rep);
   if (reps.isEmpty()) return nullptr;
   gfx::ImagePtr image = gfx::Image::make(reps.first()->size());
@@ -57,7 +76,7 @@ gfx::ImagePtr decodeTIFF(const QByteArray& tiff, fnd::Error* error) {
   return image;
 }
 
-gfx::ImagePtr decodeTIFFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
+gfx::ImagePtr decodeTIFFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error, double scale) {
   if (!coder.containsValueForKey(TIFFImageKey)) {
     corrupt(error, QStringLiteral("it holds no picture"));
     return nullptr;
@@ -67,7 +86,7 @@ gfx::ImagePtr decodeTIFFImage(fnd::KeyedUnarchiver& coder, fnd::Error* error) {
     fnd::fail(error, coder.error());
     return nullptr;
   }
-  return decodeTIFF(tiff, error);
+  return decodeTIFF(tiff, error, scale);
 }
 
 }  // namespace
@@ -96,12 +115,17 @@ QByteArray ima_produceImageData(const gfx::ImagePtr& image) {
 }
 
 gfx::ImagePtr ima_imageWithImageData(const QByteArray& data, fnd::Error* error) {
+  return ima_imageWithImageDataForScale(data, 1, error);
+}
+
+gfx::ImagePtr ima_imageWithImageDataForScale(const QByteArray& data, double scale,
+                                             fnd::Error* error) {
   if (data.isEmpty()) {
     corrupt(error, QStringLiteral("it is empty"));
     return nullptr;
   }
   const QByteArray direct = ImageDataArchive::tiffIn(data);
-  if (!direct.isNull()) return decodeTIFF(direct, error);
+  if (!direct.isNull()) return decodeTIFF(direct, error, scale);
   PDFImageCoding::registerClass();
   auto coder = fnd::KeyedUnarchiver::create(data, error);
   if (!coder) return nullptr;
@@ -120,5 +144,5 @@ gfx::ImagePtr ima_imageWithImageData(const QByteArray& data, fnd::Error* error) 
       return nullptr;
     }
   }
-  return decodeTIFFImage(*coder, error);
+  return decodeTIFFImage(*coder, error, scale);
 }

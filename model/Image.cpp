@@ -279,6 +279,7 @@ void Image::loadNSImageInBackground() {
 }
 
 void Image::loadImagesInBackground(const QList<Image*>& images) {
+  if (ModelVariant::isPreviewGenerator()) return;  // it has no background
   // The stored bytes are read first, all of them: read here while the
   // decodes already run, they would wait on those decodes for the cores.
   for (Image* image : images)

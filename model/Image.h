@@ -58,6 +58,15 @@ class Image : public IMManagedObject {
   void loadNSImageInBackground();
   // The same for several images at once: they decode in parallel.
   static void loadImagesInBackground(const QList<Image*>& images);
+  // Decodes now the stored pixels of every image among `images` that has
+  // none in memory, each for drawing at `scales[i]` device pixels per point
+  // at most (reduced, see ima_imageWithImageDataForScale; 1 when absent),
+  // and adopts them as nsImage would, on the calling thread. The stored
+  // bytes are read here, one image's while those before it decode on the
+  // worker pool, and are not kept once decoded; the call returns when all
+  // are adopted. For the preview generator, which draws each image once.
+  static void decodeStoredPixelsForDrawing(const QList<Image*>& images,
+                                           const QList<double>& scales);
   // While the stored pixels decode in the background, their size, read
   // from their header without waiting for the decode; an empty size when
   // nothing is being decoded or the header tells none (a PDF page).

@@ -10,6 +10,8 @@
 #include "model/Filter.h"
 #include "model/IMImagesUtilities.h"
 #include "model/IMManagedObject.h"
+#include "model/Image.h"
+#include "model/Layer.h"
 #include "model/ModelVariant.h"
 
 namespace quicklook {
@@ -20,13 +22,20 @@ namespace {
 // canvas beyond these is refused before any pixel exists.
 constexpr double kMaxCanvasSide = 30000;
 constexpr double kMaxCanvasPixels = 300e6;
-// As much of a store as SQLite maps at most.
-const QString kMappedBytes = QStringLiteral("2147418112");
 
 bool isPreviewableCanvas(const QSizeF& size) {
   return std::isfinite(size.width()) && std::isfinite(size.height()) && size.width() > 0 &&
          size.height() > 0 && size.width() <= kMaxCanvasSide && size.height() <= kMaxCanvasSide &&
          size.width() * size.height() <= kMaxCanvasPixels;
+}
+
+// The most device pixels one of a layer's pixels covers when the canvas is
+// drawn at `scale`; 1 (all its pixels) when filters work on them, since a
+// filter's reach is counted in pixels.
+double drawingScaleOfLayer(Layer& layer, double scale) {
+  const double zoom = std::abs(layer.zoom());
+  if (im_countainsAtLeatOneActiveFilter(layer.filtersArray()) || !(zoom > 0)) return 1;
+  return std::min(1.0, scale * zoom);
 }
 
 }  // namespace
@@ -64,10 +73,10 @@ bool IMDocument::readFromURL(const QUrl& url, const QString& type) {
   auto coordinator = std::make_unique<cd::PersistentStoreCoordinator>(model);
   // Read-only, with no journal switch: the user's file stays as it was,
   // and one on a read-only medium still previews. The layers' pixels are
-  // read through a mapping of the file rather than page by page, which
-  // takes about a third off opening a large document.
-  const QVariantMap options{{cd::ReadOnlyPersistentStoreOption, true},
-                            {cd::SQLitePragmasOption, QVariantMap{{"mmap_size", kMappedBytes}}}};
+  // read page by page rather than through a mapping of the file: a mapping
+  // would keep every page read in memory until the store closes, and each
+  // layer's bytes are read while the layer before decodes anyway.
+  const QVariantMap options{{cd::ReadOnlyPersistentStoreOption, true}};
   if (!coordinator->addPersistentStoreWithType(persistentStoreTypeForFileType(type), {}, url,
                                                options))
     return false;
@@ -100,11 +109,23 @@ bool IMDocument::isEmpty() {
   return !root || root->isEmpty();
 }
 
+void IMDocument::decodeLayersForScale(double scale) {
+  QList<Image*> images;
+  QList<double> scales;
+  for (Layer* layer : composedImage_->layersArray()) {
+    if (!layer->image() || !layer->visible()) continue;  // hidden ones are never drawn
+    images.append(layer->image());
+    scales.append(drawingScaleOfLayer(*layer, scale));
+  }
+  Image::decodeStoredPixelsForDrawing(images, scales);
+}
+
 gfx::ImagePtr IMDocument::finalImageResizedTo(const QSizeF& size) {
   ComposedImage* root = composedImage();
   const QRectF rect = root ? root->rect() : QRectF();
   const double width = std::round(size.width()), height = std::round(size.height());
   if (!root || rect.isEmpty() || !(width >= 1 && height >= 1)) return nullptr;
+  decodeLayersForScale(std::max(width / rect.width(), height / rect.height()));
   gfx::ImagePtr image = ima_imageWithPixelSize(QSizeF(width, height), [&](const QRectF& canvas) {
     gfx::GraphicsContext* context = gfx::GraphicsContext::current();
     if (!context) return false;

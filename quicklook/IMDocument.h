@@ -57,6 +57,9 @@ class IMDocument {
  private:
   IMDocument() = default;
   bool readFromURL(const QUrl& url, const QString& type);
+  // Decodes the layers' stored pixels at once, each no denser than drawing
+  // the canvas at `scale` shows it.
+  void decodeLayersForScale(double scale);
 
   std::unique_ptr<cd::PersistentStoreCoordinator> coordinator_;
   std::unique_ptr<cd::ManagedObjectContext> context_;

@@ -68,6 +68,16 @@ QVariant ManagedObject::primitiveValueForKey(const QString& key) const {
   return slot(found->index());
 }
 
+QVariant ManagedObject::primitiveValueForKeyWithoutKeeping(const QString& key) const {
+  PropertyDescription* found = property(key);
+  if (!found) return {};
+  const int index = found->index();
+  if (!context_ || !found->isAttribute()) return slot(index);
+  if (fault_) context_->fulfillFault(const_cast<ManagedObject*>(this));
+  if (loaded_[index]) return values_[index];
+  return context_->readSlot(const_cast<ManagedObject*>(this), index);
+}
+
 void ManagedObject::setPrimitiveValue(const QVariant& value, const QString& key) {
   PropertyDescription* found = property(key);
   if (!found) {

@@ -71,6 +71,12 @@ class ManagedObject : public fnd::Observable {
     setPrimitiveValue(value, key);
   }
 
+  // Like primitiveValueForKey, except that an attribute not loaded yet (a large
+  // binary value) is read from the store without being kept: for a value needed
+  // once, which would otherwise stay in memory with the object. The next
+  // read loads it again.
+  QVariant primitiveValueForKeyWithoutKeeping(const QString& key) const;
+
   // Fires the fault (or loads a lazy value) for `key` before a read.
   void willAccessValueForKey(const QString& key) const;
   void didAccessValueForKey(const QString& key) const;

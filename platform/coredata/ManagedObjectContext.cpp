@@ -212,10 +212,17 @@ void ManagedObjectContext::fulfillFault(ManagedObject* object) {
 }
 
 void ManagedObjectContext::loadSlot(ManagedObject* object, int index) {
+  object->loaded_[index] = 1;
+  if (!object->id_.persistentStore() || !object->persisted_) return;
+  QVariant value = readSlot(object, index);
+  object->values_[index] = value;
+  object->committed_[index] = value;
+}
+
+QVariant ManagedObjectContext::readSlot(ManagedObject* object, int index) {
   PropertyDescription* property = object->entity_->properties()[index];
   PersistentStore* store = object->id_.persistentStore();
-  object->loaded_[index] = 1;
-  if (!store || !object->persisted_) return;
+  if (!store || !object->persisted_) return {};
   fnd::Error error;
   QVariant value;
   bool ok = false;
@@ -234,8 +241,7 @@ void ManagedObjectContext::loadSlot(ManagedObject* object, int index) {
   if (!ok)
     qWarning("cd::ManagedObjectContext: %s could not be read: %s", qPrintable(property->name()),
              qPrintable(error.localizedDescription()));
-  object->values_[index] = value;
-  object->committed_[index] = value;
+  return value;
 }
 
 ObjectList ManagedObjectContext::fetchFromStores(EntityDescription* entity, bool subentities,

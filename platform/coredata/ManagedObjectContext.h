@@ -144,6 +144,8 @@ class ManagedObjectContext {
   void recordDidChange(ManagedObject* object);
   void fulfillFault(ManagedObject* object);
   void loadSlot(ManagedObject* object, int index);
+  // The stored value of a slot, read without filling the slot.
+  QVariant readSlot(ManagedObject* object, int index);
   void fillFromRow(ManagedObject* object, const StoreRow& row);
   QVariant resolveStored(const QVariant& stored);
 

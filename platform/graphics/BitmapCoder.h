@@ -34,9 +34,13 @@ class BitmapCoder {
   virtual ~BitmapCoder() = default;
 
   // Every image in `data`: each page of a multi-page TIFF, else the one
-  // image. Empty with `error` filled when nothing can be read.
+  // image. Empty with `error` filled when nothing can be read. With
+  // `minimumLongerSide`, formats that can decode reduced may give fewer
+  // pixels, down to that many along the longer side, without ever holding
+  // the full-size ones; a page's size stays that of the full image.
   virtual QList<BitmapPage> decode(const QByteArray& data, fnd::Error* error,
-                                   BitmapLayout layout = BitmapLayout::AsStored) const = 0;
+                                   BitmapLayout layout = BitmapLayout::AsStored,
+                                   int minimumLongerSide = 0) const = 0;
 
   // One TIFF holding `pages` in order: RGB, or RGBA with unassociated alpha;
   // 8 bits per sample, or 16 for deeper images except under JPEG; no

@@ -22,10 +22,12 @@ class BitmapImageRep : public ImageRep {
   // coder is installed.
   static std::shared_ptr<BitmapImageRep> imageRepWithData(const QByteArray& data,
                                                           fnd::Error* error = nullptr);
-  // Every image in a (possibly multi-page) TIFF, else the one image.
+  // Every image in a (possibly multi-page) TIFF, else the one image; with
+  // `minimumLongerSide`, perhaps reduced as BitmapCoder::decode says, in
+  // which case a representation's size stays that of the full image.
   static QList<std::shared_ptr<BitmapImageRep>> imageRepsWithData(
       const QByteArray& data, fnd::Error* error = nullptr,
-      BitmapLayout layout = BitmapLayout::AsStored);
+      BitmapLayout layout = BitmapLayout::AsStored, int minimumLongerSide = 0);
 
   CGImagePtr cgImage() const { return image_; }
   int pixelsWide() const override;

@@ -15,14 +15,15 @@ bool failWithoutCoder(fnd::Error* error) {
 
 QList<std::shared_ptr<BitmapImageRep>> BitmapImageRep::imageRepsWithData(const QByteArray& data,
                                                                          fnd::Error* error,
-                                                                         BitmapLayout layout) {
+                                                                         BitmapLayout layout,
+                                                                         int minimumLongerSide) {
   const BitmapCoder* coder = BitmapCoder::installed();
   if (!coder) {
     failWithoutCoder(error);
     return {};
   }
   QList<BitmapImageRepPtr> reps;
-  for (const BitmapPage& page : coder->decode(data, error, layout)) {
+  for (const BitmapPage& page : coder->decode(data, error, layout, minimumLongerSide)) {
     auto rep = make(page.image);
     if (!rep) continue;
     if (!page.size.isEmpty()) rep->setSize(page.size);

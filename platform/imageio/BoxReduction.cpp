@@ -28,26 +28,38 @@ void BoxReduction::addRow(int y, const uchar* rgba, int count, int firstX, int s
   if (y < 0 || y >= height_ || firstX < 0 || step < 1) return;
   uint64_t* row = sums_.data() + size_t(y / factor_) * size_t(reducedWidth_) * 4;
   count = std::min<int64_t>(count, (int64_t(width_) - firstX + step - 1) / step);
-  // The pixels of one block are summed in registers, then added once.
+  // The pixels of one block (contiguous in `rgba`) are summed in
+  // registers, then added once.
+  auto addBlock = [](uint64_t* sum, const uchar* pixel, int pixels) {
+    uint32_t r = 0, g = 0, b = 0, a = 0;
+    for (int i = 0; i < pixels; ++i, pixel += 4) {
+      const uint32_t alpha = pixel[3];
+      r += pixel[0] * alpha;
+      g += pixel[1] * alpha;
+      b += pixel[2] * alpha;
+      a += alpha;
+    }
+    sum[0] += r;
+    sum[1] += g;
+    sum[2] += b;
+    sum[3] += a;
+  };
+  if (step == 1) {
+    // Whole blocks of `factor_` pixels after the first, without dividing.
+    int block = firstX / factor_;
+    int pixels = std::min(count, (block + 1) * factor_ - firstX);
+    for (int i = 0; i < count; i += pixels, ++block, pixels = std::min(count - i, factor_))
+      addBlock(row + size_t(block) * 4, rgba + size_t(i) * 4, pixels);
+    return;
+  }
   int i = 0;
   while (i < count) {
     int x = firstX + i * step;
     int block = x / factor_;
     int blockEnd =
         std::min<int64_t>(count, (int64_t(block + 1) * factor_ - firstX + step - 1) / step);
-    uint32_t r = 0, g = 0, b = 0, a = 0;
-    for (const uchar* pixel = rgba + i * 4; i < blockEnd; ++i, pixel += 4) {
-      uint32_t alpha = pixel[3];
-      r += pixel[0] * alpha;
-      g += pixel[1] * alpha;
-      b += pixel[2] * alpha;
-      a += alpha;
-    }
-    uint64_t* sum = row + size_t(block) * 4;
-    sum[0] += r;
-    sum[1] += g;
-    sum[2] += b;
-    sum[3] += a;
+    addBlock(row + size_t(block) * 4, rgba + size_t(i) * 4, blockEnd - i);
+    i = blockEnd;
   }
 }
 

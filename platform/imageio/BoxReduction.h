@@ -25,6 +25,8 @@ class BoxReduction {
   QSize reducedSize() const { return {reducedWidth_, reducedHeight_}; }
   // Adds `count` straight-alpha RGBA8888 pixels of full-size row `y`; pixel
   // i lies at x = `firstX` + i × `step`.
+  // Rows that fall in different reduced rows may be added from different
+  // threads at once.
   void addRow(int y, const uchar* rgba, int count, int firstX = 0, int step = 1);
   // The averages as premultiplied RGBA8888.
   QImage image() const;

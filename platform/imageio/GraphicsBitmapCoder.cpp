@@ -11,20 +11,28 @@ namespace io {
 namespace {
 
 // TIFF pages carry their size in points as a resolution. Other formats keep
-// one point per pixel, the document convention, whatever density they
-// declare.
-QSizeF sizeInPoints(const QVariantMap& properties, const QImage& upright, bool tiff) {
+// one point per pixel of the full image, the document convention, whatever
+// density they declare; a reduced decode has fewer pixels than that.
+QSizeF sizeInPoints(const QVariantMap& properties, const QImage& upright, bool tiff,
+                    bool mayBeReduced) {
+  const int orientation = codec::orientation(properties);
+  QSizeF pixels(properties.value(PropertyPixelWidth).toDouble(),
+                properties.value(PropertyPixelHeight).toDouble());
+  if (orientation >= 5) pixels.transpose();
+  if (!mayBeReduced || pixels.isEmpty()) pixels = QSizeF(upright.size());
+  const bool reduced = pixels != QSizeF(upright.size());
   double dpiX = properties.value(PropertyDPIWidth).toDouble();
   double dpiY = properties.value(PropertyDPIHeight).toDouble();
-  if (!tiff || dpiX <= 0 || dpiY <= 0) return {};
-  if (codec::orientation(properties) >= 5) std::swap(dpiX, dpiY);
-  return QSizeF(upright.width() * 72.0 / dpiX, upright.height() * 72.0 / dpiY);
+  if (!tiff || dpiX <= 0 || dpiY <= 0) return reduced ? pixels : QSizeF();
+  if (orientation >= 5) std::swap(dpiX, dpiY);
+  return QSizeF(pixels.width() * 72.0 / dpiX, pixels.height() * 72.0 / dpiY);
 }
 
 }  // namespace
 
 QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data, fnd::Error* error,
-                                                   gfx::BitmapLayout layout) const {
+                                                   gfx::BitmapLayout layout,
+                                                   int minimumLongerSide) const {
   ImageSourcePtr source = ImageSource::createWithData(data, {}, error);
   if (!source) return {};
   // Every page of a TIFF; the first image (frame) of anything else.
@@ -39,6 +47,7 @@ QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data, fnd::
     request.index = int(index);
     request.limits = source->limits();
     request.drawingLayout = layout == gfx::BitmapLayout::Drawing;
+    request.minimumLongerSide = std::max(minimumLongerSide, 0);
     gfx::CGImagePtr image = codec->readImage(source->data(), request, &pageError);
     if (!image) {
       // A damaged later page still leaves the earlier ones.
@@ -49,7 +58,7 @@ QList<gfx::BitmapPage> GraphicsBitmapCoder::decode(const QByteArray& data, fnd::
     const int orientation = codec::orientation(properties);
     if (orientation != 1)
       image = gfx::CGImage::make(codec::applyOrientation(image->qImage(), orientation));
-    pages.append({image, sizeInPoints(properties, image->qImage(), tiff)});
+    pages.append({image, sizeInPoints(properties, image->qImage(), tiff, minimumLongerSide > 0)});
   }
   return pages;
 }

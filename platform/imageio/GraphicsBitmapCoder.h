@@ -11,8 +11,8 @@ namespace io {
 
 class GraphicsBitmapCoder : public gfx::BitmapCoder {
  public:
-  QList<gfx::BitmapPage> decode(const QByteArray& data, fnd::Error* error,
-                                gfx::BitmapLayout layout) const override;
+  QList<gfx::BitmapPage> decode(const QByteArray& data, fnd::Error* error, gfx::BitmapLayout layout,
+                                int minimumLongerSide) const override;
   QByteArray encodeTIFF(const QList<gfx::BitmapPage>& pages, gfx::TIFFCompression compression,
                         float factor, qsizetype prefix) const override;
 };

@@ -3,10 +3,13 @@
 #include <QThreadPool>
 #include <cstring>
 #include <mutex>
+#include <numeric>
 #include <vector>
 
 #include "foundation/WorkerPool.h"
+#include "imageio/BoxReduction.h"
 #include "imageio/TIFFMemoryStream.h"
+#include "imageio/TIFFStraightRow.h"
 
 namespace io {
 namespace {
@@ -159,14 +162,137 @@ struct Run {
   }
 };
 
+// A reduced read splits the image into bands of rows that start on a
+// reduced row (a multiple of the factor) and on a strip or a row of tiles,
+// so no two runs add to the same reduced pixels and all add straight into
+// one reduction. Strips are read a row at a time, tiles into a buffer.
+struct ReducedLayout {
+  const Layout& layout;
+  int factor;
+  uint32_t units;  // strips, or rows of tiles
+  uint32_t step;   // units from one band's start to the next
+
+  ReducedLayout(const Layout& l, int f) : layout(l), factor(f) {
+    units = l.chunkHeight ? (l.d.height + l.chunkHeight - 1) / l.chunkHeight : 0;
+    step = uint32_t(f) / std::gcd(uint32_t(f), l.chunkHeight);
+  }
+  uint32_t bands() const { return (units + step - 1) / step; }
+  // The bytes one run holds while it runs: a row, or a tile, and a row of
+  // straight pixels.
+  uint64_t runBytes(TIFF* tiff) const {
+    const uint64_t samples =
+        layout.d.tiled ? uint64_t(TIFFTileSize64(tiff)) : uint64_t(TIFFScanlineSize64(tiff));
+    return samples + uint64_t(std::max(layout.chunkWidth, layout.d.width)) * 4;
+  }
+};
+
+struct ReducedRun {
+  const QByteArray& data;
+  int directory;
+  tmsize_t maxAllocation;
+  const ReducedLayout& reduced;
+  BoxReduction& whole;
+  std::mutex failure;
+  QString message;
+
+  void fail(const QString& why) {
+    std::lock_guard guard(failure);
+    if (message.isEmpty()) message = why;
+  }
+
+  // Units [first, end) of the layout.
+  void decode(uint32_t first, uint32_t end) {
+    if (first >= end) return;
+    const Layout& layout = reduced.layout;
+    const TIFFDirectory& d = layout.d;
+    TIFFMemoryStream stream(data.constData(), uint64_t(data.size()));
+    TIFF* tiff = stream.open("r", maxAllocation);
+    if (!tiff || (directory > 0 && !TIFFSetDirectory(tiff, tdir_t(directory))))
+      return fail(stream.message("the file cannot be reopened"));
+    const bool asStored = TIFFStraightRow::isStraightRGBA8(d);
+    std::vector<char> samples(size_t(d.tiled ? TIFFTileSize64(tiff) : TIFFScanlineSize64(tiff)));
+    std::vector<uchar> rgba(size_t(std::max(layout.chunkWidth, d.width)) * 4);
+    auto add = [&](uint32_t y, const char* row, uint32_t x, uint32_t count) {
+      const uchar* pixels = reinterpret_cast<const uchar*>(row);
+      if (!asStored) {
+        TIFFStraightRow::convert(row, d, count, rgba.data());
+        pixels = rgba.data();
+      }
+      whole.addRow(int(y), pixels, int(count), int(x));
+    };
+    const uint32_t top = first * layout.chunkHeight;
+    const uint32_t bottom = std::min(d.height, end * layout.chunkHeight);
+    if (!d.tiled) {
+      for (uint32_t y = top; y < bottom; ++y) {
+        if (TIFFReadScanline(tiff, samples.data(), y, 0) < 0)
+          return fail(stream.message("the pixel data is damaged"));
+        add(y, samples.data(), 0, d.width);
+      }
+      return;
+    }
+    for (uint32_t ty = top; ty < bottom; ty += layout.chunkHeight)
+      for (uint32_t tx = 0; tx < d.width; tx += layout.chunkWidth) {
+        if (TIFFReadTile(tiff, samples.data(), tx, ty, 0, 0) < 0)
+          return fail(stream.message("the pixel data is damaged"));
+        const uint32_t columns = std::min(layout.chunkWidth, d.width - tx);
+        for (uint32_t r = 0; r < std::min(layout.chunkHeight, d.height - ty); ++r)
+          add(ty + r, samples.data() + r * layout.chunkStride(), tx, columns);
+      }
+  }
+};
+
+int workerCount() { return std::max(1, fnd::WorkerPool::shared()->maxThreadCount()); }
+
 }  // namespace
+
+int TIFFChunkReader::reducedRuns(const TIFFDirectory& d, int factor) {
+  const Layout layout(d);
+  const ReducedLayout reduced(layout, std::max(factor, 1));
+  // A few runs per worker even out bands that cost more than others.
+  return int(std::min<uint64_t>(reduced.bands(), uint64_t(workerCount()) * 4));
+}
+
+QImage TIFFChunkReader::readReduced(const QByteArray& data, int directory, const TIFFDirectory& d,
+                                    tmsize_t maxAllocation, int factor, DecodeBudget& budget,
+                                    QString* message, fnd::Error* error) {
+  const Layout layout(d);
+  const ReducedLayout reduced(layout, std::max(factor, 1));
+  const uint32_t runs = uint32_t(std::max(1, reducedRuns(d, factor)));
+  const uint32_t workers = uint32_t(workerCount());
+  {
+    TIFFMemoryStream stream(data.constData(), uint64_t(data.size()));
+    TIFF* tiff = stream.open("r", maxAllocation);
+    if (!tiff || (directory > 0 && !TIFFSetDirectory(tiff, tdir_t(directory)))) {
+      *message = stream.message("the file cannot be reopened");
+      return {};
+    }
+    ScopedReservation working(&budget);
+    if (!working.reserve(BoxReduction::workingBytes(d.width, d.height, factor) +
+                             reduced.runBytes(tiff) * std::min(runs, workers),
+                         error))
+      return {};
+  }
+  BoxReduction whole(int(d.width), int(d.height), factor);
+  ReducedRun run{data, directory, maxAllocation, reduced, whole, {}, {}};
+  const uint32_t bands = reduced.bands();
+  fnd::WorkerPool::parallelFor(int(runs), [&](int r) {
+    const uint32_t first = uint32_t(uint64_t(bands) * uint32_t(r) / runs) * reduced.step;
+    const uint32_t end = uint32_t(uint64_t(bands) * uint32_t(r + 1) / runs) * reduced.step;
+    run.decode(first, std::min(end, reduced.units));
+  });
+  if (!run.message.isEmpty()) {
+    *message = run.message;
+    return {};
+  }
+  return whole.image();
+}
 
 bool TIFFChunkReader::read(const QByteArray& data, int directory, const TIFFDirectory& d,
                            tmsize_t maxAllocation, bool drawingLayout, DecodeBudget& budget,
                            QImage* image, QString* message, fnd::Error* error) {
   const Layout layout(d);
   if (layout.count == 0) return true;
-  const uint32_t workers = uint32_t(std::max(1, fnd::WorkerPool::shared()->maxThreadCount()));
+  const uint32_t workers = uint32_t(workerCount());
   // A few runs per worker even out strips that cost more than others.
   uint32_t runs = std::min(layout.count, workers * 4);
   ScopedReservation buffers(&budget);

@@ -4,6 +4,7 @@
 // of them decode on the shared worker pool, each run through a libtiff
 // handle of its own open on the same bytes (mapped, so nothing is copied
 // before decoding); strips whose rows match the image's decode in place.
+// A reduced read averages each run's rows as they are decoded instead.
 #pragma once
 
 #include <QByteArray>
@@ -26,6 +27,18 @@ class TIFFChunkReader {
   static bool read(const QByteArray& data, int directory, const TIFFDirectory& d,
                    tmsize_t maxAllocation, bool drawingLayout, DecodeBudget& budget, QImage* image,
                    QString* message, fnd::Error* error);
+  // How many runs a reduced read of `d` by `factor` splits into; fewer
+  // than two when it is not worth splitting (the rows where runs may start
+  // being too far apart).
+  static int reducedRuns(const TIFFDirectory& d, int factor);
+  // The directory reduced by `factor` (premultiplied RGBA8888, rows as
+  // stored), the full-size image never existing: runs of rows that start
+  // on a reduced row decode on the worker pool, a row or a tile at a time,
+  // each adding its rows to the one reduction. Null with `message` or
+  // `error` filled as above.
+  static QImage readReduced(const QByteArray& data, int directory, const TIFFDirectory& d,
+                            tmsize_t maxAllocation, int factor, DecodeBudget& budget,
+                            QString* message, fnd::Error* error);
 };
 
 }  // namespace io

@@ -206,7 +206,13 @@ gfx::CGImagePtr TIFFCodec::readImage(const QByteArray& data, const DecodeRequest
   fnd::Error failure;
   const int factor = BoxReduction::factorFor(d.width, d.height, request.minimumLongerSide);
   if (factor > 1) {
-    image = TIFFThumbnailReader::read(tiff, d, factor, *budget, &problem, &failure);
+    image = d.readsDirectly() && TIFFChunkReader::reducedRuns(d, factor) > 1
+                ? TIFFChunkReader::readReduced(data, request.index, d, ceiling, factor, *budget,
+                                               &problem, &failure)
+                : TIFFThumbnailReader::read(tiff, d, factor, *budget, &problem, &failure);
+    // Small now: converted whole rather than as it decodes.
+    if (!image.isNull() && request.drawingLayout)
+      image.convertTo(QImage::Format_ARGB32_Premultiplied);
   } else if (d.readsDirectly()) {
     image = codec::allocateImage(*budget, d.width, d.height, d.directLayout(), &failure);
     if (!image.isNull() &&

@@ -4,45 +4,10 @@
 #include <vector>
 
 #include "imageio/BoxReduction.h"
+#include "imageio/TIFFStraightRow.h"
 
 namespace io {
 namespace {
-
-template <typename T>
-uchar toByte(T sample) {
-  if constexpr (std::is_same_v<T, float>)
-    return uchar(std::lround(std::clamp(sample, 0.0f, 1.0f) * 255));
-  else if constexpr (sizeof(T) == 2)
-    return uchar((uint32_t(sample) * 255 + 32895) >> 16);
-  else
-    return sample;
-}
-
-// One row of directly held samples as straight RGBA8888.
-template <typename T>
-void straightRow(const T* in, const TIFFDirectory& d, uint32_t count, uchar* out) {
-  const int n = d.samplesPerPixel;
-  const bool gray = n <= 2;
-  const bool alpha = d.hasAlpha() && n % 2 == 0;
-  for (uint32_t x = 0; x < count; ++x, in += n, out += 4) {
-    out[0] = toByte(in[0]);
-    out[1] = toByte(gray ? in[0] : in[1]);
-    out[2] = toByte(gray ? in[0] : in[2]);
-    out[3] = alpha ? toByte(in[n - 1]) : 255;
-    if (alpha && d.associatedAlpha() && out[3] < 255)
-      for (int c = 0; c < 3; ++c)
-        out[c] = out[3] ? uchar(std::min(255, (out[c] * 255 + out[3] / 2) / out[3])) : 0;
-  }
-}
-
-void straightRow(const char* in, const TIFFDirectory& d, uint32_t count, uchar* out) {
-  if (d.isFloat())
-    straightRow(reinterpret_cast<const float*>(in), d, count, out);
-  else if (d.bitsPerSample == 16)
-    straightRow(reinterpret_cast<const uint16_t*>(in), d, count, out);
-  else
-    straightRow(reinterpret_cast<const uint8_t*>(in), d, count, out);
-}
 
 // Whether rows are palette indices of 1–8 bits that a colour map turns into
 // RGB, read row by row like directly held samples.
@@ -91,7 +56,7 @@ bool reduceDirect(TIFF* tiff, const TIFFDirectory& d, BoxReduction* reduction, c
   if (!d.tiled) {
     for (uint32_t y = 0; y < d.height; ++y) {
       if (TIFFReadScanline(tiff, buffer, y, 0) < 0) return false;
-      straightRow(buffer, d, d.width, rgba);
+      TIFFStraightRow::convert(buffer, d, d.width, rgba);
       reduction->addRow(int(y), rgba, int(d.width));
     }
     return true;
@@ -102,7 +67,7 @@ bool reduceDirect(TIFF* tiff, const TIFFDirectory& d, BoxReduction* reduction, c
       if (TIFFReadTile(tiff, buffer, tx, ty, 0, 0) < 0) return false;
       const uint32_t columns = std::min(d.tileWidth, d.width - tx);
       for (uint32_t r = 0; r < std::min(d.tileHeight, d.height - ty); ++r) {
-        straightRow(buffer + r * stride, d, columns, rgba);
+        TIFFStraightRow::convert(buffer + r * stride, d, columns, rgba);
         reduction->addRow(int(ty + r), rgba, int(columns), int(tx));
       }
     }

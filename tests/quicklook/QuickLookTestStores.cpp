@@ -55,9 +55,14 @@ gfx::ImagePtr filledImage(const QSize& size, const QColor& color) {
 void addLayer(ComposedImage* root, IMAManagedObjectContext& context, const StoreLayer& spec) {
   if (spec.text.isEmpty()) {
     Layer* layer = Layer::createLayerWithComposedImage(root, &context, true);
-    layer->image()->setNsImage(filledImage(spec.rect.size(), spec.color));
+    layer->image()->setNsImage(spec.pixels.isNull()
+                                   ? filledImage(spec.rect.size(), spec.color)
+                                   : gfx::Image::imageWithCGImage(gfx::CGImage::make(spec.pixels)));
     layer->setOrigin(spec.rect.topLeft());
     layer->setAlpha(spec.alpha);
+    if (spec.rotation != 0) layer->setRotationAngle(spec.rotation);
+    if (spec.zoom != 1) layer->setZoom(spec.zoom);
+    if (spec.operation != 2) layer->setCompositingOperation(spec.operation);
     return;
   }
   TextLayer* layer = TextLayer::createLayerWithComposedImage(root, &context, false);

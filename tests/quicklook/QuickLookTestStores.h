@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QList>
 #include <QRect>
 #include <QSizeF>
@@ -14,7 +15,10 @@ struct StoreLayer {
   QRect rect;  // in canvas pixels, y up
   QColor color;
   double alpha;
-  QString text;  // a text layer of this text, at rect's origin, when set
+  QString text;   // a text layer of this text, at rect's origin, when set
+  QImage pixels;  // when set, the layer's pixels instead of `color` (rect's size is theirs)
+  double rotation = 0, zoom = 1;
+  int operation = 2;  // source-over
 };
 
 // A store at `path` of a canvas of `canvas` with `layers`, the first on top.
