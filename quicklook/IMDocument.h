@@ -46,8 +46,10 @@ class IMDocument {
   bool isEmpty();
 
   // The layers with alpha, composited straight at `size` (whole pixels,
-  // rounded): the canvas is never drawn at full size first. Null when
-  // there is no root or `size` has no whole pixel.
+  // rounded): the canvas is never drawn at full size first, and layers not
+  // decoded yet are decoded reduced for it, so a later call for a larger
+  // size would draw them coarser. Null when there is no root or `size` has
+  // no whole pixel.
   gfx::ImagePtr finalImageResizedTo(const QSizeF& size);
   // The same as TIFF; empty when there is no image.
   QByteArray finalImageTiffDataResizedTo(const QSizeF& size);

@@ -29,20 +29,21 @@ void BoxReduction::addRow(int y, const uchar* rgba, int count, int firstX, int s
   uint64_t* row = sums_.data() + size_t(y / factor_) * size_t(reducedWidth_) * 4;
   count = std::min<int64_t>(count, (int64_t(width_) - firstX + step - 1) / step);
   // The pixels of one block (contiguous in `rgba`) are summed in
-  // registers, then added once.
+  // registers, then added once. Red and blue times alpha share a word, as
+  // do green times alpha and alpha, in halves of 32 bits: two products per
+  // pixel instead of three, and a block's sums fit their halves as long as
+  // it has fewer than 66052 pixels.
   auto addBlock = [](uint64_t* sum, const uchar* pixel, int pixels) {
-    uint32_t r = 0, g = 0, b = 0, a = 0;
+    uint64_t redBlue = 0, greenAlpha = 0;
     for (int i = 0; i < pixels; ++i, pixel += 4) {
-      const uint32_t alpha = pixel[3];
-      r += pixel[0] * alpha;
-      g += pixel[1] * alpha;
-      b += pixel[2] * alpha;
-      a += alpha;
+      const uint64_t alpha = pixel[3];
+      redBlue += (pixel[0] | uint64_t(pixel[2]) << 32) * alpha;
+      greenAlpha += (pixel[1] | uint64_t(1) << 32) * alpha;
     }
-    sum[0] += r;
-    sum[1] += g;
-    sum[2] += b;
-    sum[3] += a;
+    sum[0] += redBlue & 0xffffffff;
+    sum[1] += greenAlpha & 0xffffffff;
+    sum[2] += redBlue >> 32;
+    sum[3] += greenAlpha >> 32;
   };
   if (step == 1) {
     // Whole blocks of `factor_` pixels after the first, without dividing.
