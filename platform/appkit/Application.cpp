@@ -11,6 +11,7 @@
 #include "appkit/MenuItem.h"
 #include "appkit/UserInterfaceItem.h"
 #include "appkit/Window.h"
+#include "appkit/core/Beep.h"
 #include "foundation/NotificationCenter.h"
 
 namespace ui {
@@ -42,10 +43,24 @@ Application::Application(QObject* parent) : QObject(parent) {
   qApp->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, &Application::focusChanged);
   addAction(QStringLiteral("terminate:"), [this](QObject* sender) { terminate(sender); });
+  setSystemSound(playSystemSound);
 }
 
 Application::~Application() {
+  setSystemSound(nullptr);
   if (qApp) qApp->removeEventFilter(this);
+}
+
+// Of this Qt's Linux plug-ins only X11's rings a bell; on the others
+// (Wayland, offscreen, framebuffers) the beep falls back to the terminal.
+bool Application::playSystemSound() {
+  if (!qApp || QGuiApplication::platformName() != QLatin1String("xcb")) return false;
+  if (QThread::currentThread() == qApp->thread())
+    QApplication::beep();
+  else
+    QMetaObject::invokeMethod(
+        qApp, [] { QApplication::beep(); }, Qt::QueuedConnection);
+  return true;
 }
 
 void Application::finishLaunching() {

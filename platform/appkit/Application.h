@@ -108,6 +108,8 @@ class Application : public QObject, public Responder {
   void focusChanged(QWidget* old, QWidget* now);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void askDelegateToTerminate();
+  // The desktop's beep; false where the platform plug-in has no sound.
+  static bool playSystemSound();
   void finishTermination();
   void lastWindowMayHaveClosed();
 

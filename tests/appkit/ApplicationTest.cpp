@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDialog>
 #include <QMenu>
+#include <QTemporaryFile>
 #include <QWidget>
+#include <cstdio>
 
 #include "TestSupport.h"
 #include "appkit/Application.h"
 #include "appkit/MenuItem.h"
 #include "appkit/UserInterfaceItem.h"
 #include "appkit/Window.h"
+#include "appkit/core/Beep.h"
 
 namespace {
 
@@ -68,7 +72,44 @@ class ToolbarItem : public ui::UserInterfaceItem {
   QString action_;
 };
 
+// The bells `act` rings on the terminal (stderr).
+int bellsRung(const std::function<void()>& act) {
+  QTemporaryFile capture;
+  if (!capture.open()) return -1;
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  ::dup2(capture.handle(), 2);
+  act();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  capture.seek(0);
+  return int(capture.readAll().count('\a'));
+}
+
 }  // namespace
+
+// A beep is the scripted handler's when a test sets one, else the desktop's
+// sound; a platform plug-in without sound (offscreen here) rings the
+// terminal bell instead.
+TEST(Application, BeepPrefersTheHandlerThenTheDesktopsSoundThenTheBell) {
+  ui::Application::sharedApplication();
+  EXPECT_EQ(bellsRung([] { ui::beep(); }), 1);
+  int sounds = 0, handled = 0;
+  ui::setSystemSound([&] {
+    ++sounds;
+    return true;
+  });
+  EXPECT_EQ(bellsRung([] { ui::beep(); }), 0);
+  EXPECT_EQ(sounds, 1);
+  ui::setBeepHandler([&] { ++handled; });
+  EXPECT_EQ(bellsRung([] { ui::beep(); }), 0);
+  EXPECT_EQ(handled, 1);
+  EXPECT_EQ(sounds, 1);
+  ui::setBeepHandler(nullptr);
+  ui::setSystemSound(nullptr);
+  EXPECT_EQ(bellsRung([] { ui::beep(); }), 1);
+}
 
 // Nil-targeted actions go to the first link of the key window's chain that
 // handles them; menu and toolbar items are enabled only with a willing target.
