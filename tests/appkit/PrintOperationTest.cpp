@@ -121,6 +121,7 @@ TEST(PrintOperation, PDFDataHasOnePageTheSizeOfTheRectangle) {
   expectColour(page, {2, 97}, Green);
   expectColour(page, {2, 2}, Red);
   expectColour(page, {197, 97}, Blue);
+  tst::saveArtifact(path, "appkit-pdf-1600x800-page-the-drawings-size.pdf");
 }
 
 TEST(PrintOperation, CancellingThePanelPrintsNothing) {

@@ -3,7 +3,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QWidget>
 
 #include "TestSupport.h"
 #include "appkit/UserNotificationCenter.h"
@@ -78,7 +80,8 @@ class Delegate : public ui::UserNotificationCenterDelegate {
  public:
   bool shouldPresentNotification(ui::UserNotificationCenter&,
                                  const ui::UserNotification&) override {
-    return true;
+    ++asked;
+    return presents;
   }
   void didDeliverNotification(ui::UserNotificationCenter&, const ui::UserNotification& n) override {
     delivered << n.title;
@@ -88,6 +91,8 @@ class Delegate : public ui::UserNotificationCenterDelegate {
     activated << n.title;
   }
   QStringList delivered, activated;
+  bool presents = true;
+  int asked = 0;
 };
 
 void emitActionInvoked(QDBusConnection& bus, uint id) {
@@ -143,6 +148,28 @@ TEST(UserNotificationCenter, DeliversToTheServerAndReportsClicks) {
   ASSERT_TRUE(tst::spinUntil([&] { return !server.closed.isEmpty(); }));
   EXPECT_EQ(server.closed, QList<uint>{server.calls[0].id});
   EXPECT_TRUE(center.deliveredNotifications().isEmpty());
+
+  // While the program is the active one the delegate decides: declined,
+  // the notification is delivered without being shown, and the server
+  // hears nothing of it (the next one shown is its second call).
+  QWidget front;
+  front.show();
+  front.activateWindow();
+  ASSERT_TRUE(tst::spinUntil(
+      [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }, 3000));
+  delegate.presents = false;
+  delegate.asked = 0;
+  delegate.delivered.clear();
+  center.deliverNotification(nonNativeFiles());
+  EXPECT_EQ(delegate.asked, 1);
+  EXPECT_EQ(delegate.delivered, QStringList{"Non native files editing"});
+  ASSERT_EQ(center.deliveredNotifications().size(), 1);
+  EXPECT_FALSE(center.deliveredNotifications()[0].isPresented);
+  delegate.presents = true;
+  center.deliverNotification(nonNativeFiles());
+  ASSERT_TRUE(tst::spinUntil([&] { return server.calls.size() >= 2; }));
+  EXPECT_EQ(server.calls.size(), 2);
+  EXPECT_EQ(delegate.asked, 2);
 }
 
 TEST(UserNotificationCenter, WithoutAServerOrABusNothingIsDeliveredAndNothingWaits) {
