@@ -27,13 +27,31 @@ namespace {
 const QString kDidDisplayNonZovaNotification =
     QStringLiteral("IMA_DID_DISPLAY_NON_ZOVA_NOTIFICATION");
 
+// Keeps the corrupt-file code callers test for, with the file and the cause.
+fnd::Error importFailure(const QUrl& url, const QString& reason) {
+  const QString path = url.toLocalFile();
+  return fnd::Error(fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError,
+                    {{fnd::LocalizedDescriptionKey,
+                      fnd::localized("The image in the file %1 could not be read.").arg(path)},
+                     {fnd::LocalizedFailureReasonKey, reason},
+                     {fnd::FilePathErrorKey, path}});
+}
+
 }  // namespace
 
 bool IMDocument::readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) {
   // The store's objects are dropped with the read; the root is fetched anew.
+  // A read that fails keeps the context, so the root stays as it was.
+  ComposedImage* const root = composedImage_;
+  cd::ManagedObjectContext* const rootContext = composedImageContext_;
+  const bool reloaded = rootWasReloaded_;
   if (composedImage_) rootWasReloaded_ = true;
   composedImage_ = nullptr;
-  return ui::PersistentDocument::readFromURL(url, typeName, error);
+  if (ui::PersistentDocument::readFromURL(url, typeName, error)) return true;
+  composedImage_ = root;
+  composedImageContext_ = rootContext;
+  rootWasReloaded_ = reloaded;
+  return false;
 }
 
 bool IMDocument::testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error) {
@@ -54,20 +72,23 @@ bool IMDocument::testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Er
 bool IMDocument::addImageAtURL(const QUrl& url, const QString& type, fnd::Error* error) {
   const QString path = url.toLocalFile();
   gfx::ImagePtr image = gfx::Image::imageWithContentsOfFile(path);
+  if (!image || image->size().width() <= 0 || image->size().height() <= 0)
+    return fnd::fail(error, importFailure(url, fnd::localized("It is damaged, or it holds no image "
+                                                              "in a format Tessaly reads.")));
+  // Only a file that did decode replaces the metadata of the last one.
   if (type != io::TypePDF) {
     imageMetadata_.clear();
     if (io::ImageSourcePtr source = io::ImageSource::createWithURL(url))
       imageMetadata_ = source->propertiesAtIndex(0);
     savedMetaAndOptions_.reset();
+    ima_convertImageTo72dpi(image);
   }
-  if (!image || image->size().width() <= 0 || image->size().height() <= 0)
-    return fnd::fail(error, fnd::Error(fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError));
-  if (type != io::TypePDF) ima_convertImageTo72dpi(image);
   createMandatoryManagedObjects();
   ComposedImage* root = composedImage();
   Layer* layer = root ? root->layersArray().value(root->layersArray().size() - 1) : nullptr;
   if (!layer)
-    return fnd::fail(error, fnd::Error(fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError));
+    return fnd::fail(error,
+                     importFailure(url, fnd::localized("The document has no layer to hold it.")));
   layer->image()->setNsImage(image);
   layer->updatePreviousClippingRect();
   layer->setName(QFileInfo(path).completeBaseName());

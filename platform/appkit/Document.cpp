@@ -232,6 +232,22 @@ fnd::Error Document::saveFailure(const QUrl& url, const QString& reason) const {
        {fnd::FilePathErrorKey, path}});
 }
 
+fnd::Error Document::readFailure(const QUrl& url, const fnd::Error& readerError) {
+  const QString path = url.toLocalFile();
+  if (!readerError.isNull() && readerError.localizedDescription().contains(path))
+    return readerError;
+  QVariantMap info{
+      {fnd::LocalizedDescriptionKey, fnd::localized("The file %1 could not be opened.").arg(path)},
+      {fnd::FilePathErrorKey, path}};
+  if (readerError.isNull())
+    return fnd::Error(fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError, info);
+  info.insert(fnd::LocalizedFailureReasonKey, readerError.localizedDescription());
+  const QString recovery = readerError.localizedRecoverySuggestion();
+  if (!recovery.isEmpty()) info.insert(fnd::LocalizedRecoverySuggestionKey, recovery);
+  info.insert(fnd::UnderlyingErrorKey, QVariant::fromValue(readerError));
+  return fnd::Error(readerError.domain(), readerError.code(), info);
+}
+
 bool Document::canAsynchronouslyWriteToURL(const QUrl&, const QString&, SaveOperationType) const {
   return false;
 }

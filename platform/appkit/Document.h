@@ -171,6 +171,10 @@ class Document : public QObject, public Responder, public fnd::Observable {
  protected:
   // The error a failed save reports when the writer left none.
   fnd::Error saveFailure(const QUrl& url, const QString& reason) const;
+  // A reader's error as the user sees it: the reader's own when it names
+  // the file, else one naming the file with the reader's reason and
+  // recovery text (same domain and code, the reader's error underneath).
+  static fnd::Error readFailure(const QUrl& url, const fnd::Error& readerError);
   // For subclass destructors whose members the windows may still read.
   void discardWindowControllers();
   // Makes an empty file with a fresh name beside `url` for writing before
@@ -187,6 +191,9 @@ class Document : public QObject, public Responder, public fnd::Observable {
   void afterSave(const QUrl& url, const QString& typeName, SaveOperationType op);
   void askToSave(std::function<void(bool shouldClose)> completion);
   QUrl newAutosaveURL() const;
+  // Copies `from` beside `to` and renames the copy over it.
+  bool copyOver(const QString& from, const QUrl& to) const;
+  fnd::Error moveFailure(const QString& to, const QString& reason) const;
 
   QUrl fileURL_;
   QString fileType_;

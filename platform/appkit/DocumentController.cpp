@@ -212,13 +212,7 @@ std::unique_ptr<Document> DocumentController::makeDocumentWithContentsOfURL(cons
   }
   fnd::Error readError;
   if (!document->initWithContentsOfURL(url, typeName, &readError)) {
-    if (readError.isNull())
-      readError =
-          fnd::Error(fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError,
-                     {{fnd::LocalizedDescriptionKey,
-                       fnd::localized("The file %1 could not be read.").arg(url.toLocalFile())},
-                      {fnd::FilePathErrorKey, url.toLocalFile()}});
-    fnd::fail(error, readError);
+    fnd::fail(error, Document::readFailure(url, readError));
     return nullptr;
   }
   return document;

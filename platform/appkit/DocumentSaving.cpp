@@ -1,6 +1,7 @@
 // Document: the save operations, the save panel, reverting, moving and
 // autosaving.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -35,6 +36,32 @@ bool syncFile(const QString& path) {
   return ok;
 }
 
+// Read from /proc where it can be: umask(2) alone cannot read it without
+// setting it, which would race with files other threads are creating.
+mode_t processUmask() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (status.open(QIODevice::ReadOnly))
+    while (!status.atEnd()) {
+      const QByteArray line = status.readLine();
+      bool ok = false;
+      const uint mask = line.startsWith("Umask:") ? line.mid(6).trimmed().toUInt(&ok, 8) : 0;
+      if (ok) return mode_t(mask);
+    }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// The temporary file starts owner-only. A replaced file keeps its own
+// mode; a new one gets what any new file gets, 0666 less the umask.
+bool giveModeOfDestination(const QString& from, const QString& to) {
+  struct stat existing;
+  const mode_t mode = ::stat(QFile::encodeName(to).constData(), &existing) == 0
+                          ? existing.st_mode & 07777
+                          : 0666 & ~processUmask();
+  return ::chmod(QFile::encodeName(from).constData(), mode) == 0;
+}
+
 }  // namespace
 
 QString Document::temporaryFileBeside(const QUrl& url, fnd::Error* error) const {
@@ -57,8 +84,7 @@ QString Document::temporaryFileBeside(const QUrl& url, fnd::Error* error) const 
 
 bool Document::replaceFile(const QString& from, const QUrl& to, fnd::Error* error) const {
   const QString path = to.toLocalFile();
-  if (QFile::exists(path)) QFile::setPermissions(from, QFile::permissions(path));
-  if (!syncFile(from) ||
+  if (!giveModeOfDestination(from, path) || !syncFile(from) ||
       std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0)
     return fnd::fail(error, saveFailure(to, QString::fromLocal8Bit(std::strerror(errno))));
   return true;
@@ -193,7 +219,8 @@ void Document::revertDocumentToSaved(QObject*) {
 }
 
 bool Document::revertToContentsOfURL(const QUrl& url, const QString& typeName, fnd::Error* error) {
-  if (!readFromURL(url, typeName, error)) return false;
+  fnd::Error readError;
+  if (!readFromURL(url, typeName, &readError)) return fnd::fail(error, readFailure(url, readError));
   fileModificationDate_ = QFileInfo(url.toLocalFile()).lastModified().toUTC();
   if (undoManager_) undoManager_->removeAllActions();
   updateChangeCount(ChangeCleared);
@@ -218,22 +245,43 @@ void Document::moveDocument(QObject*) {
                                               });
 }
 
+// rename(2) replaces the destination in one step; across file systems the
+// file is copied beside the destination and renamed over it, and only then
+// is the original removed. The destination is never removed first, so a
+// move that fails leaves both files as they were.
 bool Document::moveToURL(const QUrl& url, fnd::Error* error) {
   const QString from = fileURL_.toLocalFile(), to = url.toLocalFile();
-  if (QFile::exists(to) && from != to) QFile::remove(to);
-  // rename(2) first; across file systems a copy then a removal.
-  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0 &&
-      !(QFile::copy(from, to) && QFile::remove(from)))
-    return fnd::fail(
-        error,
-        fnd::Error(
-            fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
-            {{fnd::LocalizedDescriptionKey,
-              fnd::localized("The document “%1” could not be moved to %2.").arg(displayName(), to)},
-             {fnd::FilePathErrorKey, to}}));
+  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+    const int code = errno;
+    if (code != EXDEV || !copyOver(from, url))
+      return fnd::fail(error, moveFailure(to, QString::fromLocal8Bit(std::strerror(code))));
+    QFile::remove(from);
+  }
   setFileURL(url);
   if (controller_) controller_->noteNewRecentDocument(this);
   return true;
+}
+
+bool Document::copyOver(const QString& from, const QUrl& to) const {
+  const QString temporaryPath = temporaryFileBeside(to, nullptr);
+  if (temporaryPath.isEmpty()) return false;
+  QFile::remove(temporaryPath);
+  // QFile::copy gives the copy the original's mode, which a move keeps.
+  if (QFile::copy(from, temporaryPath) && syncFile(temporaryPath) &&
+      std::rename(QFile::encodeName(temporaryPath).constData(),
+                  QFile::encodeName(to.toLocalFile()).constData()) == 0)
+    return true;
+  QFile::remove(temporaryPath);
+  return false;
+}
+
+fnd::Error Document::moveFailure(const QString& to, const QString& reason) const {
+  return fnd::Error(
+      fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+      {{fnd::LocalizedDescriptionKey,
+        fnd::localized("The document “%1” could not be moved to %2.").arg(displayName(), to)},
+       {fnd::LocalizedFailureReasonKey, reason},
+       {fnd::FilePathErrorKey, to}});
 }
 
 QUrl Document::newAutosaveURL() const {

@@ -95,9 +95,25 @@ bool PersistentDocument::detachStores(fnd::Error* error) {
   return true;
 }
 
+// The file is read into a new coordinator and context, and the document's
+// own are dropped only once that read succeeded: a revert that fails keeps
+// the store, the objects and the unsaved changes.
 bool PersistentDocument::readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) {
-  if (!detachStores(error)) return false;
-  return configurePersistentStoreCoordinatorForURL(url, typeName, QString(), {}, error);
+  std::unique_ptr<cd::ManagedObjectContext> oldContext = std::move(context_);
+  std::unique_ptr<cd::PersistentStoreCoordinator> oldCoordinator = std::move(coordinator_);
+  const bool ok = configurePersistentStoreCoordinatorForURL(url, typeName, QString(), {}, error);
+  // A type read as plain bytes makes no context: the old one stays, emptied.
+  if (ok && context_) {
+    oldContext.reset();  // before the coordinator it reads from
+    return true;
+  }
+  std::unique_ptr<cd::ManagedObjectContext> newContext = std::move(context_);
+  std::unique_ptr<cd::PersistentStoreCoordinator> newCoordinator = std::move(coordinator_);
+  coordinator_ = std::move(oldCoordinator);
+  setManagedObjectContext(std::move(oldContext));
+  newContext.reset();
+  newCoordinator.reset();
+  return ok && detachStores(error);
 }
 
 bool PersistentDocument::writeToURL(const QUrl& url, const QString& typeName, SaveOperationType op,

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include "TextDocument.h"
 #include "appkit/Application.h"
 #include "appkit/DocumentController.h"
+#include "appkit/MenuItem.h"
 #include "appkit/ScriptedModalServices.h"
 
 using apptest::readFile;
@@ -38,12 +40,20 @@ QStringList filesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 
+mode_t modeOf(const QString& path) {
+  struct stat info {};
+  return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
 }  // namespace
 
 // A document from new to closed: an undoable change edits it, undo cleans
 // it, each save operation writes where it should and leaves the change count
-// as it should, revert reads the file again.
+// as it should, revert reads the file again. New files get 0666 less the
+// umask; a replaced file keeps its mode. Menu items follow the change count
+// on their own.
 TEST(Document, LifeThroughEachSaveOperation) {
+  const mode_t oldMask = ::umask(027);
   Fixture f;
   TextDocument* doc = f.newDocument();
   ASSERT_TRUE(doc);
@@ -75,13 +85,25 @@ TEST(Document, LifeThroughEachSaveOperation) {
   EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(path));
   EXPECT_EQ(window->title(), "notes.txt");
   EXPECT_EQ(f.controller.recentDocumentURLs().value(0), QUrl::fromLocalFile(path));
+  EXPECT_EQ(modeOf(path), 0640u);
 
-  // Save in place.
+  // Revert in the menu is enabled while the titled document is edited; the
+  // change count alone brings the menu up to date with the event loop.
+  QMenu menu;
+  auto* revert = new ui::MenuItem("Revert", "revertDocumentToSaved:", &menu);
+  menu.addAction(revert);
+  ui::Application::sharedApplication()->updateWindows();
+  EXPECT_FALSE(revert->isEnabled());
+
+  // Save in place, over a file whose mode the user chose.
+  ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0604), 0);
   doc->setText("second");
-  tst::spinOnce();
+  EXPECT_TRUE(tst::spinUntil([&] { return revert->isEnabled(); }, 2000));
   doc->saveDocument(nullptr);
   EXPECT_EQ(readFile(path), "second");
   EXPECT_FALSE(doc->isDocumentEdited());
+  EXPECT_EQ(modeOf(path), 0604u);
+  EXPECT_TRUE(tst::spinUntil([&] { return !revert->isEnabled(); }, 2000));
 
   // Save To writes a copy and leaves the document where and as it was.
   doc->setText("third");
@@ -89,6 +111,7 @@ TEST(Document, LifeThroughEachSaveOperation) {
   f.modal.answerSavePanel(QUrl::fromLocalFile(folder + "/copy.txt"));
   doc->saveDocumentTo(nullptr);
   EXPECT_EQ(readFile(folder + "/copy.txt"), "third");
+  EXPECT_EQ(modeOf(folder + "/copy.txt"), 0640u);
   EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(path));
   EXPECT_TRUE(doc->isDocumentEdited());
 
@@ -113,6 +136,7 @@ TEST(Document, LifeThroughEachSaveOperation) {
   f.modal.answerSavePanel(QUrl::fromLocalFile(folder + "/renamed.txt"));
   doc->saveDocumentAs(nullptr);
   EXPECT_EQ(readFile(folder + "/renamed.txt"), "fourth");
+  EXPECT_EQ(modeOf(folder + "/renamed.txt"), 0640u);
   EXPECT_EQ(readFile(path), "second");
   EXPECT_EQ(doc->fileURL(), QUrl::fromLocalFile(folder + "/renamed.txt"));
   EXPECT_FALSE(QFile::exists(autosaved));
@@ -134,6 +158,7 @@ TEST(Document, LifeThroughEachSaveOperation) {
   }
   EXPECT_EQ(filesIn(folder), QStringList({"copy.txt", "notes.txt", "renamed.txt"}));
   EXPECT_EQ(f.modal.pendingAnswers(), 0);
+  ::umask(oldMask);
 }
 
 // Closing an edited document asks Save / Cancel / Don't Save.
@@ -193,7 +218,8 @@ TEST(Document, FailedSaveLeavesTheOldFileUntouched) {
   tst::spinOnce();
   doc->failHalfway = true;
 
-  for (ui::SaveOperationType op : {ui::SaveOperation, ui::SaveAsOperation}) {
+  for (ui::SaveOperationType op : {ui::SaveOperation, ui::SaveAsOperation, ui::SaveToOperation,
+                                   ui::AutosaveInPlaceOperation, ui::AutosaveElsewhereOperation}) {
     const fnd::Error* failure = nullptr;
     fnd::Error kept;
     doc->saveToURL(QUrl::fromLocalFile(path), apptest::TextType, op, [&](const fnd::Error* e) {
@@ -327,5 +353,21 @@ TEST(DocumentController, OpenRecentAndMove) {
   EXPECT_EQ(readFile(folder + "/moved.txt"), "good");
   EXPECT_FALSE(QFile::exists(folder + "/good.txt"));
   EXPECT_EQ(f.controller.recentDocumentURLs().value(0), QUrl::fromLocalFile(folder + "/moved.txt"));
+
+  // Moved over another file: it is replaced. A move that cannot happen (the
+  // document's file went away) leaves the file it would have replaced.
+  apptest::writeFile(folder + "/taken.txt", "taken");
+  fnd::Error error;
+  ASSERT_TRUE(reopened->moveToURL(QUrl::fromLocalFile(folder + "/taken.txt"), &error))
+      << error.localizedDescription().toStdString();
+  EXPECT_EQ(readFile(folder + "/taken.txt"), "good");
+  EXPECT_FALSE(QFile::exists(folder + "/moved.txt"));
+  apptest::writeFile(folder + "/kept.txt", "kept");
+  QFile::remove(folder + "/taken.txt");
+  EXPECT_FALSE(reopened->moveToURL(QUrl::fromLocalFile(folder + "/kept.txt"), &error));
+  EXPECT_TRUE(error.localizedDescription().contains(folder + "/kept.txt"));
+  EXPECT_FALSE(error.localizedFailureReason().isEmpty());
+  EXPECT_EQ(readFile(folder + "/kept.txt"), "kept");
+  EXPECT_EQ(reopened->fileURL(), QUrl::fromLocalFile(folder + "/taken.txt"));
   EXPECT_EQ(f.modal.pendingAnswers(), 0);
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QImage>
+#include <cstdio>
 
 #include "TestSupport.h"
 #include "TextDocument.h"
@@ -93,6 +95,7 @@ struct Fixture {
 // leave every file as it was, revert reads the store again.
 TEST(PersistentDocument, LifeInTheStoreWithFailedSavesLeavingFilesUntouched) {
   if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 missing";
+  const mode_t oldMask = ::umask(022);
   Fixture f;
   fnd::Error error;
   auto* doc =
@@ -121,6 +124,9 @@ TEST(PersistentDocument, LifeInTheStoreWithFailedSavesLeavingFilesUntouched) {
   const QString notes = f.folder + "/notes.zova";
   EXPECT_EQ(sqlite(notes, "SELECT ZTEXT FROM ZNOTE"), "b");
   EXPECT_EQ(f.files(), QStringList({"notes.zova"}));
+  struct stat info {};
+  ASSERT_EQ(::stat(QFile::encodeName(notes).constData(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);  // 0666 less the umask, like any new file
   EXPECT_EQ(doc->persistentStore()->URL(), QUrl::fromLocalFile(notes));
   EXPECT_FALSE(doc->isDocumentEdited());
   EXPECT_FALSE(QFile::exists(autosaved));
@@ -203,6 +209,74 @@ TEST(PersistentDocument, LifeInTheStoreWithFailedSavesLeavingFilesUntouched) {
   ASSERT_TRUE(again);
   EXPECT_EQ(static_cast<NoteDocument*>(again)->text(), "c");
   tst::saveArtifact(other, "appkit-persistent-document.zova");
+  ::umask(oldMask);
+}
+
+// A revert whose file no longer reads (here another program put a database
+// that is not a store in its place) fails naming the file and keeps the
+// store, the objects, the changes and their undo; a Save after it does not
+// write an empty store over the file.
+TEST(PersistentDocument, FailedRevertKeepsTheStoreTheObjectsAndTheChanges) {
+  if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 missing";
+  Fixture f;
+  fnd::Error error;
+  auto* doc =
+      static_cast<NoteDocument*>(f.controller.openUntitledDocumentAndDisplay(false, &error));
+  ASSERT_TRUE(doc);
+  doc->edit("saved");
+  ASSERT_TRUE(f.save(doc, "notes.zova", ui::SaveAsOperation, &error))
+      << error.localizedDescription().toStdString();
+  doc->edit("unsaved");
+  const QString notes = f.folder + "/notes.zova";
+  const QString foreign = f.folder + "/foreign.db";
+  sqlite(foreign, "CREATE TABLE t(x INTEGER); INSERT INTO t VALUES (1);");
+  ASSERT_TRUE(QFile::exists(foreign));
+  ASSERT_EQ(
+      std::rename(QFile::encodeName(foreign).constData(), QFile::encodeName(notes).constData()), 0);
+  const QByteArray foreignBytes = readFile(notes);
+
+  EXPECT_FALSE(doc->revertToContentsOfURL(doc->fileURL(), doc->fileType(), &error));
+  EXPECT_TRUE(error.localizedDescription().contains(notes))
+      << error.localizedDescription().toStdString();
+  EXPECT_FALSE(error.localizedFailureReason().isEmpty());
+  ASSERT_TRUE(doc->persistentStore());
+  EXPECT_EQ(doc->persistentStore()->URL(), QUrl::fromLocalFile(notes));
+  EXPECT_EQ(doc->text(), "unsaved");
+  EXPECT_TRUE(doc->isDocumentEdited());
+  ASSERT_TRUE(doc->undoManager()->canUndo());
+  doc->undoManager()->undo();
+  EXPECT_EQ(doc->text(), "saved");
+  doc->undoManager()->redo();
+  EXPECT_EQ(doc->text(), "unsaved");
+
+  f.save(doc, "notes.zova", ui::SaveOperation);
+  EXPECT_EQ(readFile(notes), foreignBytes);
+}
+
+// Opening a file that fails to read names the file and keeps the reader's
+// reason under it: a database that is not a store, a folder in a file's
+// place.
+TEST(DocumentController, OpenErrorsNameTheFileAndKeepTheReadersReason) {
+  if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 missing";
+  Fixture f;
+  const QString foreign = f.folder + "/foreign.zova";
+  sqlite(foreign, "CREATE TABLE t(x INTEGER);");
+  const QString folder = f.folder + "/folder.zova";
+  QDir().mkpath(folder);
+  for (const QString& path : {foreign, folder}) {
+    fnd::Error error;
+    EXPECT_FALSE(f.controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(path),
+                                                            ui::TessalyDocumentType, &error));
+    EXPECT_TRUE(error.localizedDescription().contains(path))
+        << error.localizedDescription().toStdString();
+  }
+  // The store's reason does not name the file; it stays as the reason.
+  fnd::Error error;
+  f.controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(foreign), ui::TessalyDocumentType,
+                                             &error);
+  EXPECT_FALSE(error.localizedFailureReason().isEmpty());
+  EXPECT_EQ(error.localizedFailureReason(), error.underlyingError().localizedDescription());
+  EXPECT_FALSE(error.underlyingError().localizedDescription().contains(foreign));
 }
 
 // Types come from the content first: a PNG named .jpg is a PNG, a store is

@@ -2,6 +2,7 @@
 // search metadata, a store without its root, error texts and moving.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QThread>
 #include <atomic>
 
@@ -109,6 +110,23 @@ TEST(DocumentCore, RevertedRootGetsFreshSettingsAndAFirstFetchNone) {
   EXPECT_FALSE(opened.composedImage()->settings());
   opened.composedImage()->setWidth(77);
   fnd::Error error;
+
+  // Reverting to a file that no longer reads fails naming it, and keeps the
+  // root with its change.
+  ComposedImage* kept = opened.composedImage();
+  ASSERT_TRUE(QFile::rename(path, path + ".aside"));
+  QFile damaged(path);
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write("not a store at all");
+  damaged.close();
+  EXPECT_FALSE(opened.revertToContentsOfURL(opened.fileURL(), opened.fileType(), &error));
+  EXPECT_TRUE(error.localizedDescription().contains(path))
+      << error.localizedDescription().toStdString();
+  EXPECT_EQ(opened.composedImage(), kept);
+  EXPECT_EQ(opened.composedImage()->width(), 77);
+  ASSERT_TRUE(QFile::remove(path));
+  ASSERT_TRUE(QFile::rename(path + ".aside", path));
+
   ASSERT_TRUE(opened.revertToContentsOfURL(opened.fileURL(), opened.fileType(), &error))
       << error.localizedDescription().toStdString();
   ComposedImage* reverted = opened.composedImage();

@@ -99,6 +99,9 @@ TEST(Import, UnreadableImageIsRefusedWithItsErrorAndTheLoneWindowStays) {
       controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(path), io::TypePNG, &error));
   EXPECT_EQ(error.domain(), fnd::CocoaErrorDomain);
   EXPECT_EQ(error.code(), fnd::FileReadCorruptFileError);
+  EXPECT_TRUE(error.localizedDescription().contains(path))
+      << error.localizedDescription().toStdString();
+  EXPECT_FALSE(error.localizedFailureReason().isEmpty());
   EXPECT_EQ(controller.documents().size(), 1);
   EXPECT_FALSE(controller.documents().first()->isClosed());
 }
