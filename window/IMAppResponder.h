@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 #include "appkit/ApplicationDelegate.h"
 #include "appkit/CrashReporter.h"
@@ -75,6 +76,10 @@ class IMAppResponder : public QObject,
   // come back through changeFont.
   void showDefaultFontPanel(QObject* sender = nullptr);
   void changeFont(const QFont& font);
+  // The font panel's other attributes: `convertAttributes` is the panel's
+  // conversion of the preview's attributes; the result becomes the default
+  // attributes of new text and shows in the preview.
+  void changeAttributes(const std::function<QVariantMap(const QVariantMap&)>& convertAttributes);
 
   ui::DocumentController* documentController() const { return documentController_; }
 

@@ -86,7 +86,7 @@ class IMGenericArrayController : public ui::ArrayController,
   void remove(QObject* sender) override;
   void removeFromContextualMenuItem(QObject* sender);
   void copyFromContextualMenuItem(QObject* sender);
-  void doubleClick(QObject* sender);
+  virtual void doubleClick(QObject* sender);
   void showDetail(int rowView);
   void showPopoverFromNibNamed(const QString& name, int rowView, ui::RectEdge edge);
   void showPopoverFromNibNamed(const QString& name, int rowView, ui::RectEdge edge,

@@ -1,7 +1,6 @@
 #include "window/IMLayersArrayController.h"
 
 #include <QFileInfo>
-#include <QLineEdit>
 #include <cmath>
 
 #include "appkit/core/Beep.h"
@@ -17,6 +16,7 @@
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
 #include "window/LayerDetailsPopoverView.h"
+#include "window/TextLayerDetailsPopoverView.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ QList<Layer*> layersOf(const cd::ObjectList& objects) {
 }  // namespace
 
 IMLayersArrayController::IMLayersArrayController() {
-  static const bool registered = (LayerDetailsPopoverView::registerNib(), true);
+  static const bool registered =
+      (LayerDetailsPopoverView::registerNib(), TextLayerDetailsPopoverView::registerNib(), true);
   (void)registered;
   addAction("addNewLayer:", [this](QObject*) { addNewLayer(); });
   addAction("merge:", [this](QObject*) { merge(); });
@@ -325,6 +326,14 @@ void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers) {
   removeAndDeleteLayers(layers.isEmpty() ? selectedLayers() : layers);
 }
 
+void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, const ci::Image& mask,
+                                           const QRectF& dirtyRect, bool fillMode) {
+  ComposedImage* composed = composedImage();
+  if (!composed || !selectedLayersAreValideForDeletion()) return ui::beep();
+  composed->deleteWithMask(mask, layers, dirtyRect, fillMode);
+  redrawLayerRect(dirtyRect);
+}
+
 void IMLayersArrayController::customRemoveObjects(const cd::ObjectList& objects) {
   deleteLayers(layersOf(objects));
 }
@@ -397,19 +406,5 @@ void IMLayersArrayController::refreshRowOfLayer(Layer* layer) {
   if (auto* view = qobject_cast<IMLayerRowView*>(tableView()->viewAtColumn(0, row))) {
     view->setName(layer->name());
     view->setThumbnail(layer->imagePreview());
-  }
-}
-
-void IMLayersArrayController::highlightCurrentSelectedLayerNameField() {
-  IMLayersPanelWindow* window = layersWindow();
-  ComposedImage* image = composedImage();
-  if (window && image && image->settings() && !image->settings()->layersUIVisible())
-    window->hideLayersAnimated(false, false);
-  if (window) window->setTabbedSettingsTab(0);
-  const int row = arrangedIndexOfFirstSelectedRow();
-  if (!tableView() || row < 0) return;
-  if (auto* view = qobject_cast<IMLayerRowView*>(tableView()->viewAtColumn(0, row))) {
-    view->nameField()->setFocus();
-    view->nameField()->selectAll();
   }
 }

@@ -1,17 +1,22 @@
 #pragma once
 
 #include <QPointF>
+#include <QPointer>
 #include <QRectF>
+#include <QSize>
+#include <QTextEdit>
 #include <functional>
 #include <limits>
 
 #include "appkit/TableViewDataSource.h"
+#include "coreimage/Image.h"
 #include "graphics/Image.h"
 #include "window/IMGenericArrayController.h"
 
 class ComposedImage;
 class Layer;
 class IMLayersPanelWindow;
+class TextLayerDetailsPopoverView;
 
 // The origin x that asks for an image centred on the canvas.
 inline constexpr double IMCenteredOriginSentinel = -888888888.0;
@@ -93,14 +98,42 @@ class IMLayersArrayController : public IMGenericArrayController, public ui::Tabl
   // Without a selection tool the layers themselves go (the selected ones
   // when none are given).
   void deleteLayers(const QList<Layer*>& layers);
+  // Erases the masked part of `dirtyRect` (document coordinates; a null mask
+  // is the whole rectangle) in the layers, or with `fillMode` paints it with
+  // the first colour, and redraws it. Beeps instead when no selected layer
+  // is a visible bitmap layer.
+  void deleteLayers(const QList<Layer*>& layers, const ci::Image& mask, const QRectF& dirtyRect) {
+    deleteLayers(layers, mask, dirtyRect, false);
+  }
+  void deleteLayers(const QList<Layer*>& layers, const ci::Image& mask, const QRectF& dirtyRect,
+                    bool fillMode);
   void fill();
   // A new empty layer above the selected one, named by the composed image.
   void addNewLayer();
   void customRemoveObjects(const cd::ObjectList& objects) override;
 
+  // ---- The text popover ----
+  // A text layer's double click opens its text; other layers their details.
+  void doubleClick(QObject* sender) override;
+  // Opens the text popover beside the row, all its text selected.
+  void showTextSettings(int rowView);
   // After the text tool made or chose a layer: shows the panel (recording
-  // it as visible), its first tab, and the selected layer's name for editing.
+  // it as visible), its first tab, and the text popover of the selected
+  // layer to the right of its row, all its text selected for typing over.
   void highlightCurrentSelectedLayerNameField();
+  void popoverWillShow(ui::Popover* popover) override;
+  void textDidChange(QTextEdit* textView);
+  void popoverWillClose(ui::Popover* popover) override;
+  // Grows the open popover to show the whole text, one line per paragraph,
+  // never below the size it opened with.
+  void adjustPopoverSizeWithTextView(QTextEdit* textView);
+  // The text popover's outlets, while it is open.
+  QTextEdit* textView() const { return textView_; }
+  QWidget* textScrollView() const { return textScrollView_; }
+  QWidget* inspectorView() const { return inspectorView_; }
+  double topVerticalSpaceConstraint() const { return topVerticalSpaceConstraint_; }
+  // Connects a new text popover's outlets and edits to this controller.
+  void connectTextPopover(TextLayerDetailsPopoverView* view);
 
   // Also makes this controller the table's cell delegate.
   void awakeFromNib();
@@ -116,6 +149,11 @@ class IMLayersArrayController : public IMGenericArrayController, public ui::Tabl
   void stopObservingLayers();
   void refreshRowOfLayer(Layer* layer);
   QList<Layer*> observedLayers_;
+  QPointer<QTextEdit> textView_;
+  QPointer<QWidget> textScrollView_;
+  QPointer<QWidget> inspectorView_;
+  double topVerticalSpaceConstraint_ = 0;
+  QSize textPopoverInitialSize_;
   bool isLoaded_ = false;
   std::function<void()> isLoadedCallback_;
 };

@@ -8,6 +8,7 @@
 
 #include "foundation/Localized.h"
 #include "foundation/UserDefaults.h"
+#include "graphics/AttributedString.h"
 
 namespace {
 const QString kOpenImagesInZova = QStringLiteral("IMOpenImagesInZova");
@@ -44,8 +45,28 @@ void IMPreferencesWindow::showFont(const QFont& font) {
   QFont shown = font;
   // The preview is a line of the window: large sizes are shown at most at 36.
   shown.setPointSizeF(qMin(font.pointSizeF(), 36.0));
+  shown.setUnderline(previewAttributes_.value(gfx::UnderlineStyleAttributeName).toInt() != 0);
   fontPreview_->setFont(shown);
   fontPreview_->setText(QStringLiteral("%1 %2").arg(font.family()).arg(font.pointSizeF()));
+  fontPreview_->adjustSize();
+  adjustSize();
+}
+
+void IMPreferencesWindow::setDefaultFontAttributes(const QVariantMap& attributes) {
+  previewAttributes_ = attributes;
+  QPalette palette = fontPreview_->palette();
+  const QVariant color = attributes.value(gfx::ForegroundColorAttributeName);
+  palette.setColor(QPalette::WindowText, color.canConvert<QColor>()
+                                             ? color.value<QColor>()
+                                             : this->palette().color(QPalette::WindowText));
+  const QVariant background = attributes.value(gfx::BackgroundColorAttributeName);
+  fontPreview_->setAutoFillBackground(background.canConvert<QColor>());
+  if (background.canConvert<QColor>())
+    palette.setColor(QPalette::Window, background.value<QColor>());
+  fontPreview_->setPalette(palette);
+  QFont font = fontPreview_->font();
+  font.setUnderline(attributes.value(gfx::UnderlineStyleAttributeName).toInt() != 0);
+  fontPreview_->setFont(font);
   fontPreview_->adjustSize();
   adjustSize();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QVariantMap>
 #include <QWidget>
 
 #include "appkit/Responder.h"
@@ -25,9 +26,14 @@ class IMPreferencesWindow : public QWidget, public ui::Responder {
   QCheckBox* openImagesInZovaBox() const { return openImagesInZova_; }
   // Shows the font in the preview, named by its family and size.
   void showFont(const QFont& font);
+  // The text attributes the preview shows over its whole text (the font
+  // aside): colour, background and underline are drawn, the rest is kept.
+  QVariantMap defaultFontAttributes() const { return previewAttributes_; }
+  void setDefaultFontAttributes(const QVariantMap& attributes);
 
  private:
   fnd::UserDefaults& defaults_;
   QLabel* fontPreview_;
   QCheckBox* openImagesInZova_;
+  QVariantMap previewAttributes_;
 };

@@ -18,6 +18,7 @@
 #include "model/Settings.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMTableView.h"
+#include "window/IMTemplateImages.h"
 #include "window/IMView.h"
 
 IMWindowController::IMWindowController()
@@ -66,11 +67,41 @@ QList<Layer*> IMWindowController::selectedLayers() const {
   return layersController_->selectedLayers();
 }
 
+fnd::OperationQueue* IMWindowController::previewOperationQueue() {
+  if (!previewOperationQueue_) previewOperationQueue_ = std::make_unique<fnd::OperationQueue>();
+  return previewOperationQueue_.get();
+}
+
+gfx::ImagePtr IMWindowController::imageFontPanel() const {
+  return IMTemplateImages::themeImage(QStringLiteral("preferences-desktop-font"),
+                                      QStringLiteral("font"));
+}
+
+gfx::ImagePtr IMWindowController::imageAddTemplate() const {
+  return IMTemplateImages::themeImage(QStringLiteral("list-add"), QStringLiteral("add"));
+}
+
+gfx::ImagePtr IMWindowController::imageRemoveTemplate() const {
+  return IMTemplateImages::themeImage(QStringLiteral("list-remove"), QStringLiteral("remove"));
+}
+
+gfx::ImagePtr IMWindowController::imageIChatTheaterTemplate() const {
+  return IMTemplateImages::themeImage(QStringLiteral("video-display"), QStringLiteral("theater"));
+}
+
 // ---- Geometry and redraws ----
 
 QRectF IMWindowController::visibleRect() const {
   if (!mainView_ || !graphicScrollView_) return {};
   return mainView_->transformRectFromViewToDocument(graphicScrollView_->documentVisibleRect());
+}
+
+// With the tools' selection this narrows further to the selected rectangle,
+// once the tools controller is part of the window.
+QRectF IMWindowController::workableRectWithInset(double inset) const {
+  ComposedImage* image = composedImage();
+  const QRectF canvas = image ? image->rect() : QRectF();
+  return visibleRect().intersected(canvas).adjusted(-inset, -inset, inset, inset);
 }
 
 bool IMWindowController::documentFitIntoVisibleRect() const {

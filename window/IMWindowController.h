@@ -20,8 +20,9 @@
 
 class ComposedImage;
 namespace fnd {
+class OperationQueue;
 class UndoManager;
-}
+}  // namespace fnd
 class IMAManagedObjectContext;
 class IMDocument;
 class IMLayersArrayController;
@@ -58,6 +59,14 @@ class IMWindowController : public ui::WindowController,
   bool ownsLayer(const Layer* layer) const;
   QList<Layer*> selectedLayers() const;
   fnd::UndoManager* undoManager() const;
+  // Where layer thumbnails are made, made on first use; from the window's
+  // load on it is also the context's cancellable queue.
+  fnd::OperationQueue* previewOperationQueue();
+  // The images of the window's buttons, from the icon theme or drawn.
+  gfx::ImagePtr imageFontPanel() const;
+  gfx::ImagePtr imageAddTemplate() const;
+  gfx::ImagePtr imageRemoveTemplate() const;
+  gfx::ImagePtr imageIChatTheaterTemplate() const;
 
   // ---- Outlets ----
   IMLayersArrayController* layersController() const { return layersController_.get(); }
@@ -68,11 +77,18 @@ class IMWindowController : public ui::WindowController,
   QProgressBar* loadSaveProgressIndicator() const { return loadSaveProgressIndicator_; }
   ui::Toolbar* toolbar() const { return toolbar_; }
   bool windowIsRestored() const { return windowIsRestored_; }
+  // The panel width and status bar height as laid out, recorded at load:
+  // what a hidden panel or status bar comes back to.
+  double defaultLayersBoxWidth() const { return defaultLayersBoxWidth_; }
+  double defaultStatusBoxHeight() const { return defaultStatusBoxHeight_; }
   bool isIndicatorAnimating() const { return indicatorAnimating_; }
   int observerCount() const { return int(observers_.size()); }
 
   // ---- Geometry and redraws ----
   QRectF visibleRect() const;
+  // Where drawing tools work: the visible part of the canvas grown by
+  // `inset` on every side (a negative inset shrinks it).
+  QRectF workableRectWithInset(double inset) const;
   bool documentFitIntoVisibleRect() const;
   void setNeedsDisplayInLayerRect(const QRectF& rect) override;
   void setNeedsDisplay() override;
@@ -138,6 +154,8 @@ class IMWindowController : public ui::WindowController,
   QPointer<IMTableView> layersTable_;
   QPointer<QWidget> layersBox_;
   QPointer<QProgressBar> loadSaveProgressIndicator_;
+  QPointer<QWidget> statusBox_;
+  std::unique_ptr<fnd::OperationQueue> previewOperationQueue_;
   QPointer<ui::Toolbar> toolbar_;
   std::vector<fnd::NotificationCenter::ObserverToken> observers_;
   fnd::Observable::ObserverToken operationCountToken_ = 0;
@@ -149,5 +167,6 @@ class IMWindowController : public ui::WindowController,
   bool tornDown_ = false;
   bool recheckPending_ = false;
   double defaultLayersBoxWidth_ = 0;
+  double defaultStatusBoxHeight_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

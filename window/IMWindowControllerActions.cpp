@@ -1,8 +1,4 @@
 // The document window's layer commands, their validation and the toolbar.
-#include <QIcon>
-#include <QPainter>
-#include <QPixmap>
-
 #include "appkit/ToolbarItem.h"
 #include "appkit/UserInterfaceItem.h"
 #include "coredata/ManagedObjectContext.h"
@@ -11,44 +7,10 @@
 #include "model/IMAManagedObjectContext.h"
 #include "model/Settings.h"
 #include "window/IMLayersArrayController.h"
+#include "window/IMTemplateImages.h"
 #include "window/IMWindowController.h"
 
 namespace {
-
-// The program's own drawings of the toolbar's images, for desktops whose
-// icon theme lacks them: dark strokes on a transparent 24-point square.
-QPixmap drawnIcon(const QString& name) {
-  QPixmap pixmap(48, 48);
-  pixmap.setDevicePixelRatio(2);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  const QColor ink(51, 51, 51);
-  painter.setPen(QPen(ink, 2));
-  if (name == "add" || name == "remove") {
-    painter.drawLine(QPointF(5, 12), QPointF(19, 12));
-    if (name == "add") painter.drawLine(QPointF(12, 5), QPointF(12, 19));
-  } else if (name == "merge") {
-    painter.setPen(QPen(ink, 1.5));
-    painter.drawRect(QRectF(3, 4, 7, 6));
-    painter.drawRect(QRectF(14, 4, 7, 6));
-    painter.drawLine(QPointF(12, 11), QPointF(12, 14));
-    painter.fillRect(QRectF(4, 15, 16, 5), ink);
-  } else {
-    QPolygonF top({{12, 3}, {21, 8}, {12, 13}, {3, 8}});
-    painter.setBrush(ink);
-    painter.drawPolygon(top);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(QPolygonF({{3, 12}, {12, 17}, {21, 12}}));
-    painter.drawPolyline(QPolygonF({{3, 16}, {12, 21}, {21, 16}}));
-  }
-  return pixmap;
-}
-
-// The desktop's icon theme first, the program's own drawing otherwise.
-QIcon themeIcon(const QString& themeName, const QString& bundled) {
-  return QIcon::fromTheme(themeName, QIcon(drawnIcon(bundled)));
-}
 
 struct ToolbarEntry {
   const char* identifier;
@@ -106,8 +68,8 @@ std::unique_ptr<ui::ToolbarItem> IMWindowController::toolbarItemForItemIdentifie
     item->setLabel(fnd::localized(entry.label));
     item->setToolTip(fnd::localized(entry.label));
     item->setAction(QString::fromLatin1(entry.action));
-    item->setImage(
-        themeIcon(QString::fromLatin1(entry.themeName), QString::fromLatin1(entry.bundled)));
+    item->setImage(IMTemplateImages::themeIcon(QString::fromLatin1(entry.themeName),
+                                               QString::fromLatin1(entry.bundled)));
     return item;
   }
   return nullptr;

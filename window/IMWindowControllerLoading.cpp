@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "appkit/ModalServices.h"
 #include "appkit/ScrollView.h"
 #include "appkit/Window.h"
 #include "coredata/ManagedObjectContext.h"
@@ -53,7 +54,6 @@ ui::Window* IMWindowController::loadWindow() {
   layersBox_ = new QWidget;
   layersBox_->setObjectName("layersBox");
   layersBox_->setFixedWidth(kLayersBoxWidth);
-  defaultLayersBoxWidth_ = kLayersBoxWidth;
   auto* panel = new QVBoxLayout(layersBox_);
   panel->setContentsMargins(6, 6, 6, 6);
   auto* title = new QLabel(fnd::localized("Layers"));
@@ -76,6 +76,8 @@ ui::Window* IMWindowController::loadWindow() {
   row->addWidget(graphicScrollView_, 1);
 
   auto* status = new QWidget;
+  statusBox_ = status;
+  status->setObjectName("statusBox");
   status->setFixedHeight(kStatusBoxHeight);
   auto* statusRow = new QHBoxLayout(status);
   statusRow->setContentsMargins(8, 2, 8, 2);
@@ -95,9 +97,15 @@ ui::Window* IMWindowController::loadWindow() {
 
 void IMWindowController::windowDidLoad() {
   IMAManagedObjectContext* context = managedObjectContext();
+  if (context) context->setCancellableOperationQueue(previewOperationQueue());
   setZoom(1, false);
   if (toolbar_) toolbar_->setVisible(!(document() && document()->isInViewingMode()));
   setIndicatorAnimating(false);
+  // The sizes as laid out, before anything hides a panel.
+  defaultLayersBoxWidth_ = layersBox_->minimumWidth();
+  defaultStatusBoxHeight_ = statusBox_->minimumHeight();
+  // Colour wells of the window choose colours with their opacity.
+  ui::ModalServices::setColorPanelIgnoresAlpha(false);
   // The canvas goes into the centring clip view, on a mid-grey ground.
   auto* clip = new IMCenterClipView;
   clip->setIsReadyForShadow(true);
@@ -130,7 +138,6 @@ void IMWindowController::windowDidLoad() {
   setIndicatorAnimating(true);
   if (ComposedImage* image = composedImage())
     image->setLayerPreviewImagesSize(QSizeF(137, 96) * mainView_->devicePixelRatioF());
-  if (context) (void)context->cancellableOperationQueue();
   std::weak_ptr<int> alive = alive_;
   QTimer::singleShot(0, this, [this, alive] {
     if (!alive.expired()) deferredStepAfterLoad();
@@ -271,6 +278,12 @@ void IMWindowController::teardown() {
   tornDown_ = true;
   alive_.reset();
   removeObservers();
+  // Thumbnails still waiting are of no use once the window is gone; the
+  // queue goes with this controller, so the context must not keep it.
+  if (IMAManagedObjectContext* context = managedObjectContext();
+      context && context->cancellableOperationQueue() == previewOperationQueue_.get())
+    context->setCancellableOperationQueue(nullptr);
+  if (previewOperationQueue_) previewOperationQueue_->cancelAllOperations();
   IMDocument* doc = myDocument();
   if (isObservingLoadingAndSavingOperationCountKeyPath_ && doc)
     doc->operationQueue()->removeObserver(operationCountToken_);

@@ -7,7 +7,8 @@ namespace ui {
 
 namespace {
 ModalServices* installed = nullptr;
-}
+bool colorPanelsIgnoreAlpha = false;
+}  // namespace
 
 ModalServices::~ModalServices() = default;
 
@@ -21,6 +22,14 @@ ModalServices* ModalServices::setShared(ModalServices* services) {
   ModalServices* previous = installed;
   installed = services;
   return previous;
+}
+
+void ModalServices::setColorPanelIgnoresAlpha(bool ignores) { colorPanelsIgnoreAlpha = ignores; }
+
+bool ModalServices::colorPanelIgnoresAlpha() { return colorPanelsIgnoreAlpha; }
+
+bool ModalServices::colorPanelShowsAlpha(const ColorPanelRequest& request) {
+  return request.showsAlpha && !colorPanelsIgnoreAlpha;
 }
 
 AlertRequest AlertRequest::fromError(const fnd::Error& error) {

@@ -112,6 +112,13 @@ class ModalServices {
   // restores the Qt dialogs.
   static ModalServices* setShared(ModalServices* services);
 
+  // Whether every colour panel of the application leaves out opacity; while
+  // it does, a request's showsAlpha is not honoured.
+  static void setColorPanelIgnoresAlpha(bool ignores);
+  static bool colorPanelIgnoresAlpha();
+  // What a colour panel made for `request` shows, under that setting.
+  static bool colorPanelShowsAlpha(const ColorPanelRequest& request);
+
   // Application-modal sessions: they return when the user has answered.
   // `parent` (may be null) only places the dialog.
   virtual long runAlert(const AlertRequest& request, QWidget* parent) = 0;

@@ -19,10 +19,23 @@ void Popover::setContentView(QWidget* content) {
   if (content) layout()->addWidget(content);
 }
 
+QSize Popover::contentSize() const {
+  if (contentSize_.isValid() || !content_) return contentSize_;
+  return content_->sizeHint();
+}
+
+void Popover::setContentSize(const QSize& size) {
+  contentSize_ = size;
+  if (!content_) return;
+  content_->setFixedSize(size);
+  adjustSize();
+}
+
 void Popover::showRelativeToRect(const QRect& rect, QWidget* view, RectEdge edge) {
   view_ = view;
   rect_ = rect;
   edge_ = edge;
+  if (delegate_) delegate_->popoverWillShow(this);
   adjustSize();
   const QRect anchor(view->mapToGlobal(rect.topLeft()), rect.size());
   move(originBeside(anchor, size(), edge));

@@ -1,7 +1,7 @@
 // A popover: a small transient panel beside a rectangle of a view, on one
 // of its four edges, closed by a click elsewhere or by its owner. Backed by
-// a QFrame shown as a Qt popup; its delegate hears when it is about to close
-// whichever way it closes.
+// a QFrame shown as a Qt popup; its delegate hears when it is about to show
+// and when it is about to close, whichever way it closes.
 #pragma once
 
 #include <QFrame>
@@ -21,6 +21,8 @@ enum RectEdge { MinXEdge = 0, MinYEdge = 1, MaxXEdge = 2, MaxYEdge = 3 };
 class PopoverDelegate {
  public:
   virtual ~PopoverDelegate() = default;
+  // Before the popover is placed: its content size may still change.
+  virtual void popoverWillShow(Popover*) {}
   virtual void popoverWillClose(Popover* popover) = 0;
 };
 
@@ -31,6 +33,10 @@ class Popover : public QFrame {
 
   void setContentView(QWidget* content);
   QWidget* contentView() const { return content_; }
+  // The size of the content view: as set, else what its layout asks for.
+  QSize contentSize() const;
+  // Fixes the content view's size; an open popover grows or shrinks at once.
+  void setContentSize(const QSize& size);
   void setDelegate(PopoverDelegate* delegate) { delegate_ = delegate; }
 
   // Opens beside `rect` (in `view`'s coordinates), on `edge`.
@@ -49,6 +55,7 @@ class Popover : public QFrame {
 
  private:
   QWidget* content_ = nullptr;
+  QSize contentSize_;
   PopoverDelegate* delegate_ = nullptr;
   QPointer<QWidget> view_;
   QRect rect_;

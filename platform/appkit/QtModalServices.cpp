@@ -210,9 +210,9 @@ long QtModalServices::runPrintPanel(QPrinter& printer, unsigned options, QWidget
 std::optional<QColor> QtModalServices::runColorPanel(const ColorPanelRequest& request,
                                                      QWidget* parent) {
   QColorDialog dialog(request.color, parent);
-  dialog.setOptions(
-      QColorDialog::DontUseNativeDialog |
-      (request.showsAlpha ? QColorDialog::ShowAlphaChannel : QColorDialog::ColorDialogOptions()));
+  dialog.setOptions(QColorDialog::DontUseNativeDialog |
+                    (colorPanelShowsAlpha(request) ? QColorDialog::ShowAlphaChannel
+                                                   : QColorDialog::ColorDialogOptions()));
   if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
   if (request.colorChanged)
     QObject::connect(&dialog, &QColorDialog::currentColorChanged, &dialog, request.colorChanged);
@@ -247,9 +247,9 @@ void QtModalServices::orderFrontColorPanel(const ColorPanelRequest& request) {
     colorPanel_ = new QColorDialog;
     colorPanel_->setAttribute(Qt::WA_DeleteOnClose);
   }
-  colorPanel_->setOptions(
-      QColorDialog::DontUseNativeDialog | QColorDialog::NoButtons |
-      (request.showsAlpha ? QColorDialog::ShowAlphaChannel : QColorDialog::ColorDialogOptions()));
+  colorPanel_->setOptions(QColorDialog::DontUseNativeDialog | QColorDialog::NoButtons |
+                          (colorPanelShowsAlpha(request) ? QColorDialog::ShowAlphaChannel
+                                                         : QColorDialog::ColorDialogOptions()));
   if (!request.title.isEmpty()) colorPanel_->setWindowTitle(request.title);
   QObject::disconnect(colorConnection_);
   colorPanel_->setCurrentColor(request.color);

@@ -14,6 +14,7 @@
 #include "appkit/Window.h"
 #include "documents/IMDocument.h"
 #include "foundation/UserDefaults.h"
+#include "graphics/AttributedString.h"
 #include "graphics/GraphicsContext.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
@@ -123,6 +124,23 @@ TEST(IMAppResponderWindowTest, PreferencesChooseTheDefaultFontAndTheOpeningOfOth
   EXPECT_EQ(Settings::defaultFont().pointSize(), 24);
   EXPECT_EQ(window->fontPreview()->text(), "DejaVu Serif 24");
   EXPECT_EQ(window->fontPreview()->font().family(), "DejaVu Serif");
+
+  // The panel's other attributes become the default attributes of new text,
+  // converted from what the preview shows, and show in the preview.
+  QFont underlined("DejaVu Serif", 24);
+  underlined.setUnderline(true);
+  ASSERT_TRUE(services.chooseFont(underlined));
+  EXPECT_EQ(Settings::defaultFontAttributes().value(gfx::UnderlineStyleAttributeName).toInt(), 1);
+  EXPECT_TRUE(window->fontPreview()->font().underline());
+  responder.changeAttributes([](QVariantMap attributes) {
+    attributes.insert(gfx::ForegroundColorAttributeName, QColor(Qt::blue));
+    return attributes;
+  });
+  const QVariantMap stored = Settings::defaultFontAttributes();
+  EXPECT_EQ(stored.value(gfx::ForegroundColorAttributeName).value<QColor>(), QColor(Qt::blue));
+  EXPECT_EQ(stored.value(gfx::UnderlineStyleAttributeName).toInt(), 1) << "kept from before";
+  EXPECT_EQ(window->fontPreview()->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(window->defaultFontAttributes(), stored);
 
   window->openImagesInZovaBox()->click();
   EXPECT_TRUE(defaults->hasKey("IMOpenImagesInZova"));

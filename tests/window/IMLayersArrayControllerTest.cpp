@@ -7,22 +7,29 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTextEdit>
 #include <cmath>
 
 #include "ListPanelDocument.h"
 #include "TestSupport.h"
 #include "appkit/Popover.h"
 #include "appkit/core/Beep.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/UndoManager.h"
+#include "graphics/BezierPath.h"
 #include "graphics/CGImage.h"
+#include "graphics/GraphicsContext.h"
+#include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
+#include "model/Settings.h"
 #include "model/TextLayer.h"
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
 #include "window/LayerDetailsPopoverView.h"
+#include "window/TextLayerDetailsPopoverView.h"
 
 namespace {
 
@@ -30,6 +37,17 @@ gfx::ImagePtr solid(int w, int h, QColor color) {
   QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
   pixels.fill(color);
   return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+// Straight colour at a document point (y up) of an image of the canvas size.
+QColor pixelAt(const gfx::ImagePtr& image, int x, int y) {
+  auto context =
+      gfx::GraphicsContext::bitmapContext(int(image->size().width()), int(image->size().height()));
+  {
+    gfx::CurrentContextScope scope(context.get());
+    image->drawAtPoint(QPointF(0, 0), {}, gfx::CompositingOperation::Copy, 1.0);
+  }
+  return context->pixelColor(x, y);
 }
 
 class RecordingLayersWindow : public IMLayersPanelWindow {
@@ -42,7 +60,8 @@ class RecordingLayersWindow : public IMLayersPanelWindow {
   void setNeedsDisplay() override { ++fullRedraws; }
   void adjustZoomForDocumentToFitVisibleRect() override { ++fits; }
   void hideLayersAnimated(bool, bool hide) override { layersHidden = hide; }
-  void setTabbedSettingsTab(qint64) override {}
+  void setTabbedSettingsTab(qint64 tab) override { tabs.append(tab); }
+  QList<qint64> tabs;
   QList<QRectF> redrawn;
   int fullRedraws = 0, fits = 0;
   bool layersHidden = true;
@@ -271,4 +290,108 @@ TEST(IMLayersArrayController, DetailPopoverShowsAndEditsVisibilityAndOpacity) {
   ASSERT_TRUE(undo->canUndo());
   undo->undo();
   EXPECT_TRUE(panel.layer(1)->visible());
+}
+
+// Pixels go under a mask only in the given layers, and only when a visible
+// bitmap layer is selected: erased, or filled with the first colour.
+TEST(IMLayersArrayController, DeletingUnderAMaskErasesOrFillsAndRedrawsTheRectangle) {
+  LayersPanel panel({"A", "B"}, {"A", "B"});
+  auto settings = std::make_shared<Settings>();
+  settings->setColor1(Qt::green);
+  panel.document.composedImage->setSettings(settings);
+  const QRectF canvas(0, 0, 100, 80);
+  // White over the left half of the painted 10 x 10 squares only.
+  const ci::Image mask =
+      ima_maskWithPath(gfx::BezierPath::bezierPathWithRect(QRectF(0, 0, 5, 80)), canvas);
+  panel.controller.setSelectionIndexes(fnd::IndexSet::fromList({0, 1}));
+  panel.controller.deleteLayers({panel.layer(0)}, mask, canvas);
+  panel.controller.deleteLayers({panel.layer(1)}, mask, canvas, true);
+  const gfx::ImagePtr a = panel.controller.imageOfLayers({panel.layer(0)});
+  const gfx::ImagePtr b = panel.controller.imageOfLayers({panel.layer(1)});
+  EXPECT_EQ(pixelAt(a, 2, 5).alpha(), 0) << "erased under the mask";
+  EXPECT_EQ(pixelAt(a, 7, 5), QColor(Qt::red)) << "kept outside it";
+  EXPECT_EQ(pixelAt(b, 2, 5), QColor(Qt::green)) << "filled with the first colour";
+  EXPECT_EQ(pixelAt(b, 7, 5), QColor(Qt::red));
+  EXPECT_EQ(panel.window.redrawn, QList<QRectF>({canvas, canvas}));
+  EXPECT_EQ(panel.beeps, 0);
+
+  Layer* text = panel.controller.obtainANewLayerAtIndex(0, true);
+  panel.controller.setSelectedObjects({text});
+  panel.window.redrawn.clear();
+  panel.controller.deleteLayers({panel.layer(1)}, ci::Image(), canvas);
+  EXPECT_EQ(panel.beeps, 1) << "a text layer has no pixels to delete";
+  EXPECT_TRUE(panel.window.redrawn.isEmpty());
+  EXPECT_EQ(pixelAt(panel.controller.imageOfLayers({panel.layer(1)}), 7, 5), QColor(Qt::red));
+}
+
+// A text layer opens its text instead of its details, from a double click
+// or from the text tool; typing changes the layer as one undoable step,
+// tells its window to redraw it, and the popover grows with the text.
+TEST(IMLayersArrayController, TextLayersOpenTheirTextWhichEditsTheLayerAndSizesThePopover) {
+  LayersPanel panel({"A", "B"}, {"A", "B"});
+  panel.table.resize(260, 200);
+  panel.table.show();
+  auto* text = dynamic_cast<TextLayer*>(panel.controller.obtainANewLayerAtIndex(0, true));
+  ASSERT_TRUE(text);
+  panel.controller.setSelectionIndex(0);
+  panel.controller.doubleClick(nullptr);
+  ui::Popover* popover = panel.controller.currentPopover();
+  ASSERT_TRUE(popover);
+  EXPECT_EQ(panel.controller.currentPopoverNibName(), "TextLayerDetailsPopoverView");
+  EXPECT_EQ(popover->shownEdge(), ui::MinXEdge);
+  QTextEdit* view = panel.controller.textView();
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->textCursor().selectedText(), text->attributedString().string())
+      << "all of the text is selected to be typed over";
+  const QSize opened = popover->contentSize();
+  const QString family =
+      gfx::fontOfAttributes(text->attributedString().attributesAtIndex(0)).familyName();
+
+  int changes = 0;
+  auto token = fnd::NotificationCenter::defaultCenter().addObserverForName(
+      IMSelectedLayerDidChange, text, nullptr, [&](const fnd::Notification&) { ++changes; });
+  fnd::UndoManager* undo = panel.document.context->undoManager();
+  const QString typed = "A caption long enough to need a wider popover than it opened with";
+  undo->beginUndoGrouping();
+  view->insertPlainText(typed);
+  panel.document.context->processPendingChanges();
+  undo->endUndoGrouping();
+  fnd::NotificationCenter::defaultCenter().removeObserver(token);
+  EXPECT_EQ(text->attributedString().string(), typed);
+  EXPECT_EQ(text->name(), typed);
+  EXPECT_EQ(gfx::fontOfAttributes(text->attributedString().attributesAtIndex(0)).familyName(),
+            family)
+      << "typed text keeps the style of the text it replaced";
+  EXPECT_GT(changes, 0) << "the window hears of the change and redraws the layer";
+  EXPECT_GT(popover->contentSize().width(), opened.width());
+  EXPECT_GE(popover->contentSize().height(), opened.height());
+  EXPECT_GE(view->viewport()->width(), view->document()->idealWidth())
+      << "the widest line is not wrapped";
+  tst::spinOnce();
+  const QString path = tst::tempPath("layers-text-popover.png");
+  ASSERT_TRUE(popover->grab().save(path));
+  tst::saveArtifact(path, "layers-text-popover.png");
+  undo->undo();
+  EXPECT_EQ(text->attributedString().string(), " ") << "one undo gives the old text back";
+
+  panel.controller.doubleClick(nullptr);
+  EXPECT_FALSE(panel.controller.currentPopover()) << "a second double click closes it";
+  panel.controller.setSelectionIndex(1);
+  panel.controller.doubleClick(nullptr);
+  EXPECT_EQ(panel.controller.currentPopoverNibName(), "LayerDetailsPopoverView");
+
+  // The text tool's call: the hidden panel shows, its first tab, and the
+  // text popover opens to the right of the selected row.
+  panel.document.composedImage->setSettings(std::make_shared<Settings>());
+  panel.document.composedImage->settings()->setLayersUIVisible(false);
+  panel.window.layersHidden = true;
+  panel.controller.setSelectionIndex(0);
+  panel.controller.highlightCurrentSelectedLayerNameField();
+  EXPECT_FALSE(panel.window.layersHidden);
+  EXPECT_EQ(panel.window.tabs, QList<qint64>({0}));
+  ASSERT_TRUE(panel.controller.currentPopover());
+  EXPECT_EQ(panel.controller.currentPopoverNibName(), "TextLayerDetailsPopoverView");
+  EXPECT_EQ(panel.controller.currentPopover()->shownEdge(), ui::MaxXEdge);
+  ASSERT_TRUE(panel.controller.textView());
+  EXPECT_EQ(panel.controller.textView()->textCursor().selectedText(), " ");
 }

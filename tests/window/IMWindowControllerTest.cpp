@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "appkit/Application.h"
 #include "appkit/MenuItem.h"
+#include "appkit/ModalServices.h"
 #include "appkit/RestorableState.h"
 #include "appkit/ToolbarItem.h"
 #include "documents/IMDocument.h"
@@ -21,6 +22,7 @@
 #include "foundation/OperationQueue.h"
 #include "graphics/CGImage.h"
 #include "model/ComposedImage.h"
+#include "model/IMAManagedObjectContext.h"
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
@@ -270,9 +272,7 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   window->layersController()->highlightCurrentSelectedLayerNameField();
   EXPECT_TRUE(window->settings()->layersUIVisible()) << "showing the panel is recorded";
   EXPECT_TRUE(window->layersBox()->isVisible());
-  auto* row = qobject_cast<IMLayerRowView*>(window->layersTable()->viewAtColumn(0, 1));
-  ASSERT_TRUE(row);
-  EXPECT_EQ(row->nameField()->selectedText(), "Sun");
+  EXPECT_FALSE(window->layersController()->currentPopover()) << "a bitmap layer has no text";
 
   // A layer of another document that changed and went before the window
   // heard of it: nothing of it is read.
@@ -304,4 +304,44 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   shown->close();
   EXPECT_EQ(window->observerCount(), 0);
   EXPECT_TRUE(tst::spinUntil([&] { return controller.documents().isEmpty(); }));
+}
+
+// What the window records and makes as it loads: the thumbnails' queue
+// (the document's cancellable one while the window is open), the sizes the
+// panels come back to, colour panels with opacity, the buttons' images and
+// the area where drawing tools work.
+TEST(IMWindowController, LoadingSetsUpThumbnailQueueSizesColourPanelAndImages) {
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  const QString path = tst::tempPath("Loaded.zova");
+  storeThreeLayerDocument(path);
+  ui::ModalServices::setColorPanelIgnoresAlpha(true);
+  IMDocument* document = openThroughController(path);
+  IMWindowController* window = windowOf(document);
+  ASSERT_TRUE(window);
+  tst::spinOnce();
+  fnd::OperationQueue* previews = window->previewOperationQueue();
+  ASSERT_TRUE(previews);
+  EXPECT_EQ(window->managedObjectContext()->cancellableOperationQueue(), previews);
+  EXPECT_TRUE(tst::spinUntil([&] { return thumbnailsShown(window); }))
+      << "thumbnails arrive from the preview queue";
+  EXPECT_FALSE(ui::ModalServices::colorPanelIgnoresAlpha());
+  EXPECT_GT(window->defaultStatusBoxHeight(), 0);
+  EXPECT_GT(window->defaultLayersBoxWidth(), 0);
+
+  for (const gfx::ImagePtr& image :
+       {window->imageFontPanel(), window->imageAddTemplate(), window->imageRemoveTemplate(),
+        window->imageIChatTheaterTemplate()}) {
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSizeF(24, 24));
+  }
+
+  // The fitted canvas shows whole: the workable area is the canvas, grown
+  // or shrunk by the inset.
+  ASSERT_TRUE(window->documentFitIntoVisibleRect());
+  EXPECT_EQ(window->workableRectWithInset(0), QRectF(0, 0, 400, 300));
+  EXPECT_EQ(window->workableRectWithInset(-10), QRectF(10, 10, 380, 280));
+  EXPECT_EQ(window->workableRectWithInset(5), QRectF(-5, -5, 410, 310));
+  document->close();
+  tst::spinOnce();
 }
