@@ -70,15 +70,25 @@ bool notReadableAndWritable(fnd::Error* error) {
                                                "retry to open it.")}}));
 }
 
+// The entity names a store's version hashes cover.
+QStringList hashedEntities(const QVariantMap& metadata) {
+  QStringList names = metadata.value(cd::StoreMetadata::ModelVersionHashesKey).toMap().keys();
+  names.sort();
+  return names;
+}
+
 // The model version that wrote a store of `metadata`; failing that, the
-// first version, for stores whose hashes only the "v1Metadata" list knows.
+// first version, for a store of the first version's entities whose hashes
+// only the "v1Metadata" list knows. A store of other entities was written by
+// a version this program does not know, and gets no model.
 cd::ManagedObjectModelPtr sourceModelFor(const QString& bundle, const QVariantMap& metadata) {
   if (auto model = cd::ManagedObjectModel::mergedModelFromBundle(bundle, metadata)) return model;
   QFile file(QDir(bundle).filePath("v1Metadata.plist"));
   if (!file.open(QIODevice::ReadOnly)) return nullptr;
+  const QVariantMap first = fnd::PropertyList::propertyListWithData(file.readAll()).toMap();
+  if (hashedEntities(metadata) != hashedEntities(first)) return nullptr;
   QVariantMap patched = metadata;
   patched.remove(cd::StoreMetadata::ModelVersionHashesKey);
-  const QVariantMap first = fnd::PropertyList::propertyListWithData(file.readAll()).toMap();
   for (auto entry = first.begin(); entry != first.end(); ++entry)
     patched.insert(entry.key(), entry.value());
   return cd::ManagedObjectModel::mergedModelFromBundle(bundle, patched);
@@ -147,8 +157,8 @@ bool IMAMigrationHelper::migrateIfNeededURL(const QUrl& url, const QString& bund
   if (current->isConfigurationCompatibleWithStoreMetadata(metadata)) return true;
 
   if (!readableAndWritable(QFileInfo(url.toLocalFile()))) return notReadableAndWritable(error);
-  const QUrl backup = backUpURL(url, error);
-  if (backup.isEmpty()) return false;
+  // What the store needs is settled before any copy is made, so a store this
+  // program cannot update leaves nothing behind in "Old Versions".
   cd::ManagedObjectModelPtr source = sourceModelFor(bundle, metadata);
   if (!source)
     return failWith(error, fnd::CocoaErrorDomain, fnd::MigrationMissingSourceModelError,
@@ -160,6 +170,8 @@ bool IMAMigrationHelper::migrateIfNeededURL(const QUrl& url, const QString& bund
     return failWith(error, fnd::CocoaErrorDomain, fnd::MigrationMissingMappingModelError,
                     fnd::localized("The image file was made by a version of Tessaly whose "
                                    "files cannot be updated."));
+  const QUrl backup = backUpURL(url, error);
+  if (backup.isEmpty()) return false;
   const QUrl migrated = QUrl::fromLocalFile(backup.toLocalFile() + ".migrated");
   if (!removeIfExists(migrated, error)) return false;
 

@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -14,8 +15,12 @@
 #include "coredata/EntityMigrationPolicy.h"
 #include "coredata/FetchRequest.h"
 #include "coredata/PersistentStoreCoordinator.h"
+#include "coredata/SQLiteDatabase.h"
+#include "coredata/SQLiteStatement.h"
 #include "coredata/StoreMetadata.h"
 #include "documents/IMAMigrationHelper.h"
+#include "documents/IMDocument.h"
+#include "documents/IMDocumentController.h"
 #include "documents/LayerMigrationPolicy.h"
 #include "foundation/OperationQueue.h"
 #include "foundation/PropertyList.h"
@@ -53,7 +58,6 @@ cd::ManagedObjectModelPtr firstModel() {
 struct OldStore {
   int roots = 1;
   bool withLayers = true;
-  QVariantMap versionHashes;  // written instead of the model's when set
 };
 
 cd::ManagedObject* insert(cd::ManagedObjectContext& context, const char* entity,
@@ -111,16 +115,55 @@ void writeOldStore(const QString& path, const OldStore& content = {}) {
     layers[1]->setValue(QVariant::fromValue(filters), "filters");
     root->setValue(QVariant::fromValue(layers), "layers");
   }
-  if (!content.versionHashes.isEmpty()) {
-    QVariantMap metadata = coordinator.metadataForPersistentStore(store);
-    metadata.insert(cd::StoreMetadata::ModelVersionHashesKey, content.versionHashes);
-    coordinator.setMetadata(metadata, store);
-  }
   fnd::Error error;
   ASSERT_TRUE(context.save(&error)) << error.localizedDescription().toStdString();
 }
 
-// The current model's view of a store, as a document opens it.
+// Rewrites the version hashes in the file's own metadata row, as another
+// version of the program would have left them.
+void plantVersionHashes(const QString& path, const QVariantMap& hashes) {
+  cd::SQLiteDatabase db;
+  ASSERT_TRUE(db.open(path, false, false, nullptr));
+  QVariantMap metadata;
+  {
+    cd::SQLiteStatement read(db, "SELECT Z_PLIST FROM Z_METADATA WHERE Z_VERSION = 1");
+    ASSERT_EQ(read.step(), cd::SQLiteStatement::Row);
+    metadata = cd::StoreMetadata::decode(read.columnBlob(0), nullptr);
+  }
+  metadata.insert(cd::StoreMetadata::ModelVersionHashesKey, hashes);
+  cd::SQLiteStatement write(db, "UPDATE Z_METADATA SET Z_PLIST = ? WHERE Z_VERSION = 1");
+  write.bind(1, cd::StoreMetadata::encode(metadata, nullptr));
+  ASSERT_EQ(write.step(), cd::SQLiteStatement::Done);
+}
+
+QVariantMap storeMetadata(const QString& path) {
+  return cd::PersistentStoreCoordinator::metadataForPersistentStoreOfType(
+      cd::SQLiteStoreType, QUrl::fromLocalFile(path), nullptr);
+}
+
+QVariantMap hashesOf(const cd::ManagedObjectModel& model) {
+  QVariantMap hashes;
+  const QHash<QString, QByteArray> modelHashes = model.entityVersionHashesByName();
+  for (auto entry = modelHashes.begin(); entry != modelHashes.end(); ++entry)
+    hashes.insert(entry.key(), entry.value());
+  return hashes;
+}
+
+// A copy of the program's model bundle without its mapping models.
+QString bundleWithoutMappings(const QString& folder) {
+  const QString from = IMAMigrationHelper::modelBundle();
+  QDirIterator files(from, QDir::Files, QDirIterator::Subdirectories);
+  while (files.hasNext()) {
+    const QString file = files.next();
+    const QString relative = QDir(from).relativeFilePath(file);
+    if (relative.startsWith("mappings/")) continue;
+    QDir().mkpath(QFileInfo(QDir(folder).filePath(relative)).path());
+    QFile::copy(file, QDir(folder).filePath(relative));
+  }
+  return folder;
+}
+
+
 struct OpenedStore {
   explicit OpenedStore(const QString& path) : coordinator(IMManagedObject::managedObjectModel()) {
     fnd::Error error;
@@ -229,25 +272,152 @@ TEST_F(Migration, OldStoreMigratesWithOrderTextPixelsFiltersAndColours) {
   EXPECT_NEAR(color.alphaF(), 1, 1e-4);
 }
 
+// A store of the first version's entities whose hashes no model of the
+// bundle has: only the "v1Metadata" list names its version.
 TEST_F(Migration, StoreKnownOnlyByTheFirstVersionHashesMigrates) {
-  // The hashes list of the first version is the first model's own.
   QFile list(IMAMigrationHelper::modelBundle() + "/v1Metadata.plist");
   ASSERT_TRUE(list.open(QIODevice::ReadOnly));
   const QVariantMap first = fnd::PropertyList::propertyListWithData(list.readAll()).toMap();
-  QVariantMap hashes;
-  const QHash<QString, QByteArray> modelHashes = firstModel()->entityVersionHashesByName();
-  for (auto entry = modelHashes.begin(); entry != modelHashes.end(); ++entry)
-    hashes.insert(entry.key(), entry.value());
+  const QVariantMap hashes = hashesOf(*firstModel());
   EXPECT_EQ(first.value(cd::StoreMetadata::ModelVersionHashesKey).toMap(), hashes);
 
   QVariantMap unknown;
   for (const QString& entity : hashes.keys()) unknown.insert(entity, QByteArray(32, 'x'));
-  writeOldStore(store, {.roots = 1, .withLayers = true, .versionHashes = unknown});
+  writeOldStore(store);
+  plantVersionHashes(store, unknown);
+  const QVariantMap planted = storeMetadata(store);
+  ASSERT_EQ(planted.value(cd::StoreMetadata::ModelVersionHashesKey).toMap(), unknown);
+  EXPECT_FALSE(
+      cd::ManagedObjectModel::mergedModelFromBundle(IMAMigrationHelper::modelBundle(), planted));
+
   fnd::Error error;
   ASSERT_TRUE(migrate(&error)) << error.localizedDescription().toStdString();
   OpenedStore opened(store);
   ASSERT_TRUE(opened.root());
   EXPECT_EQ(opened.root()->layersArray().size(), 4);
+}
+
+// Stores the program cannot update are refused before anything is copied:
+// one written by a newer version (an entity the first version never had),
+// and one whose version has no mapping in the bundle.
+TEST_F(Migration, StoreThatCannotBeUpdatedIsRefusedAndLeftAlone) {
+  struct Case {
+    const char* name;
+    bool newer;
+    int code;
+    QString text;
+  };
+  const Case cases[] = {
+      {"newer version", true, fnd::MigrationMissingSourceModelError,
+       "The image file was made by an unknown or newer version of Tessaly."},
+      {"no mapping", false, fnd::MigrationMissingMappingModelError,
+       "The image file was made by a version of Tessaly whose files cannot be updated."}};
+  QTemporaryDir bundles;
+  const QString withoutMappings = bundleWithoutMappings(bundles.filePath("models"));
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    QFile::remove(store);
+    if (test.newer) {
+      {
+        OpenedStore current(store);
+        current.context.insertNewObject<ComposedImage>("ComposedImage");
+        ASSERT_TRUE(current.context.save());
+      }
+      QVariantMap hashes = hashesOf(*IMManagedObject::managedObjectModel());
+      hashes.insert("Guide", QByteArray(32, 'g'));
+      plantVersionHashes(store, hashes);
+    } else {
+      writeOldStore(store);
+    }
+    const QByteArray original = fileBytes(store);
+    fnd::Error error;
+    EXPECT_FALSE(IMAMigrationHelper::migrateIfNeededURL(
+        QUrl::fromLocalFile(store),
+        test.newer ? IMAMigrationHelper::modelBundle() : withoutMappings, &error));
+    EXPECT_EQ(error.code(), test.code);
+    EXPECT_EQ(error.localizedDescription(), test.text);
+    EXPECT_EQ(fileBytes(store), original);
+    EXPECT_FALSE(QFileInfo::exists(oldVersions));
+  }
+}
+
+// Equal "index" values, enough of them that an unstable sort would mix
+// them, keep the order the old store gives them, for layers and filters.
+TEST_F(Migration, EqualIndicesKeepTheSourceOrder) {
+  const int count = 40;
+  const auto indexOf = [](int n) { return (n * 7) % 3; };
+  const auto nameOf = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QChar('0')); };
+  {
+    cd::PersistentStoreCoordinator coordinator(firstModel());
+    ASSERT_TRUE(coordinator.addPersistentStoreWithType(cd::SQLiteStoreType, {},
+                                                       QUrl::fromLocalFile(store), {}));
+    cd::ManagedObjectContext context;
+    context.setPersistentStoreCoordinator(&coordinator);
+    const QByteArray pixels = layerPixels(1);
+    cd::ObjectList layers, filters;
+    for (int n = 0; n < count; ++n) {
+      layers << insert(context, "Layer",
+                       {{"name", nameOf(n)}, {"index", indexOf(n)}, {"imageData", pixels}});
+      filters << insert(context, "Filter", {{"name", nameOf(n)}, {"index", indexOf(n)}});
+    }
+    layers[0]->setValue(QVariant::fromValue(filters), "filters");
+    insert(context, "ComposedImage", {{"width", 40}, {"height", 30}})
+        ->setValue(QVariant::fromValue(layers), "layers");
+    ASSERT_TRUE(context.save());
+  }
+  QStringList expected;
+  for (int index = 0; index < 3; ++index)
+    for (int n = 0; n < count; ++n)
+      if (indexOf(n) == index) expected << nameOf(n);
+
+  fnd::Error error;
+  ASSERT_TRUE(migrate(&error)) << error.localizedDescription().toStdString();
+  OpenedStore opened(store);
+  ASSERT_TRUE(opened.root());
+  QStringList layerNames, filterNames;
+  for (Layer* layer : opened.root()->layersArray()) layerNames << layer->name();
+  EXPECT_EQ(layerNames.join(' '), expected.join(' '));
+  ASSERT_FALSE(opened.root()->layersArray().isEmpty());
+  for (Filter* filter : opened.root()->layersArray().first()->filtersArray())
+    filterNames << filter->name();
+  EXPECT_EQ(filterNames.join(' '), expected.join(' '));
+}
+
+// The document controller's road: an older store opens migrated; a store it
+// cannot update opens nothing, says why, and stays as it was.
+TEST_F(Migration, DocumentControllerOpensAnOlderStoreMigrated) {
+  writeOldStore(store);
+  IMDocumentController controller;
+  fnd::Error error;
+  std::unique_ptr<ui::Document> document =
+      controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(store), IMNativeDocumentType,
+                                               &error);
+  ASSERT_TRUE(document) << error.localizedDescription().toStdString();
+  auto* opened = qobject_cast<IMDocument*>(document.get());
+  ASSERT_TRUE(opened && opened->composedImage());
+  QStringList names;
+  for (Layer* layer : opened->composedImage()->layersArray()) names << layer->name();
+  EXPECT_EQ(names, QStringList({"zero", "one", "two", "bad text"}));
+  EXPECT_TRUE(QFileInfo::exists(oldVersions + "/photo.zova"));
+  document.reset();
+
+  store = folder.filePath("docs/newer.zova");
+  {
+    OpenedStore current(store);
+    current.context.insertNewObject<ComposedImage>("ComposedImage");
+    ASSERT_TRUE(current.context.save());
+  }
+  QVariantMap hashes = hashesOf(*IMManagedObject::managedObjectModel());
+  hashes.insert("Guide", QByteArray(32, 'g'));
+  plantVersionHashes(store, hashes);
+  const QByteArray original = fileBytes(store);
+  error = {};
+  EXPECT_FALSE(controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(store),
+                                                        IMNativeDocumentType, &error));
+  EXPECT_EQ(error.localizedDescription(),
+            "The image file was made by an unknown or newer version of Tessaly.");
+  EXPECT_EQ(fileBytes(store), original);
+  EXPECT_FALSE(QFileInfo::exists(oldVersions + "/newer.zova"));
 }
 
 TEST_F(Migration, ReadOnlyStoreIsRefusedWithoutABackup) {
@@ -272,7 +442,7 @@ TEST_F(Migration, FailedMigrationLeavesTheStoreAsItWas) {
     OldStore content;
     bool failingPolicy;
   };
-  const Case cases[] = {{"two roots", {.roots = 2, .withLayers = true, .versionHashes = {}}, false},
+  const Case cases[] = {{"two roots", {.roots = 2, .withLayers = true}, false},
                         {"failing policy", {}, true}};
   class FailingPolicy : public cd::EntityMigrationPolicy {
     bool createDestinationInstancesForSourceInstance(cd::ManagedObject*, const cd::EntityMapping&,
@@ -293,7 +463,13 @@ TEST_F(Migration, FailedMigrationLeavesTheStoreAsItWas) {
     fnd::Error error;
     EXPECT_FALSE(migrate(&error));
     cd::EntityMigrationPolicy::registerPolicy<LayerMigrationPolicy>("LayerMigrationPolicy");
-    EXPECT_FALSE(error.isNull());
+    if (test.failingPolicy) {
+      EXPECT_EQ(error.code(), fnd::EntityMigrationPolicyError);
+    } else {
+      EXPECT_EQ(error.domain(), "Tessaly");
+      EXPECT_EQ(error.localizedDescription(), "The updated image file is not valid.");
+      EXPECT_TRUE(error.underlyingError().localizedDescription().contains("2 images"));
+    }
     EXPECT_EQ(fileBytes(store), original);
     EXPECT_TRUE(QFileInfo::exists(oldVersions + "/photo.zova"));
   }
@@ -305,7 +481,7 @@ TEST_F(Migration, BackupOfAnotherDocumentWithTheSameNameIsKept) {
   ASSERT_TRUE(migrate());
   QDir().mkpath(folder.filePath("other"));
   store = folder.filePath("other/photo.zova");
-  writeOldStore(store, {.roots = 1, .withLayers = false, .versionHashes = {}});
+  writeOldStore(store, {.roots = 1, .withLayers = false});
   const QByteArray second = fileBytes(store);
   ASSERT_TRUE(migrate());
   EXPECT_EQ(fileBytes(oldVersions + "/photo.zova"), first);
