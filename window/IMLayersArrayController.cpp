@@ -232,9 +232,12 @@ Layer* IMLayersArrayController::obtainANewLayerIsText(bool isText) {
 
 // ---- Images into layers ----
 
+// An index past the last layer (or "not found") means the top one.
 void IMLayersArrayController::addImage(const gfx::ImagePtr& image, const QString& name,
                                        unsigned index) {
-  Layer* layer = arrangedLayers().value(int(index));
+  const QList<Layer*> layers = arrangedLayers();
+  if (index >= unsigned(layers.size())) index = 0;
+  Layer* layer = layers.value(int(index));
   if (!layer || !image) return;
   ima_convertImageTo72dpi(image);
   if (layer->image()) layer->image()->setNsImage(image);

@@ -20,9 +20,11 @@
 #include "window/IMTableView.h"
 #include "window/IMTemplateImages.h"
 #include "window/IMView.h"
+#include "window/IMWindowValueTransformers.h"
 
 IMWindowController::IMWindowController()
     : layersController_(std::make_unique<IMLayersArrayController>()) {
+  IMRegisterWindowValueTransformers();
   layersController_->setWindowController(this);
   addActions();
 }
@@ -32,6 +34,11 @@ IMWindowController::~IMWindowController() { teardown(); }
 void IMWindowController::installAsDocumentWindow() {
   IMDocument::setWindowControllerFactory(
       [](IMDocument*) { return std::make_unique<IMWindowController>(); });
+}
+
+void IMWindowController::setDocument(ui::Document* document) {
+  if (!document && this->document()) teardown();
+  ui::WindowController::setDocument(document);
 }
 
 // ---- Derived values ----
@@ -190,9 +197,11 @@ bool IMWindowController::windowShouldClose(ui::Window* window) {
   return ui::WindowController::windowShouldClose(window);
 }
 
-// Every way a window closes passes here: the observers go once.
+// Every way a window closes passes here (the user's, the program's, the
+// termination's): the controller lets go of everything it observes and of
+// every back-reference to it while its document is still known.
 void IMWindowController::windowWillClose(ui::Window* window) {
-  removeObservers();
+  teardown();
   ui::WindowController::windowWillClose(window);
 }
 

@@ -50,6 +50,9 @@ class IMWindowController : public ui::WindowController,
   // Makes every document's window with this class.
   static void installAsDocumentWindow();
 
+  // A document letting go of its controller ends it, as closing does.
+  void setDocument(ui::Document* document) override;
+
   // ---- Derived values ----
   IMDocument* myDocument() const;
   ComposedImage* composedImage() const;

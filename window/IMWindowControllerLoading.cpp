@@ -19,6 +19,7 @@
 #include "model/IMManagedObject.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
+#include "window/IMAppResponder.h"
 #include "window/IMCenterClipView.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMTableView.h"
@@ -106,6 +107,8 @@ void IMWindowController::windowDidLoad() {
   defaultStatusBoxHeight_ = statusBox_->minimumHeight();
   // Colour wells of the window choose colours with their opacity.
   ui::ModalServices::setColorPanelIgnoresAlpha(false);
+  if (toolbar_ && IMAppResponder::hasSharingServicePicker())
+    toolbar_->insertItemWithItemIdentifier(QStringLiteral("SharingToolbarItem"), 4);
   // The canvas goes into the centring clip view, on a mid-grey ground.
   auto* clip = new IMCenterClipView;
   clip->setIsReadyForShadow(true);
@@ -198,10 +201,12 @@ void IMWindowController::addObservers() {
       IMSomeLayersChanged, nullptr,
       [this](void* object) { return object && object == composedImage(); },
       [this](void*) { setNeedsDisplay(); });
-  IMAManagedObjectContext* context = managedObjectContext();
-  add(cd::ManagedObjectContextWillSaveNotification, context, nullptr,
+  // The document's context at the time of the save: a revert gives the
+  // document a new one.
+  auto ownContext = [this](void* object) { return object && object == managedObjectContext(); };
+  add(cd::ManagedObjectContextWillSaveNotification, nullptr, ownContext,
       [this](void*) { setIndicatorAnimating(true); });
-  add(cd::ManagedObjectContextDidSaveNotification, context, nullptr,
+  add(cd::ManagedObjectContextDidSaveNotification, nullptr, ownContext,
       [this](void*) { setIndicatorAnimating(false); });
   add(IMLayerSnapshotEventNotification, nullptr, nullptr, nullptr);
   add(IMComposedImageSnapshotEventNotification, nullptr, nullptr, nullptr);

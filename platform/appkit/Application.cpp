@@ -8,6 +8,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "appkit/Document.h"
+#include "appkit/DocumentController.h"
 #include "appkit/MenuItem.h"
 #include "appkit/UserInterfaceItem.h"
 #include "appkit/Window.h"
@@ -197,11 +199,21 @@ void Application::finishTermination() {
   fnd::NotificationCenter::defaultCenter().postNotificationName(
       ApplicationWillTerminateNotification, this);
   if (delegate_) delegate_->applicationWillTerminate();
+  closeDocuments();
   // Only with a running event loop: without one (as in tests) exit() would
   // still mark the thread as quitting, and every later modal loop would
   // return at once.
   if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
   terminating_ = false;
+}
+
+// The documents were reviewed before the delegate agreed: they close now
+// without asking, each with its windows, so every window controller lets go
+// of what it observes as on any other close.
+void Application::closeDocuments() {
+  DocumentController* controller = DocumentController::existingSharedDocumentController();
+  if (!controller) return;
+  for (Document* document : controller->documents()) document->close();
 }
 
 void Application::windowCreated(Window* window) { windows_.append(window); }
@@ -233,7 +245,8 @@ void Application::windowHidden(Window* window) {
       setNeedsValidation();
     }
   }
-  QTimer::singleShot(0, this, &Application::lastWindowMayHaveClosed);
+  // Windows closed by the termination itself must not start another one.
+  if (!terminating_) QTimer::singleShot(0, this, &Application::lastWindowMayHaveClosed);
 }
 
 void Application::lastWindowMayHaveClosed() {

@@ -78,7 +78,8 @@ class Application : public QObject, public Responder {
   QDialog* attachedSheet(const Window* window) const;
 
   // Documents are asked to save (through the document reviewer), then the
-  // delegate; on agreement will-terminate is posted and the event loop quits.
+  // delegate; on agreement will-terminate is posted, the documents close
+  // with their windows and the event loop quits.
   void terminate(QObject* sender = nullptr);
   // The delegate's answer after it replied TerminateLater.
   void replyToApplicationShouldTerminate(bool shouldTerminate);
@@ -111,6 +112,7 @@ class Application : public QObject, public Responder {
   // The desktop's beep; false where the platform plug-in has no sound.
   static bool playSystemSound();
   void finishTermination();
+  void closeDocuments();
   void lastWindowMayHaveClosed();
 
   ApplicationDelegate* delegate_ = nullptr;

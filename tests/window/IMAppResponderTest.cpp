@@ -12,6 +12,7 @@
 #include "appkit/DocumentController.h"
 #include "appkit/MenuItem.h"
 #include "appkit/ScriptedModalServices.h"
+#include "appkit/UserNotificationCenter.h"
 #include "appkit/Window.h"
 #include "coreimage/Filter.h"
 #include "foundation/UserDefaults.h"
@@ -82,6 +83,10 @@ TEST(IMAppResponderTest, FiltersLoadBeforeTheDocumentControllerWhichBecomesTheSh
             responder.documentController());
   EXPECT_EQ(IMAppResponder::sharedAppResponder(), &responder);
   EXPECT_EQ(app->documentControllerResponder(), responder.documentController());
+  // The desktop has user notifications: the responder answers them.
+  EXPECT_TRUE(IMAppResponder::hasUserNotifications());
+  EXPECT_EQ(ui::UserNotificationCenter::defaultUserNotificationCenter().delegate(),
+            static_cast<ui::UserNotificationCenterDelegate*>(&responder));
 }
 
 // Each row is one launch of the program on the same user defaults.

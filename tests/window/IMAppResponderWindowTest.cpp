@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -13,6 +15,7 @@
 #include "appkit/ScriptedModalServices.h"
 #include "appkit/Window.h"
 #include "documents/IMDocument.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/UserDefaults.h"
 #include "graphics/AttributedString.h"
 #include "graphics/GraphicsContext.h"
@@ -151,7 +154,8 @@ TEST(IMAppResponderWindowTest, PreferencesChooseTheDefaultFontAndTheOpeningOfOth
 
 // Quitting goes through the document controller's review first: an edited
 // document the user keeps by cancelling stops the quit, cache and all;
-// "Don't Save" lets it end.
+// "Don't Save" lets it end, and the document's window closes once, its
+// controller letting go of everything it observed.
 TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   auto defaults = fnd::UserDefaults::withFile(tst::tempPath("quitting.plist"));
   ui::Application* app = ui::Application::sharedApplication();
@@ -163,9 +167,19 @@ TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   ui::CrashReporter::sharedCrashReporter().stopManager();
   ui::ScriptedModalServices services;
 
+  fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
+  const int registeredBefore = center.observerCount();
   ui::Document* document =
       responder.documentController()->openUntitledDocumentAndDisplay(true, nullptr);
   ASSERT_TRUE(document);
+  QPointer<ui::Document> opened = document;
+  QPointer<IMWindowController> windowController =
+      dynamic_cast<IMWindowController*>(document->windowControllers().value(0));
+  ASSERT_TRUE(windowController);
+  int closings = 0;
+  const auto closingToken =
+      center.addObserverForName(ui::WindowWillCloseNotification, windowController->window(),
+                                nullptr, [&](const fnd::Notification&) { ++closings; });
   document->updateChangeCount(ui::ChangeDone);
   const QString cache = ImagesCacheFolder::shared().path();
 
@@ -177,12 +191,23 @@ TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   EXPECT_FALSE(app->isTerminating());
   EXPECT_TRUE(QFileInfo::exists(cache));
   EXPECT_FALSE(defaults->hasKey("IMGaveARating")) << "the delegate was not told";
+  EXPECT_EQ(windowController->observerCount(), 9);
+  EXPECT_EQ(closings, 0);
 
   services.answerAlertWithButton("Don't Save");
   app->sendAction("terminate:");
   EXPECT_TRUE(tst::spinUntil([&] { return !QFileInfo::exists(cache); }));
   EXPECT_EQ(services.shown().size(), 2);
   EXPECT_TRUE(defaults->hasKey("IMGaveARating"));
+  EXPECT_TRUE(tst::spinUntil([&] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return !windowController && !opened;
+  }));
+  for (int i = 0; i < 3; ++i) tst::spinOnce();
+  EXPECT_EQ(closings, 1) << "the window closes once";
+  center.removeObserver(closingToken);
+  EXPECT_EQ(center.observerCount(), registeredBefore) << "an observer outlived its window";
+  EXPECT_EQ(services.shown().size(), 2) << "closing the windows did not start another quit";
   app->setDelegate(nullptr);
 }
 

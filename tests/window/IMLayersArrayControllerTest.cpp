@@ -169,6 +169,18 @@ TEST(IMLayersArrayController, LayersForToolsAreReusedReplacedOrMadeWithDefaultNa
     panel.controller.obtainANewLayerAtIndex(IMLayerIndexNotFound);
     EXPECT_EQ(panel.names(), QStringList({"untitled layer 2", "untitled layer 1", "A", "B"}));
   }
+  {  // The New Layer command: a default name at the selection, one undo step.
+    LayersPanel panel({"A", "B"}, {"A", "B"});
+    panel.controller.setSelectionIndex(1);
+    panel.controller.addNewLayer();
+    EXPECT_EQ(panel.names(), QStringList({"A", "untitled layer 1", "B"}));
+    EXPECT_EQ(panel.controller.selectionIndexes(), fnd::IndexSet::fromList({1}));
+    fnd::UndoManager* undo = panel.document.context->undoManager();
+    ASSERT_TRUE(undo->canUndo());
+    EXPECT_EQ(undo->undoActionName(), "New Layer");
+    undo->undo();
+    EXPECT_EQ(panel.document.layerNames(), QStringList({"A", "B"}));
+  }
   {  // A row moved by dragging keeps its name.
     LayersPanel panel({"A", "B", "C"}, {"A", "B", "C"});
     panel.controller.moveObjectsInArrangedObjectsFromIndexes(fnd::IndexSet::fromList({2}), 0);
@@ -204,6 +216,18 @@ TEST(IMLayersArrayController, ImagesLandCentredUnlessTheirOriginMeetsTheCanvas) 
     EXPECT_EQ(panel.document.composedImage->size(), QSizeF(30, 20));
     EXPECT_EQ(panel.window.fits, 1);
     EXPECT_EQ(panel.names(), QStringList({"Empty"}));
+  }
+  {  // Past the end (and "not found") in a non-empty document means the top.
+    LayersPanel panel({"A", "B"}, {"A", "B"});
+    EXPECT_EQ(panel.controller.addLayerAndImage(solid(10, 10, Qt::blue), "Photo.png", 9, true), 0u);
+    EXPECT_EQ(panel.controller.addLayerAndImage(solid(10, 10, Qt::green), "Shot.png",
+                                                IMLayerIndexNotFound, true),
+              0u);
+    EXPECT_EQ(panel.names(), QStringList({"Shot", "Photo", "A", "B"}));
+    panel.controller.addImage(solid(6, 6, Qt::yellow), "Over.png", 12);
+    EXPECT_EQ(panel.names(), QStringList({"Over", "Photo", "A", "B"}));
+    EXPECT_EQ(panel.layer(0)->imageSize(), QSizeF(6, 6));
+    EXPECT_EQ(panel.layer(3)->imageSize(), QSizeF(10, 10)) << "the bottom layer is untouched";
   }
   LayersPanel panel({"A"}, {"A"});
   EXPECT_EQ(panel.controller.addLayerAndImage(nullptr, {}, 0, true), IMLayerIndexNotFound);

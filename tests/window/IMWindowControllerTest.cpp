@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QThread>
 #include <atomic>
+#include <thread>
 
 #include "TestSupport.h"
 #include "appkit/Application.h"
@@ -16,6 +19,7 @@
 #include "appkit/ModalServices.h"
 #include "appkit/RestorableState.h"
 #include "appkit/ToolbarItem.h"
+#include "coredata/ManagedObjectContext.h"
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/NotificationCenter.h"
@@ -26,6 +30,7 @@
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
+#include "window/IMAppResponder.h"
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMMainMenu.h"
@@ -121,6 +126,36 @@ QColor canvasPixel(IMWindowController* window, const QImage& grab, QPointF docum
   return grab.pixelColor(inWindow * grab.devicePixelRatio());
 }
 
+// Runs the main queue up to here: what was dispatched to it before has run.
+void drainMainQueue() {
+  bool reached = false;
+  fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [&] { reached = true; });
+  ASSERT_TRUE(tst::spinUntil([&] { return reached; }));
+}
+
+// Whether `object` is deleted once the deletions it has asked for are done.
+template <class T>
+bool deletedSoon(const QPointer<T>& object) {
+  return tst::spinUntil([&] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return object.isNull();
+  });
+}
+
+// The threads on which a widget was shown or hidden.
+class ShowingThreads : public QObject {
+ public:
+  explicit ShowingThreads(QWidget* widget) { widget->installEventFilter(this); }
+  QList<QThread*> threads;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
+      threads.append(QThread::currentThread());
+    return false;
+  }
+};
+
 }  // namespace
 
 TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
@@ -140,6 +175,11 @@ TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
   EXPECT_EQ(window->observerCount(), 9);
   EXPECT_TRUE(window->layersBox()->isVisible());
   EXPECT_EQ(window->toolbar()->items().size(), 4);
+  // This desktop has user notifications but no sharing picker: no sharing item.
+  EXPECT_TRUE(IMAppResponder::hasUserNotifications());
+  EXPECT_FALSE(IMAppResponder::hasSharingServicePicker());
+  for (ui::ToolbarItem* item : window->toolbar()->items())
+    EXPECT_NE(item->itemIdentifier(), "SharingToolbarItem");
   const int percent = int(std::round(window->zoom() * 100));
   EXPECT_EQ(window->window()->title(), QString("Three Layers.zova - %1%").arg(percent));
   EXPECT_TRUE(window->layersController()->isLoaded());
@@ -214,9 +254,16 @@ TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
   itemFor("undo:")->trigger();
   EXPECT_EQ(rowNames(window), QStringList({"Star", "Sun", "Ground", "Bar"}));
 
-  // Closing by the program removes the window's observers once.
+  // Closing by the program: the window's nine observers go at once, and
+  // nothing else goes when the controller is deleted later.
+  fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
+  const int registered = center.observerCount();
+  QPointer<IMWindowController> closing = window;
   document->close();
-  tst::spinOnce();
+  EXPECT_EQ(window->observerCount(), 0);
+  EXPECT_EQ(center.observerCount(), registered - 9);
+  EXPECT_FALSE(window->mainViewCanvas()->drawingDelegate());
+  EXPECT_TRUE(deletedSoon(closing));
   EXPECT_TRUE(controller.documents().isEmpty());
 }
 
@@ -274,16 +321,53 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   EXPECT_TRUE(window->layersBox()->isVisible());
   EXPECT_FALSE(window->layersController()->currentPopover()) << "a bitmap layer has no text";
 
-  // A layer of another document that changed and went before the window
-  // heard of it: nothing of it is read.
+  // A changed layer of this window moves its remembered area on; one of
+  // another document is left alone, and one that went before the window
+  // heard of it is not read.
+  fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
   {
     auto other = std::make_unique<IMDocument>();
     ASSERT_TRUE(other->initWithType(IMNativeDocumentType, nullptr));
+    other->composedImage()->setSize({50, 50});
     Layer* foreign = other->composedImage()->layersArray().first();
-    fnd::NotificationCenter::defaultCenter().postNotificationName(IMSelectedLayerDidChange,
-                                                                  foreign);
+    foreign->image()->setNsImage(solid(20, 20, Qt::red));
+    foreign->setOrigin({7, 9});
+    drainMainQueue();
+    const QRectF remembered = foreign->previousClippingRect();
+    ASSERT_NE(remembered, foreign->clippingRect());
+    center.postNotificationName(IMSelectedLayerDidChange, foreign);
+    drainMainQueue();
+    EXPECT_EQ(foreign->previousClippingRect(), remembered) << "another document's layer";
+
+    Layer* own = window->layersController()->arrangedLayers().first();
+    own->setOrigin(own->origin() + QPointF(3, 4));
+    center.postNotificationName(IMSelectedLayerDidChange, own);
+    drainMainQueue();
+    EXPECT_EQ(own->previousClippingRect(), own->clippingRect()) << "the window's own layer";
+
+    Layer* gone = other->composedImage()->layersArray().first();
+    center.postNotificationName(IMSelectedLayerDidChange, gone);
   }
-  tst::spinOnce();
+  drainMainQueue();
+
+  // A save turns the indicator on from the will-save to the did-save of
+  // this window's context only.
+  EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
+  cd::ManagedObjectContext* context = window->managedObjectContext();
+  IMDocument stranger;
+  ASSERT_TRUE(stranger.initWithType(IMNativeDocumentType, nullptr));
+  center.postNotificationName(
+      cd::ManagedObjectContextWillSaveNotification,
+      static_cast<cd::ManagedObjectContext*>(stranger.customManagedObjectContext()));
+  drainMainQueue();
+  EXPECT_FALSE(window->isIndicatorAnimating()) << "another document's save";
+  center.postNotificationName(cd::ManagedObjectContextWillSaveNotification, context);
+  drainMainQueue();
+  EXPECT_TRUE(window->isIndicatorAnimating());
+  EXPECT_TRUE(window->loadSaveProgressIndicator()->isVisible());
+  center.postNotificationName(cd::ManagedObjectContextDidSaveNotification, context);
+  drainMainQueue();
+  EXPECT_FALSE(window->isIndicatorAnimating());
 
   // A burst of image work turns the indicator on until the queue is empty.
   EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
@@ -298,11 +382,40 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
   EXPECT_FALSE(window->loadSaveProgressIndicator()->isVisible());
 
-  // The user closing the window (the document is clean, so nothing is asked).
+  // A count published on another thread reaches the indicator only through
+  // the main thread.
+  ShowingThreads showing(window->loadSaveProgressIndicator());
+  release = false;
+  document->operationQueue()->addOperationWithBlock([&] {
+    while (!release) QThread::msleep(1);
+  });
+  std::thread publisher([&] {
+    document->operationQueue()->willChangeValueForKey("operationCount");
+    document->operationQueue()->didChangeValueForKey("operationCount");
+  });
+  publisher.join();
+  EXPECT_FALSE(window->isIndicatorAnimating()) << "acted on off the main thread";
+  EXPECT_TRUE(tst::spinUntil([&] { return window->isIndicatorAnimating(); }));
+  release = true;
+  EXPECT_TRUE(tst::spinUntil([&] { return !window->isIndicatorAnimating(); }));
+  ASSERT_FALSE(showing.threads.isEmpty());
+  for (QThread* thread : showing.threads) EXPECT_EQ(thread, QCoreApplication::instance()->thread());
+
+  // The user closing the window (the document is clean, so nothing is
+  // asked): the nine observers go once and every back-reference with them.
   EXPECT_EQ(window->observerCount(), 9);
+  const int registered = center.observerCount();
   QPointer<ui::Window> shown = window->window();
+  QPointer<IMWindowController> closing = window;
   shown->close();
   EXPECT_EQ(window->observerCount(), 0);
+  EXPECT_EQ(center.observerCount(), registered - 9);
+  EXPECT_FALSE(window->mainViewCanvas()->drawingDelegate());
+  EXPECT_FALSE(window->mainViewCanvas()->sizeDelegate());
+  EXPECT_FALSE(window->toolbar()->delegate());
+  EXPECT_FALSE(window->layersController()->windowController());
+  EXPECT_NE(window->settings()->delegate(), static_cast<SettingsDelegate*>(window));
+  EXPECT_TRUE(deletedSoon(closing));
   EXPECT_TRUE(tst::spinUntil([&] { return controller.documents().isEmpty(); }));
 }
 

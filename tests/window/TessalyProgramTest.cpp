@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 
 #include "TestSupport.h"
@@ -65,8 +66,9 @@ QStringList cacheFoldersIn(const QString& folder) {
 
 }  // namespace
 
-// The program opens the document it is given, and SIGTERM ends it through
-// the termination sequence: status 0, defaults written, its cache folder gone.
+// The program opens the documents it is given, and SIGTERM ends it through
+// the termination sequence: status 0, defaults written, its cache folder,
+// which existed while it ran, gone.
 TEST(TessalyProgramTest, OpensADocumentFromTheCommandLineAndEndsCleanlyOnSigterm) {
   const QString documents = folderOf("program-documents");
   const QString runtime = folderOf("program-runtime");
@@ -85,17 +87,26 @@ TEST(TessalyProgramTest, OpensADocumentFromTheCommandLineAndEndsCleanlyOnSigterm
   environment.insert("XDG_STATE_HOME", folderOf("program-state"));
   program.setProcessEnvironment(environment);
   program.setProcessChannelMode(QProcess::ForwardedChannels);
-  program.start(TESSALY_PROGRAM, {path});
+  // A picture in another format opens as a new document whose pixels are
+  // kept in the program's cache folder.
+  const QString picture = documents + "/picture.png";
+  QImage pixels(24, 16, QImage::Format_ARGB32);
+  pixels.fill(QColor(20, 120, 220));
+  ASSERT_TRUE(pixels.save(picture, "PNG"));
+  program.start(TESSALY_PROGRAM, {path, picture});
   ASSERT_TRUE(program.waitForStarted());
   const qint64 pid = program.processId();
 
   const bool opened = tst::spinUntil(
       [&] { return program.state() != QProcess::Running || holdsOpen(pid, path); }, 30000);
   ASSERT_TRUE(opened && program.state() == QProcess::Running) << "the document did not open";
-  // The folder is made once a layer's pixels are first kept; whatever
-  // exists now must be gone at the end.
-  const QStringList cacheFolders = cacheFoldersIn(runtime);
-  EXPECT_LE(cacheFolders.size(), 1);
+  // The folder is made once a layer's pixels are first kept: it exists
+  // while the program runs, and only this one.
+  ASSERT_TRUE(tst::spinUntil(
+      [&] { return program.state() != QProcess::Running || !cacheFoldersIn(runtime).isEmpty(); },
+      30000));
+  ASSERT_EQ(program.state(), QProcess::Running);
+  EXPECT_EQ(cacheFoldersIn(runtime).size(), 1);
 
   ASSERT_EQ(::kill(pid, SIGTERM), 0);
   ASSERT_TRUE(program.waitForFinished(30000));

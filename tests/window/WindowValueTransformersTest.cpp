@@ -2,9 +2,12 @@
 
 #include <cmath>
 
+#include "TestSupport.h"
+#include "appkit/Document.h"
 #include "coredata/ManagedObject.h"
+#include "documents/IMDocumentController.h"
 #include "foundation/ValueTransformer.h"
-#include "window/IMWindowValueTransformers.h"
+#include "window/IMWindowController.h"
 #include "window/ImageResizeTransformer.h"
 
 namespace {
@@ -19,9 +22,29 @@ QVariant reverse(const QString& name, const QVariant& value) {
 
 }  // namespace
 
-// The names the window's bindings use, and what each gives both ways.
-TEST(WindowValueTransformers, RegisteredByNameTransformBothWays) {
-  IMRegisterWindowValueTransformers();
+// The names the window's bindings use are there once a document window
+// is made, registered once, and each gives its values both ways.
+TEST(WindowValueTransformers, RegisteredByTheFirstWindowAndTransformBothWays) {
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  const QStringList names = {"LogValueForScaleSliderTransformer", "IsMultipleValueTransformer",
+                             "IsSingleValueTransformer"};
+  ui::Document* first = controller.openUntitledDocumentAndDisplay(true, nullptr);
+  ASSERT_TRUE(first);
+  QList<std::shared_ptr<fnd::ValueTransformer>> registered;
+  for (const QString& name : names) {
+    registered.append(fnd::ValueTransformer::valueTransformerForName(name));
+    ASSERT_TRUE(registered.last()) << name.toStdString();
+  }
+  ui::Document* second = controller.openUntitledDocumentAndDisplay(true, nullptr);
+  ASSERT_TRUE(second);
+  for (int i = 0; i < names.size(); ++i)
+    EXPECT_EQ(fnd::ValueTransformer::valueTransformerForName(names[i]), registered[i])
+        << "the second window registers nothing again";
+  first->close();
+  second->close();
+  tst::spinOnce();
+
   const QString log = "LogValueForScaleSliderTransformer";
   struct Case {
     double zoom, position;
@@ -50,8 +73,7 @@ TEST(WindowValueTransformers, RegisteredByNameTransformBothWays) {
     EXPECT_EQ(forward("IsMultipleValueTransformer", row.list).toBool(), row.multiple);
     EXPECT_EQ(forward("IsSingleValueTransformer", row.list).toBool(), !row.multiple);
   }
-  for (const char* name : {"LogValueForScaleSliderTransformer", "IsMultipleValueTransformer",
-                           "IsSingleValueTransformer"})
+  for (const QString& name : names)
     EXPECT_TRUE(
         fnd::ValueTransformer::valueTransformerForName(name)->allowsReverseTransformation());
 }
