@@ -162,7 +162,8 @@ class IMDocument : public ui::PersistentDocument {
   void applyEstimate(qint64 bytes);
   bool configureForImageFile(const QUrl& url, const QString& type, fnd::Error* error);
   void deliverNonNativeNotification();
-  ui::PrintOperation::DrawingHandler canvasDrawing(bool onWhite);
+  // Draws the canvas on a page; without alpha, on white, as paper shows it.
+  ui::PrintOperation::DrawingHandler canvasDrawing(bool keepsAlpha);
   void postThrowAway();
 
   ComposedImage* composedImage_ = nullptr;

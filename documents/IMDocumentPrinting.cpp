@@ -2,14 +2,42 @@
 // print operation with the document's print info, fitted to the paper
 // without margins for printing, or as one page of the canvas's size.
 #include <QtGlobal>
+#include <memory>
 
 #include "appkit/ModalServices.h"
 #include "appkit/PrintOperation.h"
 #include "documents/IMDocument.h"
 #include "foundation/Localized.h"
 #include "foundation/UndoManager.h"
+#include "graphics/CompositingOperation.h"
 #include "graphics/GraphicsContext.h"
+#include "graphics/Image.h"
 #include "model/ComposedImage.h"
+#include "model/Layer.h"
+
+namespace {
+
+bool isSourceOver(qint64 operation) {
+  // Values outside the known operations draw source-over.
+  return operation == qint64(gfx::CompositingOperation::SourceOver) || operation < 0 ||
+         operation > qint64(gfx::CompositingOperation::Luminosity);
+}
+
+// PDF pages and printers composite source-over only and cannot read back
+// what a page already shows, so a layer drawn with any other operation
+// would come out as if drawn source-over.
+bool pageCompositesEveryLayer(ComposedImage& image) {
+  for (Layer* layer : image.layersArray()) {
+    if (!layer->visible()) continue;
+    if (!isSourceOver(layer->compositingOperation())) return false;
+    if (layer->hasNotEmptyImageAccumulator() &&
+        !isSourceOver(qint64(layer->accumulatorCompositingOperation())))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 ui::PrintInfoPtr IMDocument::printInfo() {
   if (!printInfo_) printInfo_ = ui::PrintInfo::make();
@@ -25,10 +53,23 @@ void IMDocument::setPrintInfo(ui::PrintInfoPtr printInfo) {
 
 void IMDocument::printDocument(QObject*) { printShowingPrintPanel(true); }
 
-ui::PrintOperation::DrawingHandler IMDocument::canvasDrawing(bool onWhite) {
-  return [this, onWhite](gfx::GraphicsContext& context, const QRectF& rect) {
+ui::PrintOperation::DrawingHandler IMDocument::canvasDrawing(bool keepsAlpha) {
+  // A document the page cannot composite is flattened by the model, as the
+  // image export flattens it, once for all the pages of the operation.
+  auto flattened = std::make_shared<gfx::ImagePtr>();
+  return [this, keepsAlpha, flattened](gfx::GraphicsContext& context, const QRectF& rect) {
     gfx::CurrentContextScope scope(&context);
-    if (onWhite) context.fillRect(rect, Qt::white, gfx::CompositingOperation::SourceOver);
+    ComposedImage* image = composedImage();
+    if (image && !pageCompositesEveryLayer(*image)) {
+      if (!*flattened) *flattened = image->finalImageKeepAlpha(keepsAlpha);
+      if (!*flattened) return;
+      context.saveGState();
+      context.clipToRect(rect);
+      (*flattened)->drawAtPoint(image->rect().topLeft());
+      context.restoreGState();
+      return;
+    }
+    if (!keepsAlpha) context.fillRect(rect, Qt::white, gfx::CompositingOperation::SourceOver);
     viewDrawingRect(rect, true, false);
   };
 }
@@ -63,7 +104,7 @@ QByteArray IMDocument::PDFRepresentationOfFinalImage(bool keepsAlpha) {
   if (rect.isEmpty()) return {};
   QByteArray data;
   auto operation =
-      ui::PrintOperation::PDFOperation(rect, canvasDrawing(!keepsAlpha), &data, printInfo());
+      ui::PrintOperation::PDFOperation(rect, canvasDrawing(keepsAlpha), &data, printInfo());
   operation->setShowsPrintPanel(false);
   return operation->runOperation() ? data : QByteArray();
 }

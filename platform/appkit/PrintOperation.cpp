@@ -18,9 +18,16 @@ int pagesAlong(double length, double page) {
   return std::max(1, int(std::ceil(length / page - 1e-9)));
 }
 
+// Pages carry the document's pixels as they are: images go into the PDF
+// stream compressed without loss, never as JPEG.
+void keepImagesLossless(QPainter& painter) {
+  painter.setRenderHint(QPainter::LosslessImageRendering);
+}
+
 // Draws through `draw` with a context over `bounds`, current while it runs.
 void drawOn(QPainter& painter, const QRectF& bounds, const QRectF& part,
             const PrintOperation::DrawingHandler& draw) {
+  keepImagesLossless(painter);
   std::unique_ptr<gfx::GraphicsContext> context =
       gfx::GraphicsContext::forPainter(&painter, bounds.size());
   if (!context) return;
@@ -139,6 +146,7 @@ bool PrintOperation::writePDF() {
                     QPageLayout::Portrait, QMarginsF(), QPageLayout::Point));
     std::unique_ptr<gfx::GraphicsContext> context = gfx::GraphicsContext::forPDF(&writer);
     if (!context) return false;
+    keepImagesLossless(*context->painter());
     context->translateCTM(-bounds_.x(), -bounds_.y());
     gfx::GraphicsContext::pushCurrent(context.get());
     draw_(*context, bounds_);

@@ -128,6 +128,20 @@ QImage decodedByPIL(const QString& path, bool* fileHasAlpha) {
   return image;
 }
 
+QImage rasterisedPDF(const QString& path, bool transparent) {
+  const QString stem = path + "-page";
+  QStringList arguments{"-png", "-r", "72", "-singlefile"};
+  if (transparent) arguments << "-transp";
+  QString output;
+  if (tst::runTool("pdftocairo", arguments << path << stem, &output) != 0) {
+    ADD_FAILURE() << "pdftocairo cannot render " << path.toStdString() << ": "
+                  << output.toStdString();
+    return {};
+  }
+  bool hasAlpha = false;
+  return decodedByPIL(stem + ".png", &hasAlpha);
+}
+
 int largestDifference(const QImage& expected, const QImage& actual) {
   if (expected.size() != actual.size()) return 255;
   const QImage a = expected.convertToFormat(QImage::Format_RGBA8888);

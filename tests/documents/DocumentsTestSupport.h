@@ -46,6 +46,12 @@ QString pythonWithPIL();
 // A null image (with a test failure) when PIL cannot read it.
 QImage decodedByPIL(const QString& path, bool* fileHasAlpha);
 
+// The first page of the PDF at `path` rasterised by poppler's cairo
+// renderer at 72 dpi (one pixel per point), as straight RGBA8888; with
+// `transparent` the page has no white backdrop. Null (with a test failure)
+// when it cannot be rendered.
+QImage rasterisedPDF(const QString& path, bool transparent);
+
 // The largest difference of one 8-bit component, alpha included, between
 // two straight RGBA images of the same size; colour is compared only where
 // both are visible.
