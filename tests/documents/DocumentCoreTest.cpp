@@ -33,6 +33,18 @@ QVariantMap storedMetadata(const QString& path) {
       cd::SQLiteStoreType, QUrl::fromLocalFile(path), nullptr);
 }
 
+// The stored metadata row as the sqlite3 shell reads it, in hexadecimal.
+QString metadataRow(const QString& path) {
+  QString output;
+  EXPECT_EQ(
+      tst::runTool("sqlite3",
+                   {"-readonly", path, "SELECT hex(Z_PLIST) FROM Z_METADATA WHERE Z_VERSION = 1"},
+                   &output),
+      0)
+      << output.toStdString();
+  return output.trimmed();
+}
+
 }  // namespace
 
 TEST(DocumentCore, NewDocumentHasOneLayerNothingToUndoAndIsClean) {
@@ -52,6 +64,7 @@ TEST(DocumentCore, NewDocumentHasOneLayerNothingToUndoAndIsClean) {
 }
 
 TEST(DocumentCore, SearchMetadataIsAddedWhenMissingAndLeftWhenPresent) {
+  if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 is not installed";
   // A store written without search metadata: 1023.5 wide, two layers
   // sharing a name.
   const QString bare = tst::tempPath("metadata-missing.zova");
@@ -83,18 +96,30 @@ TEST(DocumentCore, SearchMetadataIsAddedWhenMissingAndLeftWhenPresent) {
   EXPECT_EQ(metadata.value(kLayerNames).toStringList(), QStringList{"twin"});
   EXPECT_EQ(metadata.value(kHasAlpha).toBool(), true);
 
-  // A store that has all four keys opens without them being rewritten.
+  // Another program widens the image and saves without refreshing the
+  // search metadata: a store that has all four keys, one of them stale.
+  {
+    doctest::StoreDocument store(bare);
+    ComposedImage::composedImageForManagedObjectContext(store.context.get())->setWidth(2000);
+    ASSERT_TRUE(store.save());
+  }
+  ASSERT_EQ(storedMetadata(bare).value(kPixelWidth).toLongLong(), 1024);
+  const QString rowBefore = metadataRow(bare);
+  ASSERT_FALSE(rowBefore.isEmpty());
+  // Opening leaves the keys as they are, in the store and in the file.
   {
     IMDocument document;
     ASSERT_TRUE(
         document.initWithContentsOfURL(QUrl::fromLocalFile(bare), IMNativeDocumentType, nullptr));
-    document.composedImage()->setWidth(2000);
+    EXPECT_EQ(document.composedImage()->width(), 2000);
     cd::PersistentStoreCoordinator* coordinator = document.persistentStoreCoordinator();
     EXPECT_EQ(coordinator->metadataForPersistentStore(document.persistentStore())
                   .value(kPixelWidth)
                   .toLongLong(),
               1024);
+    document.close();
   }
+  EXPECT_EQ(metadataRow(bare), rowBefore);
 }
 
 TEST(DocumentCore, RevertedRootGetsFreshSettingsAndAFirstFetchNone) {

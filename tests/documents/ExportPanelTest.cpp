@@ -2,7 +2,9 @@
 // no widget: observers stand in for the panel's controls.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "DocumentsTestSupport.h"
 #include "TestSupport.h"
@@ -15,6 +17,7 @@
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
 #include "model/ComposedImage.h"
+#include "model/ImagesCacheFolder.h"
 
 namespace {
 
@@ -169,6 +172,58 @@ TEST(ExportPanel, EstimateEqualsTheFileThenWrittenToTheByte) {
     EXPECT_EQ(document->estimatedFileSize(), QFileInfo(path).size());
     EXPECT_EQ(document->saveFileSize(), FileSizeText::fileStyle(QFileInfo(path).size()));
   }
+}
+
+// The panel's compression and quality are what the written file holds, as
+// tiffinfo and PIL read it; the estimate's file is gone once it is measured.
+TEST(ExportPanel, CompressionAndQualityReachTheFileAndTheEstimateLeavesNoFile) {
+  if (!tst::haveTool("tiffinfo")) GTEST_SKIP() << "tiffinfo is not installed";
+  auto document = threeLayerDocument();
+  Announcements bound(*document, "fileSizeTriger");
+  document->setSaveType(io::TypeTIFF);
+  const struct {
+    int compression;
+    const char* scheme;
+  } schemes[] = {{1, "None"}, {5, "LZW"}, {32773, "PackBits"}};
+  for (const auto& c : schemes) {
+    document->setSaveCompression(c.compression);
+    ASSERT_TRUE(estimateDone(*document));
+    const QString path = tst::tempPath(QStringLiteral("compression-%1.tiff").arg(c.compression));
+    ASSERT_TRUE(document->savetoBitmapFileType(io::TypeTIFF, QUrl::fromLocalFile(path), true));
+    QString info;
+    ASSERT_EQ(tst::runTool("tiffinfo", {path}, &info), 0) << info.toStdString();
+    EXPECT_TRUE(info.contains(
+        QRegularExpression(QStringLiteral("Compression Scheme: %1\\b").arg(c.scheme))))
+        << c.compression << "\n"
+        << info.toStdString();
+  }
+
+  // A higher quality gives finer quantization tables and a larger file.
+  document->setSaveType(io::TypeJPEG);
+  const QString script =
+      "import sys\nfrom PIL import Image\n"
+      "print(sum(Image.open(sys.argv[1]).quantization[0]))\n";
+  int coarseness = INT_MAX;
+  qint64 size = 0;
+  for (double quality : {0.3, 0.85, 1.0}) {
+    SCOPED_TRACE(quality);
+    document->setSaveQuality(quality);
+    ASSERT_TRUE(estimateDone(*document));
+    const QString path = tst::tempPath(QStringLiteral("quality-%1.jpg").arg(quality));
+    ASSERT_TRUE(document->savetoBitmapFileType(io::TypeJPEG, QUrl::fromLocalFile(path), false));
+    QString output;
+    ASSERT_EQ(tst::runTool(doctest::pythonWithPIL(), {"-c", script, path}, &output), 0)
+        << output.toStdString();
+    const int tableSum = output.trimmed().split('\n').last().toInt();
+    EXPECT_LT(tableSum, coarseness);
+    EXPECT_GT(QFileInfo(path).size(), size);
+    EXPECT_EQ(document->estimatedFileSize(), QFileInfo(path).size());
+    coarseness = tableSum;
+    size = QFileInfo(path).size();
+  }
+  EXPECT_EQ(QDir(ImagesCacheFolder::shared().path())
+                .entryList({"saveFileSize*"}, QDir::Files | QDir::Hidden | QDir::System),
+            QStringList());
 }
 
 TEST(ExportPanel, RapidChangesGiveOneEstimateAndTheNativeTypeNone) {

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
 
 #include "DocumentsTestSupport.h"
@@ -43,7 +45,38 @@ QString cameraJPEG() {
   return file.fileName();
 }
 
+// A one-page PDF of 100 × 50 points, drawn at 300 dpi, as "sheet.pdf".
+QString sheetPDF() {
+  const QString path = tst::tempPath("sheet.pdf");
+  QPdfWriter writer(path);
+  writer.setResolution(300);
+  writer.setPageLayout(
+      QPageLayout(QPageSize(QSizeF(100, 50), QPageSize::Point, {}, QPageSize::ExactMatch),
+                  QPageLayout::Portrait, QMarginsF(), QPageLayout::Point));
+  QPainter painter(&writer);
+  painter.fillRect(QRect(0, 0, writer.width(), writer.height()), QColor(30, 140, 60));
+  return path;
+}
+
 }  // namespace
+
+// A PDF keeps its size in points, however finely it was drawn, and brings
+// no image properties to carry to an export.
+TEST(Import, PDFKeepsItsSizeInPointsAndNoImageProperties) {
+  fnd::UserDefaults::standardUserDefaults().removeObjectForKey("IMOpenImagesInZova");
+  IMDocumentController controller;
+  fnd::Error error;
+  std::unique_ptr<ui::Document> opened = controller.makeDocumentWithContentsOfURL(
+      QUrl::fromLocalFile(sheetPDF()), io::TypePDF, &error);
+  auto* document = qobject_cast<IMDocument*>(opened.get());
+  ASSERT_TRUE(document) << error.localizedDescription().toStdString();
+  EXPECT_EQ(document->displayName(), "sheet");
+  ComposedImage* image = document->composedImage();
+  ASSERT_EQ(image->layersArray().size(), 1);
+  EXPECT_EQ(image->size(), QSizeF(100, 50));
+  EXPECT_TRUE(document->imageMetadata().isEmpty());
+  EXPECT_DOUBLE_EQ(document->saveQuality(), 0.85);
+}
 
 TEST(Import, CameraJPEGOpensAsOneLayerAndExportsItsFieldsWithoutOrientation) {
   if (!tst::haveTool("exiftool")) GTEST_SKIP() << "exiftool is not installed";
