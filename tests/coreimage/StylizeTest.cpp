@@ -259,6 +259,60 @@ TEST(StylizeCells, PixelsTakeTheirCellsColour) {
     }
 }
 
+// Pointillize paints one dot per cell of the jittered grid, 0.6 of the
+// spacing in radius so neighbours just meet, in the colour at the dot's
+// centre, on white, with one pixel of antialiasing at its edge. Over the
+// coordinate image (blue 0) a pixel's blue is the white showing through.
+TEST(StylizeCells, PointillizePaintsOneDiscPerCellOnWhite) {
+  const Image coordinates = coordinateImage(96, 96);
+  const double spacing = 10, dot = 0.6 * spacing;
+  const ci::PixelBuffer out = styled("CIPointillize", coordinates, {{"inputRadius", spacing}});
+  std::vector<QPointF> points;  // the dots' centres, read where a dot covers a pixel
+  for (int y = 0; y < 96; ++y)
+    for (int x = 0; x < 96; ++x) {
+      if (pixelAt(out, x, y).b > 1e-6f) continue;
+      const QPointF q = pointRead(out, x, y);
+      if (std::none_of(points.begin(), points.end(),
+                       [&](const QPointF& p) { return QLineF(p, q).length() < 1e-3; }))
+        points.push_back(q);
+    }
+  // One dot in each cell of the grid laid from the default centre (150, 150).
+  for (int j = 2; j < 7; ++j)
+    for (int i = 2; i < 7; ++i) {
+      const QRectF cell(i * spacing, j * spacing, spacing, spacing);
+      EXPECT_EQ(std::count_if(points.begin(), points.end(),
+                              [&](const QPointF& p) { return cell.contains(p); }),
+                1)
+          << i << "," << j;
+    }
+  for (int y = 20; y < 76; ++y)
+    for (int x = 20; x < 76; ++x) {
+      SCOPED_TRACE(testing::Message() << x << "," << y);
+      const QPointF here(x + 0.5, y + 0.5);
+      const QPointF nearest =
+          *std::min_element(points.begin(), points.end(), [&](const QPointF& a, const QPointF& b) {
+            return QLineF(here, a).length() < QLineF(here, b).length();
+          });
+      const double d = QLineF(here, nearest).length();
+      const RGBA p = pixelAt(out, x, y);
+      ASSERT_NEAR(p.a, 1, 1e-6);
+      const float cover = 1 - p.b;
+      if (d >= dot + 0.5) {
+        ASSERT_NEAR(cover, 0, 1e-6);
+        ASSERT_NEAR(p.r, 1, 1e-6);
+        ASSERT_NEAR(p.g, 1, 1e-6);
+        continue;
+      }
+      if (d <= dot - 0.5) {
+        ASSERT_NEAR(cover, 1, 1e-6);
+      }
+      if (cover < 0.05f) continue;
+      // Inside and along the edge: the dot's colour, mixed with white.
+      ASSERT_NEAR((p.r - p.b) / cover * 256, nearest.x(), 2e-2);
+      ASSERT_NEAR((p.g - p.b) / cover * 256, nearest.y(), 2e-2);
+    }
+}
+
 TEST(BlendWithAlphaMask, MaskAlphaSelectsTheImage) {
   const Image mask = functionImage(10, 10, [](int x, int) {
     const float a = x < 5 ? 0.25f : 1.0f;
