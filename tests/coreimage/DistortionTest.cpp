@@ -67,6 +67,7 @@ TEST(Distortion, EachPixelReadsWhereItsProfileSays) {
        {c + 60, c},
        {c + std::sqrt(60.0 * 60 - 40 * 40), c}},
       {"CIHoleDistortion", {{"inputCenter", point(c, c)}, {"inputRadius", 40}}, {c + 2, c}, clear},
+      {"CIHoleDistortion", {{"inputCenter", point(c, c)}, {"inputRadius", 0}}, {c, c}, {c, c}},
       // Splash and tunnel: the circle's edge on the pixel's ray, turned by
       // the tunnel's rotation per e-fold of distance.
       {"CICircleSplashDistortion",

@@ -209,11 +209,15 @@ TEST(EffectFamilies, EveryNameIsListedWithItsCategoriesKeysAndInputKinds) {
         EXPECT_EQ(cls, ci::kClassCIColor);
       }
       if (cls == ci::kClassNSNumber) {
-        // Every number the browser shows gets a slider with a range.
+        // Every number the browser shows gets a slider with a range that
+        // holds its default.
+        const double lo = a.value(ci::kCIAttributeSliderMin).toDouble();
+        const double hi = a.value(ci::kCIAttributeSliderMax).toDouble();
         EXPECT_TRUE(a.contains(ci::kCIAttributeSliderMin));
-        EXPECT_LT(a.value(ci::kCIAttributeSliderMin).toDouble(),
-                  a.value(ci::kCIAttributeSliderMax).toDouble());
+        EXPECT_LT(lo, hi);
         EXPECT_TRUE(a.contains(ci::kCIAttributeDefault));
+        EXPECT_GE(a.value(ci::kCIAttributeDefault).toDouble(), lo);
+        EXPECT_LE(a.value(ci::kCIAttributeDefault).toDouble(), hi);
       }
     }
   }
@@ -254,9 +258,9 @@ TEST(EffectFamilies, IdentityValuesGiveTheInputBack) {
     EXPECT_LE(maxDifference(render(out, input.extent()), expected), 2e-5f);
     ++checked;
   }
-  // Every distortion with a strength, the glows, tone adjustment and
-  // pixellation, and all transitions.
-  EXPECT_GE(checked, 9 + 4 + 8);
+  // Every distortion with a strength and the hole, the glows, tone
+  // adjustment and pixellation, and all transitions.
+  EXPECT_GE(checked, 10 + 4 + 8);
 }
 
 TEST(EffectFamilies, DefaultsRenderEvenOverEmptyAndInfiniteImages) {
@@ -306,14 +310,24 @@ TEST(EffectFamilies, SmallRegionsReadOnlyWhatTheirGeometryNeeds) {
        {{"inputCenter", at(2016, 2016)}, {"inputRadius", 40}},
        region,
        {1959, 1959, 114, 114}},
-      {"CICircleSplashDistortion",
-       {{"inputCenter", at(1000, 1000)}, {"inputRadius", 150}},
-       region,
-       {849, 849, 1183, 1183}},
+      // Far from the hole a point reads r² / d nearer it; far from the lenses'
+      // glass and the bump's line nothing moves.
+      {"CIHoleDistortion", {}, region, {1990, 1990, 52, 52}},
+      {"CIGlassLozenge", {}, region, region},
+      {"CITorusLensDistortion", {}, region, region},
+      {"CIBumpDistortionLinear", {}, region, region},
+      // At their defaults, the circle (centre 150, 150) far below the
+      // region: the short arc its directions meet.
+      {"CICircleSplashDistortion", {}, region, {251, 251, 10, 10}},
+      {"CILightTunnel", {}, region, {216, 216, 10, 10}},
+      {"CILightTunnel", {{"inputRotation", 1}}, region, {84, 66, 10, 10}},
+      // Its directions give the columns, its distances the rows; around the
+      // centre every column.
+      {"CICircularWrap", {}, region, {1879, 2465, 7, 49}},
       {"CICircularWrap",
-       {{"inputCenter", at(2016, 2016)}, {"inputRadius", 30}},
+       {{"inputCenter", at(2016, 2016)}, {"inputRadius", 10}},
        region,
-       {1904, 0, 192, 3}},
+       {1967, 0, 66, 15}},
       {"CIDisplacementDistortion",
        {{"inputDisplacementImage", helper}},
        region,
@@ -333,11 +347,19 @@ TEST(EffectFamilies, SmallRegionsReadOnlyWhatTheirGeometryNeeds) {
        {{"inputCenter", at(100, 100)}, {"inputWidth", 100}},
        region,
        {0, 0, 302, 302}},
-      {"CIKaleidoscope", {{"inputCenter", at(2000, 2000)}}, region, {1953, 1953, 94, 94}},
+      // Folded into one half sector: the region's mirror image far off, or
+      // the slice of the sector it covers.
+      {"CIKaleidoscope", {}, region, {2673, 807, 52, 52}},
+      {"CIKaleidoscope", {{"inputCenter", at(2000, 2000)}}, region, {1996, 1996, 52, 26}},
+      // The region's perspective image (4.5 times larger), moved into the tile.
+      {"CIPerspectiveTile", {}, region, {2861, 1198, 149, 90}},
       {"CITriangleKaleidoscope",
        {{"inputPoint", at(300, 300)}, {"inputSize", 200}},
        region,
        {98, 98, 404, 404}},
+      // Folded into the triangle by reflections: a box no wider than the
+      // region's diagonal, wherever it lands.
+      {"CITriangleKaleidoscope", {}, region, {241, 319, 53, 53}},
       {"CIOpTile", {{"inputWidth", 65}}, region, {1935, 1935, 162, 162}},
       {"CICrystallize", {}, region, {1960, 1960, 112, 112}},
       {"CIPointillize", {}, region, {1960, 1960, 112, 112}},
@@ -367,14 +389,37 @@ TEST(EffectFamilies, SmallRegionsReadOnlyWhatTheirGeometryNeeds) {
 
 // Rendered in small tiles every filter gives what it gives in one piece:
 // nothing a row or tile computes from where it starts (a screen's phase, a
-// band's position) may show at the tiles' borders.
+// band's position) may show at the tiles' borders, and no tile's region of
+// interest may miss what its pixels read, at the defaults or at settings
+// that fold, wrap or turn the plane.
 TEST(EffectFamilies, SmallTilesMatchOneWholeRender) {
   const Image picture = Image::imageWithCGImage(gfx::CGImage::make(noiseQImage(300, 200, 3)));
   const Image other = Image::imageWithCGImage(gfx::CGImage::make(noiseQImage(300, 200, 4)));
   const QRectF area(-20, -10, 340, 220);
-  for (const Listing& l : kListings) {
-    SCOPED_TRACE(l.name);
-    auto filter = Filter::filterWithName(l.name);
+  auto at = [](double x, double y) { return QVariant::fromValue(ci::Vector{x, y}); };
+  std::vector<std::pair<QString, QVariantMap>> settings;
+  for (const Listing& l : kListings) settings.push_back({l.name, {}});
+  settings.insert(
+      settings.end(),
+      {{"CIKaleidoscope",
+        {{"inputCenter", at(150.3, 100.7)}, {"inputCount", 5}, {"inputAngle", 1.1}}},
+       {"CILightTunnel",
+        {{"inputCenter", at(150, 100)}, {"inputRotation", 6.2}, {"inputRadius", 40}}},
+       {"CICircularWrap",
+        {{"inputCenter", at(150, 100)}, {"inputRadius", 20}, {"inputAngle", -M_PI}}},
+       {"CIHoleDistortion", {{"inputCenter", at(150.5, 100.5)}, {"inputRadius", 0}}},
+       {"CITriangleKaleidoscope",
+        {{"inputPoint", at(150, 100)}, {"inputSize", 60}, {"inputRotation", 1}}},
+       {"CIPerspectiveTile",
+        {{"inputTopLeft", at(100, 160)},
+         {"inputTopRight", at(230, 150)},
+         {"inputBottomRight", at(250, 30)},
+         {"inputBottomLeft", at(60, 40)}}},
+       {"CIAffineTile",
+        {{"inputTransform", QVariant::fromValue(QTransform(0.7, 0.2, -0.3, 0.6, 13, 7))}}}});
+  for (const auto& [name, inputs] : settings) {
+    SCOPED_TRACE(name.toStdString());
+    auto filter = Filter::filterWithName(name, inputs);
     setImages(*filter, picture, other);
     if (filter->inputKeys().contains("inputTime")) filter->setValue(0.5, "inputTime");
     const Image out = filter->outputImage();

@@ -22,6 +22,10 @@ constexpr double kLargestReach = 2000;
 
 double bounded(double v) { return std::clamp(v, -kLargestReach, kLargestReach); }
 
+// How far past the edge of its zone a point must lie to be sure a kernel,
+// computing in floats, leaves it where it is.
+constexpr double kUnmovedMargin = 0.01;
+
 void displacementRow(const KernelRow& row) {
   const SamplerView& image = *row.samplers[0];
   const SamplerView& displacement = *row.samplers[1];
@@ -104,30 +108,42 @@ void bumpLinearRow(const KernelRow& row) {
   });
 }
 
-void circleSplashRow(const KernelRow& row) {
-  const double cx = row.values[0][0], cy = row.values[0][1];
-  const double r = std::max(0.0f, row.values[1][0]);
-  warpRow(row, [&](double& x, double& y) {
+// Points outside the circle read the point of it in their direction: the
+// nearest point of the disc, which moves no two points farther apart.
+struct SplashMap {
+  double cx, cy, r;
+  float operator()(double& x, double& y) const {
     const double dx = x - cx, dy = y - cy;
     const double d = std::hypot(dx, dy);
     if (d <= r) return 1.0f;
     x = cx + dx * r / d, y = cy + dy * r / d;
     return 1.0f;
-  });
+  }
+};
+
+void circleSplashRow(const KernelRow& row) {
+  warpRow(row, SplashMap{row.values[0][0], row.values[0][1], std::max(0.0f, row.values[1][0])});
 }
 
-void lightTunnelRow(const KernelRow& row) {
-  const double cx = row.values[0][0], cy = row.values[0][1];
-  const double rotation = row.values[1][0];
-  const double r = std::max(1e-6f, row.values[2][0]);
-  warpRow(row, [&](double& x, double& y) {
+// Points outside the circle read a point of it, turned by rotation × the
+// logarithm of how far out they lie. A step along the radius turns the read
+// by up to |rotation| times its length, a step around by at most its own.
+struct TunnelMap {
+  double cx, cy, rotation, r;
+  double stretch() const { return std::hypot(1.0, rotation); }
+  float operator()(double& x, double& y) const {
     const double dx = x - cx, dy = y - cy;
     const double d = std::hypot(dx, dy);
     if (d <= r) return 1.0f;
     const double a = std::atan2(dy, dx) + rotation * std::log(d / r);
     x = cx + r * std::cos(a), y = cy + r * std::sin(a);
     return 1.0f;
-  });
+  }
+};
+
+void lightTunnelRow(const KernelRow& row) {
+  warpRow(row, TunnelMap{row.values[0][0], row.values[0][1], row.values[1][0],
+                         std::max(1e-6f, row.values[2][0])});
 }
 
 void holeRow(const KernelRow& row) {
@@ -136,7 +152,8 @@ void holeRow(const KernelRow& row) {
   warpRow(row, [&](double& x, double& y) {
     const double dx = x - cx, dy = y - cy;
     const double d2 = dx * dx + dy * dy;
-    if (d2 <= r * r) return 0.0f;
+    // A hole of no radius opens nothing, not even the pixel at its centre.
+    if (d2 <= r * r) return r > 0 ? 0.0f : 1.0f;
     const double k = std::sqrt((d2 - r * r) / d2);
     x = cx + dx * k, y = cy + dy * k;
     return 1.0f;
@@ -252,17 +269,12 @@ QPointF centreOf(const BuiltInFilter& f, const QString& key = kCIInputCenterKey)
   return f.vectorValue(key).CGPointValue();
 }
 
-// The region a filter that moves points only inside the disc reads; with
-// `edgeOutside`, points outside read the disc's edge too.
-RegionOfInterestCallback discRoi(const QPointF& centre, double radius, bool edgeOutside = false) {
+// The region a filter that moves points only inside the disc reads.
+RegionOfInterestCallback discRoi(const QPointF& centre, double radius) {
   const QRectF disc = squareAround(centre, std::abs(radius) + 1);
-  return [disc, edgeOutside](int, const QRectF& rect) {
-    return !edgeOutside && intersect(rect, disc).isEmpty() ? rect : unite(rect, disc);
+  return [disc](int, const QRectF& rect) {
+    return intersect(rect, disc).isEmpty() ? rect : unite(rect, disc);
   };
-}
-
-RegionOfInterestCallback grownRoi(double reach) {
-  return [reach](int, const QRectF& rect) { return rect.adjusted(-reach, -reach, reach, reach); };
 }
 
 Image displacementDistortion(const BuiltInFilter& f) {
@@ -282,14 +294,14 @@ Image displacementDistortion(const BuiltInFilter& f) {
 
 // A distortion confined to the disc of inputRadius around inputCenter,
 // with `extra` value inputs after the radius.
-FilterRecipe discDistortion(const QString& kernel, QStringList extra, bool edgeOutside = false) {
-  return [kernel, extra, edgeOutside](const BuiltInFilter& f) {
+FilterRecipe discDistortion(const QString& kernel, QStringList extra) {
+  return [kernel, extra](const BuiltInFilter& f) {
     const Image image = f.imageValue(kCIInputImageKey);
     const QPointF centre = centreOf(f);
     const double radius = bounded(f.numberValue(kCIInputRadiusKey));
     QVariantList values{QVariant::fromValue(Vector::vectorWithCGPoint(centre)), radius};
     for (const QString& key : extra) values << f.numberValue(key);
-    return applyWarp(kernel, image, image.extent(), discRoi(centre, radius, edgeOutside), values);
+    return applyWarp(kernel, image, image.extent(), discRoi(centre, radius), values);
   };
 }
 
@@ -297,27 +309,112 @@ Image bumpDistortionLinear(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   const double radius = bounded(f.numberValue(kCIInputRadiusKey));
   const double scale = std::clamp(f.numberValue(kCIInputScaleKey), -10.0, 10.0);
-  return applyWarp(
-      QStringLiteral("bumpDistortionLinear"), image, image.extent(),
-      grownRoi(std::abs(radius * scale) + 1),
-      {f.valueForKey(kCIInputCenterKey), radius, f.numberValue(kCIInputAngleKey), scale});
+  const QPointF centre = centreOf(f);
+  const double angle = f.numberValue(kCIInputAngleKey);
+  const double ux = std::cos(angle), uy = std::sin(angle), reach = std::abs(radius * scale) + 1;
+  // Only points nearer the line than the radius move.
+  auto roi = [=](int, const QRectF& rect) {
+    double nearest = HUGE_VAL, farthest = -HUGE_VAL;
+    for (const QPointF& p :
+         {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()}) {
+      const double h = -uy * (p.x() - centre.x()) + ux * (p.y() - centre.y());
+      nearest = std::min(nearest, h), farthest = std::max(farthest, h);
+    }
+    const double r = std::max(1e-6, radius) + kUnmovedMargin;
+    if (nearest > r || farthest < -r) return rect;
+    return rect.adjusted(-reach, -reach, reach, reach);
+  };
+  return applyWarp(QStringLiteral("bumpDistortionLinear"), image, image.extent(), roi,
+                   {f.valueForKey(kCIInputCenterKey), radius, angle, scale});
+}
+
+// Both the splash and the tunnel read inside the disc only: points within
+// it read themselves, points outside read its edge.
+QRectF withinDisc(const QRectF& read, const QPointF& centre, double radius) {
+  return intersect(read, squareAround(centre, radius + kSamplerReach));
+}
+
+Image circleSplashDistortion(const BuiltInFilter& f) {
+  const Image image = f.imageValue(kCIInputImageKey);
+  const QPointF centre = centreOf(f);
+  const double radius = bounded(f.numberValue(kCIInputRadiusKey));
+  // The kernel's values are floats: map as it will.
+  const SplashMap map{float(centre.x()), float(centre.y()), std::max(0.0f, float(radius))};
+  auto roi = [map](int, const QRectF& rect) {
+    return withinDisc(mappedBounds(rect, 1, map), {map.cx, map.cy}, map.r);
+  };
+  return applyWarp(QStringLiteral("circleSplashDistortion"), image, image.extent(), roi,
+                   {QVariant::fromValue(Vector::vectorWithCGPoint(centre)), radius});
 }
 
 Image lightTunnel(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   const QPointF centre = centreOf(f);
   const double radius = bounded(f.numberValue(kCIInputRadiusKey));
-  return applyWarp(QStringLiteral("lightTunnel"), image, image.extent(),
-                   discRoi(centre, radius, true),
-                   {QVariant::fromValue(Vector::vectorWithCGPoint(centre)),
-                    f.numberValue(QStringLiteral("inputRotation")), radius});
+  const double rotation = f.numberValue(QStringLiteral("inputRotation"));
+  const TunnelMap map{float(centre.x()), float(centre.y()), float(rotation),
+                      std::max(1e-6f, float(radius))};
+  auto roi = [map](int, const QRectF& rect) {
+    return withinDisc(mappedBounds(rect, map.stretch(), map), {map.cx, map.cy}, map.r);
+  };
+  return applyWarp(QStringLiteral("lightTunnel"), image, image.extent(), roi,
+                   {QVariant::fromValue(Vector::vectorWithCGPoint(centre)), rotation, radius});
 }
 
 Image holeDistortion(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   const double radius = bounded(f.numberValue(kCIInputRadiusKey));
-  return applyWarp(QStringLiteral("holeDistortion"), image, image.extent(),
-                   grownRoi(std::abs(radius) + 1), {f.valueForKey(kCIInputCenterKey), radius});
+  const QPointF centre = centreOf(f);
+  const double r = std::max(0.0, radius);
+  // A point at distance d reads √(d² − r²) out, r² / (d + √(d² − r²)) nearer
+  // the centre: at most r, and less the farther out it lies.
+  auto roi = [centre, r](int, const QRectF& rect) {
+    const double nearest = std::max(nearestDistance(centre, rect), r);
+    const double reach = (nearest > 0 ? r * r / nearest : 0) + 1;
+    return rect.adjusted(-reach, -reach, reach, reach);
+  };
+  return applyWarp(QStringLiteral("holeDistortion"), image, image.extent(), roi,
+                   {f.valueForKey(kCIInputCenterKey), radius});
+}
+
+// The image laid around the circle: distance from the centre gives the
+// row, direction the column, the image's middle at `angle`.
+struct CircularWrapLayout {
+  QPointF centre;
+  double radius, angle, outer, midX, bottom;
+};
+
+// What the points of `rect` read: the rows of their distances beyond the
+// circle (up to the image's height) and the columns of their directions, or
+// every column when those directions reach the back of the circle, where
+// the image's two ends meet.
+QRectF circularWrapRoi(const CircularWrapLayout& l, const QRectF& rect) {
+  const double nearest = std::max(nearestDistance(l.centre, rect), l.radius);
+  const double farthest = std::min(farthestDistance(l.centre, rect), l.outer);
+  if (farthest < nearest) return {};
+  const double bottom = l.bottom + nearest - l.radius - kSamplerReach;
+  const double top = l.bottom + farthest - l.radius + kSamplerReach;
+  double lo = -M_PI, hi = M_PI;
+  if (nearestDistance(l.centre, rect) > 0) {
+    // Seen from outside, a rectangle spans less than a half turn, its corners
+    // at both ends of the span.
+    const QPointF toMiddle = rect.center() - l.centre;
+    const double towards = std::atan2(toMiddle.y(), toMiddle.x());
+    double first = HUGE_VAL, last = -HUGE_VAL;
+    for (const QPointF& p :
+         {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()}) {
+      const double a = std::remainder(
+          std::atan2(p.y() - l.centre.y(), p.x() - l.centre.x()) - towards, 2 * M_PI);
+      first = std::min(first, a), last = std::max(last, a);
+    }
+    constexpr double kBack = 1e-6;  // this near the back, either end may be read
+    const double from = std::remainder(towards + first - l.angle, 2 * M_PI);
+    if (from > -M_PI + kBack && from + (last - first) < M_PI - kBack)
+      lo = from, hi = from + (last - first);
+  }
+  const double left = l.midX - hi * l.radius - kSamplerReach;
+  const double right = l.midX - lo * l.radius + kSamplerReach;
+  return QRectF(left, bottom, right - left, top - bottom);
 }
 
 Image circularWrap(const BuiltInFilter& f) {
@@ -332,21 +429,35 @@ Image circularWrap(const BuiltInFilter& f) {
   // The image's height, laid outwards from the circle, bounds the output.
   const double outer = radius + (finite ? e.height() : kLargestReach);
   const QRectF extent = squareAround(centre, outer);
-  auto roi = [=](int, const QRectF& rect) {
-    const double reach = std::min(farthestDistance(centre, rect), outer) - radius;
-    return QRectF(midX - M_PI * radius - 1, bottom - 1, 2 * M_PI * radius + 2,
-                  std::max(0.0, reach) + 2);
-  };
-  return applyWarp(QStringLiteral("circularWrap"), image, extent, roi,
-                   {QVariant::fromValue(Vector::vectorWithCGPoint(centre)), radius,
-                    f.numberValue(kCIInputAngleKey), QVariant::fromValue(Vector{midX, bottom})});
+  const double angle = f.numberValue(kCIInputAngleKey);
+  // The kernel's values are floats: lay out as it will.
+  const CircularWrapLayout layout{QPointF(float(centre.x()), float(centre.y())),
+                                  std::max(1e-6f, float(radius)),
+                                  float(angle),
+                                  outer,
+                                  float(midX),
+                                  float(bottom)};
+  return applyWarp(QStringLiteral("circularWrap"), image, extent,
+                   [layout](int, const QRectF& rect) { return circularWrapRoi(layout, rect); },
+                   {QVariant::fromValue(Vector::vectorWithCGPoint(centre)), radius, angle,
+                    QVariant::fromValue(Vector{midX, bottom})});
 }
 
 Image glassLozenge(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   const double radius = bounded(f.numberValue(kCIInputRadiusKey));
+  const QPointF a = centreOf(f, QStringLiteral("inputPoint0"));
+  const QPointF b = centreOf(f, QStringLiteral("inputPoint1"));
+  // Only points within the radius of the segment move.
+  const double r = std::abs(radius) + kUnmovedMargin;
+  const QRectF capsule = QRectF(a, b).normalized().adjusted(-r, -r, r, r);
+  auto roi = [capsule, radius](int, const QRectF& rect) {
+    if (intersect(rect, capsule).isEmpty()) return rect;
+    const double reach = std::abs(radius) + 1;
+    return rect.adjusted(-reach, -reach, reach, reach);
+  };
   return applyWarp(
-      QStringLiteral("glassLozenge"), image, image.extent(), grownRoi(std::abs(radius) + 1),
+      QStringLiteral("glassLozenge"), image, image.extent(), roi,
       {f.valueForKey(QStringLiteral("inputPoint0")), f.valueForKey(QStringLiteral("inputPoint1")),
        radius, f.numberValue(QStringLiteral("inputRefraction"))});
 }
@@ -354,10 +465,20 @@ Image glassLozenge(const BuiltInFilter& f) {
 Image torusLensDistortion(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   const double width = bounded(f.numberValue(kCIInputWidthKey));
-  return applyWarp(QStringLiteral("torusLensDistortion"), image, image.extent(),
-                   grownRoi(std::abs(width) / 2 + 1),
-                   {f.valueForKey(kCIInputCenterKey), bounded(f.numberValue(kCIInputRadiusKey)),
-                    width, f.numberValue(QStringLiteral("inputRefraction"))});
+  const QPointF centre = centreOf(f);
+  const double radius = bounded(f.numberValue(kCIInputRadiusKey));
+  // Only points within half the width of the ring move.
+  const double half = std::max(1e-6, width) / 2 + kUnmovedMargin;
+  auto roi = [=](int, const QRectF& rect) {
+    if (farthestDistance(centre, rect) < radius - half ||
+        nearestDistance(centre, rect) > radius + half)
+      return rect;
+    const double reach = std::abs(width) / 2 + 1;
+    return rect.adjusted(-reach, -reach, reach, reach);
+  };
+  return applyWarp(QStringLiteral("torusLensDistortion"), image, image.extent(), roi,
+                   {f.valueForKey(kCIInputCenterKey), radius, width,
+                    f.numberValue(QStringLiteral("inputRefraction"))});
 }
 
 Image stretchCrop(const BuiltInFilter& f) {
@@ -490,8 +611,9 @@ void registerDistortionFilters(FilterRegistry& registry) {
                                            "The amount of pinching; 0 leaves the image as it is."),
                                0),
                   2);
-  FilterInput hole = numberInput(kCIInputRadiusKey, kCIAttributeTypeDistance, 150, 0.01, 0.01, 1000,
-                                 "The radius of the hole.");
+  FilterInput hole = withIdentity(numberInput(kCIInputRadiusKey, kCIAttributeTypeDistance, 150, 0,
+                                              0, 1000, "The radius of the hole; 0 opens none."),
+                                  0);
   FilterInput unitAmount = withMaximum(
       numberInput("inputCropAmount", kCIAttributeTypeScalar, 0.25, 0, 0, 1,
                   "How much of the change of aspect is made by cropping rather than stretching."),
@@ -524,7 +646,7 @@ void registerDistortionFilters(FilterRegistry& registry) {
            distortion,
            "Distorts the pixels starting at the circumference of a circle and emanating outward.",
            {image, center(150, 150), radius(150, 1000)},
-           discDistortion("circleSplashDistortion", {}, true)},
+           circleSplashDistortion},
           {"CICircularWrap",
            distortion,
            "Wraps an image around a transparent circle.",

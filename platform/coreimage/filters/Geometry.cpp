@@ -24,7 +24,20 @@ class TileNode : public ImageNode {
         input_(std::move(input)),
         period_(IRect::covering(input_.extent())) {}
 
-  QRectF regionOfInterest(int, const QRectF&) const override { return period_.toRectF(); }
+  // Along each axis, the span of the period the asked pixels fold onto, or
+  // the whole period when they cover a seam.
+  QRectF regionOfInterest(int, const QRectF& rect) const override {
+    if (!(rect.width() < period_.w && rect.height() < period_.h)) return period_.toRectF();
+    const IRect r = IRect::covering(rect);
+    auto fold = [](int from, int count, int origin, int size, int& start, int& length) {
+      start = origin + ((from - origin) % size + size) % size, length = count;
+      if (count >= size || start + count > origin + size) start = origin, length = size;
+    };
+    IRect read = period_;
+    fold(r.x, r.w, period_.x, period_.w, read.x, read.w);
+    fold(r.y, r.h, period_.y, period_.h, read.y, read.h);
+    return read.toRectF();
+  }
 
   std::vector<const ImageNode*> inputs() const override { return nodesOf({&input_}); }
 
@@ -39,7 +52,7 @@ class TileNode : public ImageNode {
         const float* source = in.row(wrap(y, period_.y, period_.h));
         float* row = out.row(y);
         for (int x = r.x; x < r.right(); ++x, row += 4) {
-          const float* p = source + size_t(wrap(x, period_.x, period_.w) - period_.x) * 4;
+          const float* p = source + size_t(wrap(x, period_.x, period_.w) - in.rect().x) * 4;
           row[0] = p[0], row[1] = p[1], row[2] = p[2], row[3] = p[3];
         }
       }

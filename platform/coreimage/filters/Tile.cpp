@@ -4,6 +4,7 @@
 // the cell's worth of input around its centre.
 #include <QPolygonF>
 #include <QTransform>
+#include <array>
 #include <cmath>
 
 #include "coreimage/FilterRegistry.h"
@@ -129,18 +130,26 @@ void hexRow(const KernelRow& row) {
   });
 }
 
-void kaleidoscopeRow(const KernelRow& row) {
-  const double cx = row.values[0][0], cy = row.values[0][1];
-  const double angle = row.values[1][0];
-  const double sector = 2 * M_PI / std::max(1.0, std::round(double(row.values[2][0])));
-  warpRow(row, [&](double& x, double& y) {
+// The kaleidoscope's fold: every direction from the centre mirrored into
+// the half sector after `angle`. Reflections joined edge to edge, so it
+// moves no two points farther apart.
+struct KaleidoscopeFold {
+  double cx, cy, angle, sector;
+  KaleidoscopeFold(double x, double y, double a, double count)
+      : cx(x), cy(y), angle(a), sector(2 * M_PI / std::max(1.0, std::round(count))) {}
+  float operator()(double& x, double& y) const {
     const double dx = x - cx, dy = y - cy;
     const double d = std::hypot(dx, dy);
     double a = wrap(std::atan2(dy, dx) - angle, 0, sector);
     if (a > sector / 2) a = sector - a;
     x = cx + d * std::cos(a + angle), y = cy + d * std::sin(a + angle);
     return 1.0f;
-  });
+  }
+};
+
+void kaleidoscopeRow(const KernelRow& row) {
+  warpRow(row,
+          KaleidoscopeFold(row.values[0][0], row.values[0][1], row.values[1][0], row.values[2][0]));
 }
 
 void opTileRow(const KernelRow& row) {
@@ -151,36 +160,81 @@ void opTileRow(const KernelRow& row) {
   });
 }
 
-void perspectiveTileRow(const KernelRow& row) {
-  const auto &m0 = row.values[0], &m1 = row.values[1], &m2 = row.values[2];
-  const auto& tile = row.values[3];
-  warpRow(row, [&](double& x, double& y) {
+// The perspective tile's map: the output point taken back through the
+// projective transform (rows m0, m1, m2), then folded into the tile. Points
+// beyond the horizon read nothing (answer false).
+struct PerspectiveFold {
+  std::array<float, 4> m0, m1, m2, tile;
+  bool project(double x, double y, double& u, double& v) const {
     const double w = m2[0] * x + m2[1] * y + m2[2];
-    if (!(w > 1e-9)) return 0.0f;  // beyond the horizon
-    const double u = (m0[0] * x + m0[1] * y + m0[2]) / w;
-    const double v = (m1[0] * x + m1[1] * y + m1[2]) / w;
+    if (!(w > 1e-9)) return false;
+    u = (m0[0] * x + m0[1] * y + m0[2]) / w;
+    v = (m1[0] * x + m1[1] * y + m1[2]) / w;
+    return true;
+  }
+  float operator()(double& x, double& y) const {
+    double u = 0, v = 0;
+    if (!project(x, y, u, v)) return 0.0f;
     // Stay half a pixel inside the tile so the seams read no transparency.
     x = tile[0] + std::clamp(wrap(u - tile[0], 0, tile[2]), 0.5, tile[2] - 0.5);
     y = tile[1] + std::clamp(wrap(v - tile[1], 0, tile[3]), 0.5, tile[3] - 0.5);
     return 1.0f;
-  });
+  }
+};
+
+void perspectiveTileRow(const KernelRow& row) {
+  warpRow(row, PerspectiveFold{row.values[0], row.values[1], row.values[2], row.values[3]});
 }
 
-void triangleKaleidoscopeRow(const KernelRow& row) {
-  const double px = row.values[0][0], py = row.values[0][1];
-  const double side = std::max(1.0f, row.values[1][0]);
-  const double rotation = row.values[2][0];
-  const double decay = std::clamp(double(row.values[3][0]), 0.0, 1.0);
-  const double height = side * kSqrt3 / 2, inradius = height / 3;
-  // Outward normals of the three sides, a vertex pointing along +y before rotation.
-  double nx[3], ny[3];
-  for (int k = 0; k < 3; ++k) {
-    const double a = rotation - M_PI / 2 + k * 2 * M_PI / 3;
-    nx[k] = std::cos(a), ny[k] = std::sin(a);
+// The span of the tile (from `origin`, `size` long) that source coordinates
+// lo … hi read once folded: their own span moved into the tile, or the
+// whole tile when they meet a seam.
+std::pair<double, double> foldedSpan(double lo, double hi, double origin, double size) {
+  constexpr double kSeam = 1e-3;  // nearer a seam than this, either side may be read
+  const double a = wrap(lo - origin, 0, size), b = a + (hi - lo);
+  if (!(a > kSeam && b < size - kSeam)) return {origin, origin + size};
+  return {origin + std::max(a, 0.5) - kSamplerReach,
+          origin + std::min(b, size - 0.5) + kSamplerReach};
+}
+
+// What the points of `rect` read: a projective map sends the rectangle,
+// when it lies wholly before the horizon, into the box of its corners'
+// images, which is folded into the tile axis by axis.
+QRectF perspectiveTileRoi(const PerspectiveFold& fold, const QRectF& rect) {
+  const QRectF tile(fold.tile[0], fold.tile[1], fold.tile[2], fold.tile[3]);
+  double u0 = HUGE_VAL, u1 = -HUGE_VAL, v0 = HUGE_VAL, v1 = -HUGE_VAL;
+  for (const QPointF& p :
+       {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()}) {
+    double u = 0, v = 0;
+    if (!fold.project(p.x(), p.y(), u, v)) return tile;
+    u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
   }
-  warpRow(row, [&](double& x, double& y) {
+  const auto [left, right] = foldedSpan(u0, u1, tile.x(), tile.width());
+  const auto [bottom, top] = foldedSpan(v0, v1, tile.y(), tile.height());
+  return QRectF(left, bottom, right - left, top - bottom);
+}
+
+// The triangle kaleidoscope's fold: every point reflected in the triangle's
+// sides, and their images, until it lies in the triangle. The triangle is
+// the reflections' fundamental region, so the fold moves no two points
+// farther apart. The colour fades by `decay` every height beyond the circle
+// around the triangle.
+struct TriangleFold {
+  double px, py, height, inradius, decay;
+  double nx[3], ny[3];  // outward normals of the sides, a vertex along +y before rotation
+  TriangleFold(double x, double y, double side, double rotation, double fade)
+      : px(x),
+        py(y),
+        height(std::max(1.0, side) * kSqrt3 / 2),
+        inradius(height / 3),
+        decay(std::clamp(fade, 0.0, 1.0)) {
+    for (int k = 0; k < 3; ++k) {
+      const double a = rotation - M_PI / 2 + k * 2 * M_PI / 3;
+      nx[k] = std::cos(a), ny[k] = std::sin(a);
+    }
+  }
+  float operator()(double& x, double& y) const {
     double u = x - px, v = y - py;
-    // Nothing fades inside the circle around the centre triangle.
     const double beyond = std::max(0.0, std::hypot(u, v) - 2 * inradius);
     const float dim = float(std::pow(decay, beyond / height));
     // Reflections in two parallel sides translate by twice the height along
@@ -206,7 +260,12 @@ void triangleKaleidoscopeRow(const KernelRow& row) {
     }
     x = px + u, y = py + v;
     return dim;
-  });
+  }
+};
+
+void triangleKaleidoscopeRow(const KernelRow& row) {
+  warpRow(row, TriangleFold(row.values[0][0], row.values[0][1], row.values[1][0], row.values[2][0],
+                            row.values[3][0]));
 }
 
 // ---- Recipes ----
@@ -239,9 +298,11 @@ Image kaleidoscope(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   if (!tileable(image)) return image;
   const QPointF centre = f.vectorValue(kCIInputCenterKey).CGPointValue();
-  auto roi = [centre](int, const QRectF& rect) {
-    return squareAround(centre, farthestDistance(centre, rect) + 1);
-  };
+  // The kernel's values are floats: fold as it will.
+  const KaleidoscopeFold fold(float(centre.x()), float(centre.y()),
+                              float(f.numberValue(kCIInputAngleKey)),
+                              float(f.numberValue("inputCount")));
+  auto roi = [fold](int, const QRectF& rect) { return mappedBounds(rect, 1, fold); };
   return applyWarp(QStringLiteral("kaleidoscope"), image, InfiniteRect, roi,
                    {QVariant::fromValue(Vector::vectorWithCGPoint(centre)),
                     f.numberValue(kCIInputAngleKey), f.numberValue("inputCount")});
@@ -253,8 +314,13 @@ Image triangleKaleidoscope(const BuiltInFilter& f) {
   const QPointF point = f.vectorValue("inputPoint").CGPointValue();
   const double size = std::clamp(f.numberValue(QStringLiteral("inputSize")), 1.0, kLargestWidth);
   const QRectF triangle = squareAround(point, size + 2);
-  return applyWarp(QStringLiteral("triangleKaleidoscope"), image, InfiniteRect,
-                   [triangle](int, const QRectF&) { return triangle; },
+  // The kernel's values are floats: fold as it will.
+  const TriangleFold fold(float(point.x()), float(point.y()), float(size),
+                          float(f.numberValue("inputRotation")), 1);
+  auto roi = [triangle, fold](int, const QRectF& rect) {
+    return intersect(mappedBounds(rect, 1, fold), triangle);
+  };
+  return applyWarp(QStringLiteral("triangleKaleidoscope"), image, InfiniteRect, roi,
                    {QVariant::fromValue(Vector::vectorWithCGPoint(point)), size,
                     f.numberValue("inputRotation"), f.numberValue("inputDecay")});
 }
@@ -275,12 +341,19 @@ Image perspectiveTile(const BuiltInFilter& f) {
   const QTransform inverse = forward.inverted(&invertible);
   if (!invertible) return {};
   // QTransform maps row vectors: x' = m11·x + m21·y + m31, w = m13·x + m23·y + m33.
+  const Vector m0{inverse.m11(), inverse.m21(), inverse.m31()};
+  const Vector m1{inverse.m12(), inverse.m22(), inverse.m32()};
+  const Vector m2{inverse.m13(), inverse.m23(), inverse.m33()};
+  const Vector tile = Vector::vectorWithCGRect(e);
+  // The kernel's values are floats: fold as it will.
+  auto asFloats = [](const Vector& v) {
+    return std::array<float, 4>{float(v.X()), float(v.Y()), float(v.Z()), float(v.W())};
+  };
+  const PerspectiveFold fold{asFloats(m0), asFloats(m1), asFloats(m2), asFloats(tile)};
   return applyWarp(QStringLiteral("perspectiveTile"), image, InfiniteRect,
-                   [e](int, const QRectF&) { return e; },
-                   {QVariant::fromValue(Vector{inverse.m11(), inverse.m21(), inverse.m31()}),
-                    QVariant::fromValue(Vector{inverse.m12(), inverse.m22(), inverse.m32()}),
-                    QVariant::fromValue(Vector{inverse.m13(), inverse.m23(), inverse.m33()}),
-                    QVariant::fromValue(Vector::vectorWithCGRect(e))});
+                   [fold](int, const QRectF& rect) { return perspectiveTileRoi(fold, rect); },
+                   {QVariant::fromValue(m0), QVariant::fromValue(m1), QVariant::fromValue(m2),
+                    QVariant::fromValue(tile)});
 }
 
 }  // namespace
@@ -329,7 +402,7 @@ void registerTileFilters(FilterRegistry& registry) {
   FilterInput decay = numberInput("inputDecay", kCIAttributeTypeScalar, 0.85, 0, 0, 1,
                                   "How fast the colour fades away from the centre triangle.");
   decay.maximum = 1.0;
-  FilterInput rotation = numberInput("inputRotation", kCIAttributeTypeAngle, 5.924, 0, -M_PI, M_PI,
+  FilterInput rotation = numberInput("inputRotation", kCIAttributeTypeAngle, 5.924, 0, 0, 2 * M_PI,
                                      "The rotation of the triangle.");
   rotation.minimum = QVariant();
 

@@ -5,6 +5,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -54,6 +55,42 @@ inline double farthestDistance(const QPointF& point, const QRectF& rect) {
   const double dx = std::max(std::abs(rect.left() - point.x()), std::abs(rect.right() - point.x()));
   const double dy = std::max(std::abs(rect.top() - point.y()), std::abs(rect.bottom() - point.y()));
   return std::hypot(dx, dy);
+}
+
+// The nearest distance from `point` to any point of `rect` (0 inside it).
+inline double nearestDistance(const QPointF& point, const QRectF& rect) {
+  const double dx = std::max({rect.left() - point.x(), 0.0, point.x() - rect.right()});
+  const double dy = std::max({rect.top() - point.y(), 0.0, point.y() - rect.bottom()});
+  return std::hypot(dx, dy);
+}
+
+// How far past a point a bilinear read reaches, with room for the rounding
+// of the values a kernel receives as floats.
+constexpr double kSamplerReach = 1.01;
+
+// The box a kernel reads for `rect` when its `map` (as warpRow takes it)
+// moves no two points farther apart than `stretch` times their distance:
+// a grid of points of the rect is mapped, and since every other point lies
+// within half a grid diagonal of one of them, the box of their images grown
+// by that much (stretched) holds every read. Rectangles too large to grid
+// answer the infinite rectangle, which the kernel cuts to its input.
+template <class Map>
+QRectF mappedBounds(const QRectF& rect, double stretch, const Map& map) {
+  constexpr int kSteps = 16;
+  constexpr double kLargest = 1e7;
+  if (!(rect.width() < kLargest && rect.height() < kLargest)) return InfiniteRect;
+  const double stepX = rect.width() / kSteps, stepY = rect.height() / kSteps;
+  double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
+  for (int j = 0; j <= kSteps; ++j)
+    for (int i = 0; i <= kSteps; ++i) {
+      double x = rect.x() + i * stepX, y = rect.y() + j * stepY;
+      map(x, y);
+      left = std::min(left, x), right = std::max(right, x);
+      bottom = std::min(bottom, y), top = std::max(top, y);
+    }
+  if (!(right - left < kLargest && top - bottom < kLargest)) return InfiniteRect;
+  const double pad = stretch * std::hypot(stepX, stepY) / 2 + kSamplerReach;
+  return QRectF(left - pad, bottom - pad, right - left + 2 * pad, top - bottom + 2 * pad);
 }
 
 // Copies pixels (x … x + count − 1, y) of a sampler's input into `out`,
