@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
   std::printf("-- warm: freed memory reused\n");
   std::fflush(stdout);
   runPass();
+  for (const auto& work : bench::programEndWork()) work();
   benchmark::Shutdown();
   return 0;
 }

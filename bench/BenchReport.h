@@ -49,6 +49,15 @@ inline bool atPassEnd(std::function<void()> report) {
   return true;
 }
 
+// Work that must end while the application still runs (documents whose
+// queues wait on the main loop, widgets), done after the last pass.
+inline std::vector<std::function<void()>>& programEndWork() {
+  static std::vector<std::function<void()>> work;
+  return work;
+}
+
+inline void atProgramEnd(std::function<void()> work) { programEndWork().push_back(std::move(work)); }
+
 // Google Benchmark runs each case several times while it settles on an
 // iteration count; this keeps, per name, the mean time of the longest run.
 class Timings {
