@@ -100,6 +100,10 @@ class IMDocument : public ui::PersistentDocument {
   // Reading again (a revert) drops the root; the next one fetched gets
   // fresh settings.
   bool readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) override;
+  // The window controllers let go of the objects before the read and take
+  // up the root there is after it, whether the read succeeded or not.
+  bool revertToContentsOfURL(const QUrl& url, const QString& typeName,
+                             fnd::Error* error) override;
   // Whether the store at `url` opens and holds its root object.
   static bool testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error);
   // Puts the image of the file into the last layer and sizes the canvas to

@@ -1,15 +1,18 @@
-// Opening side of IMDocument: the coherency test of a native store, the
-// import of an image file into the document's last layer, and image files
-// opened as documents of their own type.
+// Opening side of IMDocument: reading again with the windows open, the
+// coherency test of a native store, the import of an image file into the
+// document's last layer, and image files opened as documents of their own
+// type.
 #include <QFileInfo>
 
 #include "appkit/UserNotificationCenter.h"
+#include "appkit/WindowController.h"
 #include "coredata/EntityDescription.h"
 #include "coredata/ManagedObjectContext.h"
 #include "coredata/ManagedObjectModel.h"
 #include "coredata/PersistentStore.h"
 #include "coredata/PersistentStoreCoordinator.h"
 #include "documents/IMDocument.h"
+#include "documents/IMRevertingWindow.h"
 #include "foundation/Localized.h"
 #include "foundation/UndoManager.h"
 #include "foundation/UserDefaults.h"
@@ -52,6 +55,17 @@ bool IMDocument::readFromURL(const QUrl& url, const QString& typeName, fnd::Erro
   composedImageContext_ = rootContext;
   rootWasReloaded_ = reloaded;
   return false;
+}
+
+bool IMDocument::revertToContentsOfURL(const QUrl& url, const QString& typeName,
+                                       fnd::Error* error) {
+  QList<IMRevertingWindow*> windows;
+  for (ui::WindowController* controller : windowControllers())
+    if (auto* window = dynamic_cast<IMRevertingWindow*>(controller)) windows.append(window);
+  for (IMRevertingWindow* window : windows) window->documentWillRevert();
+  const bool reverted = ui::PersistentDocument::revertToContentsOfURL(url, typeName, error);
+  for (IMRevertingWindow* window : windows) window->documentDidRevert();
+  return reverted;
 }
 
 bool IMDocument::testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error) {

@@ -19,6 +19,8 @@ IMGenericArrayController::~IMGenericArrayController() {
     currentPopover_->setDelegate(nullptr);
     delete currentPopover_.data();
   }
+  // The table outlives its controller in the window's widgets.
+  if (tableView_ && tableView_->dataSource() == this) tableView_->setDataSource(nullptr);
   if (tableView_) tableView_->bindContent(nullptr);
 }
 

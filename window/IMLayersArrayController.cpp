@@ -47,7 +47,20 @@ IMLayersArrayController::IMLayersArrayController() {
       this);
 }
 
-IMLayersArrayController::~IMLayersArrayController() { stopObservingLayers(); }
+// The table and its rows outlive their controller in the window's widgets:
+// they let go of it while it is still whole.
+IMLayersArrayController::~IMLayersArrayController() {
+  stopObservingLayers();
+  if (IMTableView* table = tableView()) {
+    // A name field losing its focus as the window closes edits nothing.
+    for (int row = 0; row < table->numberOfRows(); ++row)
+      if (auto* view = qobject_cast<IMLayerRowView*>(table->viewAtColumn(0, row)))
+        view->setNameEdited(nullptr);
+    if (table->delegate() == this) table->setDelegate(nullptr);
+    if (table->dataSource() == this) table->setDataSource(nullptr);
+    table->bindContent(nullptr);
+  }
+}
 
 void IMLayersArrayController::awakeFromNib() {
   if (tableView()) tableView()->setDelegate(this);

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QProgressBar>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "appkit/Toolbar.h"
 #include "appkit/WindowController.h"
 #include "documents/IMPasteDestination.h"
+#include "documents/IMRevertingWindow.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Observable.h"
 #include "model/SettingsDelegate.h"
@@ -41,6 +43,7 @@ class IMWindowController : public ui::WindowController,
                            public IMLayersPanelWindow,
                            public SettingsDelegate,
                            public IMPasteDestination,
+                           public IMRevertingWindow,
                            public ui::ToolbarDelegate {
   Q_OBJECT
  public:
@@ -129,6 +132,13 @@ class IMWindowController : public ui::WindowController,
   bool isLayersPanelLoaded() const override;
   void setLayersPanelLoadedCallback(std::function<void()> callback) override;
 
+  // ---- Reverting ----
+  // The read of a revert frees the document's objects: the window lets go
+  // of the root, its layers and its settings before, and takes up the
+  // document's root after as its loading does.
+  void documentWillRevert() override;
+  void documentDidRevert() override;
+
   // ---- Toolbar ----
   std::unique_ptr<ui::ToolbarItem> toolbarItemForItemIdentifier(ui::Toolbar* toolbar,
                                                                 const QString& identifier,
@@ -148,6 +158,9 @@ class IMWindowController : public ui::WindowController,
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);
   void deferredStepAfterLoad();
+  void bindModel();
+  void showBoundModel();
+  void unbindModel();
   void teardown();
   void addActions();
 
@@ -169,6 +182,10 @@ class IMWindowController : public ui::WindowController,
   bool indicatorAnimating_ = false;
   bool tornDown_ = false;
   bool recheckPending_ = false;
+  // Between a revert's will and did: notifications about the document's
+  // objects are not this window's concern (its root is not to be fetched
+  // while the document reads).
+  std::atomic<bool> reverting_ = false;
   double defaultLayersBoxWidth_ = 0;
   double defaultStatusBoxHeight_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -1,5 +1,6 @@
 // The document window's life: its views made in code, the loading steps,
-// the observers of the model and of the save activity, and the teardown.
+// the observers of the model and of the save activity, the root let go of
+// and taken up again around a revert, and the teardown.
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -97,8 +98,6 @@ ui::Window* IMWindowController::loadWindow() {
 }
 
 void IMWindowController::windowDidLoad() {
-  IMAManagedObjectContext* context = managedObjectContext();
-  if (context) context->setCancellableOperationQueue(previewOperationQueue());
   setZoom(1, false);
   if (toolbar_) toolbar_->setVisible(!(document() && document()->isInViewingMode()));
   setIndicatorAnimating(false);
@@ -118,20 +117,11 @@ void IMWindowController::windowDidLoad() {
   mainView_->setDrawingDelegate(this);
   mainView_->setSizeDelegate(this);
   mainView_->setRedirectDraggingDestination(nullptr);
-  // The canvas follows the canvas size of the document.
-  if (ComposedImage* image = composedImage()) {
-    for (int i = 0; i < 2; ++i)
-      canvasSizeTokens_[i] = image->addObserver(
-          i ? "height" : "width", 0,
-          [this](fnd::Observable*, const QString&, const fnd::KeyValueChange&) {
-            if (mainView_) mainView_->updateFrame();
-          },
-          this);
+  if (composedImage()) {
     layersController_->setTableView(layersTable_);
     layersController_->awakeFromNib();
-    layersController_->setContentRelationship(image, "layers");
-    if (!layersController_->arrangedObjects().isEmpty()) layersController_->setSelectionIndex(0);
   }
+  bindModel();
   observeOperationCount();
   addObservers();
   if (layersTable_) layersTable_->reloadData();
@@ -139,8 +129,6 @@ void IMWindowController::windowDidLoad() {
   updateLayersAndFiltersUI();
   mainView_->updateFrame();
   setIndicatorAnimating(true);
-  if (ComposedImage* image = composedImage())
-    image->setLayerPreviewImagesSize(QSizeF(137, 96) * mainView_->devicePixelRatioF());
   std::weak_ptr<int> alive = alive_;
   QTimer::singleShot(0, this, [this, alive] {
     if (!alive.expired()) deferredStepAfterLoad();
@@ -157,12 +145,60 @@ void IMWindowController::deferredStepAfterLoad() {
     setIndicatorAnimating(false);
   else
     operationCountChanged();
+  showBoundModel();
+}
+
+// The document's root in the window: thumbnails made on this window's
+// queue, the canvas following the canvas size, the layers panel showing
+// the root's layers with the top one selected.
+void IMWindowController::bindModel() {
+  if (IMAManagedObjectContext* context = managedObjectContext())
+    context->setCancellableOperationQueue(previewOperationQueue());
+  ComposedImage* image = composedImage();
+  if (!image) return;
+  for (int i = 0; i < 2; ++i)
+    canvasSizeTokens_[i] = image->addObserver(
+        i ? "height" : "width", 0,
+        [this](fnd::Observable*, const QString&, const fnd::KeyValueChange&) {
+          if (mainView_) mainView_->updateFrame();
+        },
+        this);
+  layersController_->setManagedObjectContext(image->managedObjectContext());
+  layersController_->setContentRelationship(image, "layers");
+  if (!layersController_->arrangedObjects().isEmpty()) layersController_->setSelectionIndex(0);
+  if (mainView_)
+    image->setLayerPreviewImagesSize(QSizeF(137, 96) * mainView_->devicePixelRatioF());
+}
+
+// The bound root's thumbnails are asked for, its settings report to this
+// window and the title shows their zoom.
+void IMWindowController::showBoundModel() {
   ComposedImage* image = composedImage();
   if (!image) return;
   for (Layer* layer : image->layersArray())
     if (!layer->imagePreview()) layer->updatePreviewImage();
   image->settings()->setDelegate(this);
   synchronizeWindowTitleWithDocumentName();
+}
+
+void IMWindowController::documentWillRevert() {
+  if (tornDown_ || !isWindowLoaded()) return;
+  reverting_ = true;
+  unbindModel();
+}
+
+// The root after the read comes with fresh settings: the canvas is fitted
+// as in a window that was not restored.
+void IMWindowController::documentDidRevert() {
+  if (tornDown_ || !isWindowLoaded()) return;
+  reverting_ = false;
+  bindModel();
+  if (layersTable_) layersTable_->reloadData();
+  updateLayersAndFiltersUI();
+  if (mainView_) mainView_->updateFrame();
+  adjustZoomForDocumentToFitVisibleRect();
+  showBoundModel();
+  setNeedsDisplay();
 }
 
 // The model's notifications. Whether one concerns this window is decided
@@ -175,6 +211,8 @@ void IMWindowController::addObservers() {
   using Filter = std::function<bool(void*)>;
   auto add = [&](const QString& name, const void* object, Filter concerns,
                  std::function<void(void*)> action) {
+    if (concerns)
+      concerns = [this, concerns](void* subject) { return !reverting_ && concerns(subject); };
     observers_.push_back(center.addObserverForName(
         name, object, nullptr, [alive, concerns, action](const fnd::Notification& note) {
           if (alive.expired() || (concerns && !concerns(note.object))) return;
@@ -277,29 +315,38 @@ void IMWindowController::setIndicatorAnimating(bool animating) {
   loadSaveProgressIndicator_->setVisible(animating);
 }
 
+// What bindModel took up goes: the thumbnails still waiting are of no use
+// (the queue goes with this controller, so the context must not keep it),
+// the canvas-size observers and the settings' delegate, and the layers
+// panel's content with the observers of its rows.
+void IMWindowController::unbindModel() {
+  if (IMAManagedObjectContext* context = managedObjectContext();
+      context && context->cancellableOperationQueue() == previewOperationQueue_.get())
+    context->setCancellableOperationQueue(nullptr);
+  if (previewOperationQueue_) previewOperationQueue_->cancelAllOperations();
+  if (ComposedImage* image = composedImage()) {
+    for (fnd::Observable::ObserverToken& token : canvasSizeTokens_)
+      if (token) image->removeObserver(token);
+    if (image->settings() && image->settings()->delegate() == this)
+      image->settings()->setDelegate(nullptr);
+  }
+  for (fnd::Observable::ObserverToken& token : canvasSizeTokens_) token = 0;
+  layersController_->setContentRelationship(nullptr, {});
+  layersController_->setContent({});
+  layersController_->setManagedObjectContext(nullptr);
+}
+
 // Every back-reference to this controller goes, once.
 void IMWindowController::teardown() {
   if (tornDown_) return;
   tornDown_ = true;
   alive_.reset();
   removeObservers();
-  // Thumbnails still waiting are of no use once the window is gone; the
-  // queue goes with this controller, so the context must not keep it.
-  if (IMAManagedObjectContext* context = managedObjectContext();
-      context && context->cancellableOperationQueue() == previewOperationQueue_.get())
-    context->setCancellableOperationQueue(nullptr);
-  if (previewOperationQueue_) previewOperationQueue_->cancelAllOperations();
+  unbindModel();
   IMDocument* doc = myDocument();
   if (isObservingLoadingAndSavingOperationCountKeyPath_ && doc)
     doc->operationQueue()->removeObserver(operationCountToken_);
   isObservingLoadingAndSavingOperationCountKeyPath_ = false;
-  if (ComposedImage* image = composedImage()) {
-    for (fnd::Observable::ObserverToken token : canvasSizeTokens_)
-      if (token) image->removeObserver(token);
-    if (image->settings() && image->settings()->delegate() == this)
-      image->settings()->setDelegate(nullptr);
-  }
-  layersController_->setContentRelationship(nullptr, {});
   layersController_->setWindowController(nullptr);
   if (mainView_) {
     mainView_->setDrawingDelegate(nullptr);

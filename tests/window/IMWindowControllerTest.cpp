@@ -1,7 +1,8 @@
 // The document window opened as a user opens a file: a stored three-layer
 // document through the document controller, its canvas, toolbar and layers
 // panel with thumbnails, the title with the zoom, layer commands through
-// the window, and the window state given back when the file reopens.
+// the window, the window state given back when the file reopens, and the
+// window following a revert.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -18,6 +19,7 @@
 #include "appkit/MenuItem.h"
 #include "appkit/ModalServices.h"
 #include "appkit/RestorableState.h"
+#include "appkit/ScriptedModalServices.h"
 #include "appkit/ToolbarItem.h"
 #include "coredata/ManagedObjectContext.h"
 #include "documents/IMDocument.h"
@@ -457,4 +459,99 @@ TEST(IMWindowController, LoadingSetsUpThumbnailQueueSizesColourPanelAndImages) {
   EXPECT_EQ(window->workableRectWithInset(5), QRectF(-5, -5, 410, 310));
   document->close();
   tst::spinOnce();
+}
+
+// Revert to Saved with the window open: the read gives the document new
+// objects, and the window shows them (a failed read leaves it on the old
+// ones), goes on editing and saving, and closes cleanly afterwards.
+TEST(IMWindowController, RevertToSavedShowsTheSavedDocumentAndEditsGoOn) {
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  ui::ScriptedModalServices dialogs;
+  const QString path = tst::tempPath("Reverted.zova");
+  storeThreeLayerDocument(path);
+  // What earlier windows left for deletion goes before the count is taken.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  tst::spinOnce();
+  fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
+  const int registeredBefore = center.observerCount();
+  QPointer<IMDocument> document = openThroughController(path);
+  IMWindowController* window = windowOf(document);
+  ASSERT_TRUE(window);
+  window->window()->resize(900, 600);
+  ASSERT_TRUE(tst::spinUntil([&] { return thumbnailsShown(window); }));
+
+  IMLayersArrayController* layers = window->layersController();
+  layers->setSelectionIndex(0);
+  ASSERT_TRUE(ui::Application::sharedApplication()->sendAction("addNewLayer:", window));
+  layers->firstSelectedLayer()->image()->setNsImage(solid(100, 100, QColor(250, 220, 0)));
+  layers->firstSelectedLayer()->setOrigin({20, 150});
+  ASSERT_EQ(layers->objectsCount(), 4);
+  ASSERT_TRUE(document->isDocumentEdited());
+
+  // A file that is no store: the read fails and the window keeps the edits.
+  const QString garbage = tst::tempPath("Not a store.zova");
+  {
+    QFile file(garbage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(4096, 'x'));
+  }
+  fnd::Error error;
+  EXPECT_FALSE(document->revertToContentsOfURL(QUrl::fromLocalFile(garbage),
+                                               IMNativeDocumentType, &error));
+  EXPECT_EQ(layers->objectsCount(), 4);
+  EXPECT_EQ(layers->contentOwner(), document->composedImage());
+  EXPECT_TRUE(document->isDocumentEdited());
+
+  // File › Revert to Saved, answered "Revert".
+  dialogs.answerAlertWithButton("Revert");
+  document->revertDocumentToSaved(nullptr);
+  ASSERT_EQ(dialogs.shown().size(), 1);
+  EXPECT_FALSE(document->isDocumentEdited());
+  EXPECT_EQ(layers->contentOwner(), document->composedImage());
+  EXPECT_EQ(layers->objectsCount(), 3);
+  EXPECT_EQ(window->settings()->delegate(), static_cast<SettingsDelegate*>(window));
+  EXPECT_EQ(window->managedObjectContext()->cancellableOperationQueue(),
+            window->previewOperationQueue());
+  ASSERT_TRUE(tst::spinUntil([&] { return thumbnailsShown(window); }));
+  tst::spinUntil([] { return false; }, 200);
+  EXPECT_EQ(rowNames(window), QStringList({"Bar", "Sun", "Ground"}));
+  const QImage grab = window->window()->grab().toImage();
+  EXPECT_EQ(canvasPixel(window, grab, {60, 200}), QColor(40, 170, 70)) << "the edit is gone";
+  EXPECT_EQ(canvasPixel(window, grab, {280, 210}), QColor(230, 40, 30)) << "sun";
+  EXPECT_EQ(canvasPixel(window, grab, {200, 40}), QColor(30, 60, 220)) << "bar";
+  const int percent = int(std::round(window->zoom() * 100));
+  EXPECT_EQ(window->window()->title(), QString("Reverted.zova - %1%").arg(percent));
+
+  // Editing the reverted document and saving it.
+  layers->setSelectionIndex(0);
+  ASSERT_TRUE(ui::Application::sharedApplication()->sendAction("addNewLayer:", window));
+  layers->firstSelectedLayer()->setName("Moon");
+  layers->firstSelectedLayer()->image()->setNsImage(solid(60, 60, QColor(200, 200, 255)));
+  ASSERT_TRUE(tst::spinUntil([&] { return thumbnailsShown(window); }));
+  EXPECT_EQ(rowNames(window), QStringList({"Moon", "Bar", "Sun", "Ground"}));
+  bool saved = false;
+  document->saveToURL(QUrl::fromLocalFile(path), IMNativeDocumentType, ui::SaveOperation,
+                      [&](const fnd::Error* failure) {
+                        EXPECT_FALSE(failure);
+                        saved = true;
+                      });
+  ASSERT_TRUE(tst::spinUntil([&] { return saved; }));
+  {
+    IMDocument stored;
+    ASSERT_TRUE(stored.readFromURL(QUrl::fromLocalFile(path), IMNativeDocumentType, nullptr));
+    QStringList names;
+    for (Layer* layer : stored.composedImage()->layersArray()) names.append(layer->name());
+    EXPECT_EQ(names, QStringList({"Moon", "Bar", "Sun", "Ground"}));
+  }
+
+  // Closing: the nine observers go, and with the document everything it
+  // and its window had registered.
+  const int registered = center.observerCount();
+  QPointer<IMWindowController> closing = window;
+  document->close();
+  EXPECT_EQ(center.observerCount(), registered - 9);
+  EXPECT_TRUE(deletedSoon(closing));
+  EXPECT_TRUE(deletedSoon(document));
+  EXPECT_EQ(center.observerCount(), registeredBefore);
 }
