@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "foundation/Error.h"
+#include "foundation/WorkerPool.h"
 #include "imageio/BoxReduction.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ImageProperties.h"
+#include "imageio/LinearLight.h"
 #include "imageio/TypeIdentifiers.h"
 
 namespace io {
@@ -88,6 +90,8 @@ Imf::Header headerOf(const QByteArray& data) {
 int64_t widthOf(const Imath::Box2i& window) { return int64_t(window.max.x) - window.min.x + 1; }
 int64_t heightOf(const Imath::Box2i& window) { return int64_t(window.max.y) - window.min.y + 1; }
 
+constexpr int kBandRows = 64;
+
 // A premultiplied half-float pixel as straight RGBA8888, values clamped to
 // [0, 1] as the 8-bit conversion of the full image does.
 void toStraight8(const Imf::Rgba* pixels, int count, uchar* out) {
@@ -100,11 +104,48 @@ void toStraight8(const Imf::Rgba* pixels, int count, uchar* out) {
   }
 }
 
+// The file's linear light brought to the engine's sRGB-encoded samples, in
+// place, rows spread over the worker pool.
+void encodeRows(Imf::Rgba* first, size_t stride, int width, int rows) {
+  fnd::WorkerPool::parallelBands(rows, 16, [=](int begin, int end) {
+    for (int y = begin; y < end; ++y) LinearLight::encodedRow(first + size_t(y) * stride, width);
+  });
+}
+
+// Writes `source` a band of rows at a time, each band through the curve to
+// premultiplied linear halves, so no full-size copy is ever made. Float
+// images go through the curve itself, to keep their precision; the rest
+// through 16-bit samples and a table.
+void writeBands(const gfx::CGImage& image, bool alpha, Imf::RgbaOutputFile* file) {
+  const QImage& source = image.qImage();
+  const int width = source.width();
+  const bool floats = image.isFloat();
+  const QImage::Format straight =
+      floats ? (alpha ? QImage::Format_RGBA32FPx4 : QImage::Format_RGBX32FPx4)
+             : (alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+  std::vector<Imf::Rgba> band(size_t(width) * kBandRows);
+  for (int y0 = 0; y0 < source.height(); y0 += kBandRows) {
+    int rows = std::min(kBandRows, source.height() - y0);
+    fnd::WorkerPool::parallelBands(rows, 8, [&](int begin, int end) {
+      QImage samples = source.copy(0, y0 + begin, width, end - begin).convertToFormat(straight);
+      for (int y = begin; y < end; ++y) {
+        const uchar* row = samples.constScanLine(y - begin);
+        Imf::Rgba* out = band.data() + size_t(y) * size_t(width);
+        if (floats)
+          LinearLight::linearRow(reinterpret_cast<const float*>(row), width, out);
+        else
+          LinearLight::linearRow(reinterpret_cast<const uint16_t*>(row), width, out);
+      }
+    });
+    file->setFrameBuffer(band.data() - ptrdiff_t(y0) * width, 1, size_t(width));
+    file->writePixels(rows);
+  }
+}
+
 // A thumbnail: bands of rows averaged into a `factor` times smaller image
 // as they are read, so the full-size image never exists.
 gfx::CGImagePtr readReduced(const QByteArray& data, const Imath::Box2i& window, int factor,
                             DecodeBudget& budget, fnd::Error* error) {
-  constexpr int kBandRows = 64;
   int width = int(widthOf(window)), height = int(heightOf(window));
   ScopedReservation working(&budget);
   if (!budget.limits().check(width, height, kName, error) ||
@@ -122,6 +163,7 @@ gfx::CGImagePtr readReduced(const QByteArray& data, const Imath::Box2i& window, 
     int y1 = std::min(window.max.y, y0 + kBandRows - 1);
     file.setFrameBuffer(band.data() - window.min.x - ptrdiff_t(y0) * width, 1, size_t(width));
     file.readPixels(y0, y1);
+    encodeRows(band.data(), size_t(width), width, y1 - y0 + 1);
     for (int y = y0; y <= y1; ++y) {
       toStraight8(band.data() + size_t(y - y0) * size_t(width), width, row.data());
       reduction.addRow(y - window.min.y, row.data(), width);
@@ -190,6 +232,7 @@ gfx::CGImagePtr OpenEXRCodec::readImage(const QByteArray& data, const DecodeRequ
     file.setFrameBuffer(origin - window.min.x - ptrdiff_t(window.min.y) * ptrdiff_t(stride), 1,
                         stride);
     file.readPixels(window.min.y, window.max.y);
+    encodeRows(origin, stride, image.width(), image.height());
     return gfx::CGImage::make(std::move(image));
   } catch (const std::exception& exception) {
     codec::failRead(error, kName, QString::fromUtf8(exception.what()));
@@ -203,18 +246,14 @@ bool OpenEXRCodec::write(const QString&, const QList<EncodeFrame>& frames, const
   useThreads();
   const gfx::CGImage& source = *frames.first().image;
   bool alpha = codec::keepsAlpha(source, frames.first().properties);
-  QImage pixels =
-      source.toFormat(alpha ? QImage::Format_RGBA16FPx4_Premultiplied : QImage::Format_RGBX16FPx4);
   std::vector<char> bytes;
   try {
     MemoryOutput stream(&bytes);
-    Imf::Header header(pixels.width(), pixels.height());
+    Imf::Header header(int(source.width()), int(source.height()));
     header.compression() = Imf::ZIP_COMPRESSION;
     Imf::RgbaOutputFile file(stream, header, alpha ? Imf::WRITE_RGBA : Imf::WRITE_RGB,
                              Imf::globalThreadCount());
-    size_t stride = size_t(pixels.bytesPerLine()) / sizeof(Imf::Rgba);
-    file.setFrameBuffer(reinterpret_cast<const Imf::Rgba*>(pixels.constBits()), 1, stride);
-    file.writePixels(pixels.height());
+    writeBands(source, alpha, &file);
   } catch (const std::exception& exception) {
     return codec::failWrite(error, kName, QString::fromUtf8(exception.what()));
   }

@@ -1,6 +1,8 @@
 // OpenEXR through the OpenEXR library's RGBA interface: half-float RGBA
 // (premultiplied, as EXR stores it) in both directions, ZIP-compressed on
-// writing. The library's exceptions are caught here and become Errors.
+// writing. Files hold linear light, the engine sRGB-encoded samples: the
+// sRGB curve converts between them. The library's exceptions are caught here
+// and become Errors.
 #pragma once
 
 #include "imageio/ImageCodec.h"

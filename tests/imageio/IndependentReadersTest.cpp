@@ -3,6 +3,10 @@
 // Targa) must accept the file and report the size and channels written.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QtEndian>
+#include <cmath>
+
 #include "ImageTestSupport.h"
 #include "TestSupport.h"
 #include "imageio/ImageProperties.h"
@@ -17,7 +21,58 @@ struct ReaderCase {
   QStringList expectedOutput;  // every line fragment must appear
 };
 
+double srgbToLinear(double v) {
+  return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+double linearToSrgb(double v) {
+  return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+}
+
 }  // namespace
+
+TEST(IndependentReaders, ImageMagickSeesOpenEXRColoursAsLinearLight) {
+  // ImageMagick takes OpenEXR samples as linear light and encodes them with
+  // the sRGB curve for 8- and 16-bit output, as every EXR reader would. It
+  // takes the colour as unassociated, though, so under partial alpha the
+  // premultiplication the file holds is undone here, in linear light.
+  const QRgb colours[] = {qRgb(220, 128, 30), qRgb(128, 30, 220), qRgb(30, 220, 128),
+                          qRgb(255, 0, 5)};
+  QImage source(4, 2, QImage::Format_RGBA8888);
+  for (int x = 0; x < 4; ++x) {
+    source.setPixelColor(x, 0, QColor::fromRgb(colours[x]));
+    QColor half = QColor::fromRgb(colours[x]);
+    half.setAlpha(128);
+    source.setPixelColor(x, 1, half);
+  }
+  QString path =
+      iotest::writeTemp(iotest::encode(io::TypeOpenEXR, source), "imageio-exr-known-colours.exr");
+  QString raw = tst::tempPath("imageio-exr-known-colours.rgba");
+  QString output;
+  ASSERT_EQ(
+      tst::runTool("convert", {path, "-depth", "16", "-endian", "LSB", "rgba:" + raw}, &output), 0)
+      << output.toStdString();
+  QFile file(raw);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray bytes = file.readAll();
+  ASSERT_EQ(bytes.size(), 4 * 2 * 4 * 2);
+  auto sample = [&](int i) {
+    return qFromLittleEndian<quint16>(bytes.constData() + 2 * i) / 65535.0;
+  };
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      SCOPED_TRACE("pixel " + std::to_string(x) + "," + std::to_string(y));
+      const uchar* expected = source.constScanLine(y) + 4 * x;
+      int first = (y * 4 + x) * 4;
+      double alpha = sample(first + 3);
+      EXPECT_NEAR(alpha * 255, expected[3], 1.0);
+      for (int c = 0; c < 3; ++c) {
+        double straight = linearToSrgb(srgbToLinear(sample(first + c)) / alpha);
+        EXPECT_NEAR(straight * 255, expected[c], 1.0) << "channel " << c;
+      }
+    }
+  }
+}
 
 TEST(IndependentReaders, AcceptEveryWrittenFormat) {
   const ReaderCase cases[] = {
