@@ -301,15 +301,7 @@ TEST(TextLayerTest, TextIsDrawnFromTheTopOfItsRectangle) {
   EXPECT_EQ(size.height(), std::ceil(text.size().height()));
   const QImage pixels = textPixels(layer);
   ASSERT_EQ(pixels.size(), size.toSize());
-  tst::saveArtifactData(
-      [&] {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        pixels.save(&buffer, "PNG");
-        return bytes;
-      }(),
-      "model-text-layer-two-lines.png");
+  tst::saveArtifactImage(pixels, "model-text-layer-two-lines.png");
 
   // In y-up rows the first line (red) lies in the upper half, the second
   // (blue) in the lower one.

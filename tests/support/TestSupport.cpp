@@ -63,6 +63,11 @@ void saveArtifactData(const QByteArray& bytes, const QString& descriptiveName) {
   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
 }
 
+void saveArtifactImage(const QImage& image, const QString& descriptiveName) {
+  const QString target = artifactTarget(descriptiveName);
+  if (!target.isEmpty()) image.save(target, "PNG");
+}
+
 QString dataPath(const QString& relative) { return QString(TESSALY_TEST_DATA) + "/" + relative; }
 
 int runTool(const QString& program, const QStringList& arguments, QString* output, int timeoutMs) {

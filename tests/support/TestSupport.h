@@ -2,6 +2,7 @@
 // condition holds, and copying produced files to the artifacts folder.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <functional>
 
@@ -26,6 +27,9 @@ void saveArtifact(const QString& path, const QString& descriptiveName);
 
 // The same for bytes that never were a file.
 void saveArtifactData(const QByteArray& bytes, const QString& descriptiveName);
+
+// The same for an image, written as PNG.
+void saveArtifactImage(const QImage& image, const QString& descriptiveName);
 
 // Path of a file kept in tests/data.
 QString dataPath(const QString& relative);

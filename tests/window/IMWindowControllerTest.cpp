@@ -187,14 +187,7 @@ TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
   EXPECT_TRUE(window->layersController()->isLoaded());
 
   QImage grab = window->window()->grab().toImage();
-  tst::saveArtifactData(
-      [&] {
-        QByteArray png;
-        QBuffer buffer(&png);
-        grab.save(&buffer, "PNG");
-        return png;
-      }(),
-      "window-three-layers.png");
+  tst::saveArtifactImage(grab, "window-three-layers.png");
   EXPECT_EQ(canvasPixel(window, grab, {10, 280}), QColor(40, 170, 70)) << "ground";
   EXPECT_EQ(canvasPixel(window, grab, {280, 210}), QColor(230, 40, 30)) << "sun";
   EXPECT_EQ(canvasPixel(window, grab, {200, 40}), QColor(30, 60, 220)) << "bar";
@@ -218,14 +211,7 @@ TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
   EXPECT_TRUE(document->isDocumentEdited());
 
   grab = window->window()->grab().toImage();
-  tst::saveArtifactData(
-      [&] {
-        QByteArray png;
-        QBuffer buffer(&png);
-        grab.save(&buffer, "PNG");
-        return png;
-      }(),
-      "window-after-add-rename-reorder.png");
+  tst::saveArtifactImage(grab, "window-after-add-rename-reorder.png");
   EXPECT_EQ(canvasPixel(window, grab, {60, 200}), QColor(250, 220, 0)) << "the new layer";
   EXPECT_EQ(canvasPixel(window, grab, {200, 40}), QColor(40, 170, 70))
       << "the bar went under the ground";
