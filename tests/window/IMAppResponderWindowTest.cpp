@@ -62,6 +62,16 @@ QString writeDocument() {
   return path;
 }
 
+// The steps the program takes at start, with the responder as delegate;
+// crash reports stay off in tests.
+void startAsTheProgram(ui::Application* app, IMAppResponder& responder) {
+  app->setDelegate(&responder);
+  responder.awakeFromNib();
+  IMWindowController::installAsDocumentWindow();
+  app->finishLaunching();
+  ui::CrashReporter::sharedCrashReporter().stopManager();
+}
+
 }  // namespace
 
 // Started as the program starts, a document opened from a file shows in a
@@ -71,11 +81,7 @@ TEST(IMAppResponderWindowTest, AnOpenedDocumentsWindowCarriesTheMainMenu) {
   const QString path = writeDocument();
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder(defaults.get());
-  app->setDelegate(&responder);
-  responder.awakeFromNib();
-  IMWindowController::installAsDocumentWindow();
-  app->finishLaunching();
-  ui::CrashReporter::sharedCrashReporter().stopManager();
+  startAsTheProgram(app, responder);
 
   ui::Document* opened = nullptr;
   responder.documentController()->openDocumentWithContentsOfURL(
@@ -160,11 +166,7 @@ TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   auto defaults = fnd::UserDefaults::withFile(tst::tempPath("quitting.plist"));
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder(defaults.get());
-  app->setDelegate(&responder);
-  responder.awakeFromNib();
-  IMWindowController::installAsDocumentWindow();
-  app->finishLaunching();
-  ui::CrashReporter::sharedCrashReporter().stopManager();
+  startAsTheProgram(app, responder);
   ui::ScriptedModalServices services;
 
   fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
@@ -221,11 +223,7 @@ TEST(IMAppResponderWindowTest, AFileReplacingTheUntouchedFirstWindowDoesNotQuit)
   const QString path = writeDocument();
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder(defaults.get());
-  app->setDelegate(&responder);
-  responder.awakeFromNib();
-  IMWindowController::installAsDocumentWindow();
-  app->finishLaunching();
-  ui::CrashReporter::sharedCrashReporter().stopManager();
+  startAsTheProgram(app, responder);
   ui::DocumentController* controller = responder.documentController();
   ui::Document* untitled = controller->openUntitledDocumentAndDisplay(true, nullptr);
   ASSERT_TRUE(untitled);
