@@ -2,6 +2,10 @@
 
 #include <mutex>
 
+#include "coreimage/CompositeNode.h"
+#include "coreimage/WorkerPool.h"
+#include "graphics/CompositingOperation.h"
+
 namespace ci {
 
 namespace {
@@ -13,6 +17,8 @@ class SnapshotNode : public ImageNode {
   ~SnapshotNode() override { store_->release(generation_); }
 
   void render(PixelBuffer& out) const override { store_->read(out, generation_); }
+  const AccumulatorStore* store() const { return store_.get(); }
+  uint64_t generation() const { return generation_; }
 
  private:
   std::shared_ptr<AccumulatorStore> store_;
@@ -37,6 +43,13 @@ Image AccumulatorStore::snapshot() {
 bool AccumulatorStore::hasSnapshots() const {
   std::shared_lock lock(mutex_);
   return !snapshots_.empty();
+}
+
+bool AccumulatorStore::isCurrentSnapshot(const ImageNode& node) const {
+  const auto* snapshot = dynamic_cast<const SnapshotNode*>(&node);
+  if (!snapshot || snapshot->store() != this) return false;
+  std::shared_lock lock(mutex_);
+  return snapshot->generation() == generation_;
 }
 
 void AccumulatorStore::release(uint64_t generation) {
@@ -89,9 +102,7 @@ PixelBuffer& AccumulatorStore::tileAt(int column, int row, const IRect& written)
   return tile;
 }
 
-bool AccumulatorStore::write(const PixelBuffer& pixels) {
-  std::unique_lock lock(mutex_);
-  const IRect& r = pixels.rect();
+bool AccumulatorStore::beginChange(const IRect& r) {
   if (!snapshots_.empty()) {
     const size_t bytes = size_t(r.area()) * 16;
     if (patchBytes_ + bytes > kMostPatchBytes) return false;
@@ -101,10 +112,49 @@ bool AccumulatorStore::write(const PixelBuffer& pixels) {
     patchBytes_ += bytes;
   }
   ++generation_;
+  return true;
+}
+
+void AccumulatorStore::forEachTile(const IRect& r,
+                                   const std::function<void(PixelBuffer&, bool)>& body) {
   const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
   const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
-  for (int row = r0; row <= r1; ++row)
-    for (int column = c0; column <= c1; ++column) tileAt(column, row, r).copyFrom(pixels);
+  const int columns = c1 - c0 + 1, count = columns * (r1 - r0 + 1);
+  // Each tile is its own slot, so tiles can be made and written side by side.
+  const auto one = [&](int i) {
+    const int column = c0 + i % columns, row = r0 + i / columns;
+    const bool made = tiles_[size_t(row * columns_ + column)].isNull();
+    body(tileAt(column, row, r), made);
+  };
+  if (r.area() < kParallelPixels) {
+    for (int i = 0; i < count; ++i) one(i);
+    return;
+  }
+  WorkerPool::parallelFor(count, one);
+}
+
+bool AccumulatorStore::write(const PixelBuffer& pixels) {
+  std::unique_lock lock(mutex_);
+  if (!beginChange(pixels.rect())) return false;
+  forEachTile(pixels.rect(), [&](PixelBuffer& tile, bool) { tile.copyFrom(pixels); });
+  return true;
+}
+
+bool AccumulatorStore::stampOver(const PixelBuffer& pixels) {
+  std::unique_lock lock(mutex_);
+  const IRect& r = pixels.rect();
+  if (!beginChange(r)) return false;
+  forEachTile(r, [&](PixelBuffer& tile, bool made) {
+    // Over transparent pixels, source-over gives the source itself.
+    if (made) {
+      tile.copyFrom(pixels);
+      return;
+    }
+    const IRect part = tile.rect().intersected(r);
+    for (int y = part.y; y < part.top(); ++y)
+      CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver),
+                                  pixels.pixel(part.x, y), tile.pixel(part.x, y), part.w);
+  });
   return true;
 }
 

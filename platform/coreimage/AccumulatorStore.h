@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <shared_mutex>
@@ -26,12 +27,19 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // false, changing nothing, when the pixels it would have to keep for
   // live snapshots pass the budget; the caller then writes to a copy().
   bool write(const PixelBuffer& pixels);
+  // Composites `pixels` source-over onto the tiles in place, under the same
+  // terms as write(): a brush dab stamped without copying the square out
+  // and back.
+  bool stampOver(const PixelBuffer& pixels);
   // A store of the same pixels with no snapshots of its own.
   std::shared_ptr<AccumulatorStore> copy() const;
 
   // For the snapshots: `out` as it was at `generation`, and their end.
   void read(PixelBuffer& out, uint64_t generation) const;
   void release(uint64_t generation);
+  // Whether `node` is a snapshot of this store that shows its pixels as
+  // they are now.
+  bool isCurrentSnapshot(const ImageNode& node) const;
 
  private:
   struct Patch {
@@ -41,10 +49,19 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // Kept pixels beyond this go to a copy of the store instead: a snapshot
   // held through a long stroke would otherwise keep every dab twice.
   static constexpr size_t kMostPatchBytes = size_t(64) << 20;
+  // Changes smaller than this (a dab) stay on the calling thread: waking
+  // the pool would cost more than the copy.
+  static constexpr long long kParallelPixels = 1 << 18;
 
   void copyTiles(PixelBuffer& out) const;
   // The tile, made on first touch for a write of `written`.
   PixelBuffer& tileAt(int column, int row, const IRect& written);
+  // Keeps what a change of `r` overwrites for the live snapshots and counts
+  // the change; false, changing nothing, past the budget. Called locked.
+  bool beginChange(const IRect& r);
+  // Runs `body` on every tile `r` touches, made on first touch, and tells
+  // whether the tile was just made (transparent under `r`, not yet written).
+  void forEachTile(const IRect& r, const std::function<void(PixelBuffer&, bool made)>& body);
 
   IRect bounds_;
   int tileSize_, columns_, rows_;

@@ -16,6 +16,10 @@ class CompositeNode : public ImageNode {
     return nodesOf({&source_, &destination_});
   }
 
+  const Image& source() const { return source_; }
+  const Image& destination() const { return destination_; }
+  int operation() const { return operation_; }
+
   // Composites premultiplied rows in place: dst = op(src, dst). Returns false
   // for an operation the engine does not know.
   static bool compositeRow(int operation, const float* src, float* dst, int count);

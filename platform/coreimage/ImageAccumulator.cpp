@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "coreimage/AccumulatorStore.h"
+#include "coreimage/CompositeNode.h"
+#include "graphics/CompositingOperation.h"
 
 namespace ci {
 
@@ -18,13 +20,52 @@ Image ImageAccumulator::image() const {
 
 void ImageAccumulator::setImage(const Image& image) { setImage(image, extent()); }
 
+IRect ImageAccumulator::regionOf(const QRectF& dirtyRect) const {
+  return IRect::covering(intersect(dirtyRect, extent())).intersected(bounds_);
+}
+
 void ImageAccumulator::setImage(const Image& image, const QRectF& dirtyRect) {
-  const IRect region = IRect::covering(intersect(dirtyRect, extent())).intersected(bounds_);
+  setImage(Image(image), dirtyRect);
+}
+
+void ImageAccumulator::setImage(Image&& image, const QRectF& dirtyRect) {
+  const IRect region = regionOf(dirtyRect);
   if (region.isEmpty()) return;
-  // Rendered in full before any pixel changes, since `image` may read this
-  // accumulator's own snapshot.
+  Image recipe = std::move(image);
+  if (!stampOver(recipe, region)) render(recipe, region);
+}
+
+bool ImageAccumulator::stampOver(Image& recipe, const IRect& region) {
+  // 8-bit storage rounds every pixel it is given: the general path does that.
+  if (format_ != kCIFormatRGBAf) return false;
+  const auto* over = dynamic_cast<const CompositeNode*>(recipe.node().get());
+  if (!over || over->operation() != int(gfx::CompositingOperation::SourceOver) ||
+      over->destination().isNull() || !store_->isCurrentSnapshot(*over->destination().node()))
+    return false;
+  // Outside the source's extent the recipe is the accumulator as it is.
+  Image source = over->source();
+  const IRect covered =
+      IRect::covering(intersect(source.extent(), region.toRectF())).intersected(region);
+  if (covered.isEmpty()) return true;
+  PixelBuffer dab(covered);
+  context_.render(source, dab);
+  // Without the recipe its snapshot may go, and with it the pixels the
+  // change would otherwise keep for it.
+  source = Image();
+  recipe = Image();
+  if (!store_->stampOver(dab)) {
+    store_ = store_->copy();
+    store_->stampOver(dab);
+  }
+  return true;
+}
+
+void ImageAccumulator::render(Image& recipe, const IRect& region) {
+  // Rendered in full before any pixel changes, since the recipe may read
+  // this accumulator's own snapshot.
   PixelBuffer rendered(region);
-  context_.render(image, rendered);
+  context_.render(recipe, rendered);
+  recipe = Image();
   if (format_ != kCIFormatRGBAf) {
     for (int y = region.y; y < region.top(); ++y) {
       float* p = rendered.row(y);

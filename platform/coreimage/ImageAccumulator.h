@@ -3,8 +3,10 @@
 // Storage is split into tiles made on first touch. image() is a snapshot
 // that later changes never reach: a change made while snapshots live keeps
 // the pixels it overwrites, and a snapshot puts those back over what it
-// reads. A brush reads its snapshot once, inside the very change it feeds,
-// so a stamp costs about three copies of the dab's area whatever the extent.
+// reads. A brush reads its snapshot once, inside the very change it feeds:
+// a dab composited over it is composited onto the tiles in place, so a
+// stamp costs one render of the dab and one pass over its square, whatever
+// the extent.
 #pragma once
 
 #include <QRectF>
@@ -37,10 +39,25 @@ class ImageAccumulator {
   // Replaces the contents with `image` over the whole extent.
   void setImage(const Image& image);
   // Renders only `dirtyRect` of `image` into the buffer; the rest is kept.
+  // An image composited source-over onto this accumulator's own image(),
+  // as a brush stamps a dab, is composited onto the buffer in place.
   void setImage(const Image& image, const QRectF& dirtyRect);
+  // The same for a recipe the caller lets go of (a temporary): the
+  // snapshots inside it are gone before any pixel changes, so the pixels
+  // they showed need no keeping.
+  void setImage(Image&& image, const QRectF& dirtyRect);
   void clear();
 
  private:
+  // The pixels of `dirtyRect` that setImage changes; empty for none.
+  IRect regionOf(const QRectF& dirtyRect) const;
+  // Stamps `recipe` when it is some image composited source-over onto
+  // image(), letting go of the recipe before any pixel changes; false,
+  // doing nothing, for any other recipe.
+  bool stampOver(Image& recipe, const IRect& region);
+  // Any other recipe: rendered, let go of, then written.
+  void render(Image& recipe, const IRect& region);
+
   IRect bounds_;
   Format format_;
   std::shared_ptr<AccumulatorStore> store_;

@@ -2,6 +2,7 @@
 
 #include <QTransform>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "CoreImageTestSupport.h"
@@ -86,6 +87,64 @@ TEST(ImageAccumulator, StampsMatchAReferenceAndEverySnapshotKeepsItsMoment) {
   EXPECT_LE(reference.difference(render(accumulator.image(), bounds.toRectF())), 1e-5f);
   for (const auto& [snapshot, then] : kept)
     EXPECT_LE(then.difference(render(snapshot, bounds.toRectF(), 64)), 1e-5f);
+}
+
+// A stroke stamped the way brushes stamp (a dab composited over the
+// accumulator's own image, composited in place) against the same dabs
+// composited over a copy of the pixels, which takes the general render
+// path. Dabs sit at fractional places, cross the edge, are cut by dirty
+// rectangles smaller than themselves, and some read the accumulator
+// (smudging); recipes held by the caller keep showing their moment.
+TEST(ImageAccumulator, StampsInPlaceMatchTheGeneralCompositingAndKeepOutsideTheDirtyRect) {
+  const ci::IRect bounds{-20, -10, 300, 200};
+  const QRectF extent = bounds.toRectF();
+  constexpr int kSize = 40;
+  ImageAccumulator inPlace(extent, ci::kCIFormatRGBAf), general(extent, ci::kCIFormatRGBAf);
+  std::mt19937 random(11);
+  std::vector<std::pair<Image, Image>> heldRecipes;
+  for (int i = 0; i < 48; ++i) {
+    const QPointF at(bounds.x - kSize / 2 + int(random() % 320) + (i % 3) * 0.25,
+                     bounds.y - kSize / 2 + int(random() % 220) + (i % 4) * 0.5);
+    const RGBA c{float(random() % 256) / 255, 0.2f, float(random() % 256) / 255, 1};
+    const float alpha = float(random() % 256) / 255;
+    Image dab = functionImage(kSize, kSize, [&](int dx, int dy) {
+      return softDab(dx, dy, kSize, {c.r * alpha, c.g * alpha, c.b * alpha, alpha});
+    });
+    const auto placed = [&](const Image& own) {
+      // Every fifth dab smears what lies beside it instead of a colour.
+      if (i % 5 == 4)
+        return own.imageByCroppingToRect(QRectF(at.x() + 7, at.y() + 3, kSize, kSize))
+            .imageByApplyingTransform(QTransform::fromTranslate(-7, -3));
+      return dab.imageByApplyingTransform(QTransform::fromTranslate(at.x(), at.y()));
+    };
+    // Some dirty rectangles cut the dab in half, one reaches past it.
+    QRectF dirty(at, QSizeF(kSize, kSize));
+    if (i % 4 == 1) dirty.setWidth(kSize / 2);
+    if (i % 7 == 3) dirty.adjust(-10, -10, 10, 10);
+    const ci::PixelBuffer before = render(inPlace.image(), extent);
+    const Image copy = Image::imageWithBuffer(render(general.image(), extent));
+    if (i % 6 == 2) {
+      const Image recipe = placed(inPlace.image()).imageByCompositingOverImage(inPlace.image());
+      inPlace.setImage(recipe, dirty);
+      heldRecipes.emplace_back(recipe, placed(copy).imageByCompositingOverImage(copy));
+    } else {
+      inPlace.setImage(placed(inPlace.image()).imageByCompositingOverImage(inPlace.image()), dirty);
+    }
+    general.setImage(placed(copy).imageByCompositingOverImage(copy), dirty);
+
+    const ci::PixelBuffer after = render(inPlace.image(), extent);
+    const ci::IRect changed = ci::IRect::covering(dirty);
+    int changedOutside = 0;
+    for (int y = bounds.y; y < bounds.top(); ++y)
+      for (int x = bounds.x; x < bounds.right(); ++x)
+        if (!changed.contains(ci::IRect{x, y, 1, 1}) &&
+            std::memcmp(after.pixel(x, y), before.pixel(x, y), 16) != 0)
+          ++changedOutside;
+    EXPECT_EQ(changedOutside, 0) << "dab " << i;
+    EXPECT_LE(maxDifference(after, render(general.image(), extent)), 1e-6f) << "dab " << i;
+  }
+  for (const auto& [recipe, expected] : heldRecipes)
+    EXPECT_LE(maxDifference(render(recipe, extent), render(expected, extent)), 1e-6f);
 }
 
 // Large changes under a held snapshot: the whole extent at once, and more
