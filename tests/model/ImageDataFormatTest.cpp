@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
+#include <random>
 
 #include "ModelImageTestHelpers.h"
 #include "TestSupport.h"
@@ -152,6 +154,50 @@ TEST(ImageDataFormatTest, PixelBlobsAreTheGeneralArchiveReadInPlaceOnlyInTheirOw
   fnd::Error error;
   EXPECT_FALSE(ima_imageWithImageData(renamed, &error));
   EXPECT_FALSE(error.isNull());
+}
+
+// Layers stored years ago and layers stored today must be the same bytes:
+// cache files are compared by content, and documents are diffed by their
+// owners. The images cover the strip writer's cases: several strips, three
+// and four samples, 16 bits, and noise the LZW coding makes larger than the
+// pixels.
+TEST(ImageDataFormatTest, StoredBytesStayTheSame) {
+  QImage opaque(520, 300, QImage::Format_RGB32);
+  QImage deep(130, 260, QImage::Format_RGBA64);
+  QImage noise(400, 290, QImage::Format_ARGB32_Premultiplied);
+  std::mt19937 random(11);
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 520; ++x) {
+      opaque.setPixel(x, y, qRgb(x / 3, y % 200, (x * y) % 97));
+      if (x < 130 && y < 260)
+        deep.setPixelColor(x, y,
+                           QColor::fromRgba64(quint16(x * 500), quint16(y * 250), quint16(x * y),
+                                              quint16(65535 - x * 97)));
+      if (x < 400 && y < 290) noise.setPixel(x, y, qPremultiply(quint32(random())));
+    }
+  const auto image = [](const QImage& pixels) {
+    return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+  };
+  const struct {
+    const char* name;
+    gfx::ImagePtr image;
+    const char* sha256;
+  } cases[] = {
+      {"pattern", patternImage(300, 700),
+       "914f743892caadc8bc5bc43b3e9f473aa06e3e50449e32a48b3dd773151aa2cb"},
+      {"opaque", image(opaque), "3dcc1882ab20d50d6a5983c8195ee8f08970889e73ae51b64d9488256e0c3502"},
+      {"deep", image(deep), "aebe214ae4f1724cec08d3e24cdf06f4330409107956e518c568d82eae96d601"},
+      {"noise", image(noise), "bcec4e149eec55b8b76ae90287774b89eeab22e71e99fdc8cc15711b382495e2"},
+  };
+  for (const auto& c : cases) {
+    const QByteArray blob = ima_produceImageData(c.image);
+    const QByteArray tiff = ima_bitmapRepresentation(c.image)->TIFFRepresentationUsingCompression(
+        gfx::TIFFCompression::LZW, 1.0f);
+    EXPECT_EQ(QCryptographicHash::hash(blob, QCryptographicHash::Sha256).toHex().toStdString(),
+              c.sha256)
+        << c.name;
+    EXPECT_EQ(ImageDataArchive::tiffIn(blob), tiff) << c.name;
+  }
 }
 
 TEST(ImageDataFormatTest, PDFImageRoundTripKeepsItsPage) {
