@@ -1,5 +1,6 @@
 #include "coreimage/AccumulatorStore.h"
 
+#include <cstring>
 #include <mutex>
 
 #include "coreimage/CompositeNode.h"
@@ -17,6 +18,11 @@ class SnapshotNode : public ImageNode {
   ~SnapshotNode() override { store_->release(generation_); }
 
   void render(PixelBuffer& out) const override { store_->read(out, generation_); }
+  // The canvas redraws each dab's square from here: no float copy between.
+  bool renderBytes(const IRect& rect, Format format, uchar* topRow,
+                   ptrdiff_t rowBytes) const override {
+    return store_->readBytes(rect, generation_, format, topRow, rowBytes);
+  }
   const AccumulatorStore* store() const { return store_.get(); }
   uint64_t generation() const { return generation_; }
 
@@ -89,6 +95,34 @@ void AccumulatorStore::read(PixelBuffer& out, uint64_t generation) const {
   copyTiles(out);
   for (auto it = patches_.rbegin(); it != patches_.rend() && it->generation > generation; ++it)
     out.copyFrom(it->before);
+}
+
+bool AccumulatorStore::readBytes(const IRect& rect, uint64_t generation, Format format,
+                                 uchar* topRow, ptrdiff_t rowBytes) const {
+  std::shared_lock lock(mutex_);
+  if (!bounds_.contains(rect)) return false;
+  for (auto it = patches_.rbegin(); it != patches_.rend() && it->generation > generation; ++it)
+    if (!it->before.rect().intersected(rect).isEmpty()) return false;
+  const size_t pixelBytes = bytesPerPixel(format);
+  WorkerPool::parallelBands(rect.h, bandRows(rect.w), [&](int begin, int end) {
+    for (int y = rect.y + begin; y < rect.y + end; ++y) {
+      uchar* out = topRow + ptrdiff_t(rect.top() - 1 - y) * rowBytes;
+      const size_t tileRow = size_t((y - bounds_.y) / tileSize_) * size_t(columns_);
+      for (int x = rect.x; x < rect.right();) {
+        const int column = (x - bounds_.x) / tileSize_;
+        const int next = std::min(rect.right(), bounds_.x + (column + 1) * tileSize_);
+        const PixelBuffer& tile = tiles_[tileRow + size_t(column)];
+        uchar* at = out + size_t(x - rect.x) * pixelBytes;
+        // Transparent is all zero bits in every format.
+        if (tile.isNull())
+          std::memset(at, 0, size_t(next - x) * pixelBytes);
+        else
+          storeRow(tile.pixel(x, y), format, at, next - x);
+        x = next;
+      }
+    }
+  });
+  return true;
 }
 
 PixelBuffer& AccumulatorStore::tileAt(int column, int row, const IRect& written) {

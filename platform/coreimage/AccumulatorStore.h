@@ -36,6 +36,11 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
 
   // For the snapshots: `out` as it was at `generation`, and their end.
   void read(PixelBuffer& out, uint64_t generation) const;
+  // The same written straight from the tiles as `format` pixels, top row
+  // first, as ImageNode::renderBytes; false, writing nothing, when a patch
+  // covers part of `rect` (the caller then renders through read()).
+  bool readBytes(const IRect& rect, uint64_t generation, Format format, uchar* topRow,
+                 ptrdiff_t rowBytes) const;
   void release(uint64_t generation);
   // Whether `node` is a snapshot of this store that shows its pixels as
   // they are now.

@@ -147,6 +147,32 @@ TEST(ImageAccumulator, StampsInPlaceMatchTheGeneralCompositingAndKeepOutsideTheD
     EXPECT_LE(maxDifference(render(recipe, extent), render(expected, extent)), 1e-6f);
 }
 
+// A canvas redraws dirty rectangles of the accumulator straight into its
+// bitmap: the bytes match those of the same pixels rendered through the
+// general path (a crop hides where they come from), for rectangles across
+// tiles and the edge, for snapshots older than later stamps, in every format.
+TEST(ImageAccumulator, DirtyRectanglesDrawnToBitmapsMatchTheGeneralRender) {
+  const QRectF extent(-20, -10, 300, 200);
+  ImageAccumulator accumulator(extent, ci::kCIFormatRGBAf);
+  stamp(accumulator, 100, 100, {0.8f, 0.1f, 0, 0.9f});
+  const Image older = accumulator.image();
+  stamp(accumulator, 110, 90, {0, 0.3f, 0.4f, 0.5f});
+  stamp(accumulator, 240, 150, {0.2f, 0.2f, 0.6f, 1});
+  const ci::Context context;
+  const QRectF rects[] = {
+      {100, 100, 40, 40}, {90, 80, 60, 75}, {230, 140, 60, 60}, {-30, -20, 50, 40}};
+  for (const Image& image : {accumulator.image(), older})
+    for (const QRectF& rect : rects)
+      for (ci::Format format : {ci::kCIFormatRGBA8, ci::kCIFormatBGRA8, ci::kCIFormatRGBAf}) {
+        const ptrdiff_t rowBytes = ptrdiff_t(rect.width() * ci::bytesPerPixel(format));
+        QByteArray direct(int(rowBytes * rect.height()), 'x'), general(direct.size(), 'y');
+        ASSERT_TRUE(context.render(image, direct.data(), rowBytes, rect, format));
+        ASSERT_TRUE(context.render(image.imageByCroppingToRect(extent), general.data(), rowBytes,
+                                   rect, format));
+        EXPECT_EQ(direct, general) << rect.x() << "," << rect.y() << " format " << int(format);
+      }
+}
+
 // Large changes under a held snapshot: the whole extent at once, and more
 // kept pixels than the accumulator holds on to (it moves to a copy).
 TEST(ImageAccumulator, SnapshotsSurviveWholeReplacementAndLongStrokes) {
