@@ -109,7 +109,7 @@ bool writePages(const QList<TIFFPageWriter::Layout>& pages, QByteArray* bytes, q
   TIFF* tiff = stream.open("w");
   bool ok = tiff != nullptr;
   for (int page = 0; ok && page < pages.size(); ++page)
-    ok = TIFFPageWriter::write(tiff, pages[page], page, int(pages.size()));
+    ok = TIFFPageWriter::write(stream, pages[page], page, int(pages.size()));
   stream.close();
   if (!ok) *problem = stream.message("libtiff failed");
   return ok;

@@ -1,5 +1,6 @@
 #include "imageio/TIFFMemoryStream.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -30,9 +31,12 @@ struct TIFFMemoryProcs {
       if (end > bytes.capacity()) bytes.reserve(std::max(end, bytes.capacity() * 2));
       bytes.resize(end);  // new bytes are left uninitialised, not cleared
     }
-    std::memcpy(bytes.data() + s->base_ + s->position_, buffer, size_t(count));
+    char* file = bytes.data() + s->base_;
+    // libtiff seeks past the end to align a directory; the gap is zeros.
+    if (s->position_ > s->size_) std::memset(file + s->size_, 0, s->position_ - s->size_);
+    if (file + s->position_ != buffer) std::memcpy(file + s->position_, buffer, size_t(count));
     s->position_ += uint64_t(count);
-    s->size_ = uint64_t(bytes.size() - s->base_);
+    s->size_ = std::max(s->size_, s->position_);
     return count;
   }
 
@@ -88,14 +92,32 @@ TIFF* TIFFMemoryStream::open(const char* mode, tmsize_t maxAllocation) {
   return tiff_;
 }
 
+char* TIFFMemoryStream::roomAtEnd(qsizetype count) {
+  if (!written_) return nullptr;
+  const qsizetype end = base_ + qsizetype(size_);
+  // A directory follows the room; making space for it now keeps the bytes
+  // from being moved to append a few hundred more.
+  constexpr qsizetype kDirectory = 4096;
+  if (end + count + kDirectory > written_->capacity()) written_->reserve(end + count + kDirectory);
+  written_->resize(std::max(written_->size(), end + count));
+  return written_->data() + end;
+}
+
 void TIFFMemoryStream::close() {
   if (tiff_) TIFFClose(tiff_);
   tiff_ = nullptr;
+  trimToFile();
 }
 
 void TIFFMemoryStream::discard() {
   if (tiff_) TIFFCleanup(tiff_);
   tiff_ = nullptr;
+  trimToFile();
+}
+
+void TIFFMemoryStream::trimToFile() {
+  if (written_ && written_->size() > base_ + qsizetype(size_))
+    written_->resize(base_ + qsizetype(size_));
 }
 
 QString TIFFMemoryStream::message(const char* fallback) const {

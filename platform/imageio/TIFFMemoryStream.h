@@ -1,8 +1,9 @@
 // A TIFF file in memory as libtiff's client procedures see it, and the
 // libtiff handle open on it. Reading borrows the caller's bytes and maps
 // them, so strips decode without being copied; writing fills a byte array
-// the caller owns, after any bytes it keeps in front of the file. libtiff's first error message is
-// kept for the Error of the call that caused it.
+// the caller owns, after any bytes it keeps in front of the file, and bytes
+// a seek skips read as zeros, as in a file on disk. libtiff's first error
+// message is kept for the Error of the call that caused it.
 #pragma once
 
 #include <tiffio.h>
@@ -27,6 +28,15 @@ class TIFFMemoryStream {
   // `maxAllocation` bounds each single allocation libtiff makes.
   TIFF* open(const char* mode, tmsize_t maxAllocation = 0);
   TIFF* handle() const { return tiff_; }
+  // The file's length so far.
+  uint64_t fileSize() const { return size_; }
+  // Room for `count` bytes after the end of the file (and for a directory
+  // after them), for the caller to fill, from any thread, before libtiff
+  // writes them there: a write of bytes already in their place copies
+  // nothing. Valid until the next write that goes beyond it; null when
+  // reading.
+  char* roomAtEnd(qsizetype count);
+
   // Finishes the file (writing any pending directory) and frees the handle.
   void close();
   // Frees the handle without writing anything more.
@@ -46,6 +56,9 @@ class TIFFMemoryStream {
   qsizetype base_ = 0;
   TIFF* tiff_ = nullptr;
   char message_[1024] = {};
+
+  // Drops room given out but never written, once libtiff is done.
+  void trimToFile();
 };
 
 }  // namespace io

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "imageio/TIFFMemoryStream.h"
 #include "imageio/TIFFStripWriter.h"
 
 namespace io {
@@ -98,7 +99,8 @@ void packRows(const gfx::CGImage& image, const Layout& layout, uint32_t first, u
 
 }  // namespace
 
-bool TIFFPageWriter::write(TIFF* tiff, const Layout& layout, int page, int pages) {
+bool TIFFPageWriter::write(TIFFMemoryStream& stream, const Layout& layout, int page, int pages) {
+  TIFF* tiff = stream.handle();
   const gfx::CGImage& image = *layout.image;
   const uint32_t width = uint32_t(image.width()), height = uint32_t(image.height());
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
@@ -132,7 +134,7 @@ bool TIFFPageWriter::write(TIFF* tiff, const Layout& layout, int page, int pages
     TIFFSetField(tiff, TIFFTAG_PAGENUMBER, uint16_t(page), uint16_t(pages));
   }
   TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip(layout, width, height));
-  bool ok = TIFFStripWriter::write(tiff, [&](uint32_t first, uint32_t rows, char* out) {
+  bool ok = TIFFStripWriter::write(stream, [&](uint32_t first, uint32_t rows, char* out) {
     packRows(image, layout, first, rows, out);
   });
   return ok && TIFFWriteDirectory(tiff) != 0;

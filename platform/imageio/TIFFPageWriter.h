@@ -14,6 +14,8 @@
 
 namespace io {
 
+class TIFFMemoryStream;
+
 class TIFFPageWriter {
  public:
   struct Layout {
@@ -30,7 +32,8 @@ class TIFFPageWriter {
     std::vector<std::pair<uint32_t, QByteArray>> text;
   };
 
-  static bool write(TIFF* tiff, const Layout& layout, int page, int pages);
+  // Writes into the file `stream` has open for writing.
+  static bool write(TIFFMemoryStream& stream, const Layout& layout, int page, int pages);
 };
 
 }  // namespace io

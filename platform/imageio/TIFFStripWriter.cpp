@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "foundation/WorkerPool.h"
@@ -56,6 +57,14 @@ std::vector<char>& rowBuffer() {
   return buffer;
 }
 
+// And the one libtiff codes into, passed on to the strip's file each time
+// it fills: small enough to stay in the core's cache, instead of a fresh
+// buffer of the strip's size per strip.
+std::vector<char>& codedBuffer() {
+  thread_local std::vector<char> buffer(size_t(64) << 10);
+  return buffer;
+}
+
 struct EncodedStrip {
   QByteArray file;  // a one-strip TIFF without a directory
   uint64_t offset = 0, count = 0;
@@ -69,10 +78,15 @@ void encodeStrip(const StripFormat& format, tmsize_t scanline, uint32_t strip,
   std::vector<char>& raw = rowBuffer();
   raw.resize(size_t(scanline) * rows);
   fill(first, rows, raw.data());
+  // Coded pixels are rarely larger than raw ones; the room is only touched
+  // as far as it is written.
+  out->file.reserve(qsizetype(raw.size()) + 4096);
   TIFFMemoryStream stream(&out->file);
   TIFF* tiff = stream.open("w");
   if (!tiff) return;
   format.apply(tiff, rows);
+  std::vector<char>& coded = codedBuffer();
+  TIFFWriteBufferSetup(tiff, coded.data(), tmsize_t(coded.size()));
   if (TIFFWriteEncodedStrip(tiff, 0, raw.data(), tmsize_t(raw.size())) < 0) return;
   out->offset = TIFFGetStrileOffset(tiff, 0);
   out->count = TIFFGetStrileByteCount(tiff, 0);
@@ -92,9 +106,38 @@ bool writeInTurn(TIFF* tiff, const StripFormat& format, tmsize_t scanline,
   return true;
 }
 
+// The strips, coded in `encoded`, copied in parallel to room at the end of
+// the file (fresh memory is faulted in on every core at once), then
+// recorded in order where they already lie.
+bool placeStrips(TIFFMemoryStream& stream, const std::vector<EncodedStrip>& encoded) {
+  std::vector<uint64_t> places(encoded.size() + 1, 0);
+  for (size_t strip = 0; strip < encoded.size(); ++strip) {
+    if (!encoded[strip].ok) return false;
+    places[strip + 1] = places[strip] + encoded[strip].count;
+  }
+  const uint64_t start = stream.fileSize();
+  char* room = stream.roomAtEnd(qsizetype(places.back()));
+  if (!room) return false;
+  fnd::WorkerPool::parallelFor(int(encoded.size()), [&](int strip) {
+    const EncodedStrip& e = encoded[size_t(strip)];
+    std::memcpy(room + places[size_t(strip)], e.file.constData() + e.offset, size_t(e.count));
+  });
+  TIFF* tiff = stream.handle();
+  for (uint32_t strip = 0; strip < uint32_t(encoded.size()); ++strip) {
+    if (TIFFWriteRawStrip(tiff, strip, room + places[strip], tmsize_t(encoded[strip].count)) < 0)
+      return false;
+    if (TIFFGetStrileOffset(tiff, strip) != start + places[strip]) {
+      stream.setMessage("TIFFStripWriter: a strip was not written at the end of the file");
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
-bool TIFFStripWriter::write(TIFF* tiff, const FillRows& fill) {
+bool TIFFStripWriter::write(TIFFMemoryStream& stream, const FillRows& fill) {
+  TIFF* tiff = stream.handle();
   const StripFormat format(tiff);
   const tmsize_t scanline = TIFFScanlineSize(tiff);
   if (format.height == 0 || format.rowsPerStrip == 0 || scanline <= 0) return false;
@@ -106,13 +149,7 @@ bool TIFFStripWriter::write(TIFF* tiff, const FillRows& fill) {
   fnd::WorkerPool::parallelFor(int(strips), [&](int strip) {
     encodeStrip(format, scanline, uint32_t(strip), fill, &encoded[size_t(strip)]);
   });
-  for (uint32_t strip = 0; strip < strips; ++strip) {
-    EncodedStrip& e = encoded[strip];
-    if (!e.ok) return false;
-    if (TIFFWriteRawStrip(tiff, strip, e.file.data() + e.offset, tmsize_t(e.count)) < 0)
-      return false;
-  }
-  return true;
+  return placeStrips(stream, encoded);
 }
 
 }  // namespace io

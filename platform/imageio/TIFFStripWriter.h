@@ -1,8 +1,9 @@
 // Writes the pixel strips of the directory being set up in a libtiff
-// handle. Strips are independent, so they are filled and compressed on the
-// shared worker pool, each through a libtiff handle of its own (the bytes
-// are libtiff's own codec's, with the directory's compression and
-// predictor), then appended in order as the raw strips of the one file.
+// handle on a memory stream. Strips are independent, so they are filled and
+// compressed on the shared worker pool, each through a libtiff handle of its
+// own (the bytes are libtiff's own codec's, with the directory's compression
+// and predictor), then copied, also in parallel, straight to their places at
+// the end of the one file, where libtiff records them as its raw strips.
 #pragma once
 
 #include <tiffio.h>
@@ -10,6 +11,8 @@
 #include <functional>
 
 namespace io {
+
+class TIFFMemoryStream;
 
 class TIFFStripWriter {
  public:
@@ -20,7 +23,7 @@ class TIFFStripWriter {
   // Every field of the directory (size, samples, compression, predictor,
   // rows per strip) must be set. JPEG shares its tables across the
   // directory, so its strips are compressed by `tiff` itself, in turn.
-  static bool write(TIFF* tiff, const FillRows& fill);
+  static bool write(TIFFMemoryStream& stream, const FillRows& fill);
 };
 
 }  // namespace io
