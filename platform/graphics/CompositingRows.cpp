@@ -54,6 +54,39 @@ void compositeChannels(const Channels& s, Channels& d, const uint8_t* coverage, 
   }
 }
 
+// Where both sides are opaque a blend mode needs no straight colour: the
+// pixels are their own colours and the result is the destination moved
+// towards the blended colour by the layer's fraction, alpha staying 1. This
+// is the common case of a photo layer over an opaque canvas, and it spares
+// every division of the general formula.
+template <Op op, bool covered>
+void blendOpaqueChannels(const Channels& s, Channels& d, const uint8_t* coverage, float fraction,
+                         int count) {
+  for (int i = 0; i < count; ++i) {
+    Rgb b;
+    if constexpr (isSeparableBlend(op))
+      b = {blendSeparable<op>(s.r[i], d.r[i]), blendSeparable<op>(s.g[i], d.g[i]),
+           blendSeparable<op>(s.b[i], d.b[i])};
+    else
+      b = blendNonSeparable<op>({s.r[i], s.g[i], s.b[i]}, {d.r[i], d.g[i], d.b[i]});
+    const Pixel dp{d.r[i], d.g[i], d.b[i], 1.0f};
+    Pixel r = clampPixel({dp.r + (b.r - dp.r) * fraction, dp.g + (b.g - dp.g) * fraction,
+                          dp.b + (b.b - dp.b) * fraction, 1.0f});
+    if constexpr (covered) r = cover(dp, r, float(coverage[i]) * (1.0f / 255.0f));
+    d.r[i] = r.r;
+    d.g[i] = r.g;
+    d.b[i] = r.b;
+  }
+}
+
+constexpr bool isBlend(Op op) { return op >= Op::Multiply; }
+
+bool bothOpaque(const uint32_t* source, const uint32_t* destination, int count) {
+  uint32_t alphas = 0xff000000u;
+  for (int i = 0; i < count; ++i) alphas &= source[i] & destination[i];
+  return alphas == 0xff000000u;
+}
+
 template <Op op>
 void compositeRun(const uint32_t* source, uint32_t* destination, const uint8_t* coverage,
                   int pixelCount, float fraction) {
@@ -61,12 +94,22 @@ void compositeRun(const uint32_t* source, uint32_t* destination, const uint8_t* 
   const float sourceScale = fraction * (1.0f / 255.0f);
   for (int start = 0; start < pixelCount; start += RunLength) {
     const int count = std::min(RunLength, pixelCount - start);
-    unpack(source + start, count, sourceScale, s);
-    unpack(destination + start, count, 1.0f / 255.0f, d);
-    if (coverage)
-      compositeChannels<op, true>(s, d, coverage + start, count);
-    else
-      compositeChannels<op, false>(s, d, nullptr, count);
+    const uint8_t* covering = coverage ? coverage + start : nullptr;
+    if (isBlend(op) && bothOpaque(source + start, destination + start, count)) {
+      unpack(source + start, count, 1.0f / 255.0f, s);
+      unpack(destination + start, count, 1.0f / 255.0f, d);
+      if (covering)
+        blendOpaqueChannels<op, true>(s, d, covering, fraction, count);
+      else
+        blendOpaqueChannels<op, false>(s, d, nullptr, fraction, count);
+    } else {
+      unpack(source + start, count, sourceScale, s);
+      unpack(destination + start, count, 1.0f / 255.0f, d);
+      if (covering)
+        compositeChannels<op, true>(s, d, covering, count);
+      else
+        compositeChannels<op, false>(s, d, nullptr, count);
+    }
     pack(d, count, destination + start);
   }
 }

@@ -296,46 +296,50 @@ TEST(CompositingOperation, TransparentSourceFlagMatchesTheFormulas) {
 // The 8-bit rows the drawing path composites with against the float
 // formulas, for every operation: random premultiplied pixels (with the
 // extremes, and channels equal to alpha where the piecewise blends jump),
-// partial coverage and fractions. Each channel must round the float result.
+// partial coverage and fractions; and opaque pixels on both sides, which
+// the rows blend without straight colours. Each channel must round the
+// float result.
 TEST(CompositingOperation, EightBitRowsRoundTheFloatFormulas) {
-  std::mt19937 random(7);
   const int count = 4099;  // not a multiple of any run length
-  std::vector<uint32_t> source(count), destination(count);
-  std::vector<uint8_t> coverage(count);
-  auto pixel = [&](int i) {
-    const uint32_t a = i % 5 == 0 ? 255 : i % 7 == 0 ? 0 : random() % 256;
-    auto channel = [&] { return i % 3 == 0 ? a : random() % (a + 1); };
-    return (a << 24) | (channel() << 16) | (channel() << 8) | channel();
-  };
-  for (int i = 0; i < count; ++i) {
-    source[i] = pixel(i);
-    destination[i] = pixel(i + 1);
-    coverage[i] = uint8_t(i % 4 == 0 ? 255 : random() % 256);
-  }
   auto toFloats = [](const std::vector<uint32_t>& pixels) {
     std::vector<float> out;
     for (uint32_t p : pixels)
       for (int shift : {16, 8, 0, 24}) out.push_back(float((p >> shift) & 0xff) / 255.0f);
     return out;
   };
-  for (int index = 0; index < CompositingOperationCount; ++index) {
-    for (float fraction : {1.0f, 0.7f}) {
-      for (bool covered : {false, true}) {
-        const auto op = CompositingOperation(index);
-        std::vector<float> wanted = toFloats(destination), from = toFloats(source);
-        std::vector<float> weights(count);
-        for (int i = 0; i < count; ++i) weights[i] = coverage[i] / 255.0f;
-        compositePixelsWithCoverage(op, from.data(), wanted.data(),
-                                    covered ? weights.data() : nullptr, count, fraction);
-        std::vector<uint32_t> rows = destination;
-        compositeRow(op, source.data(), rows.data(), covered ? coverage.data() : nullptr, count,
-                     fraction);
-        std::vector<float> got = toFloats(rows);
-        double worst = 0;
-        for (size_t i = 0; i < got.size(); ++i)
-          worst = std::max(worst, std::abs(double(got[i]) - wanted[i]) * 255);
-        EXPECT_LE(worst, 0.51) << nameOfCompositingOperation(op).toStdString() << " fraction "
-                               << fraction << " covered " << covered;
+  for (bool opaque : {false, true}) {
+    std::mt19937 random(7);
+    std::vector<uint32_t> source(count), destination(count);
+    std::vector<uint8_t> coverage(count);
+    auto pixel = [&](int i) {
+      const uint32_t a = opaque || i % 5 == 0 ? 255 : i % 7 == 0 ? 0 : random() % 256;
+      auto channel = [&] { return i % 3 == 0 ? a : random() % (a + 1); };
+      return (a << 24) | (channel() << 16) | (channel() << 8) | channel();
+    };
+    for (int i = 0; i < count; ++i) {
+      source[i] = pixel(i);
+      destination[i] = pixel(i + 1);
+      coverage[i] = uint8_t(i % 4 == 0 ? 255 : random() % 256);
+    }
+    for (int index = 0; index < CompositingOperationCount; ++index) {
+      for (float fraction : {1.0f, 0.7f}) {
+        for (bool covered : {false, true}) {
+          const auto op = CompositingOperation(index);
+          std::vector<float> wanted = toFloats(destination), from = toFloats(source);
+          std::vector<float> weights(count);
+          for (int i = 0; i < count; ++i) weights[i] = coverage[i] / 255.0f;
+          compositePixelsWithCoverage(op, from.data(), wanted.data(),
+                                      covered ? weights.data() : nullptr, count, fraction);
+          std::vector<uint32_t> rows = destination;
+          compositeRow(op, source.data(), rows.data(), covered ? coverage.data() : nullptr,
+                       count, fraction);
+          std::vector<float> got = toFloats(rows);
+          double worst = 0;
+          for (size_t i = 0; i < got.size(); ++i)
+            worst = std::max(worst, std::abs(double(got[i]) - wanted[i]) * 255);
+          EXPECT_LE(worst, 0.51) << nameOfCompositingOperation(op).toStdString() << " fraction "
+                                 << fraction << " covered " << covered << " opaque " << opaque;
+        }
       }
     }
   }
