@@ -3,6 +3,8 @@
 // float array per channel, composited pixel by pixel with the operation
 // fixed at compile time, and packed back with rounding to nearest; every
 // step is a plain loop over arrays that the compiler turns into vector code.
+#include <cmath>
+
 #include "graphics/CompositingFormulas.h"
 
 namespace gfx {
@@ -81,10 +83,29 @@ void blendOpaqueChannels(const Channels& s, Channels& d, const uint8_t* coverage
 
 constexpr bool isBlend(Op op) { return op >= Op::Multiply; }
 
-bool bothOpaque(const uint32_t* source, const uint32_t* destination, int count) {
+bool opaque(const uint32_t* pixels, int count) {
   uint32_t alphas = 0xff000000u;
-  for (int i = 0; i < count; ++i) alphas &= source[i] & destination[i];
+  for (int i = 0; i < count; ++i) alphas &= pixels[i];
   return alphas == 0xff000000u;
+}
+
+// An opaque source over anything, uncovered, is the destination moved
+// towards the source by the fraction, every channel alike (alpha too): a
+// byte-wise interpolation with the fraction in 15-bit fixed point (a
+// rounding high multiply in 16-bit lanes), whose error stays under 1/200 of
+// a unit before rounding to nearest.
+void interpolateBytes(const uint32_t* source, uint32_t* destination, int count, float fraction) {
+  if (fraction >= 1.0f) {
+    std::copy(source, source + count, destination);
+    return;
+  }
+  const int32_t weight = int32_t(std::lround(fraction * 32768.0f));
+  const auto* from = reinterpret_cast<const uint8_t*>(source);
+  auto* to = reinterpret_cast<uint8_t*>(destination);
+  for (int i = 0; i < count * 4; ++i) {
+    const int16_t difference = int16_t(int16_t(from[i]) - int16_t(to[i]));
+    to[i] = uint8_t(to[i] + int16_t((int32_t(difference) * weight + 16384) >> 15));
+  }
 }
 
 template <Op op>
@@ -95,7 +116,11 @@ void compositeRun(const uint32_t* source, uint32_t* destination, const uint8_t* 
   for (int start = 0; start < pixelCount; start += RunLength) {
     const int count = std::min(RunLength, pixelCount - start);
     const uint8_t* covering = coverage ? coverage + start : nullptr;
-    if (isBlend(op) && bothOpaque(source + start, destination + start, count)) {
+    if (op == Op::SourceOver && !covering && opaque(source + start, count)) {
+      interpolateBytes(source + start, destination + start, count, fraction);
+      continue;
+    }
+    if (isBlend(op) && opaque(source + start, count) && opaque(destination + start, count)) {
       unpack(source + start, count, 1.0f / 255.0f, s);
       unpack(destination + start, count, 1.0f / 255.0f, d);
       if (covering)
