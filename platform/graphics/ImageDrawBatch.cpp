@@ -1,6 +1,7 @@
 #include "graphics/ImageDrawBatch.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "foundation/WorkerPool.h"
 #include "graphics/ImageResampler.h"
@@ -16,6 +17,7 @@ constexpr qint64 ParallelPixels = 1 << 15;
 
 struct RowBuffers {
   std::vector<QRgb> samples;
+  std::vector<QRgb> band;  // a steeply rotated draw's samples for a whole band
   std::vector<uint8_t> coverage;
 };
 
@@ -28,7 +30,33 @@ struct TargetRows {
   qsizetype stride;
 };
 
-void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers& buffers) {
+// A device row of a rotated draw reads from as many source rows as it
+// crosses; past a few hundred, those reads no longer stay in the first-level
+// cache from one device row to the next. Such draws are sampled for the
+// whole band first, in columns narrow enough to cross about 64 source rows.
+int tileWidth(const ImageDraw& draw) {
+  const int width = draw.bounds.width();
+  const double rowsPerPixel = std::abs(draw.deviceToSource.m12());
+  if (draw.wholePixels || rowsPerPixel * width <= 512) return width;
+  return std::clamp(int(64 / rowsPerPixel), 128, width);
+}
+
+// Samples rows [top, bottom) of `draw` over its whole bounds into the band
+// buffer, tile by tile.
+void sampleBand(const ImageDraw& draw, int top, int bottom, int tile, RowBuffers& buffers) {
+  const int width = draw.bounds.width();
+  buffers.band.resize(size_t(width) * size_t(bottom - top));
+  for (int left = 0; left < width; left += tile)
+    for (int y = top; y < bottom; ++y)
+      ImageResampler::resampleRow(*draw.pixels, draw.edges, draw.deviceToSource,
+                                  draw.bounds.left() + left, y, std::min(tile, width - left),
+                                  buffers.band.data() + size_t(y - top) * width + left);
+}
+
+// One row of `draw`; `sampled` is the row's samples over the whole bounds
+// when the band was sampled beforehand.
+void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers& buffers,
+             const QRgb* sampled) {
   const QRect& bounds = draw.bounds;
   int first = 0, last = bounds.width();
   const uint8_t* coverage = nullptr;
@@ -44,6 +72,8 @@ void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers&
   if (draw.wholePixels) {
     source = reinterpret_cast<const QRgb*>(draw.pixels->constScanLine(y - draw.offset.y())) +
              (left - draw.offset.x());
+  } else if (sampled) {
+    source = sampled + first;
   } else {
     buffers.samples.resize(size_t(width));
     ImageResampler::resampleRow(*draw.pixels, draw.edges, draw.deviceToSource, left, y, width,
@@ -84,7 +114,15 @@ void ImageDrawBatch::run(QImage& target) {
       if (from >= to) continue;
       // Reduced copies are made where and when a band first reads them.
       if (draw.level) draw.level->prepare(readRegion(draw, from, to));
-      for (int y = from; y < to; ++y) drawRow(draw, rows, y, buffers);
+      const int tile = tileWidth(draw);
+      if (tile < draw.bounds.width()) {
+        sampleBand(draw, from, to, tile, buffers);
+        for (int y = from; y < to; ++y)
+          drawRow(draw, rows, y, buffers,
+                  buffers.band.data() + size_t(y - from) * draw.bounds.width());
+      } else {
+        for (int y = from; y < to; ++y) drawRow(draw, rows, y, buffers, nullptr);
+      }
     }
   };
   if (pixels < ParallelPixels) {

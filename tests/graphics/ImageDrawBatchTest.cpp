@@ -78,3 +78,31 @@ TEST(ImageDrawBatch, DrawsWhatImagesDrawnOneByOneDraw) {
   background.fill(qRgb(250, 250, 250));
   EXPECT_NE(*batched->bitmap(), background);
 }
+
+// A steeply rotated wide draw is sampled band by band in narrow columns;
+// the same draw made in strips too narrow for that lands the same pixels.
+TEST(ImageDrawBatch, SteepRotationsLandAsInNarrowStrips) {
+  const CGImagePtr image = ramps(1500, 400, 3);
+  auto draw = [&](GraphicsContext& context, const QRectF& clip) {
+    CurrentContextScope scope(&context);
+    context.saveGState();
+    context.clipToRect(clip);
+    context.translateCTM(40, 20);
+    context.rotateCTM(qDegreesToRadians(31.0));
+    context.drawImage(image, QRectF(0.5, 0.25, 1500, 400), {}, CompositingOperation::Multiply,
+                      0.8);
+    context.restoreGState();
+  };
+  auto whole = GraphicsContext::bitmapContext(1400, 900);
+  auto strips = GraphicsContext::bitmapContext(1400, 900);
+  for (auto* context : {whole.get(), strips.get()}) {
+    CurrentContextScope scope(context);
+    context->fillRect(QRectF(0, 0, 1400, 900), QColor(200, 220, 240), CompositingOperation::Copy);
+  }
+  draw(*whole, QRectF(0, 0, 1400, 900));
+  for (int left = 0; left < 1400; left += 100) draw(*strips, QRectF(left, 0, 100, 900));
+  EXPECT_EQ(*whole->bitmap(), *strips->bitmap());
+  QImage background(1400, 900, QImage::Format_ARGB32_Premultiplied);
+  background.fill(qRgb(200, 220, 240));
+  EXPECT_NE(*whole->bitmap(), background);
+}
