@@ -6,6 +6,7 @@
 
 bool SeedWriter::writeAll() {
   writeImageFiles();
+  writeLZWStrips();
   writePropertyLists();
   writeKeyedArchives();
   writeTextArchives();

@@ -20,6 +20,7 @@ class SeedWriter {
   void writeImageFiles();
   void writeImageFile(const QString& target, const QString& type, const QList<QImage>& frames,
                       const QVariantMap& properties, const QString& name);
+  void writeLZWStrips();
   // SeedWriterArchives.cpp
   void writePropertyLists();
   void writeKeyedArchives();

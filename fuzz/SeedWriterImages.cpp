@@ -5,6 +5,7 @@
 #include "foundation/Error.h"
 #include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
+#include "imageio/TIFFMemoryStream.h"
 #include "imageio/TypeIdentifiers.h"
 
 namespace {
@@ -36,7 +37,8 @@ QList<Variant> variantsOf(const QString& type) {
   if (type == io::TypeOpenEXR)
     variants.append({"float", {seedPicture(8, 6, QImage::Format_RGBA32FPx4)}, {}});
   if (type == io::TypeTIFF) {
-    for (int compression : {io::TIFFCompressionNone, io::TIFFCompressionPackBits})
+    for (int compression :
+         {io::TIFFCompressionNone, io::TIFFCompressionPackBits, io::TIFFCompressionLZW})
       variants.append({QStringLiteral("compression-%1").arg(compression),
                        {rgba},
                        {{io::PropertyTIFFDictionary,
@@ -87,4 +89,38 @@ void SeedWriter::writeImageFile(const QString& target, const QString& type,
   if (!destination->finalize(&error))
     return fail(type + " " + name + ": " + error.localizedDescription());
   write(target, name + "." + io::TypeIdentifiers::preferredFilenameExtension(type), bytes);
+}
+
+// The LZW target's inputs: the first strip of LZW TIFFs the TIFF
+// destination writes, behind the two bytes giving its row bytes and rows.
+void SeedWriter::writeLZWStrips() {
+  const QImage pictures[] = {
+      seedPicture(8, 8, QImage::Format_Grayscale8), seedPicture(16, 12, QImage::Format_RGBA8888),
+      seedPicture(64, 40, QImage::Format_RGBA8888), seedPicture(63, 64, QImage::Format_RGBX8888)};
+  const QVariantMap lzw{{io::PropertyTIFFDictionary,
+                         QVariantMap{{io::PropertyTIFFCompression, io::TIFFCompressionLZW}}}};
+  int index = 0;
+  for (const QImage& picture : pictures) {
+    QByteArray file;
+    fnd::Error error;
+    io::ImageDestinationPtr destination =
+        io::ImageDestination::createWithData(&file, io::TypeTIFF, 1, {}, &error);
+    if (!destination) return fail("LZW strips: " + error.localizedDescription());
+    destination->addImage(gfx::CGImage::make(picture), lzw);
+    if (!destination->finalize(&error)) return fail("LZW strips: " + error.localizedDescription());
+    io::TIFFMemoryStream stream(file.constData(), uint64_t(file.size()));
+    TIFF* tiff = stream.open("r");
+    uint32_t rows = 0;
+    if (!tiff || !TIFFGetField(tiff, TIFFTAG_ROWSPERSTRIP, &rows))
+      return fail("LZW strips: no strip");
+    const tmsize_t rowBytes = TIFFScanlineSize(tiff);
+    const uint64_t offset = TIFFGetStrileOffset(tiff, 0), count = TIFFGetStrileByteCount(tiff, 0);
+    if (rowBytes < 1 || rowBytes > 256 || rows < 1 || rows > 64 ||
+        offset + count > uint64_t(file.size()))
+      return fail("LZW strips: a strip out of the target's range");
+    QByteArray seed;
+    seed.append(char(rowBytes - 1)).append(char(rows - 1));
+    seed.append(file.constData() + offset, qsizetype(count));
+    write("lzw", QStringLiteral("strip-%1").arg(index++), seed);
+  }
 }

@@ -10,6 +10,7 @@
 #include "imageio/BoxReduction.h"
 #include "imageio/TIFFMemoryStream.h"
 #include "imageio/TIFFStraightRow.h"
+#include "imageio/TIFFStripDecoder.h"
 
 namespace io {
 namespace {
@@ -147,17 +148,17 @@ struct Run {
     // buffer of its own.
     const bool tiled = layout.d.tiled;
     std::vector<char> buffer(tiled ? layout.chunkStride() * layout.chunkHeight : 0);
+    TIFFStripDecoder strips(tiff, layout.d, data.constData(), uint64_t(data.size()));
     for (uint32_t index = first; index < end; ++index) {
       const Chunk c = layout.chunk(index);
       char* into = tiled ? buffer.data() : reinterpret_cast<char*>(target.row(c.y));
-      const tmsize_t got =
-          tiled ? TIFFReadEncodedTile(tiff, index, into, tmsize_t(buffer.size()))
-                : TIFFReadEncodedStrip(tiff, index, into, tmsize_t(layout.chunkStride() * c.rows));
-      if (got >= 0) storeRows(layout, c, into, target);
-      if (got >= 0 && drawingLayout)
+      const bool ok = tiled ? TIFFReadEncodedTile(tiff, index, into, tmsize_t(buffer.size())) >= 0
+                            : strips.read(index, into, layout.chunkStride() * c.rows);
+      if (!ok) return fail(stream.message("the pixel data is damaged"));
+      storeRows(layout, c, into, target);
+      if (drawingLayout)
         for (uint32_t r = 0; r < c.rows; ++r)
           toDrawingLayout(target.row(c.y + r) + c.x * 4, c.columns, premultiplied);
-      if (got < 0) return fail(stream.message("the pixel data is damaged"));
     }
   }
 };
@@ -177,11 +178,18 @@ struct ReducedLayout {
     step = uint32_t(f) / std::gcd(uint32_t(f), l.chunkHeight);
   }
   uint32_t bands() const { return (units + step - 1) / step; }
-  // The bytes one run holds while it runs: a row, or a tile, and a row of
-  // straight pixels.
+  // Whether strips go through our own decoder a row at a time (much
+  // faster than libtiff's rows).
+  static bool ownRows(TIFF* tiff, const Layout& l) {
+    return !l.d.tiled && TIFFStripDecoder::decodesItself(tiff, l.d);
+  }
+  // The bytes one run holds while it runs: our decoder's window, a row,
+  // or a tile, and a row of straight pixels.
   uint64_t runBytes(TIFF* tiff) const {
-    const uint64_t samples =
-        layout.d.tiled ? uint64_t(TIFFTileSize64(tiff)) : uint64_t(TIFFScanlineSize64(tiff));
+    const uint64_t samples = ownRows(tiff, layout)
+                                 ? uint64_t(TIFFStripDecoder::workingBytes(layout.chunkStride()))
+                             : layout.d.tiled ? uint64_t(TIFFTileSize64(tiff))
+                                              : uint64_t(TIFFScanlineSize64(tiff));
     return samples + uint64_t(std::max(layout.chunkWidth, layout.d.width)) * 4;
   }
 };
@@ -222,6 +230,18 @@ struct ReducedRun {
     };
     const uint32_t top = first * layout.chunkHeight;
     const uint32_t bottom = std::min(d.height, end * layout.chunkHeight);
+    if (ReducedLayout::ownRows(tiff, layout)) {
+      TIFFStripDecoder strips(tiff, d, data.constData(), uint64_t(data.size()));
+      for (uint32_t index = first; index < end; ++index) {
+        const Chunk c = layout.chunk(index);
+        const auto row = [&](uint32_t r, const char* samples) {
+          add(c.y + r, samples, 0, d.width);
+        };
+        if (!strips.readRows(index, c.y, c.rows, row))
+          return fail(stream.message("the pixel data is damaged"));
+      }
+      return;
+    }
     if (!d.tiled) {
       for (uint32_t y = top; y < bottom; ++y) {
         if (TIFFReadScanline(tiff, samples.data(), y, 0) < 0)
