@@ -10,7 +10,19 @@
 IMView::IMView(const QRectF& frame, QWidget* parent) : ui::View(frame, parent) {
   // Layers composite with every operation, which needs the pixels below.
   setDrawsThroughBitmap(true);
+  setPaintsEveryPixel(true);
   setFocusPolicy(Qt::ClickFocus);
+}
+
+// The canvas starts from white, except in clean mode with a clear background.
+void IMView::setForceCleanDrawing(bool clean) {
+  forceCleanDrawing_ = clean;
+  setPaintsEveryPixel(!forceCleanDrawing_ || noAlphaWhenForceCleanDrawing_);
+}
+
+void IMView::setNoAlphaWhenForceCleanDrawing(bool noAlpha) {
+  noAlphaWhenForceCleanDrawing_ = noAlpha;
+  setPaintsEveryPixel(!forceCleanDrawing_ || noAlphaWhenForceCleanDrawing_);
 }
 
 QVariant IMView::valueForKey(const QString& key) const {

@@ -38,10 +38,10 @@ class IMView : public ui::View {
   }
   // Clean mode (PDF, printing): no zoom, no grid, no overlays.
   bool forceCleanDrawing() const { return forceCleanDrawing_; }
-  void setForceCleanDrawing(bool clean) { forceCleanDrawing_ = clean; }
+  void setForceCleanDrawing(bool clean);
   // In clean mode, a white background instead of a clear one.
   bool noAlphaWhenForceCleanDrawing() const { return noAlphaWhenForceCleanDrawing_; }
-  void setNoAlphaWhenForceCleanDrawing(bool noAlpha) { noAlphaWhenForceCleanDrawing_ = noAlpha; }
+  void setNoAlphaWhenForceCleanDrawing(bool noAlpha);
   // The view point the next zoom keeps fixed; the zero point means the
   // centre of the visible area.
   QPointF zoomPoint() const { return zoomPoint_; }

@@ -84,6 +84,10 @@ class View : public QWidget, public Responder {
   // widget, so every compositing operation reads the pixels below it. The
   // bitmap is kept between paints; only the dirty part is drawn.
   void setDrawsThroughBitmap(bool through);
+  // Whether drawRect covers its whole dirty rectangle with opaque colour.
+  // The window then paints nothing beneath the view, and the view's bitmap
+  // is copied to the window rather than blended onto it.
+  void setPaintsEveryPixel(bool every) { setAttribute(Qt::WA_OpaquePaintEvent, every); }
 
   // ---- Cursor rectangles ----
   virtual void resetCursorRects();

@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegion>
 #include <cmath>
 
 #include "appkit/View.h"
@@ -73,6 +74,13 @@ void View::paintEvent(QPaintEvent* event) {
   drawInto(bitmap, dirty, origin);
   bitmap->restoreGState();
   const QRectF shownArea = rectToWidget(dirty);
+  if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+    // Nothing lies beneath: what the view's bounds leave of the area gets
+    // the window's background, and the bitmap replaces the rest.
+    for (const QRect& uncovered : QRegion(area) - QRegion(shownArea.toRect()))
+      painter.fillRect(uncovered, palette().window());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+  }
   painter.drawImage(shownArea, *bitmap->bitmap(),
                     QRectF(shownArea.x() * scale, shownArea.y() * scale, shownArea.width() * scale,
                            shownArea.height() * scale));

@@ -13,6 +13,7 @@
 #include "appkit/ScrollView.h"
 #include "appkit/View.h"
 #include "appkit/core/Pasteboard.h"
+#include "graphics/GraphicsContext.h"
 
 namespace {
 
@@ -119,6 +120,40 @@ TEST(View, DropsReachOnlyViewsRegisteredForATypeTheDragCarries) {
       EXPECT_TRUE(view.performed.empty());
     }
   }
+}
+
+// A view drawn through its bitmap that paints every pixel replaces what the
+// window holds beneath it: its pixels are copied, not blended.
+struct PaintingView : ui::View {
+  using ui::View::View;
+  QColor color;
+  void drawRect(const QRectF& dirty) override {
+    gfx::GraphicsContext::current()->fillRect(dirty, color, gfx::CompositingOperation::Copy);
+  }
+};
+
+TEST(View, ViewsPaintingEveryPixelReplaceWhatLiesBeneath) {
+  ui::View window(QRectF(0, 0, 120, 80));
+  window.resize(120, 80);
+  window.setAutoFillBackground(true);
+  QPalette red;
+  red.setColor(QPalette::Window, Qt::red);
+  window.setPalette(red);
+  auto* view = new PaintingView(QRectF(10, 10, 100, 60));
+  view->setDrawsThroughBitmap(true);
+  view->setPaintsEveryPixel(true);
+  view->color = QColor(10, 200, 30);
+  window.addSubview(view);
+  window.show();
+  tst::spinOnce();
+  auto shown = [&] { return window.grab().toImage().convertToFormat(QImage::Format_ARGB32); };
+  EXPECT_EQ(shown().pixel(60, 40), qRgb(10, 200, 30));
+  EXPECT_EQ(shown().pixel(2, 2), qRgb(255, 0, 0));
+  // Half-transparent blue copied as it is: no red shows through.
+  view->color = QColor(0, 0, 255, 128);
+  const QRgb copied = shown().pixel(60, 40);
+  EXPECT_EQ(qRed(copied), 0);
+  EXPECT_EQ(shown().pixel(2, 2), qRgb(255, 0, 0));
 }
 
 }  // namespace
