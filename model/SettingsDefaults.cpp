@@ -22,6 +22,18 @@ constexpr double DefaultFontSize = 40;
 
 fnd::UserDefaults& defaults() { return fnd::UserDefaults::standardUserDefaults(); }
 
+// The canvas asks for the grid colour at every redraw: the last archive
+// decoded on this thread is remembered with its colour.
+QColor decodedColor(const QByteArray& data) {
+  thread_local QByteArray lastData;
+  thread_local QColor lastColor;
+  if (lastData.isNull() || data != lastData) {
+    lastColor = gfx::colorWithArchivedData(data);
+    lastData = data;
+  }
+  return lastColor;
+}
+
 // A stored colour; when the key is missing the default is written back.
 // Damaged data gives the default and is left for the user to replace.
 QColor archivedColor(const QString& key, const QColor& fallback) {
@@ -29,7 +41,7 @@ QColor archivedColor(const QString& key, const QColor& fallback) {
     defaults().setObject(gfx::archivedDataWithColor(fallback), key);
     return fallback;
   }
-  const QColor stored = gfx::colorWithArchivedData(defaults().dataForKey(key));
+  const QColor stored = decodedColor(defaults().dataForKey(key));
   return stored.isValid() ? stored : fallback;
 }
 

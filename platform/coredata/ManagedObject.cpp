@@ -55,11 +55,15 @@ void ManagedObject::willAccessValueForKey(const QString& key) const {
 
 void ManagedObject::didAccessValueForKey(const QString&) const {}
 
+// willAccessValueForKey, primitiveValueForKey and didAccessValueForKey
+// with the property looked up once: drawing reads many values per layer.
 QVariant ManagedObject::valueForKey(const QString& key) const {
-  willAccessValueForKey(key);
-  QVariant value = primitiveValueForKey(key);
-  didAccessValueForKey(key);
-  return value;
+  PropertyDescription* found = property(key);
+  if (!found) {
+    if (fault_ && context_) context_->fulfillFault(const_cast<ManagedObject*>(this));
+    return {};
+  }
+  return slot(found->index());
 }
 
 QVariant ManagedObject::primitiveValueForKey(const QString& key) const {
