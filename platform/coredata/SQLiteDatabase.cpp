@@ -1,10 +1,31 @@
 #include "coredata/SQLiteDatabase.h"
 
 #include <sqlite3.h>
+#include <sys/mman.h>
+
+#include <cstdint>
 
 #include "coredata/SQLiteStatement.h"
 
 namespace cd {
+namespace {
+
+// A large blob (a layer's pixels) is fresh memory the kernel maps as it is
+// written: in 2 MiB pages rather than 4 KiB ones that takes a few dozen
+// faults instead of thousands. Only the whole large pages inside the
+// buffer are asked for, and the kernel may refuse.
+void backWithLargePages(char* data, size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLargePage - 1);
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)data, (void)size;
+#endif
+}
+
+}  // namespace
 
 SQLiteDatabase::~SQLiteDatabase() { close(); }
 
@@ -48,6 +69,7 @@ bool SQLiteDatabase::readBlob(const QString& table, const QString& column, qint6
   }
   const int size = sqlite3_blob_bytes(blob);
   QByteArray read(size > 0 ? size : 0, Qt::Uninitialized);
+  backWithLargePages(read.data(), size_t(read.size()));
   const bool ok = size > 0 && sqlite3_blob_read(blob, read.data(), size, 0) == SQLITE_OK;
   sqlite3_blob_close(blob);
   if (ok) *bytes = std::move(read);
