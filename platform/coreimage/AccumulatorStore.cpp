@@ -63,6 +63,7 @@ void AccumulatorStore::release(uint64_t generation) {
   snapshots_.erase(snapshots_.find(generation));
   // A patch matters to snapshots taken before its write only.
   const uint64_t oldest = snapshots_.empty() ? UINT64_MAX : *snapshots_.begin();
+  if (pending_ && oldest >= pending_->generation) settle();
   size_t kept = 0;
   for (Patch& patch : patches_) {
     if (patch.generation <= oldest) {
@@ -93,6 +94,11 @@ void AccumulatorStore::copyTiles(PixelBuffer& out) const {
 void AccumulatorStore::read(PixelBuffer& out, uint64_t generation) const {
   std::shared_lock lock(mutex_);
   copyTiles(out);
+  // Every patch is older than a pending stamp.
+  if (pending_ && generation >= pending_->generation) {
+    compositeOver(pending_->pixels, out);
+    return;
+  }
   for (auto it = patches_.rbegin(); it != patches_.rend() && it->generation > generation; ++it)
     out.copyFrom(it->before);
 }
@@ -103,6 +109,9 @@ bool AccumulatorStore::readBytes(const IRect& rect, uint64_t generation, Format 
   if (!bounds_.contains(rect)) return false;
   for (auto it = patches_.rbegin(); it != patches_.rend() && it->generation > generation; ++it)
     if (!it->before.rect().intersected(rect).isEmpty()) return false;
+  if (pending_ && generation >= pending_->generation &&
+      !pending_->pixels.rect().intersected(rect).isEmpty())
+    return false;
   const size_t pixelBytes = bytesPerPixel(format);
   WorkerPool::parallelBands(rect.h, bandRows(rect.w), [&](int begin, int end) {
     for (int y = rect.y + begin; y < rect.y + end; ++y) {
@@ -136,17 +145,49 @@ PixelBuffer& AccumulatorStore::tileAt(int column, int row, const IRect& written)
   return tile;
 }
 
+bool AccumulatorStore::keepPatch(const IRect& r, uint64_t generation) {
+  const size_t bytes = size_t(r.area()) * 16;
+  if (patchBytes_ + bytes > kMostPatchBytes) return false;
+  Patch patch{generation, PixelBuffer(r)};
+  copyTiles(patch.before);
+  patches_.push_back(std::move(patch));
+  patchBytes_ += bytes;
+  return true;
+}
+
 bool AccumulatorStore::beginChange(const IRect& r) {
-  if (!snapshots_.empty()) {
-    const size_t bytes = size_t(r.area()) * 16;
-    if (patchBytes_ + bytes > kMostPatchBytes) return false;
-    Patch patch{generation_ + 1, PixelBuffer(r)};
-    copyTiles(patch.before);
-    patches_.push_back(std::move(patch));
-    patchBytes_ += bytes;
-  }
+  if (!settle()) return false;
+  if (!snapshots_.empty() && !keepPatch(r, generation_ + 1)) return false;
   ++generation_;
   return true;
+}
+
+bool AccumulatorStore::settle() {
+  if (!pending_) return true;
+  const PixelBuffer& pixels = pending_->pixels;
+  if (!snapshots_.empty() && *snapshots_.begin() < pending_->generation &&
+      !keepPatch(pixels.rect(), pending_->generation))
+    return false;
+  compositeTiles(pixels);
+  pending_.reset();
+  return true;
+}
+
+void AccumulatorStore::compositeOver(const PixelBuffer& pixels, PixelBuffer& out) {
+  const IRect part = out.rect().intersected(pixels.rect());
+  for (int y = part.y; y < part.top(); ++y)
+    CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver), pixels.pixel(part.x, y),
+                                out.pixel(part.x, y), part.w);
+}
+
+void AccumulatorStore::compositeTiles(const PixelBuffer& pixels) {
+  forEachTile(pixels.rect(), [&](PixelBuffer& tile, bool made) {
+    // Over transparent pixels, source-over gives the source itself.
+    if (made)
+      tile.copyFrom(pixels);
+    else
+      compositeOver(pixels, tile);
+  });
 }
 
 void AccumulatorStore::forEachTile(const IRect& r,
@@ -176,19 +217,14 @@ bool AccumulatorStore::write(const PixelBuffer& pixels) {
 
 bool AccumulatorStore::stampOver(const PixelBuffer& pixels) {
   std::unique_lock lock(mutex_);
-  const IRect& r = pixels.rect();
-  if (!beginChange(r)) return false;
-  forEachTile(r, [&](PixelBuffer& tile, bool made) {
-    // Over transparent pixels, source-over gives the source itself.
-    if (made) {
-      tile.copyFrom(pixels);
-      return;
-    }
-    const IRect part = tile.rect().intersected(r);
-    for (int y = part.y; y < part.top(); ++y)
-      CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver),
-                                  pixels.pixel(part.x, y), tile.pixel(part.x, y), part.w);
-  });
+  if (!settle()) return false;
+  ++generation_;
+  // The snapshot a brush composites its dab over usually goes right after
+  // the stamp: the stamp waits for that, and then needs no patch.
+  if (!snapshots_.empty())
+    pending_ = Pending{generation_, pixels};
+  else
+    compositeTiles(pixels);
   return true;
 }
 
@@ -197,6 +233,7 @@ std::shared_ptr<AccumulatorStore> AccumulatorStore::copy() const {
   auto copy = std::make_shared<AccumulatorStore>(bounds_, tileSize_);
   for (size_t i = 0; i < tiles_.size(); ++i)
     if (!tiles_[i].isNull()) copy->tiles_[i] = tiles_[i].clone();
+  if (pending_) copy->compositeTiles(pending_->pixels);
   return copy;
 }
 

@@ -2,12 +2,16 @@
 // tiles always hold the newest pixels; a write made while snapshots live
 // first keeps what it overwrites, as a patch, and a snapshot reads the
 // tiles with the patches written after it put back on top, newest first.
-// Patches go as soon as no live snapshot is older than them.
+// Patches go as soon as no live snapshot is older than them. The newest
+// source-over stamp may wait outside the tiles, composited over what is
+// read, until no snapshot older than it lives: it then goes into the tiles
+// without a patch.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <shared_mutex>
 #include <vector>
@@ -29,7 +33,8 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   bool write(const PixelBuffer& pixels);
   // Composites `pixels` source-over onto the tiles in place, under the same
   // terms as write(): a brush dab stamped without copying the square out
-  // and back.
+  // and back. The store keeps `pixels` (shared, not copied) while the
+  // stamp waits; the caller leaves them unchanged.
   bool stampOver(const PixelBuffer& pixels);
   // A store of the same pixels with no snapshots of its own.
   std::shared_ptr<AccumulatorStore> copy() const;
@@ -51,6 +56,10 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
     uint64_t generation;  // the write that overwrote these pixels
     PixelBuffer before;
   };
+  struct Pending {
+    uint64_t generation;  // the stamp's
+    PixelBuffer pixels;
+  };
   // Kept pixels beyond this go to a copy of the store instead: a snapshot
   // held through a long stroke would otherwise keep every dab twice.
   static constexpr size_t kMostPatchBytes = size_t(64) << 20;
@@ -64,6 +73,13 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // Keeps what a change of `r` overwrites for the live snapshots and counts
   // the change; false, changing nothing, past the budget. Called locked.
   bool beginChange(const IRect& r);
+  // Keeps the pixels of `r` for the snapshots older than `generation`.
+  bool keepPatch(const IRect& r, uint64_t generation);
+  // Puts a pending stamp into the tiles, first keeping a patch when older
+  // snapshots live; false, changing nothing, past the budget. Called locked.
+  bool settle();
+  void compositeTiles(const PixelBuffer& pixels);
+  static void compositeOver(const PixelBuffer& pixels, PixelBuffer& out);
   // Runs `body` on every tile `r` touches, made on first touch, and tells
   // whether the tile was just made (transparent under `r`, not yet written).
   void forEachTile(const IRect& r, const std::function<void(PixelBuffer&, bool made)>& body);
@@ -76,6 +92,7 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   std::vector<Patch> patches_;  // oldest first
   size_t patchBytes_ = 0;
   std::multiset<uint64_t> snapshots_;
+  std::optional<Pending> pending_;
 };
 
 }  // namespace ci

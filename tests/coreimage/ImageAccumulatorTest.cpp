@@ -189,6 +189,23 @@ TEST(ImageAccumulator, SnapshotsSurviveWholeReplacementAndLongStrokes) {
   EXPECT_FLOAT_EQ(pixelAt(now, 10, 10).r, 1.0f);
   EXPECT_FLOAT_EQ(pixelAt(render(red, extent), 600, 600).g, 0.0f);
   EXPECT_FLOAT_EQ(pixelAt(render(red, extent), 600, 600).r, 1.0f);
+  // Dabs as large as the extent stamped over the accumulator's own image,
+  // while snapshots live, past the budget as well.
+  const Image veil = solidImage(1100, 1100, {0.25f, 0.1f, 0, 0.5f})
+                         .imageByApplyingTransform(QTransform::fromTranslate(50, 50));
+  const float s = pixelAt(render(veil, QRectF(50, 50, 1, 1)), 50, 50).g,
+              k = 1 - pixelAt(render(veil, QRectF(50, 50, 1, 1)), 50, 50).a;
+  float expected = 0.5f;
+  Image midway;
+  for (int i = 0; i < 8; ++i) {
+    accumulator.setImage(veil.imageByCompositingOverImage(accumulator.image()),
+                         QRectF(50, 50, 1100, 1100));
+    expected = s + expected * k;
+    if (i == 1) midway = accumulator.image();
+  }
+  EXPECT_FLOAT_EQ(pixelAt(render(accumulator.image(), extent), 600, 600).g, expected);
+  EXPECT_FLOAT_EQ(pixelAt(render(midway, extent), 600, 600).g, s + (s + 0.5f * k) * k);
+  EXPECT_FLOAT_EQ(pixelAt(render(red, extent), 600, 600).r, 1.0f);
   accumulator.setImage(Image::imageWithColor(ci::Color(0, 0, 1, 1)));
   EXPECT_FLOAT_EQ(pixelAt(render(red, QRectF(0, 0, 1, 1)), 0, 0).r, 1.0f);
   EXPECT_FLOAT_EQ(pixelAt(render(accumulator.image(), QRectF(0, 0, 1, 1)), 0, 0).b, 1.0f);
