@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <atomic>
 
+#include "coredata/SQLiteDatabase.h"
+
 namespace {
 
 ModelVariant::Kind fromEnvironment() {
@@ -19,4 +21,9 @@ std::atomic<int>& variant() {
 
 ModelVariant::Kind ModelVariant::current() { return Kind(variant().load()); }
 
-void ModelVariant::setCurrent(Kind kind) { variant().store(int(kind)); }
+// The preview generator reads a document once and is done: its layers'
+// stored bytes may take large pages, which the program's open must not risk.
+void ModelVariant::setCurrent(Kind kind) {
+  variant().store(int(kind));
+  cd::SQLiteDatabase::setLargePagesForBlobs(kind == PreviewGenerator);
+}

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "coredata/SQLiteStatement.h"
@@ -10,11 +11,14 @@
 namespace cd {
 namespace {
 
+std::atomic<bool> largePagesForBlobs{false};
+
 // A large blob (a layer's pixels) is fresh memory the kernel maps as it is
 // written: in 2 MiB pages rather than 4 KiB ones that takes a few dozen
 // faults instead of thousands. Only the whole large pages inside the
 // buffer are asked for, and the kernel may refuse.
 void backWithLargePages(char* data, size_t size) {
+  if (!largePagesForBlobs.load(std::memory_order_relaxed)) return;
 #ifdef MADV_HUGEPAGE
   constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
   const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
@@ -28,6 +32,8 @@ void backWithLargePages(char* data, size_t size) {
 }  // namespace
 
 SQLiteDatabase::~SQLiteDatabase() { close(); }
+
+void SQLiteDatabase::setLargePagesForBlobs(bool large) { largePagesForBlobs = large; }
 
 bool SQLiteDatabase::open(const QString& path, bool readOnly, bool create, fnd::Error* error) {
   close();

@@ -32,6 +32,11 @@ class SQLiteDatabase {
   // False, with `bytes` untouched, when there is no such row or the value is
   // NULL, empty or of another kind.
   bool readBlob(const QString& table, const QString& column, qint64 rowid, QByteArray* bytes);
+  // Whether large blobs read from now on ask the kernel for 2 MiB pages.
+  // Fewer page faults, but where free memory is fragmented the kernel may
+  // stop the reading thread for a long while to make such pages, so only a
+  // program that reads a file once and quits should ask. Off by default.
+  static void setLargePagesForBlobs(bool large);
 
   // The error for the last failed call, with `what` as context.
   fnd::Error lastError(const QString& what) const;
