@@ -44,6 +44,26 @@ QImage periodTile(double spacing, const QColor& color, int pixels) {
   return device;
 }
 
+// The tile laid over white: opaque, so it can replace what lies below.
+QImage overWhiteTile(const QImage& tile) {
+  QImage opaque(tile.size(), QImage::Format_ARGB32_Premultiplied);
+  opaque.fill(Qt::white);
+  QPainter(&opaque).drawImage(0, 0, tile);
+  return opaque;
+}
+
+// An opaque tile on whole device pixels copied straight into a bitmap, its
+// rows in parallel, placed as the painter's tiled brush would place it.
+bool copiedOntoBitmap(gfx::GraphicsContext* context, const QImage& tile, const QRectF& rect) {
+  const QTransform toDevice = context->deviceTransform();
+  const QPointF origin = toDevice.map(QPointF(0, 0));
+  const double x = std::fmod(origin.x(), tile.width());
+  const double y = std::fmod(origin.y() - tile.height(), tile.height());
+  if (!isWhole(x) || !isWhole(y)) return false;
+  return context->copyTileIntoDeviceRect(tile, QPoint(int(std::round(x)), int(std::round(y))),
+                                         toDevice.mapRect(rect));
+}
+
 }  // namespace
 
 // When one period covers a whole number of device pixels (every zoom the
@@ -65,15 +85,12 @@ void CanvasGrid::drawBackGridWithSpacing(double spacing, const QColor& color, co
     IMImagesUtilities::drawBackGridWithSpacing(spacing, color, rect, QPointF(0, 0));
     return;
   }
+  const bool opaque = overWhite && context->alpha() == 1;
+  if (opaque) tile = overWhiteTile(tile);
+  if (onDevicePixels && opaque && copiedOntoBitmap(context, tile, rect)) return;
   painter->save();
   context->applyStateToPainter();
-  if (overWhite && context->alpha() == 1) {
-    QImage opaque(tile.size(), QImage::Format_ARGB32_Premultiplied);
-    opaque.fill(Qt::white);
-    QPainter(&opaque).drawImage(0, 0, tile);
-    tile = opaque;
-    painter->setCompositionMode(QPainter::CompositionMode_Source);
-  }
+  if (opaque) painter->setCompositionMode(QPainter::CompositionMode_Source);
   QBrush brush(tile);
   if (onDevicePixels) {
     // Device space runs downwards: the tile's top row lies one period above

@@ -139,6 +139,14 @@ class GraphicsContext {
   void fillRect(const QRectF& rect, const QColor& color,
                 CompositingOperation op = CompositingOperation::SourceOver);
   void clearRect(const QRectF& rect);
+  // Copies `tile` (premultiplied ARGB32), repeated from device pixel
+  // `tileOrigin`, into `deviceRect` (device pixels) inside the clip,
+  // replacing what is there: a bitmap's rows are filled in parallel. False,
+  // drawing nothing, when the target is not such a bitmap, the clip is not a
+  // rectangle of whole pixels, or `deviceRect` neither is one nor holds the
+  // clip; callers then fill through the painter.
+  bool copyTileIntoDeviceRect(const QImage& tile, const QPoint& tileOrigin,
+                              const QRectF& deviceRect);
   void fillPath(const BezierPath& path, const QColor& color);
   void strokePath(const BezierPath& path, const QColor& color);
   // Fills the clip area along the axis start → end.

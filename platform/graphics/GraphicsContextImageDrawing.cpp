@@ -7,6 +7,7 @@
 // composited together, band by band (ImageDrawBatch). Everything else goes
 // through draw().
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -175,6 +176,42 @@ bool GraphicsContext::fillRectIntoBitmap(const QRectF& rect, const QColor& color
     auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
     compositeRow(op, samples.data(), row + bounds.left(), nullptr, bounds.width(),
                  float(state().alpha));
+  });
+  return true;
+}
+
+bool GraphicsContext::copyTileIntoDeviceRect(const QImage& tile, const QPoint& tileOrigin,
+                                             const QRectF& deviceRect) {
+  QImage* target = readableTarget();
+  if (!target || target->format() != QImage::Format_ARGB32_Premultiplied || tile.isNull() ||
+      tile.format() != QImage::Format_ARGB32_Premultiplied)
+    return false;
+  QRect clip;
+  if (!rectangularDeviceClip(&clip)) return false;
+  QRect bounds;
+  if (deviceRect.contains(QRectF(clip)))
+    bounds = clip;
+  else if (whole(deviceRect.left()) && whole(deviceRect.top()) && whole(deviceRect.right()) &&
+           whole(deviceRect.bottom()))
+    bounds = deviceRect.toRect() & clip;
+  else
+    return false;
+  if (bounds.isEmpty()) return true;
+  runDeferredImageDraws();
+  uchar* bits = target->bits();
+  const qsizetype stride = target->bytesPerLine();
+  const int tileWidth = tile.width(), tileHeight = tile.height();
+  auto wrapped = [](int v, int period) { return ((v % period) + period) % period; };
+  forEachRow(bounds, [&](int y, std::vector<QRgb>&) {
+    const auto* pattern =
+        reinterpret_cast<const QRgb*>(tile.constScanLine(wrapped(y - tileOrigin.y(), tileHeight)));
+    QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride) + bounds.left();
+    int column = wrapped(bounds.left() - tileOrigin.x(), tileWidth);
+    for (int x = 0; x < bounds.width(); column = 0) {
+      const int run = std::min(tileWidth - column, bounds.width() - x);
+      std::copy(pattern + column, pattern + column + run, row + x);
+      x += run;
+    }
   });
   return true;
 }
