@@ -121,7 +121,18 @@ void toDrawingLayout(uchar* row, uint32_t count, bool premultiplied) {
   }
 }
 
-struct Run {
+// The first failure of a decode split over workers; later ones are dropped.
+struct FirstFailure {
+  std::mutex lock;
+  QString message;
+
+  void fail(const QString& why) {
+    std::lock_guard guard(lock);
+    if (message.isEmpty()) message = why;
+  }
+};
+
+struct Run : FirstFailure {
   const QByteArray& data;
   int directory;
   tmsize_t maxAllocation;
@@ -130,13 +141,6 @@ struct Run {
   // Converts RGBA8888 rows to premultiplied ARGB32 once stored.
   bool drawingLayout;
   bool premultiplied;
-  std::mutex failure;
-  QString message;
-
-  void fail(const QString& why) {
-    std::lock_guard lock(failure);
-    if (message.isEmpty()) message = why;
-  }
 
   void decode(uint32_t first, uint32_t end) {
     TIFFMemoryStream stream(data.constData(), uint64_t(data.size()));
@@ -194,19 +198,12 @@ struct ReducedLayout {
   }
 };
 
-struct ReducedRun {
+struct ReducedRun : FirstFailure {
   const QByteArray& data;
   int directory;
   tmsize_t maxAllocation;
   const ReducedLayout& reduced;
   BoxReduction& whole;
-  std::mutex failure;
-  QString message;
-
-  void fail(const QString& why) {
-    std::lock_guard guard(failure);
-    if (message.isEmpty()) message = why;
-  }
 
   // Units [first, end) of the layout.
   void decode(uint32_t first, uint32_t end) {
@@ -293,7 +290,7 @@ QImage TIFFChunkReader::readReduced(const QByteArray& data, int directory, const
       return {};
   }
   BoxReduction whole(int(d.width), int(d.height), factor);
-  ReducedRun run{data, directory, maxAllocation, reduced, whole, {}, {}};
+  ReducedRun run{{}, data, directory, maxAllocation, reduced, whole};
   const uint32_t bands = reduced.bands();
   fnd::WorkerPool::parallelFor(int(runs), [&](int r) {
     const uint32_t first = uint32_t(uint64_t(bands) * uint32_t(r) / runs) * reduced.step;
@@ -327,15 +324,14 @@ bool TIFFChunkReader::read(const QByteArray& data, int directory, const TIFFDire
   // is still in the cache.
   const bool drawing = drawingLayout && (image->format() == QImage::Format_RGBA8888 ||
                                          image->format() == QImage::Format_RGBA8888_Premultiplied);
-  Run run{data,
+  Run run{{},
+          data,
           directory,
           maxAllocation,
           layout,
           Target(image),
           drawing,
-          image->format() == QImage::Format_RGBA8888_Premultiplied,
-          {},
-          {}};
+          image->format() == QImage::Format_RGBA8888_Premultiplied};
   fnd::WorkerPool::parallelFor(int(runs), [&](int r) {
     run.decode(uint32_t(uint64_t(layout.count) * uint32_t(r) / runs),
                uint32_t(uint64_t(layout.count) * uint32_t(r + 1) / runs));
