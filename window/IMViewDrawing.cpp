@@ -30,6 +30,9 @@ void IMView::drawRect(const QRectF& dirtyRect) {
     transform = transformation();
     drawingRect = zoomededRect(dirtyRect, true);
   }
+  // The background, grid and layers are composited together a band at a
+  // time when the context draws into a bitmap.
+  gfx::ImageBatchScope batch(context);
   // Copy, so a clear fill leaves transparent pixels rather than blending.
   context->fillRect(dirtyRect, fill, gfx::CompositingOperation::Copy);
   if (!forceCleanDrawing_) {

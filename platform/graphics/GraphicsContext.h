@@ -141,7 +141,7 @@ class GraphicsContext {
   void clearRect(const QRectF& rect);
   // Copies `tile` (premultiplied ARGB32), repeated from device pixel
   // `tileOrigin`, into `deviceRect` (device pixels) inside the clip,
-  // replacing what is there: a bitmap's rows are filled in parallel. False,
+  // replacing what is there, in the image batch if one is open. False,
   // drawing nothing, when the target is not such a bitmap, the clip is not a
   // rectangle of whole pixels, or `deviceRect` neither is one nor holds the
   // clip; callers then fill through the painter.
@@ -207,6 +207,9 @@ class GraphicsContext {
   bool drawImageIntoBitmap(const CGImagePtr& image, const QRectF& destination, const QRectF& source,
                            CompositingOperation op, double fraction);
   bool fillRectIntoBitmap(const QRectF& rect, const QColor& color, CompositingOperation op);
+  // Repeats `tile` over `bounds` (device pixels) from `origin`, in the batch.
+  void drawTileIntoBitmap(QImage& target, const QImage& tile, const QPoint& origin,
+                          const QRect& bounds, CompositingOperation op, double fraction);
   // Draws the images of the batch that wait.
   void runDeferredImageDraws() const;
 

@@ -3,15 +3,14 @@
 // the image's outline are visited; each row is sampled from the image (read
 // in place for whole-pixel placements, bilinearly filtered otherwise),
 // composited with compositeRow(), and rows are split into bands over the
-// shared worker pool. Inside an image batch the draws wait and are then
-// composited together, band by band (ImageDrawBatch). Everything else goes
-// through draw().
+// shared worker pool (ImageDrawBatch). Fills and tiles take the same road.
+// Inside an image batch the draws wait and are then composited together,
+// band by band. Everything else goes through draw().
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "foundation/WorkerPool.h"
 #include "graphics/GraphicsContext.h"
 #include "graphics/GraphicsState.h"
 #include "graphics/ImageDrawBatch.h"
@@ -19,10 +18,6 @@
 
 namespace gfx {
 namespace {
-
-constexpr int BandRows = 16;
-// Below this many pixels a draw stays on the calling thread.
-constexpr qint64 ParallelPixels = 1 << 15;
 
 bool whole(double v) { return std::abs(v - std::round(v)) < 1e-9; }
 
@@ -63,22 +58,20 @@ bool wholePixelRectangle(const QPainterPath& path, QRect* rect) {
   return true;
 }
 
-// Runs fillRow(y, samples) over the rows of `bounds`, in bands over the
-// worker pool when the area is worth it.
-template <class FillRow>
-void forEachRow(const QRect& bounds, FillRow fillRow) {
-  const int bands = (bounds.height() + BandRows - 1) / BandRows;
-  auto fillBand = [&](int band) {
-    thread_local std::vector<QRgb> samples;
-    const int top = bounds.top() + band * BandRows;
-    const int bottom = std::min(top + BandRows, bounds.bottom() + 1);
-    for (int y = top; y < bottom; ++y) fillRow(y, samples);
-  };
-  if (qint64(bounds.width()) * bounds.height() < ParallelPixels) {
-    for (int band = 0; band < bands; ++band) fillBand(band);
-  } else {
-    fnd::WorkerPool::parallelFor(bands, fillBand);
+// A narrow tile repeated across, so each row is copied in a few long runs.
+QImage widened(const QImage& tile) {
+  constexpr int Width = 512;
+  const int period = tile.width();
+  if (period <= 1 || period >= Width) return tile;
+  const int repeats = (Width + period - 1) / period;
+  QImage wide(period * repeats, tile.height(), QImage::Format_ARGB32_Premultiplied);
+  if (wide.isNull()) return tile;
+  for (int y = 0; y < tile.height(); ++y) {
+    const auto* from = reinterpret_cast<const QRgb*>(tile.constScanLine(y));
+    auto* to = reinterpret_cast<QRgb*>(wide.scanLine(y));
+    for (int r = 0; r < repeats; ++r) std::copy(from, from + period, to + r * period);
   }
+  return wide;
 }
 
 }  // namespace
@@ -165,19 +158,25 @@ bool GraphicsContext::fillRectIntoBitmap(const QRectF& rect, const QColor& color
   if (!rectangularDeviceClip(&clip)) return false;
   const QRect bounds = device.toRect() & clip;
   if (bounds.isEmpty()) return true;
-  runDeferredImageDraws();
-  const QRgb pixel = qPremultiply(color.rgba());
-  // Rows addressed once, before any worker writes: QImage's own row access
-  // detaches, which is not for threads.
-  uchar* bits = target->bits();
-  const qsizetype stride = target->bytesPerLine();
-  forEachRow(bounds, [&](int y, std::vector<QRgb>& samples) {
-    samples.assign(size_t(bounds.width()), pixel);
-    auto* row = reinterpret_cast<uint32_t*>(bits + y * stride);
-    compositeRow(op, samples.data(), row + bounds.left(), nullptr, bounds.width(),
-                 float(state().alpha));
-  });
+  QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+  if (pixel.isNull()) return false;
+  pixel.setPixel(0, 0, qPremultiply(color.rgba()));
+  drawTileIntoBitmap(*target, pixel, QPoint(), bounds, op, state().alpha);
   return true;
+}
+
+void GraphicsContext::drawTileIntoBitmap(QImage& target, const QImage& tile, const QPoint& origin,
+                                         const QRect& bounds, CompositingOperation op,
+                                         double fraction) {
+  ImageDraw draw;
+  draw.tile = widened(tile);
+  draw.wholePixels = true;
+  draw.offset = origin;
+  draw.bounds = bounds;
+  draw.op = op;
+  draw.fraction = float(fraction);
+  imageDraws_->add(std::move(draw));
+  if (imageDrawDeferral_ == 0) imageDraws_->run(target);
 }
 
 bool GraphicsContext::copyTileIntoDeviceRect(const QImage& tile, const QPoint& tileOrigin,
@@ -197,22 +196,7 @@ bool GraphicsContext::copyTileIntoDeviceRect(const QImage& tile, const QPoint& t
   else
     return false;
   if (bounds.isEmpty()) return true;
-  runDeferredImageDraws();
-  uchar* bits = target->bits();
-  const qsizetype stride = target->bytesPerLine();
-  const int tileWidth = tile.width(), tileHeight = tile.height();
-  auto wrapped = [](int v, int period) { return ((v % period) + period) % period; };
-  forEachRow(bounds, [&](int y, std::vector<QRgb>&) {
-    const auto* pattern =
-        reinterpret_cast<const QRgb*>(tile.constScanLine(wrapped(y - tileOrigin.y(), tileHeight)));
-    QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride) + bounds.left();
-    int column = wrapped(bounds.left() - tileOrigin.x(), tileWidth);
-    for (int x = 0; x < bounds.width(); column = 0) {
-      const int run = std::min(tileWidth - column, bounds.width() - x);
-      std::copy(pattern + column, pattern + column + run, row + x);
-      x += run;
-    }
-  });
+  drawTileIntoBitmap(*target, tile, tileOrigin, bounds, CompositingOperation::Copy, 1);
   return true;
 }
 

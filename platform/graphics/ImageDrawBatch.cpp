@@ -53,6 +53,25 @@ void sampleBand(const ImageDraw& draw, int top, int bottom, int tile, RowBuffers
                                   buffers.band.data() + size_t(y - top) * width + left);
 }
 
+// Row `y` of a tiled draw over [left, left + width).
+void tileRow(const ImageDraw& draw, int y, int left, int width, QRgb* out) {
+  auto wrapped = [](int v, int period) { return ((v % period) + period) % period; };
+  const QImage& tile = draw.tile;
+  const int period = tile.width();
+  const auto* pattern = reinterpret_cast<const QRgb*>(
+      tile.constScanLine(wrapped(y - draw.offset.y(), tile.height())));
+  if (period == 1) {
+    std::fill(out, out + width, pattern[0]);
+    return;
+  }
+  int column = wrapped(left - draw.offset.x(), period);
+  for (int x = 0; x < width; column = 0) {
+    const int run = std::min(period - column, width - x);
+    std::copy(pattern + column, pattern + column + run, out + x);
+    x += run;
+  }
+}
+
 // One row of `draw`; `sampled` is the row's samples over the whole bounds
 // when the band was sampled beforehand.
 void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers& buffers,
@@ -69,7 +88,15 @@ void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers&
   if (last <= first) return;
   const int left = bounds.left() + first, width = last - first;
   const QRgb* source;
-  if (draw.wholePixels) {
+  if (!draw.tile.isNull()) {
+    if (draw.replacesBounds()) {
+      tileRow(draw, y, left, width, target.row(y) + left);
+      return;
+    }
+    buffers.samples.resize(size_t(width));
+    tileRow(draw, y, left, width, buffers.samples.data());
+    source = buffers.samples.data();
+  } else if (draw.wholePixels) {
     source = reinterpret_cast<const QRgb*>(draw.pixels->constScanLine(y - draw.offset.y())) +
              (left - draw.offset.x());
   } else if (sampled) {
@@ -94,8 +121,21 @@ QRect readRegion(const ImageDraw& draw, int top, int bottom) {
 
 }  // namespace
 
+void ImageDrawBatch::dropHiddenDraws() {
+  std::vector<ImageDraw> kept;
+  for (size_t i = 0; i < draws_.size(); ++i) {
+    const QRect& bounds = draws_[i].bounds;
+    const bool hidden = std::any_of(draws_.begin() + i + 1, draws_.end(), [&](const ImageDraw& d) {
+      return d.replacesBounds() && d.bounds.contains(bounds);
+    });
+    if (!hidden) kept.push_back(std::move(draws_[i]));
+  }
+  draws_ = std::move(kept);
+}
+
 void ImageDrawBatch::run(QImage& target) {
   if (draws_.empty()) return;
+  dropHiddenDraws();
   QRect all;
   qint64 pixels = 0;
   for (const ImageDraw& draw : draws_) {

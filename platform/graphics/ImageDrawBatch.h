@@ -19,13 +19,21 @@ namespace gfx {
 class ReducedPixels;
 
 // One image's draw: where it lands and how each of its rows is sampled.
+// A draw with a tile repeats it over its bounds instead: device pixel (x, y)
+// takes the tile's pixel at (x − offset.x, y − offset.y), wrapped.
 struct ImageDraw {
+  QImage tile;
   CGImagePtr image;                      // keeps the pixels and their reduced copies alive
   const QImage* pixels = nullptr;        // the drawing pixels or a reduced level's
   const ReducedPixels* level = nullptr;  // the reduced level sampled, if any
   QRect edges;                           // the part of `pixels` drawn
   QTransform deviceToSource;             // for filtered draws
   bool wholePixels = false;              // device = source + offset
+  // A draw that replaces every pixel of its bounds, so draws before it that
+  // lie within them need not be made.
+  bool replacesBounds() const {
+    return op == CompositingOperation::Copy && fraction >= 1 && !coverage;
+  }
   QPoint offset;
   std::optional<ConvexCoverage> coverage;  // empty: the whole bounds are covered
   QRect bounds;                            // the device pixels written
@@ -42,6 +50,9 @@ class ImageDrawBatch {
   void run(QImage& target);
 
  private:
+  // Drops the draws that a later one replaces whole.
+  void dropHiddenDraws();
+
   std::vector<ImageDraw> draws_;
 };
 

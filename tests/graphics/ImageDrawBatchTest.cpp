@@ -27,14 +27,27 @@ CGImagePtr ramps(int width, int height, int seed) {
   return CGImage::make(image);
 }
 
-// Draws the same scene into `context`: a fill, then for each operation
-// images at odd whole-pixel offsets, rotated, and reduced to under half
-// size, with a path fill and a narrower clip part-way through. `snapshot`
-// receives the pixels as they are half-way.
+// A 6 × 4 pattern with translucent pixels.
+QImage tile() {
+  QImage pattern(6, 4, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x)
+      pattern.setPixel(x, y, qPremultiply(qRgba(x * 40, y * 60, 90, 100 + 25 * y)));
+  return pattern;
+}
+
+// Draws the same scene into `context`: a fill, an image and a tile laid over
+// both, then for each operation images at odd whole-pixel offsets, rotated,
+// and reduced to under half size, with a path fill, blended fills and a
+// narrower clip part-way through. `snapshot` receives the pixels as they are
+// half-way.
 void drawScene(GraphicsContext& context, CGImagePtr* snapshot) {
   CurrentContextScope scope(&context);
-  context.fillRect(QRectF(0, 0, 301, 203), QColor(250, 250, 250), CompositingOperation::Copy);
   const CGImagePtr small = ramps(97, 61, 1), large = ramps(240, 180, 2);
+  context.drawImage(small, QRectF(20, 20, 97, 61), {}, CompositingOperation::SourceOver, 1);
+  // Replaces the image above whole.
+  context.fillRect(QRectF(0, 0, 301, 203), QColor(250, 250, 250), CompositingOperation::Copy);
+  context.copyTileIntoDeviceRect(tile(), QPoint(3, 1), QRectF(11, 13, 150, 90));
   for (int op = 0; op < CompositingOperationCount; ++op) {
     const auto operation = CompositingOperation(op);
     const double fraction = 0.45 + 0.02 * op;
@@ -51,6 +64,7 @@ void drawScene(GraphicsContext& context, CGImagePtr* snapshot) {
     // Under half size: drawn from the reduced copies.
     context.drawImage(large, QRectF(3, 1, 110, 81), {}, operation, fraction);
     context.restoreGState();
+    if (op % 5 == 2) context.fillRect(QRectF(101, 7, 90, 150), QColor(200, 40, 90, 170), operation);
     if (op == CompositingOperationCount / 2) {
       BezierPath path = BezierPath::bezierPathWithOvalInRect(QRectF(40, 30, 120, 90));
       context.fillPath(path, QColor(20, 90, 200, 160));
@@ -89,8 +103,7 @@ TEST(ImageDrawBatch, SteepRotationsLandAsInNarrowStrips) {
     context.clipToRect(clip);
     context.translateCTM(40, 20);
     context.rotateCTM(qDegreesToRadians(31.0));
-    context.drawImage(image, QRectF(0.5, 0.25, 1500, 400), {}, CompositingOperation::Multiply,
-                      0.8);
+    context.drawImage(image, QRectF(0.5, 0.25, 1500, 400), {}, CompositingOperation::Multiply, 0.8);
     context.restoreGState();
   };
   auto whole = GraphicsContext::bitmapContext(1400, 900);
