@@ -115,7 +115,7 @@ inline int32_t blendDelta(int32_t s, int32_t d) {
 // rounding to nearest. Alpha stays opaque.
 template <Op op>
 void blendOpaqueBytes(const uint32_t* source, uint32_t* destination, int count, float fraction) {
-  const int32_t k = int32_t(std::lround(double(fraction) * (1 << 22) / 255));
+  const int32_t k = int32_t(double(fraction) * (1 << 22) / 255 + 0.5);
   for (int i = 0; i < count; ++i) {
     const uint32_t sp = source[i], dp = destination[i];
     auto channel = [&](int shift) {
@@ -168,7 +168,7 @@ void interpolateBytes(const uint32_t* source, uint32_t* destination, int count, 
     return;
   }
   // Below one, so the weight fits the 16-bit lanes of the multiply.
-  const int16_t weight = int16_t(std::min(32767L, std::lround(fraction * 32768.0f)));
+  const int16_t weight = int16_t(std::min(32767.0f, fraction * 32768.0f + 0.5f));
   const auto* from = reinterpret_cast<const uint8_t*>(source);
   auto* to = reinterpret_cast<uint8_t*>(destination);
 #ifdef __x86_64__
@@ -186,12 +186,12 @@ void compositeRun(const uint32_t* source, uint32_t* destination, const uint8_t* 
   for (int start = 0; start < pixelCount; start += RunLength) {
     const int count = std::min(RunLength, pixelCount - start);
     const uint8_t* covering = coverage ? coverage + start : nullptr;
-    if (op == Op::SourceOver && !covering && opaque(source + start, count)) {
+    if (op == Op::SourceOver && !covering && fraction >= 0.0f && opaque(source + start, count)) {
       interpolateBytes(source + start, destination + start, count, fraction);
       continue;
     }
     if constexpr (blendsInIntegers(op)) {
-      if (!covering && fraction <= 1.0f && opaque(source + start, count) &&
+      if (!covering && fraction >= 0.0f && fraction <= 1.0f && opaque(source + start, count) &&
           opaque(destination + start, count)) {
         blendOpaqueBytes<op>(source + start, destination + start, count, fraction);
         continue;

@@ -12,6 +12,8 @@ namespace {
 
 // A band's destination rows stay in cache across the draws of the batch.
 constexpr int BandRows = 16;
+// How many rows ahead whole-pixel draws read their source.
+constexpr int RowsAhead = 2;
 // Below this many pixels, all draws counted, a batch stays on the calling thread.
 constexpr qint64 ParallelPixels = 1 << 15;
 
@@ -110,6 +112,17 @@ void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers&
   compositeRow(draw.op, source, target.row(y) + left, coverage, width, draw.fraction);
 }
 
+// Asks for a whole-pixel draw's source row `y` ahead of its use. Each row
+// is a short stream of its own, and the processor's prefetchers stop at
+// every page boundary, so without this most of a row arrives on demand.
+void readRowEarly(const ImageDraw& draw, int y) {
+  if (!draw.wholePixels || !draw.tile.isNull()) return;
+  const auto* row = reinterpret_cast<const char*>(draw.pixels->constScanLine(y - draw.offset.y())) +
+                    (draw.bounds.left() - draw.offset.x()) * 4;
+  const int bytes = draw.bounds.width() * 4;
+  for (int offset = 0; offset < bytes; offset += 64) __builtin_prefetch(row + offset);
+}
+
 // The part of a reduced level that device rows [top, bottom) of `draw` read.
 QRect readRegion(const ImageDraw& draw, int top, int bottom) {
   const QRect rows(draw.bounds.left(), top, draw.bounds.width(), bottom - top);
@@ -161,7 +174,10 @@ void ImageDrawBatch::run(QImage& target) {
           drawRow(draw, rows, y, buffers,
                   buffers.band.data() + size_t(y - from) * draw.bounds.width());
       } else {
-        for (int y = from; y < to; ++y) drawRow(draw, rows, y, buffers, nullptr);
+        for (int y = from; y < to; ++y) {
+          if (y + RowsAhead < to) readRowEarly(draw, y + RowsAhead);
+          drawRow(draw, rows, y, buffers, nullptr);
+        }
       }
     }
   };
