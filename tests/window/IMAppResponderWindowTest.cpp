@@ -62,15 +62,35 @@ QString writeDocument() {
   return path;
 }
 
-// The steps the program takes at start, with the responder as delegate;
-// crash reports stay off in tests.
-void startAsTheProgram(ui::Application* app, IMAppResponder& responder) {
-  app->setDelegate(&responder);
-  responder.awakeFromNib();
-  IMWindowController::installAsDocumentWindow();
-  app->finishLaunching();
-  ui::CrashReporter::sharedCrashReporter().stopManager();
-}
+// The program started for one test with the responder as delegate, the
+// steps it takes at start (crash reports stay off in tests), and ended with
+// the test: its documents close and its document controller, which the
+// program keeps to the end, goes, so a later start in this process makes
+// the shared one again.
+class ProgramRun {
+ public:
+  ProgramRun(ui::Application* app, IMAppResponder& responder) : app_(app), responder_(responder) {
+    app->setDelegate(&responder);
+    responder.awakeFromNib();
+    IMWindowController::installAsDocumentWindow();
+    app->finishLaunching();
+    ui::CrashReporter::sharedCrashReporter().stopManager();
+  }
+  ~ProgramRun() {
+    if (ui::DocumentController* controller = responder_.documentController()) {
+      for (ui::Document* document : controller->documents()) document->close();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      delete controller;
+    }
+    app_->setDelegate(nullptr);
+  }
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+
+ private:
+  ui::Application* app_;
+  IMAppResponder& responder_;
+};
 
 }  // namespace
 
@@ -81,7 +101,7 @@ TEST(IMAppResponderWindowTest, AnOpenedDocumentsWindowCarriesTheMainMenu) {
   const QString path = writeDocument();
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder(defaults.get());
-  startAsTheProgram(app, responder);
+  ProgramRun run(app, responder);
 
   ui::Document* opened = nullptr;
   responder.documentController()->openDocumentWithContentsOfURL(
@@ -107,7 +127,6 @@ TEST(IMAppResponderWindowTest, AnOpenedDocumentsWindowCarriesTheMainMenu) {
   responder.loadHelp();
   ASSERT_TRUE(responder.helpWindow()->isVisible());
   saveGrab(responder.helpWindow(), "window-program-help.png");
-  app->setDelegate(nullptr);
 }
 
 // The preferences window's button starts the font panel on the default
@@ -166,7 +185,7 @@ TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   auto defaults = fnd::UserDefaults::withFile(tst::tempPath("quitting.plist"));
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder(defaults.get());
-  startAsTheProgram(app, responder);
+  ProgramRun run(app, responder);
   ui::ScriptedModalServices services;
 
   fnd::NotificationCenter& center = fnd::NotificationCenter::defaultCenter();
@@ -212,7 +231,6 @@ TEST(IMAppResponderWindowTest, QuittingAsksAboutEditedDocumentsFirst) {
   center.removeObserver(closingToken);
   EXPECT_EQ(center.observerCount(), registeredBefore) << "an observer outlived its window";
   EXPECT_EQ(services.shown().size(), 2) << "closing the windows did not start another quit";
-  app->setDelegate(nullptr);
 }
 
 // Opening a file from the untouched first window replaces that window: the
@@ -223,7 +241,7 @@ TEST(IMAppResponderWindowTest, AFileReplacingTheUntouchedFirstWindowDoesNotQuit)
   const QString path = writeDocument();
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder(defaults.get());
-  startAsTheProgram(app, responder);
+  ProgramRun run(app, responder);
   ui::DocumentController* controller = responder.documentController();
   ui::Document* untitled = controller->openUntitledDocumentAndDisplay(true, nullptr);
   ASSERT_TRUE(untitled);
@@ -237,5 +255,4 @@ TEST(IMAppResponderWindowTest, AFileReplacingTheUntouchedFirstWindowDoesNotQuit)
   EXPECT_FALSE(defaults->hasKey("IMGaveARating")) << "the program terminated";
   ASSERT_TRUE(app->keyWindow());
   EXPECT_TRUE(app->keyWindow()->isVisible());
-  app->setDelegate(nullptr);
 }
