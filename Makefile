@@ -34,7 +34,7 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit|documents|window
 # Qt's network stack leaves the objects of abandoned connections to its HTTP
 # thread past the end of the program, and LeakSanitizer reports them now and
 # then (indirect leaks only, allocated inside QtCore and QtNetwork). The network
@@ -42,7 +42,7 @@ ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|ap
 # fuzz target.
 ASAN_NETWORK_LABELS ?= sharing|net
 ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
-	tests_quicklook tests_appkit \
+	tests_quicklook tests_appkit tests_documents tests_window \
 	tests_sharing tests_net
 FUZZ_SECONDS ?= 20
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
@@ -53,8 +53,8 @@ asan-build: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 		-DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DTESSALY_FUZZ=ON > /dev/null
 
-# The test labels that read untrusted bytes, and the render engine they feed,
-# under the sanitizers.
+# The test labels that read untrusted bytes, the render engine they feed,
+# and the documents and canvas that show them, under the sanitizers.
 asan: asan-build
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(ASAN_TESTS)
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -L '^($(ASAN_LABELS))$$' --output-on-failure -j $(JOBS)
