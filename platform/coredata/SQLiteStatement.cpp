@@ -6,8 +6,7 @@
 
 namespace cd {
 
-SQLiteStatement::SQLiteStatement(SQLiteDatabase& database, const QString& sql)
-    : database_(database) {
+SQLiteStatement::SQLiteStatement(SQLiteDatabase& database, const QString& sql) {
   if (!database.handle()) return;
   QByteArray text = sql.toUtf8();
   code_ = sqlite3_prepare_v2(database.handle(), text.constData(), int(text.size()), &statement_,

@@ -43,7 +43,6 @@ class SQLiteStatement {
   QVariant columnValue(int column) const;
 
  private:
-  SQLiteDatabase& database_;
   sqlite3_stmt* statement_ = nullptr;
   int code_ = 0;
 };
