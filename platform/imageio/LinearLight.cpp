@@ -4,6 +4,8 @@
 #include <cmath>
 #include <memory>
 
+#include "graphics/SrgbCurve.h"
+
 namespace io {
 
 namespace {
@@ -21,36 +23,25 @@ const Table& encodedOfHalf() {
   static const std::unique_ptr<Table> table = tabulate([](uint16_t bits) {
     half h;
     h.setBits(bits);
-    return LinearLight::toEncoded(float(h));
+    return gfx::SrgbCurve::toEncoded(float(h));
   });
   return *table;
 }
 
 const Table& linearOfSixteenBits() {
   static const std::unique_ptr<Table> table =
-      tabulate([](uint16_t v) { return LinearLight::toLinear(float(v) / 65535.0f); });
+      tabulate([](uint16_t v) { return gfx::SrgbCurve::toLinear(float(v) / 65535.0f); });
   return *table;
 }
 
 }  // namespace
 
-float LinearLight::toLinear(float encoded) {
-  const float a = std::fabs(encoded);
-  return std::copysign(a <= 0.04045f ? a / 12.92f : std::pow((a + 0.055f) / 1.055f, 2.4f), encoded);
-}
-
-float LinearLight::toEncoded(float linear) {
-  const float a = std::fabs(linear);
-  return std::copysign(a <= 0.0031308f ? a * 12.92f : 1.055f * std::pow(a, 1 / 2.4f) - 0.055f,
-                       linear);
-}
-
 void LinearLight::linearRow(const float* straight, int count, Imf::Rgba* out) {
   for (int x = 0; x < count; ++x, straight += 4) {
     const float alpha = straight[3];
-    out[x].r = toLinear(straight[0]) * alpha;
-    out[x].g = toLinear(straight[1]) * alpha;
-    out[x].b = toLinear(straight[2]) * alpha;
+    out[x].r = gfx::SrgbCurve::toLinear(straight[0]) * alpha;
+    out[x].g = gfx::SrgbCurve::toLinear(straight[1]) * alpha;
+    out[x].b = gfx::SrgbCurve::toLinear(straight[2]) * alpha;
     out[x].a = alpha;
   }
 }

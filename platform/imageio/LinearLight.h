@@ -13,8 +13,6 @@ namespace io {
 
 class LinearLight {
  public:
-  static float toLinear(float encoded);
-  static float toEncoded(float linear);
   // Straight float RGBA samples (four floats a pixel; alpha 1 for RGBX) to
   // premultiplied linear halves.
   static void linearRow(const float* straight, int count, Imf::Rgba* out);

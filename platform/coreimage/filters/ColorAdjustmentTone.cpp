@@ -9,20 +9,11 @@
 #include "coreimage/filters/BuiltInFilter.h"
 #include "coreimage/filters/FilterFamilies.h"
 #include "coreimage/filters/PixelMath.h"
+#include "graphics/SrgbCurve.h"
 
 namespace ci::filters {
 
 namespace {
-
-float srgbToLinear(float v) {
-  const float a = std::fabs(v);
-  return std::copysign(a <= 0.04045f ? a / 12.92f : std::pow((a + 0.055f) / 1.055f, 2.4f), v);
-}
-
-float linearToSrgb(float v) {
-  const float a = std::fabs(v);
-  return std::copysign(a <= 0.0031308f ? a * 12.92f : 1.055f * std::pow(a, 1 / 2.4f) - 0.055f, v);
-}
 
 // Saturation mixes with the pixel's luminance, brightness is added, and
 // contrast scales the distance from mid grey, in that order.
@@ -44,7 +35,8 @@ Image exposureAdjust(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   if (gain == 1) return image;
   return mapStraightColor(image, [gain](float* c) {
-    for (int k = 0; k < 3; ++k) c[k] = linearToSrgb(srgbToLinear(c[k]) * gain);
+    for (int k = 0; k < 3; ++k)
+      c[k] = gfx::SrgbCurve::toEncoded(gfx::SrgbCurve::toLinear(c[k]) * gain);
   });
 }
 
@@ -134,7 +126,8 @@ Image temperatureAndTint(const BuiltInFilter& f) {
   const Image image = f.imageValue(kCIInputImageKey);
   if (neutral.X() == target.X() && neutral.Y() == target.Y()) return image;
   return mapStraightColor(image, [gain](float* c) {
-    for (int k = 0; k < 3; ++k) c[k] = linearToSrgb(srgbToLinear(c[k]) * gain[k]);
+    for (int k = 0; k < 3; ++k)
+      c[k] = gfx::SrgbCurve::toEncoded(gfx::SrgbCurve::toLinear(c[k]) * gain[k]);
   });
 }
 
@@ -161,13 +154,13 @@ Image whitePointAdjust(const BuiltInFilter& f) {
 
 Image linearToSrgbCurve(const BuiltInFilter& f) {
   return mapStraightColor(f.imageValue(kCIInputImageKey), [](float* c) {
-    for (int k = 0; k < 3; ++k) c[k] = linearToSrgb(c[k]);
+    for (int k = 0; k < 3; ++k) c[k] = gfx::SrgbCurve::toEncoded(c[k]);
   });
 }
 
 Image srgbToLinearCurve(const BuiltInFilter& f) {
   return mapStraightColor(f.imageValue(kCIInputImageKey), [](float* c) {
-    for (int k = 0; k < 3; ++k) c[k] = srgbToLinear(c[k]);
+    for (int k = 0; k < 3; ++k) c[k] = gfx::SrgbCurve::toLinear(c[k]);
   });
 }
 
