@@ -17,7 +17,9 @@ namespace {
 constexpr int PositionBits = 32;
 constexpr int BandRows = 64;
 
-int64_t fixedPoint(double v) { return std::llround(std::ldexp(v, PositionBits)); }
+// Scaling by a power of two is exact, so this is ldexp without its call on
+// every row.
+int64_t fixedPoint(double v) { return std::llround(v * double(int64_t(1) << PositionBits)); }
 
 // The columns [first, last) of a row whose samples, stepping by `step` from
 // `start`, stay within `margin` of [low, high]; beyond them the image's
