@@ -130,6 +130,7 @@ TEST(StoreFileSafety, AJournalAtTheDestinationIsNeverPlayedIntoTheNewFile) {
     fnd::Error error;
     ASSERT_TRUE(f.save(doc, path, ui::SaveAsOperation, &error))
         << error.localizedDescription().toStdString();
+    EXPECT_EQ(sqlite(path, "SELECT group_concat(ZTEXT) FROM ZMEMO"), "new");
     doc->setText("newer");
     ASSERT_TRUE(f.save(doc, path, ui::SaveOperation, &error))
         << error.localizedDescription().toStdString();
