@@ -72,7 +72,8 @@ struct Fixture {
     QDir().mkpath(folder);
   }
   MemoDocument* newDocument(const QString& text) {
-    auto* doc = static_cast<MemoDocument*>(controller.openUntitledDocumentAndDisplay(false, nullptr));
+    auto* doc =
+        static_cast<MemoDocument*>(controller.openUntitledDocumentAndDisplay(false, nullptr));
     doc->setText(text);
     return doc;
   }
