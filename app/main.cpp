@@ -9,6 +9,7 @@
 #include "appkit/Application.h"
 #include "appkit/DocumentController.h"
 #include "foundation/Error.h"
+#include "model/ImagesCacheFolder.h"
 #include "window/IMAppResponder.h"
 #include "window/IMWindowController.h"
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tessaly"));
   QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("com.brenwick.tessaly"));
+  // Image caches of earlier runs that were killed would stay until logout.
+  ImagesCacheFolder::removeStaleFolders();
 
   ui::Application* app = ui::Application::sharedApplication();
   IMAppResponder responder;

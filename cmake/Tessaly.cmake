@@ -63,6 +63,13 @@ function(tessaly_tests)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
     ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  # A subfolder with a CMakeLists.txt of its own builds something else (a
+  # helper program the tests run).
+  file(GLOB_RECURSE nested CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(list IN LISTS nested)
+    get_filename_component(folder ${list} DIRECTORY)
+    list(FILTER sources EXCLUDE REGEX "^${folder}/")
+  endforeach()
   set(target tests_${ARG_LABEL})
   add_executable(${target} ${sources})
   tessaly_moc_follows_headers(${target} "${sources}")

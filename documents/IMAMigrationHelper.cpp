@@ -1,11 +1,13 @@
 #include "documents/IMAMigrationHelper.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <cstdio>
 
 #include "coredata/FetchRequest.h"
@@ -13,6 +15,7 @@
 #include "coredata/MappingModel.h"
 #include "coredata/MigrationManager.h"
 #include "coredata/PersistentStoreCoordinator.h"
+#include "coredata/SQLiteJournal.h"
 #include "coredata/StoreMetadata.h"
 #include "documents/MigrationPolicies.h"
 #include "foundation/Localized.h"
@@ -108,13 +111,43 @@ struct CheckedStore {
   bool attached = false;
 };
 
-// Puts `from` in place of `to` in one step: a reader sees the old file or
-// the new one, never neither.
+// Puts the contents of `from` in place of `to` in one step, so a reader
+// sees the old file or the new one, never neither. `from` may be on another
+// file system: it is copied into a new file beside `to` first, which is
+// renamed within that folder. The new file keeps the mode of `to`.
 bool replaceItem(const QString& to, const QString& from, fnd::Error* error) {
-  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+  const QFileInfo target(to);
+  struct stat existing;
+  const bool known = ::stat(QFile::encodeName(to).constData(), &existing) == 0;
+  QTemporaryFile copy(
+      target.dir().filePath(QStringLiteral(".%1.migrating-XXXXXX").arg(target.fileName())));
+  QFile source(from);
+  bool ok = copy.open() && source.open(QIODevice::ReadOnly);
+  while (ok && !source.atEnd()) {
+    const QByteArray chunk = source.read(1 << 20);
+    ok = !chunk.isEmpty() && copy.write(chunk) == chunk.size();
+  }
+  ok = ok && copy.flush() && ::fsync(copy.handle()) == 0 &&
+       (!known || ::fchmod(copy.handle(), existing.st_mode & 07777) == 0) &&
+       std::rename(QFile::encodeName(copy.fileName()).constData(),
+                   QFile::encodeName(to).constData()) == 0;
+  if (ok) {
+    copy.setAutoRemove(false);
+    QFile::remove(from);
     return true;
+  }
   return failWith(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
                   QStringLiteral("%1 could not replace %2.").arg(from, to));
+}
+
+// Whether two files hold the same bytes.
+bool sameContents(const QString& a, const QString& b) {
+  QFile x(a), y(b);
+  if (!x.open(QIODevice::ReadOnly) || !y.open(QIODevice::ReadOnly) || x.size() != y.size())
+    return false;
+  while (!x.atEnd())
+    if (x.read(1 << 20) != y.read(1 << 20)) return false;
+  return true;
 }
 
 bool migrate(const cd::ManagedObjectModelPtr& source, const cd::ManagedObjectModelPtr& current,
@@ -151,6 +184,9 @@ bool IMAMigrationHelper::migrateIfNeededURL(const QUrl& url, const QString& bund
   cd::ManagedObjectModelPtr current =
       cd::ManagedObjectModel::mergedModelFromBundle(bundle, &failure);
   if (!current) return fnd::fail(error, failure);
+  // A save that never finished is undone first, so neither the check nor
+  // the backup reads a file that is half one save and half the next.
+  cd::SQLiteJournal::rollBack(url.toLocalFile(), nullptr);
   const QVariantMap metadata = cd::PersistentStoreCoordinator::metadataForPersistentStoreOfType(
       cd::SQLiteStoreType, url, &failure);
   if (!failure.isNull()) return fnd::fail(error, failure);
@@ -181,12 +217,17 @@ bool IMAMigrationHelper::migrateIfNeededURL(const QUrl& url, const QString& bund
   if (!done) {
     // The user's file stays as it was; the backup stays for them too.
     qWarning("Migration Failed with error : %s", qPrintable(failure.localizedDescription()));
+    removeIfExists(migrated, nullptr);
     return fnd::fail(error, failure);
   }
-  if (!ima_checkPersistentStoreValidityAtURL(current, migrated, &failure))
+  if (!ima_checkPersistentStoreValidityAtURL(current, migrated, &failure)) {
+    removeIfExists(migrated, nullptr);
     return failWith(error, ErrorDomain, 0, fnd::localized("The updated image file is not valid."),
                     failure);
-  return replaceItem(url.toLocalFile(), migrated.toLocalFile(), error);
+  }
+  if (replaceItem(url.toLocalFile(), migrated.toLocalFile(), error)) return true;
+  removeIfExists(migrated, nullptr);
+  return false;
 }
 
 QUrl IMAMigrationHelper::backUpURL(const QUrl& url, fnd::Error* error) {
@@ -199,6 +240,8 @@ QUrl IMAMigrationHelper::backUpURL(const QUrl& url, fnd::Error* error) {
   const QFileInfo source(url.toLocalFile());
   QString destination = folder.filePath(source.fileName());
   for (int n = 2; QFileInfo::exists(destination); ++n) {
+    // A backup of these very bytes, made by an earlier try, is kept as is.
+    if (sameContents(destination, source.filePath())) return QUrl::fromLocalFile(destination);
     const QString suffix = source.completeSuffix();
     destination = folder.filePath(QStringLiteral("%1 %2%3").arg(
         source.baseName(), QString::number(n), suffix.isEmpty() ? QString() : "." + suffix));

@@ -2,11 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdlib>
 
@@ -39,6 +43,31 @@ bool removeEntry(int parent, const char* name, int depth) {
   return unlinkat(parent, name, AT_REMOVEDIR) == 0 || errno == ENOENT;
 }
 
+const char kOwnerLock[] = ".owner";
+
+// Whether the process that made the folder `name` (of the folder open as
+// `base`) still runs. Its lock answers even across process-id namespaces;
+// a folder without one yet may be in the making, so then the id decides.
+bool ownerIsAlive(int base, const char* name, pid_t pid) {
+  const int folder = openat(base, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return true;
+  const int lock = openat(folder, kOwnerLock, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  close(folder);
+  if (lock >= 0) {
+    const bool held = flock(lock, LOCK_SH | LOCK_NB) != 0;
+    close(lock);
+    return held;
+  }
+  return pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+// The process id in a folder name "tessaly-<pid>-XXXXXX", or 0.
+pid_t ownerOfName(const QByteArray& name) {
+  static const QRegularExpression pattern(QStringLiteral("^tessaly-(\\d+)-[A-Za-z0-9]{6}$"));
+  const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(name));
+  return match.hasMatch() ? pid_t(match.captured(1).toLongLong()) : 0;
+}
+
 QString cacheFolderBase() {
   const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
   if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
@@ -61,12 +90,19 @@ QString ImagesCacheFolder::path() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!path_.isEmpty() && QFileInfo(path_).isDir()) return path_;
   const QString base = cacheFolderBase();
-  QByteArray pattern = QFile::encodeName(base + "/tessaly-XXXXXX");
+  QByteArray pattern = QFile::encodeName(base + QStringLiteral("/tessaly-%1-XXXXXX").arg(getpid()));
   if (!mkdtemp(pattern.data())) {
     qWarning("Image: could not create the image cache folder under %s", qPrintable(base));
     return {};
   }
   path_ = QFile::decodeName(pattern);
+  if (lock_ >= 0) close(lock_);
+  lock_ = open((pattern + "/" + kOwnerLock).constData(),
+               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (lock_ >= 0 && flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+    close(lock_);
+    lock_ = -1;
+  }
   return path_;
 }
 
@@ -76,6 +112,34 @@ void ImagesCacheFolder::remove() {
   if (!removeTreeWithoutFollowingLinks(path_))
     qWarning("Image: could not remove the image cache folder %s", qPrintable(path_));
   path_.clear();
+  if (lock_ >= 0) close(lock_);
+  lock_ = -1;
+}
+
+int ImagesCacheFolder::removeStaleFolders(const QString& base) {
+  const QByteArray folder = QFile::encodeName(base.isEmpty() ? cacheFolderBase() : base);
+  const int parent = open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent < 0) return 0;
+  DIR* entries = fdopendir(parent);
+  if (!entries) {
+    close(parent);
+    return 0;
+  }
+  QList<QByteArray> stale;
+  while (const dirent* entry = readdir(entries)) {
+    const QByteArray name(entry->d_name);
+    const pid_t owner = ownerOfName(name);
+    struct stat info;
+    if (owner <= 0 || fstatat(dirfd(entries), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+      continue;
+    if (S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+        !ownerIsAlive(dirfd(entries), name.constData(), owner))
+      stale.append(name);
+  }
+  int removed = 0;
+  for (const QByteArray& name : stale) removed += removeEntry(dirfd(entries), name.constData(), 0);
+  closedir(entries);
+  return removed;
 }
 
 bool ImagesCacheFolder::removeTreeWithoutFollowingLinks(const QString& path) {

@@ -1,12 +1,14 @@
 // Document: the save operations, the save panel, reverting, moving and
 // autosaving.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QUuid>
 #include <cerrno>
@@ -62,6 +64,34 @@ bool giveModeOfDestination(const QString& from, const QString& to) {
   return ::chmod(QFile::encodeName(from).constData(), mode) == 0;
 }
 
+// The temporary files of saves carry the saving process's id in their name,
+// ".<name>.saving-<pid>-XXXXXX" (and SQLite's "-journal" of one), so a
+// later save can tell the ones whose process is gone (killed or crashed
+// mid-save) from those of a save still running in another process.
+const QString kSavingTag = QStringLiteral(".saving-");
+
+bool isProcessGone(pid_t pid) {
+  return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Only our own regular files are removed; links and the rest are left.
+void removeStaleTemporaryFilesBeside(const QUrl& url) {
+  const QFileInfo target(url.toLocalFile());
+  const QString prefix = QStringLiteral(".") + target.fileName() + kSavingTag;
+  static const QRegularExpression rest(QStringLiteral("^(\\d+)-[A-Za-z0-9]{6}(-journal)?$"));
+  const QDir folder = target.dir();
+  for (const QString& name :
+       folder.entryList({prefix + "*"}, QDir::Files | QDir::Hidden | QDir::System)) {
+    const QRegularExpressionMatch match = rest.match(name.mid(prefix.size()));
+    if (!match.hasMatch() || !isProcessGone(pid_t(match.captured(1).toLongLong()))) continue;
+    const QByteArray path = QFile::encodeName(folder.filePath(name));
+    struct stat info;
+    if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_uid == ::geteuid())
+      ::unlink(path.constData());
+  }
+}
+
 }  // namespace
 
 QString Document::temporaryFileBeside(const QUrl& url, fnd::Error* error) const {
@@ -71,8 +101,8 @@ QString Document::temporaryFileBeside(const QUrl& url, fnd::Error* error) const 
     return {};
   }
   // In the destination folder, so the rename never crosses file systems.
-  QTemporaryFile temporary(
-      target.dir().filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
+  QTemporaryFile temporary(target.dir().filePath(
+      QStringLiteral(".%1%2%3-XXXXXX").arg(target.fileName(), kSavingTag).arg(::getpid())));
   temporary.setAutoRemove(false);
   if (!temporary.open()) {
     fnd::fail(error, saveFailure(url, fnd::localized("The folder %1 cannot be written to: %2.")
@@ -107,6 +137,7 @@ bool Document::writeSafelyToURL(const QUrl& url, const QString& typeName, SaveOp
 
 void Document::saveToURL(const QUrl& url, const QString& typeName, SaveOperationType op,
                          Completion completion) {
+  removeStaleTemporaryFilesBeside(url);
   fnd::Error error;
   const bool ok = writeSafelyToURL(url, typeName, op, &error);
   if (ok) afterSave(url, typeName, op);

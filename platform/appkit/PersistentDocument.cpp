@@ -6,6 +6,7 @@
 #include "appkit/DocumentController.h"
 #include "coredata/ManagedObjectContext.h"
 #include "coredata/PersistentStoreCoordinator.h"
+#include "coredata/SQLiteJournal.h"
 #include "foundation/Localized.h"
 
 namespace ui {
@@ -123,12 +124,31 @@ bool PersistentDocument::writeToURL(const QUrl& url, const QString& typeName, Sa
   cd::PersistentStore* store = persistentStore();
   if (!store || !sameFile(store->URL(), url))
     return fnd::fail(error, saveFailure(url, fnd::localized("No store is attached at that file.")));
+  if (!store->isAtItsFile()) return fnd::fail(error, storeFileGone(url));
   managedObjectContext()->processPendingChanges();
   fnd::Error saveError;
-  if (managedObjectContext()->save(&saveError)) return true;
+  if (managedObjectContext()->save(&saveError)) {
+    // Replaced while the save ran: what it wrote reached no file.
+    return store->isAtItsFile() || fnd::fail(error, storeFileGone(url));
+  }
   if (saveError.isNull())
     saveError = saveFailure(url, fnd::localized("The store refused the changes."));
   return fnd::fail(error, saveError);
+}
+
+// The store's connection still reads the file it opened, so the document
+// keeps everything and Save As can write it to a new file.
+fnd::Error PersistentDocument::storeFileGone(const QUrl& url) const {
+  const QString path = url.toLocalFile();
+  return fnd::Error(
+      fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+      {{fnd::LocalizedDescriptionKey,
+        fnd::localized("The document “%1” could not be saved: the file %2 was replaced, moved or "
+                       "removed by another program.")
+            .arg(displayName(), path)},
+       {fnd::LocalizedRecoverySuggestionKey,
+        fnd::localized("Choose File › Save As… to save the document in a new file.")},
+       {fnd::FilePathErrorKey, path}});
 }
 
 bool PersistentDocument::writeSafelyToURL(const QUrl& url, const QString& typeName,
@@ -161,8 +181,9 @@ bool PersistentDocument::writeStoreToNewFile(const QUrl& url, const QString& typ
   fnd::Error failure;
   bool ok;
   if (store) {
-    ok = QFile::copy(oldURL.toLocalFile(), temporaryPath) ||
-         fnd::fail(&failure, saveFailure(url, fnd::localized("The store could not be copied.")));
+    // Copied through the store, not from its file, which another program
+    // may have replaced meanwhile.
+    ok = store->copyContentsTo(temporaryPath, &failure);
     ok = ok && coordinator->setURL(temporaryURL, store, &failure);
     ok = ok && writeToURL(temporaryURL, typeName, op, oldURL, &failure);
     if (!ok && store->URL() != oldURL) coordinator->setURL(oldURL, store);
@@ -172,9 +193,13 @@ bool PersistentDocument::writeStoreToNewFile(const QUrl& url, const QString& typ
          writeToURL(temporaryURL, typeName, op, QUrl(), &failure);
     if (!ok && persistentStore()) coordinator->removePersistentStore(persistentStore());
   }
+  // A journal left beside the destination by an unfinished save of the
+  // file there would otherwise be played into the new file.
+  ok = ok && cd::SQLiteJournal::clearForReplacement(url.toLocalFile(), &failure);
   ok = ok && replaceFile(temporaryPath, url, &failure);
   if (!ok) {
     QFile::remove(temporaryPath);
+    QFile::remove(cd::SQLiteJournal::pathFor(temporaryPath));
     if (failure.isNull())
       failure = saveFailure(url, fnd::localized("The store could not be written."));
     return fnd::fail(error, failure);
@@ -184,6 +209,8 @@ bool PersistentDocument::writeStoreToNewFile(const QUrl& url, const QString& typ
 }
 
 bool PersistentDocument::moveToURL(const QUrl& url, fnd::Error* error) {
+  if (persistentStore() && !cd::SQLiteJournal::clearForReplacement(url.toLocalFile(), error))
+    return false;
   if (!Document::moveToURL(url, error)) return false;
   cd::PersistentStore* store = persistentStore();
   return !store || persistentStoreCoordinator()->setURL(url, store, error);

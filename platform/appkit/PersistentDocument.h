@@ -63,6 +63,7 @@ class PersistentDocument : public Document {
   bool writeStoreToNewFile(const QUrl& url, const QString& typeName, SaveOperationType op,
                            fnd::Error* error);
   bool detachStores(fnd::Error* error);
+  fnd::Error storeFileGone(const QUrl& url) const;
 
   std::unique_ptr<cd::PersistentStoreCoordinator> coordinator_;
   std::unique_ptr<cd::ManagedObjectContext> context_;

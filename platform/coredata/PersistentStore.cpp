@@ -1,5 +1,7 @@
 #include "coredata/PersistentStore.h"
 
+#include <QFile>
+
 #include "coredata/PersistentStoreCoordinator.h"
 #include "coredata/StoreMetadata.h"
 
@@ -17,6 +19,12 @@ PersistentStore::~PersistentStore() = default;
 bool PersistentStore::relocate(const QUrl&, fnd::Error* error) {
   return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreOperationError,
                    QStringLiteral("A store of type %1 cannot move to another file.").arg(type_));
+}
+
+bool PersistentStore::copyContentsTo(const QString& path, fnd::Error* error) {
+  if (QFile::copy(url_.toLocalFile(), path)) return true;
+  return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+                   QStringLiteral("The store could not be copied to %1.").arg(path));
 }
 
 QString PersistentStore::identifier() const {

@@ -56,6 +56,13 @@ class PersistentStore {
   // file, or its file renamed) and reconnects to it; objects keep their IDs.
   // The default refuses.
   virtual bool relocate(const QUrl& url, fnd::Error* error);
+  // Whether the file at URL() is still the one the store reads and writes:
+  // another program may have replaced, renamed or removed it, and then the
+  // store's saves reach no file the user can see.
+  virtual bool isAtItsFile() const { return true; }
+  // Writes everything the store holds, as last saved, into a new file at
+  // `path`. The default copies the store's file.
+  virtual bool copyContentsTo(const QString& path, fnd::Error* error);
 
   virtual bool loadRow(const ManagedObjectID& id, StoreRow* row, fnd::Error* error) = 0;
   virtual bool fetchRows(EntityDescription* entity, bool includeSubentities, QList<StoreRow>* rows,

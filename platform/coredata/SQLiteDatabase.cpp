@@ -56,6 +56,28 @@ void SQLiteDatabase::close() {
   db_ = nullptr;
 }
 
+bool SQLiteDatabase::isAtItsPath() const {
+  int moved = 0;
+  if (!db_ || sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK)
+    return true;  // a memory database has no path to leave
+  return moved == 0;
+}
+
+bool SQLiteDatabase::copyTo(const QString& path, fnd::Error* error) {
+  SQLiteDatabase target;
+  if (!target.open(path, false, true, error)) return false;
+  sqlite3_backup* backup = sqlite3_backup_init(target.db_, "main", db_, "main");
+  if (!backup) return fnd::fail(error, target.lastError(QStringLiteral("copying to %1").arg(path)));
+  const int step = sqlite3_backup_step(backup, -1);
+  const int finish = sqlite3_backup_finish(backup);
+  const int code = step == SQLITE_DONE ? finish : step;
+  if (code != SQLITE_OK)
+    return fnd::fail(error, errorForCode(code, QStringLiteral("copying to %1").arg(path),
+                                         QString::fromUtf8(sqlite3_errstr(code))));
+  target.close();
+  return true;
+}
+
 bool SQLiteDatabase::exec(const QString& sql, fnd::Error* error) {
   char* message = nullptr;
   int code = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 
 #include "foundation/Error.h"
 
@@ -22,6 +23,14 @@ class SQLiteDatabase {
   void close();
   bool isOpen() const { return db_ != nullptr; }
   sqlite3* handle() const { return db_; }
+  void swap(SQLiteDatabase& other) { std::swap(db_, other.db_); }
+  // Whether the file this connection reads and writes is still the one at
+  // the path it was opened with (not renamed away, replaced or removed).
+  bool isAtItsPath() const;
+  // Copies the whole database, as last committed, into the file at `path`
+  // (made when missing) through SQLite, so the copy is consistent whatever
+  // the file on disk has become.
+  bool copyTo(const QString& path, fnd::Error* error);
 
   bool exec(const QString& sql, fnd::Error* error);
   bool tableExists(const QString& table);

@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include "coredata/PersistentStoreCoordinator.h"
+#include "coredata/SQLiteJournal.h"
 #include "coredata/SQLiteStatement.h"
 #include "coredata/StoreMetadata.h"
 
@@ -68,19 +69,33 @@ std::unique_ptr<SQLiteStore> SQLiteStore::open(PersistentStoreCoordinator* coord
   return ok ? std::move(store) : nullptr;
 }
 
+// The new connection is made before the old one goes, so a store that
+// cannot move stays usable on the file it had.
 bool SQLiteStore::relocate(const QUrl& url, fnd::Error* error) {
   const QString path = url.toLocalFile();
   if (type() == InMemoryStoreType || path.isEmpty()) return PersistentStore::relocate(url, error);
   if (!QFileInfo::exists(path))
     return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileReadNoSuchFileError,
                      QStringLiteral("There is no store at %1.").arg(path));
+  SQLiteDatabase moved;
+  if (!moved.open(path, isReadOnly(), false, error)) return false;
   statements_.clear();
+  db_.swap(moved);
   fnd::Error failure;
-  if (db_.open(path, isReadOnly(), false, &failure) && applyPragmas(&failure)) return true;
-  // Back on the old file, so the store stays usable.
-  db_.open(URL().toLocalFile(), isReadOnly(), false, nullptr);
-  applyPragmas(nullptr);
+  if (applyPragmas(&failure)) {
+    privateCopy_.reset();
+    return true;
+  }
+  db_.swap(moved);
   return fnd::fail(error, failure);
+}
+
+bool SQLiteStore::isAtItsFile() const {
+  return type() == InMemoryStoreType || privateCopy_ || db_.isAtItsPath();
+}
+
+bool SQLiteStore::copyContentsTo(const QString& path, fnd::Error* error) {
+  return db_.copyTo(path, error);
 }
 
 bool SQLiteStore::checkFileHeader(const QString& path, fnd::Error* error) {
@@ -129,21 +144,43 @@ bool SQLiteStore::readMetadataFrom(SQLiteDatabase& db, QVariantMap* metadata, fn
   return true;
 }
 
-bool SQLiteStore::readMetadata(const QString& path, QVariantMap* metadata, fnd::Error* error) {
-  if (!QFileInfo::exists(path))
-    return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileReadNoSuchFileError,
-                     QStringLiteral("There is no store at %1.").arg(path));
+QString SQLiteStore::settledFile(const QString& path, bool mayWrite, const QString& privateFolder,
+                                 fnd::Error* error) {
+  if (!SQLiteJournal::exists(path) || (mayWrite && SQLiteJournal::rollBack(path, nullptr)))
+    return path;
+  return SQLiteJournal::rolledBackCopy(path, privateFolder, error);
+}
+
+bool SQLiteStore::readSettledMetadata(const QString& path, QVariantMap* metadata,
+                                      fnd::Error* error) {
   if (!checkFileHeader(path, error)) return false;
   SQLiteDatabase db;
   if (!db.open(path, true, false, error)) return false;
   return readMetadataFrom(db, metadata, error);
 }
 
+bool SQLiteStore::readMetadata(const QString& path, QVariantMap* metadata, fnd::Error* error) {
+  if (!QFileInfo::exists(path))
+    return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileReadNoSuchFileError,
+                     QStringLiteral("There is no store at %1.").arg(path));
+  if (!SQLiteJournal::exists(path)) return readSettledMetadata(path, metadata, error);
+  QTemporaryDir folder;
+  const QString copy = settledFile(path, false, folder.path(), error);
+  return !copy.isEmpty() && readSettledMetadata(copy, metadata, error);
+}
+
 bool SQLiteStore::openExisting(const QString& path, fnd::Error* error) {
+  // A file left mid-save is rolled back first; a store that may not write
+  // rolls back a private copy instead and reads that.
+  if (SQLiteJournal::exists(path)) privateCopy_ = std::make_unique<QTemporaryDir>();
+  const QString file =
+      privateCopy_ ? settledFile(path, !isReadOnly(), privateCopy_->path(), error) : path;
+  if (file.isEmpty()) return false;
+  if (file == path) privateCopy_.reset();
   // Everything is checked over a read-only connection first, so a file we
   // reject is never touched.
   QVariantMap metadata;
-  if (!readMetadata(path, &metadata, error)) return false;
+  if (!readSettledMetadata(file, &metadata, error)) return false;
   if (!options().value(IgnorePersistentStoreVersioningOption).toBool() &&
       !model_->isConfigurationCompatibleWithStoreMetadata(metadata))
     return fnd::fail(
@@ -153,8 +190,10 @@ bool SQLiteStore::openExisting(const QString& path, fnd::Error* error) {
                                            "version of the document model.")},
                            {"metadata", metadata},
                            {fnd::FilePathErrorKey, path}}));
-  if (!db_.open(path, true, false, error) || !checkTables(error)) return false;
-  if (!isReadOnly() && !db_.open(path, false, false, error)) return false;
+  if (!db_.open(file, true, false, error) || !checkTables(error)) return false;
+  // The private copy is never written: saves of such a store fail as those
+  // of a file that may not be written.
+  if (!isReadOnly() && !privateCopy_ && !db_.open(file, false, false, error)) return false;
   metadata_ = metadata;
   return applyPragmas(error) && loadPrimaryKeys(error);
 }

@@ -2,9 +2,13 @@
 // SQLiteSchema, store metadata in Z_METADATA, primary key counters in
 // Z_PRIMARYKEY. A file is checked read-only before it is trusted; every
 // save is one transaction. The in-memory type is an SQLite memory database.
+// A file left with the journal of an unfinished save is rolled back before
+// anything reads it: in place when the store may write, otherwise in a
+// private copy that the store then reads (and never writes).
 #pragma once
 
 #include <QHash>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
@@ -25,7 +29,8 @@ class SQLiteStore : public PersistentStore {
                                            const QVariantMap& options, fnd::Error* error);
 
   // Checks the file read-only (header, size, tables) and reads its
-  // metadata. Never writes to the file.
+  // metadata. Never writes to the file (a file with the journal of an
+  // unfinished save is read from a rolled-back private copy).
   static bool readMetadata(const QString& path, QVariantMap* metadata, fnd::Error* error);
 
   bool loadRow(const ManagedObjectID& id, StoreRow* row, fnd::Error* error) override;
@@ -38,6 +43,8 @@ class SQLiteStore : public PersistentStore {
   bool save(const SaveRequest& request, QHash<ManagedObject*, qint64>* assignedKeys,
             fnd::Error* error) override;
   bool relocate(const QUrl& url, fnd::Error* error) override;
+  bool isAtItsFile() const override;
+  bool copyContentsTo(const QString& path, fnd::Error* error) override;
 
   // For tests of atomic saving: when set and returning true, the next save
   // makes SQLite fail a constraint after writing its rows, inside the
@@ -58,6 +65,11 @@ class SQLiteStore : public PersistentStore {
               const QVariantMap& options);
   static bool checkFileHeader(const QString& path, fnd::Error* error);
   static bool readMetadataFrom(SQLiteDatabase& db, QVariantMap* metadata, fnd::Error* error);
+  static bool readSettledMetadata(const QString& path, QVariantMap* metadata, fnd::Error* error);
+  // The file to read `path` from: itself, rolled back in place when
+  // `mayWrite`, or a rolled-back copy in `privateFolder`.
+  static QString settledFile(const QString& path, bool mayWrite, const QString& privateFolder,
+                             fnd::Error* error);
   bool openExisting(const QString& path, fnd::Error* error);
   bool createNew(const QString& path, fnd::Error* error);
   bool checkTables(fnd::Error* error);
@@ -91,6 +103,8 @@ class SQLiteStore : public PersistentStore {
 
   ManagedObjectModel* model_;
   SQLiteDatabase db_;
+  // While the store reads a rolled-back copy of its file: the copy's folder.
+  std::unique_ptr<QTemporaryDir> privateCopy_;
   std::unique_ptr<SQLiteSchema> schema_;
   QHash<QString, TableLayout> layouts_;
   QHash<const AttributeDescription*, QString> lazySelects_;

@@ -62,6 +62,11 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
   if (isReadOnly())
     return fnd::fail(error, fnd::CocoaErrorDomain, fnd::PersistentStoreSaveError,
                      QStringLiteral("The store was opened read-only."));
+  if (privateCopy_)
+    return fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteNoPermissionError,
+                     QStringLiteral("The file %1 may not be written, and its last save did "
+                                    "not finish; save the document under another name.")
+                         .arg(URL().toLocalFile()));
   auto keptKeys = maxKeys_;
   QHash<ManagedObject*, qint64> keys;
   SaveCacheScope cache(db_);

@@ -3,6 +3,7 @@
 // filters and colours carried over; the user's file never damaged when the
 // migration cannot succeed.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -162,7 +163,6 @@ QString bundleWithoutMappings(const QString& folder) {
   }
   return folder;
 }
-
 
 struct OpenedStore {
   explicit OpenedStore(const QString& path) : coordinator(IMManagedObject::managedObjectModel()) {
@@ -389,9 +389,8 @@ TEST_F(Migration, DocumentControllerOpensAnOlderStoreMigrated) {
   writeOldStore(store);
   IMDocumentController controller;
   fnd::Error error;
-  std::unique_ptr<ui::Document> document =
-      controller.makeDocumentWithContentsOfURL(QUrl::fromLocalFile(store), IMNativeDocumentType,
-                                               &error);
+  std::unique_ptr<ui::Document> document = controller.makeDocumentWithContentsOfURL(
+      QUrl::fromLocalFile(store), IMNativeDocumentType, &error);
   ASSERT_TRUE(document) << error.localizedDescription().toStdString();
   auto* opened = qobject_cast<IMDocument*>(document.get());
   ASSERT_TRUE(opened && opened->composedImage());
@@ -489,6 +488,45 @@ TEST_F(Migration, BackupOfAnotherDocumentWithTheSameNameIsKept) {
   OpenedStore opened(store);
   ASSERT_TRUE(opened.root());
   EXPECT_TRUE(opened.root()->layersArray().isEmpty());
+}
+
+// A document on another file system than "Old Versions" (here a memory
+// file system) migrates: the result is copied beside the document and
+// renamed within its folder, keeps the document's mode (0600 stays 0600),
+// and no migrated file or temporary copy stays anywhere. A second try of
+// the same file makes no second backup.
+TEST_F(Migration, AStoreOnAnotherFileSystemMigratesAndKeepsItsMode) {
+  QTemporaryDir elsewhere(QStringLiteral("/dev/shm/tessaly-migration-XXXXXX"));
+  struct stat a, b;
+  if (!elsewhere.isValid() || ::stat(QFile::encodeName(elsewhere.path()).constData(), &a) != 0 ||
+      ::stat(QFile::encodeName(folder.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+    GTEST_SKIP() << "no second file system";
+  store = elsewhere.filePath("photo.zova");
+  writeOldStore(store);
+  ASSERT_TRUE(QFile::setPermissions(store, QFile::ReadOwner | QFile::WriteOwner));
+  const QByteArray original = fileBytes(store);
+
+  fnd::Error error;
+  ASSERT_TRUE(migrate(&error)) << error.localizedDescription().toStdString();
+  OpenedStore opened(store);
+  EXPECT_TRUE(opened.root());
+  struct stat info;
+  ASSERT_EQ(::stat(QFile::encodeName(store).constData(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(
+      QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+      QStringList{"photo.zova"});
+  EXPECT_EQ(QDir(oldVersions).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"photo.zova"});
+  EXPECT_EQ(fileBytes(oldVersions + "/photo.zova"), original);
+
+  // The same old file again (say the first try had failed): its backup is
+  // the one already there.
+  QFile::remove(store);
+  ASSERT_TRUE(QFile::copy(oldVersions + "/photo.zova", store));
+  ASSERT_TRUE(migrate(&error)) << error.localizedDescription().toStdString();
+  EXPECT_EQ(QDir(oldVersions).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"photo.zova"});
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -103,4 +106,58 @@ TEST(ImagesCacheFolderTest, AProgramLeavesNoCacheFolderBehind) {
             QStringList());
   EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList());
+}
+
+// Cache folders left by processes that are gone (killed, crashed) are
+// removed; a folder whose owner lives (by its lock, or lacking one by its
+// process id), a link in place of a folder, another user's folder and
+// anything not named as ours stay, and nothing is followed out of the base.
+TEST(ImagesCacheFolderTest, StaleFoldersOfGoneProcessesAreRemoved) {
+  QTemporaryDir base, outside;
+  ASSERT_TRUE(base.isValid() && outside.isValid());
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const QString gone = QString::number(child);
+  const auto folder = [&](const QString& name, bool withLock) {
+    const QString path = base.filePath(name);
+    EXPECT_TRUE(QDir().mkpath(path + "/Tessaly"));
+    writeFile(path + "/Tessaly/2026341212423456");
+    if (withLock) writeFile(path + "/.owner");
+    return path;
+  };
+  const QStringList removed = {folder("tessaly-" + gone + "-aaaaaa", true),
+                               folder("tessaly-" + gone + "-bbbbbb", false)};
+  // A living owner whose process id means nothing here (another namespace).
+  const QString locked = folder("tessaly-" + gone + "-cccccc", true);
+  const int lock = open(QFile::encodeName(locked + "/.owner").constData(), O_RDONLY);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  QStringList kept = {locked, folder(QStringLiteral("tessaly-%1-dddddd").arg(getppid()), false),
+                      folder("tessaly-Ab12Cd", false), folder("tessaly-test-Ab12Cd", false)};
+  ASSERT_TRUE(QDir().mkpath(outside.filePath("target")));
+  writeFile(outside.filePath("target/picture"));
+  const QString link = base.filePath("tessaly-" + gone + "-eeeeee");
+  ASSERT_TRUE(QFile::link(outside.filePath("target"), link));
+  if (geteuid() == 0) {
+    const QString others = folder("tessaly-" + gone + "-ffffff", false);
+    ASSERT_EQ(chown(QFile::encodeName(others).constData(), 65534, 65534), 0);
+    kept.append(others);
+  }
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", base.path().toLocal8Bit());
+  ImagesCacheFolder own;
+  const QString ownPath = own.path();
+  ASSERT_TRUE(ownPath.startsWith(base.path() + QStringLiteral("/tessaly-%1-").arg(getpid())));
+
+  EXPECT_EQ(ImagesCacheFolder::removeStaleFolders(base.path()), removed.size());
+  qputenv("XDG_RUNTIME_DIR", runtime);
+  for (const QString& path : removed) EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+  for (const QString& path : kept + QStringList{ownPath})
+    EXPECT_TRUE(QFileInfo(path).isDir()) << path.toStdString();
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_TRUE(QFile::exists(outside.filePath("target/picture")));
+  close(lock);
+  // Its lock given up, the owner is gone as far as the next start can tell.
+  EXPECT_EQ(ImagesCacheFolder::removeStaleFolders(base.path()), 1);
+  EXPECT_FALSE(QFileInfo::exists(locked));
 }
