@@ -9,6 +9,7 @@
 #include "appkit/Application.h"
 #include "appkit/DocumentController.h"
 #include "foundation/Error.h"
+#include "tools/IMToolsController.h"
 #include "window/IMAppResponder.h"
 #include "window/IMWindowController.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   responder.awakeFromNib();
   SignalTermination signalTermination;
   IMWindowController::installAsDocumentWindow();
+  IMToolsController::installInDocumentWindows();
 
   app->finishLaunching();
   openDocuments(responder.documentController(), QApplication::arguments().mid(1));
