@@ -110,6 +110,8 @@ void IMToolsController::buildChooser() {
         i);
     chooser->setMenu(tool->menuForToolBar(), i);
   }
+  // Room for the mode tools' images with their menu triangle.
+  chooser->setImageSize(QSize(30, 21));
   chooser->setFixedWidth(int(kSegmentWidth * count + 20));
   chooser->bindSelectedIndex(this, QStringLiteral("selectedToolIndex"));
 }

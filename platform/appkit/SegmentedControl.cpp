@@ -57,6 +57,10 @@ QString SegmentedControl::toolTipForSegment(int segment) const {
   return b ? b->toolTip() : QString();
 }
 
+void SegmentedControl::setImageSize(const QSize& size) {
+  for (QAbstractButton* b : group_.buttons()) b->setIconSize(size);
+}
+
 void SegmentedControl::setWidth(double width, int segment) {
   QAbstractButton* b = button(segment);
   if (!b) return;

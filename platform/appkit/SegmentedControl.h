@@ -38,6 +38,8 @@ class SegmentedControl : public QWidget {
   QIcon imageForSegment(int segment) const;
   void setToolTip(const QString& toolTip, int segment);
   QString toolTipForSegment(int segment) const;
+  // The size every segment draws its image at, in points.
+  void setImageSize(const QSize& size);
   // Points; 0 lets the segment take its natural width.
   void setWidth(double width, int segment);
   double widthForSegment(int segment) const;
