@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "ToolWindow.h"
+#include "appkit/core/Beep.h"
 #include "foundation/UndoManager.h"
 #include "foundation/UserDefaults.h"
 #include "model/Layer.h"
@@ -64,6 +65,32 @@ TEST(ToolMouse, FourStatesAndOneUndoStepPerEdit) {
   w.undoManager()->undo();
   expectNear(sun->origin(), before);
   EXPECT_EQ(w.layerNames(), QStringList({"Bar", "Sun", "Ground"}));
+}
+
+// A tool that cannot act beeps at the mouse-down and does nothing else;
+// drags after the mouse-up reach nothing.
+TEST(ToolMouse, UnusableToolBeepsAndLateDragsDoNothing) {
+  ToolWindow w;
+  ASSERT_TRUE(w.isOpen());
+  ASSERT_TRUE(w.tools()->selectToolOfClass<RecordingBrush>());
+  RecordingBrush* brush = w.brush();
+  int beeps = 0;
+  ui::setBeepHandler([&] { ++beeps; });
+  brush->usable = false;
+  w.press({250, 180});
+  EXPECT_EQ(beeps, 1);
+  EXPECT_EQ(brush->currentState(), 1u);
+  EXPECT_FALSE(brush->didBeginAnUndoGroup());
+  w.drag({260, 180});
+  w.release({260, 180});
+  EXPECT_EQ(brush->currentState(), 0u);
+  EXPECT_TRUE(brush->calls.empty());
+  brush->usable = true;
+  w.drag({270, 180});
+  EXPECT_TRUE(brush->calls.empty());
+  EXPECT_EQ(brush->currentState(), 0u);
+  EXPECT_EQ(w.undoManager()->groupingLevel(), 0);
+  ui::setBeepHandler(nullptr);
 }
 
 // A shape on a layer with content draws into a new layer merged down at

@@ -36,7 +36,9 @@ class RecordingBrush : public IMPencilTool {
   void mouseDownAtLocation(const QPointF& location) override;
   void mouseDraggedAtLocation(const QPointF& location) override;
   void mouseUpAtLocation(const QPointF& location) override;
+  bool isUsable() override { return usable; }
   std::vector<Call> calls;
+  bool usable = true;
 };
 
 class RecordingToolsController : public IMToolsController {
