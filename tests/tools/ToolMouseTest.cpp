@@ -12,11 +12,13 @@
 #include "appkit/core/Beep.h"
 #include "foundation/UndoManager.h"
 #include "foundation/UserDefaults.h"
+#include "model/IMAManagedObjectContext.h"
 #include "model/Layer.h"
 #include "tools/IMBezierPathTool.h"
 #include "tools/IMLayerDragingTool.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMView.h"
+#include "window/IMWindowController.h"
 
 namespace {
 
@@ -186,4 +188,28 @@ TEST(ToolMouse, TabletPressureAndMousePressure) {
   w.press({250, 180});
   EXPECT_EQ(brush->lastEvent().pressure(), 1.0);
   w.release({250, 180});
+}
+
+// Over a text layer the shape's layer is not merged: shapes and text stay
+// apart, and one undo takes the shape's layer away.
+TEST(ToolMouse, ShapeOverTextStaysOnItsOwnLayer) {
+  ToolWindow w;
+  ASSERT_TRUE(w.isOpen());
+  w.layers()->setSelectionIndex(0);
+  Layer* text = w.layers()->obtainANewLayerIsText(true);
+  ASSERT_TRUE(text && text->isText());
+  w.window->managedObjectContext()->processPendingChanges();
+  w.undoManager()->closeAutomaticGroup();
+  ASSERT_EQ(w.layers()->objectsCount(), 4);
+  ASSERT_EQ(w.tools()->workingLayer(), text);
+  w.key(Qt::Key_U, Qt::NoModifier, "u");
+  w.press({100, 100});
+  EXPECT_FALSE(w.tools()->selectedTool()->isWorkingOnAtempLayer());
+  w.drag({140, 130});
+  w.release({140, 130});
+  EXPECT_EQ(w.layers()->objectsCount(), 5);
+  EXPECT_TRUE(w.arrangedLayers().contains(text));
+  w.undoManager()->undo();
+  EXPECT_EQ(w.layers()->objectsCount(), 4);
+  EXPECT_TRUE(w.arrangedLayers().contains(text));
 }
