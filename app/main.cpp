@@ -10,6 +10,7 @@
 #include "appkit/DocumentController.h"
 #include "foundation/Error.h"
 #include "model/ImagesCacheFolder.h"
+#include "tools/IMToolsController.h"
 #include "window/IMAppResponder.h"
 #include "window/IMWindowController.h"
 
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   responder.awakeFromNib();
   SignalTermination signalTermination;
   IMWindowController::installAsDocumentWindow();
+  IMToolsController::installInDocumentWindows();
 
   app->finishLaunching();
   openDocuments(responder.documentController(), QApplication::arguments().mid(1));

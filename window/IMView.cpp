@@ -12,6 +12,8 @@ IMView::IMView(const QRectF& frame, QWidget* parent) : ui::View(frame, parent) {
   setDrawsThroughBitmap(true);
   setPaintsEveryPixel(true);
   setFocusPolicy(Qt::ClickFocus);
+  // Ctrl with the wheel zooms and rotates as a touchpad's fingers do.
+  setWheelMakesGestures(true);
 }
 
 // The canvas starts from white, except in clean mode with a clear background.

@@ -103,12 +103,14 @@ QRectF IMWindowController::visibleRect() const {
   return mainView_->transformRectFromViewToDocument(graphicScrollView_->documentVisibleRect());
 }
 
-// With the tools' selection this narrows further to the selected rectangle,
-// once the tools controller is part of the window.
+// With a selection the tools work only inside it.
 QRectF IMWindowController::workableRectWithInset(double inset) const {
   ComposedImage* image = composedImage();
   const QRectF canvas = image ? image->rect() : QRectF();
-  return visibleRect().intersected(canvas).adjusted(-inset, -inset, inset, inset);
+  const QRectF workable = visibleRect().intersected(canvas).adjusted(-inset, -inset, inset, inset);
+  if (toolsController_ && toolsController_->hasSelection())
+    return workable.intersected(toolsController_->selectedRect());
+  return workable;
 }
 
 bool IMWindowController::documentFitIntoVisibleRect() const {
@@ -220,8 +222,9 @@ QRectF IMWindowController::contentOriginalRectForView() {
 
 ui::Responder* IMWindowController::mainView() { return mainView_; }
 
+// The canvas's rectangles are replaced, never added to.
 void IMWindowController::resetCursorRectsOfMainView() {
-  if (mainView_) mainView_->resetCursorRects();
+  if (mainView_) mainView_->rebuildCursorRects();
 }
 
 bool IMWindowController::isLayersPanelLoaded() const { return layersController_->isLoaded(); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "appkit/ScrollView.h"
+#include "appkit/SegmentedControl.h"
 #include "appkit/Toolbar.h"
 #include "appkit/WindowController.h"
 #include "documents/IMPasteDestination.h"
@@ -19,6 +20,7 @@
 #include "window/IMView.h"
 #include "window/IMViewDrawingDelegate.h"
 #include "window/IMViewSizeDelegate.h"
+#include "window/IMWindowTools.h"
 
 class ComposedImage;
 namespace fnd {
@@ -125,8 +127,17 @@ class IMWindowController : public ui::WindowController,
   // ---- List panels ----
   ui::Responder* mainView() override;
   void resetCursorRectsOfMainView() override;
-  bool toolsHaveSelection() override { return false; }
-  void updateEnablingOfTools() override {}
+  bool toolsHaveSelection() override;
+  void updateEnablingOfTools() override;
+
+  // ---- Tools ----
+  // Makes each new window's tools controller; without one a window has no
+  // tools and its canvas drops its events.
+  using ToolsControllerFactory = std::function<std::unique_ptr<IMWindowTools>()>;
+  static void setToolsControllerFactory(ToolsControllerFactory factory);
+  IMWindowTools* toolsController() const { return toolsController_.get(); }
+  ui::SegmentedControl* toolsChooser() const { return toolsChooser_; }
+  void notTransformedViewDrawingInRect(const QRectF& dirtyRect) override;
 
   // ---- Pasting into a new window ----
   bool isLayersPanelLoaded() const override;
@@ -163,6 +174,10 @@ class IMWindowController : public ui::WindowController,
   void unbindModel();
   void teardown();
   void addActions();
+  // The canvas in its scroll view under the tool chooser.
+  QWidget* makeCanvasColumn();
+  void prepareToolsController();
+  void teardownTools();
 
   std::unique_ptr<IMLayersArrayController> layersController_;
   QPointer<IMView> mainView_;
@@ -173,6 +188,8 @@ class IMWindowController : public ui::WindowController,
   QPointer<QWidget> statusBox_;
   std::unique_ptr<fnd::OperationQueue> previewOperationQueue_;
   QPointer<ui::Toolbar> toolbar_;
+  std::unique_ptr<IMWindowTools> toolsController_;
+  QPointer<ui::SegmentedControl> toolsChooser_;
   std::vector<fnd::NotificationCenter::ObserverToken> observers_;
   fnd::Observable::ObserverToken operationCountToken_ = 0;
   fnd::Observable::ObserverToken canvasSizeTokens_[2] = {0, 0};

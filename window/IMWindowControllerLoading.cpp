@@ -72,10 +72,7 @@ ui::Window* IMWindowController::loadWindow() {
   panel->addWidget(layersTable_, 1);
   row->addWidget(layersBox_);
 
-  graphicScrollView_ = new ui::ScrollView;
-  mainView_ = new IMView;
-  graphicScrollView_->setDocumentView(mainView_);
-  row->addWidget(graphicScrollView_, 1);
+  row->addWidget(makeCanvasColumn(), 1);
 
   auto* status = new QWidget;
   statusBox_ = status;
@@ -117,6 +114,7 @@ void IMWindowController::windowDidLoad() {
   mainView_->setDrawingDelegate(this);
   mainView_->setSizeDelegate(this);
   mainView_->setRedirectDraggingDestination(nullptr);
+  prepareToolsController();
   if (composedImage()) {
     layersController_->setTableView(layersTable_);
     layersController_->awakeFromNib();
@@ -166,8 +164,7 @@ void IMWindowController::bindModel() {
   layersController_->setManagedObjectContext(image->managedObjectContext());
   layersController_->setContentRelationship(image, "layers");
   if (!layersController_->arrangedObjects().isEmpty()) layersController_->setSelectionIndex(0);
-  if (mainView_)
-    image->setLayerPreviewImagesSize(QSizeF(137, 96) * mainView_->devicePixelRatioF());
+  if (mainView_) image->setLayerPreviewImagesSize(QSizeF(137, 96) * mainView_->devicePixelRatioF());
 }
 
 // The bound root's thumbnails are asked for, its settings report to this
@@ -226,8 +223,12 @@ void IMWindowController::addObservers() {
       IMSelectedLayerDidChange, nullptr,
       [this](void* object) { return object && ownsLayer(static_cast<Layer*>(object)); },
       [this](void* object) { redrawChangedLayer(static_cast<Layer*>(object)); });
-  add(ui::WindowDidBecomeKeyNotification, window(), nullptr, nullptr);
-  add(ui::WindowDidResignKeyNotification, window(), nullptr, nullptr);
+  add(ui::WindowDidBecomeKeyNotification, window(), nullptr, [this](void*) {
+    if (toolsController_) toolsController_->becomeKey();
+  });
+  add(ui::WindowDidResignKeyNotification, window(), nullptr, [this](void*) {
+    if (toolsController_) toolsController_->resignKey();
+  });
   add(
       IMManagedObjectDidChange, nullptr,
       [this](void* object) {
@@ -348,6 +349,7 @@ void IMWindowController::teardown() {
     doc->operationQueue()->removeObserver(operationCountToken_);
   isObservingLoadingAndSavingOperationCountKeyPath_ = false;
   layersController_->setWindowController(nullptr);
+  teardownTools();
   if (mainView_) {
     mainView_->setDrawingDelegate(nullptr);
     mainView_->setSizeDelegate(nullptr);

@@ -200,6 +200,20 @@ Event Event::mouseEvent(EventType type, const QPointF& locationInWindow, unsigne
   return e;
 }
 
+Event Event::gestureEvent(EventType type, const Event& from, double magnification, double rotation,
+                          double deltaX, double deltaY) {
+  Event e;
+  e.type_ = type;
+  e.window_ = from.window_;
+  e.locationInWindow_ = from.locationInWindow_;
+  e.modifierFlags_ = from.modifierFlags_;
+  e.magnification_ = magnification;
+  e.rotation_ = rotation;
+  e.deltaX_ = deltaX;
+  e.deltaY_ = deltaY;
+  return e;
+}
+
 Event Event::keyEvent(EventType type, unsigned modifierFlags, const QString& characters,
                       const QString& charactersIgnoringModifiers, unsigned short keyCode,
                       bool isARepeat) {

@@ -87,6 +87,9 @@ class Event {
   static Event keyEvent(EventType type, unsigned modifierFlags, const QString& characters,
                         const QString& charactersIgnoringModifiers, unsigned short keyCode,
                         bool isARepeat = false);
+  // A gesture at the place and with the modifiers of `from`.
+  static Event gestureEvent(EventType type, const Event& from, double magnification,
+                            double rotation, double deltaX, double deltaY);
   // The platform's key code of a Qt key (0 for keys it has none for).
   static unsigned short keyCodeForQtKey(int key);
   // The masks of Qt's keyboard modifiers.

@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include "appkit/Application.h"
+#include "appkit/Binding.h"
 #include "appkit/Responder.h"
 
 namespace ui {
@@ -15,6 +16,8 @@ SegmentedControl::SegmentedControl(QWidget* parent) : QWidget(parent) {
   group_.setExclusive(false);
   connect(&group_, &QButtonGroup::idClicked, this, [this](int segment) { clicked(segment); });
 }
+
+SegmentedControl::~SegmentedControl() = default;
 
 void SegmentedControl::setSegmentCount(int count) {
   while (segmentCount() > count) delete button(segmentCount() - 1);
@@ -40,8 +43,48 @@ void SegmentedControl::setImage(const QIcon& image, int segment) {
   if (QAbstractButton* b = button(segment)) b->setIcon(image);
 }
 
+QIcon SegmentedControl::imageForSegment(int segment) const {
+  QAbstractButton* b = button(segment);
+  return b ? b->icon() : QIcon();
+}
+
 void SegmentedControl::setToolTip(const QString& toolTip, int segment) {
   if (QAbstractButton* b = button(segment)) b->setToolTip(toolTip);
+}
+
+QString SegmentedControl::toolTipForSegment(int segment) const {
+  QAbstractButton* b = button(segment);
+  return b ? b->toolTip() : QString();
+}
+
+void SegmentedControl::setImageSize(const QSize& size) {
+  for (QAbstractButton* b : group_.buttons()) b->setIconSize(size);
+}
+
+void SegmentedControl::setWidth(double width, int segment) {
+  QAbstractButton* b = button(segment);
+  if (!b) return;
+  if (width > 0)
+    b->setFixedWidth(int(width));
+  else
+    b->setMinimumWidth(0), b->setMaximumWidth(QWIDGETSIZE_MAX);
+}
+
+double SegmentedControl::widthForSegment(int segment) const {
+  QAbstractButton* b = button(segment);
+  return b && b->minimumWidth() == b->maximumWidth() ? b->minimumWidth() : 0;
+}
+
+void SegmentedControl::setMenu(QMenu* menu, int segment) {
+  auto* b = qobject_cast<QToolButton*>(button(segment));
+  if (!b) return;
+  b->setMenu(menu);
+  b->setPopupMode(QToolButton::DelayedPopup);
+}
+
+QMenu* SegmentedControl::menuForSegment(int segment) const {
+  auto* b = qobject_cast<QToolButton*>(button(segment));
+  return b ? b->menu() : nullptr;
 }
 
 void SegmentedControl::setEnabled(bool enabled, int segment) {
@@ -106,11 +149,26 @@ void SegmentedControl::clicked(int segment) {
       lastSelected_ = segment;
       break;
   }
+  if (selectedIndexBinding_) {
+    selectedIndexBinding_->setValue(segment);
+    if (selectedIndexBinding_) setSelectedSegment(selectedIndexBinding_->value().toInt());
+  }
   if (action_.isEmpty()) return;
   if (Application* application = Application::existingApplication())
     application->sendAction(action_, target_, this);
   else if (target_)
     target_->tryToPerform(action_, this);
 }
+
+void SegmentedControl::bindSelectedIndex(fnd::Observable* controller, const QString& keyPath) {
+  selectedIndexBinding_ =
+      std::make_unique<Binding>(controller, keyPath, [this](const QVariant& value, bool) {
+        bool ok = false;
+        const int index = value.toInt(&ok);
+        setSelectedSegment(ok ? index : -1);
+      });
+}
+
+void SegmentedControl::unbindSelectedIndex() { selectedIndexBinding_.reset(); }
 
 }  // namespace ui

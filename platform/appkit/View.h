@@ -8,9 +8,12 @@
 #pragma once
 
 #include <QCursor>
+#include <QMenu>
+#include <QPointer>
 #include <QRectF>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,10 +24,30 @@
 #include "graphics/CGImage.h"
 #include "graphics/GraphicsContext.h"
 
+class QTimer;
+
 namespace ui {
 
 class ClipView;
 class ScrollView;
+
+// What a tracking area reports to its owner.
+enum TrackingAreaOptions : unsigned {
+  TrackingMouseEnteredAndExited = 0x01,
+  TrackingMouseMoved = 0x02,
+  // The area follows the view's visible part, whatever rectangle it was given.
+  TrackingInVisibleRect = 0x200,
+};
+
+// A part of a view whose owner hears the pointer enter, leave and (on
+// request) move over it, with or without a button held.
+struct TrackingArea {
+  int identifier = 0;
+  QRectF rect;  // bounds
+  unsigned options = TrackingMouseEnteredAndExited;
+  Responder* owner = nullptr;
+  bool inside = false;
+};
 
 class View : public QWidget, public Responder {
   Q_OBJECT
@@ -90,14 +113,54 @@ class View : public QWidget, public Responder {
   void setPaintsEveryPixel(bool every) { setAttribute(Qt::WA_OpaquePaintEvent, every); }
 
   // ---- Cursor rectangles ----
+  // Adds this view's rectangles with addCursorRect; called on a view whose
+  // rectangles were just discarded. Callers that want the set rebuilt call
+  // rebuildCursorRects, which replaces the set.
   virtual void resetCursorRects();
   void addCursorRect(const QRectF& rect, const QCursor& cursor);
   void discardCursorRects();
+  // Discards the rectangles, asks resetCursorRects for the new set and shows
+  // the cursor now under the pointer.
+  void rebuildCursorRects();
+  const std::vector<std::pair<QRectF, QCursor>>& cursorRects() const { return cursorRects_; }
   // Discards and rebuilds the cursor rectangles of every view in the window
   // of `widget`.
   static void resetCursorRectsOfWindow(QWidget* widget);
   // The cursor over `point` (bounds): the last rectangle added there wins.
   std::optional<QCursor> cursorAtPoint(const QPointF& point) const;
+
+  // ---- Tracking areas ----
+  // Returns the area's identifier; the owner must outlive the area.
+  int addTrackingArea(const QRectF& rect, unsigned options, Responder* owner);
+  void removeTrackingArea(int identifier);
+  const std::vector<TrackingArea>& trackingAreas() const { return trackingAreas_; }
+
+  // ---- Scrolling while dragging ----
+  // With the pointer of a drag event near or past the edge of the enclosing
+  // clip view's visible part, scrolls towards it and returns whether it
+  // scrolled. While the button stays down there, the view goes on
+  // scrolling: it sends itself the same drag event again every 40 ms.
+  bool autoscroll(const Event& event);
+  bool isAutoscrolling() const;
+  // How close to the visible edge (view points) a pointer starts scrolling.
+  static constexpr double kAutoscrollMargin = 12;
+
+  // ---- Contextual menu ----
+  // The menu a right click (or the menu key) opens; by default the one set.
+  virtual QMenu* menuForEvent(const Event& event);
+  QMenu* menu() const;
+  void setMenu(QMenu* menu);
+
+  // ---- Gestures from the wheel ----
+  // Where the window system sends no touchpad gestures, Ctrl with the wheel
+  // (or touchpad scrolling) stands in for them: vertical turns magnify,
+  // with Shift they rotate, horizontal ones swipe. Each burst is framed by
+  // begin and end gesture events; the end comes when the burst stops.
+  void setWheelMakesGestures(bool makes) { wheelMakesGestures_ = makes; }
+  bool wheelMakesGestures() const { return wheelMakesGestures_; }
+  bool isInWheelGesture() const { return wheelGestureOpen_; }
+  // Ends a wheel gesture now rather than when its burst times out.
+  void endWheelGesture();
 
   // ---- Dragging ----
   void registerForDraggedTypes(const QStringList& types);
@@ -139,6 +202,10 @@ class View : public QWidget, public Responder {
   void drawInto(gfx::GraphicsContext* context, const QRectF& dirty, const QPointF& origin);
   void dispatch(Event& event);
   void updateCursor(const QPointF& widgetPoint);
+  void updateTrackingAreas(const QPointF& widgetPoint, const Event& event, bool left);
+  void repeatAutoscroll();
+  bool wheelGesture(const QEvent& event);
+  void sendWheelGestureEvent(EventType type, const Event& from);
   std::unique_ptr<Pasteboard> dropPasteboard(const QDropEvent& event) const;
   DraggingInfo draggingInfo(const QDropEvent& event, Pasteboard& pasteboard) const;
 
@@ -149,6 +216,16 @@ class View : public QWidget, public Responder {
   bool drawsThroughBitmap_ = false;
   std::unique_ptr<Backing> backing_;
   std::vector<std::pair<QRectF, QCursor>> cursorRects_;
+  std::vector<TrackingArea> trackingAreas_;
+  int nextTrackingArea_ = 1;
+  bool leftButtonDown_ = false;
+  QTimer* autoscrollTimer_ = nullptr;
+  std::unique_ptr<Event> autoscrollEvent_;
+  QPointer<QMenu> menu_;
+  bool wheelMakesGestures_ = false;
+  bool wheelGestureOpen_ = false;
+  bool wheelSwipeSent_ = false;
+  QTimer* wheelGestureTimer_ = nullptr;
   QStringList draggedTypes_;
   unsigned lastDragOperation_ = DragOperationNone;
 };

@@ -1,7 +1,9 @@
 // Qt's input events become responder-chain events of the view; cursor
 // rectangles are hit-tested as the mouse moves.
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include "appkit/View.h"
 #include "appkit/Window.h"
@@ -18,6 +20,27 @@ bool View::event(QEvent* event) {
         }
       if (superview()) layoutInSuperview();
       break;
+    case QEvent::Leave:
+      updateTrackingAreas({}, Event(), true);
+      break;
+    case QEvent::ContextMenu: {
+      const auto* request = static_cast<QContextMenuEvent*>(event);
+      const Event click = Event::mouseEvent(
+          EventType::RightMouseDown, convertPointToView(pointFromWidget(request->pos()), nullptr),
+          Event::modifierFlagsForQt(request->modifiers()), window());
+      if (QMenu* shown = menuForEvent(click)) {
+        shown->popup(request->globalPos());
+        event->accept();
+        return true;
+      }
+      break;
+    }
+    case QEvent::Wheel:
+      if (wheelMakesGestures_ && wheelGesture(*event)) {
+        event->accept();
+        return true;
+      }
+      [[fallthrough]];
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:
@@ -27,12 +50,20 @@ bool View::event(QEvent* event) {
     case QEvent::TabletRelease:
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::Wheel:
     case QEvent::NativeGesture: {
       std::optional<Event> translated = Event::fromQt(*event, this);
       if (!translated) break;
-      if (event->type() == QEvent::MouseMove)
-        updateCursor(static_cast<QMouseEvent*>(event)->position());
+      if (translated->type() == EventType::LeftMouseDown) leftButtonDown_ = true;
+      if (translated->type() == EventType::LeftMouseUp) {
+        leftButtonDown_ = false;
+        if (autoscrollTimer_) autoscrollTimer_->stop();
+        autoscrollEvent_.reset();
+      }
+      if (event->type() == QEvent::MouseMove) {
+        const QPointF position = static_cast<QMouseEvent*>(event)->position();
+        updateCursor(position);
+        updateTrackingAreas(position, *translated, false);
+      }
       if (event->type() == QEvent::MouseButtonPress && acceptsFirstResponder()) {
         if (Window* window = Window::ofWidget(this))
           window->makeFirstResponder(this);
@@ -110,6 +141,12 @@ void View::addCursorRect(const QRectF& rect, const QCursor& cursor) {
 
 void View::discardCursorRects() { cursorRects_.clear(); }
 
+void View::rebuildCursorRects() {
+  discardCursorRects();
+  resetCursorRects();
+  if (underMouse()) updateCursor(mapFromGlobal(QCursor::pos()));
+}
+
 std::optional<QCursor> View::cursorAtPoint(const QPointF& point) const {
   for (auto it = cursorRects_.rbegin(); it != cursorRects_.rend(); ++it)
     if (it->first.contains(point)) return it->second;
@@ -128,11 +165,7 @@ void View::resetCursorRectsOfWindow(QWidget* widget) {
   QWidget* window = widget->window();
   QList<View*> views = window->findChildren<View*>();
   if (auto* self = qobject_cast<View*>(window)) views.prepend(self);
-  for (View* view : views) {
-    view->discardCursorRects();
-    view->resetCursorRects();
-    if (view->underMouse()) view->updateCursor(view->mapFromGlobal(QCursor::pos()));
-  }
+  for (View* view : views) view->rebuildCursorRects();
 }
 
 }  // namespace ui

@@ -1,0 +1,211 @@
+#include "ToolWindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include "TestSupport.h"
+#include "appkit/Window.h"
+#include "documents/IMDocument.h"
+#include "graphics/CGImage.h"
+#include "model/ComposedImage.h"
+#include "model/IMAManagedObjectContext.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMView.h"
+#include "window/IMWindowController.h"
+
+void RecordingBrush::mouseDownAtLocation(const QPointF& location) {
+  calls.push_back({'d', location, currentState()});
+}
+
+void RecordingBrush::mouseDraggedAtLocation(const QPointF& location) {
+  calls.push_back({'m', location, currentState()});
+  if (Layer* layer = toolsController()->workingLayer())
+    layer->setOrigin(layer->origin() + (location - lastLocation()));
+}
+
+void RecordingBrush::mouseUpAtLocation(const QPointF& location) {
+  calls.push_back({'u', location, currentState()});
+}
+
+void RecordingToolsController::makeTools() {
+  IMToolsController::makeTools();
+  replaceToolAtIndex(1, IMTool::toolWithToolsController<RecordingBrush>(this));
+}
+
+namespace {
+
+gfx::ImagePtr solid(int w, int h, QColor color) {
+  QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
+  pixels.fill(color);
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+bool storeThreeLayerDocument(const QString& path) {
+  QFile::remove(path);
+  IMDocument made;
+  if (!made.initWithType(IMNativeDocumentType, nullptr)) return false;
+  ComposedImage* image = made.composedImage();
+  image->setSize({400, 300});
+  while (image->layersArray().size() < 3)
+    Layer::createLayerWithComposedImage(image, made.managedObjectContext(), true);
+  struct Content {
+    const char* name;
+    QSize size;
+    QPointF origin;
+    QColor color;
+  };
+  const Content contents[] = {{"Bar", {300, 40}, {50, 20}, QColor(30, 60, 220)},
+                              {"Sun", {120, 120}, {220, 150}, QColor(230, 40, 30)},
+                              {"Ground", {400, 300}, {0, 0}, QColor(40, 170, 70)}};
+  const QList<Layer*> layers = image->layersArray();
+  for (int i = 0; i < 3; ++i) {
+    layers[i]->setName(contents[i].name);
+    layers[i]->setVisible(true);
+    layers[i]->image()->setNsImage(
+        solid(contents[i].size.width(), contents[i].size.height(), contents[i].color));
+    layers[i]->setOrigin(contents[i].origin);
+  }
+  bool done = false, failed = false;
+  made.saveToURL(QUrl::fromLocalFile(path), IMNativeDocumentType, ui::SaveOperation,
+                 [&](const fnd::Error* error) {
+                   failed = error != nullptr;
+                   done = true;
+                 });
+  return tst::spinUntil([&] { return done; }) && !failed;
+}
+
+}  // namespace
+
+ToolWindow::ToolWindow() {
+  IMWindowController::installAsDocumentWindow();
+  IMWindowController::setToolsControllerFactory(
+      [] { return std::make_unique<RecordingToolsController>(); });
+  const QString path = tst::tempPath("Tools.zova");
+  if (!storeThreeLayerDocument(path)) return;
+  bool done = false;
+  controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(path), true,
+                                           [&](ui::Document* opened, bool, const fnd::Error*) {
+                                             document = qobject_cast<IMDocument*>(opened);
+                                             done = true;
+                                           });
+  if (!tst::spinUntil([&] { return done; }) || !document) return;
+  window = dynamic_cast<IMWindowController*>(document->windowController());
+  if (!window) return;
+  window->window()->resize(1000, 700);
+  // The drag tool is chosen once the window has loaded, and the canvas fitted.
+  tst::spinUntil([&] { return tools() && tools()->selectedTool() && layers()->isLoaded(); });
+  tst::spinOnce();
+  window->setZoom(1);
+  layers()->setSelectionIndex(0);
+  tst::spinOnce();
+}
+
+ToolWindow::~ToolWindow() {
+  if (document) document->close();
+  tst::spinOnce();
+  IMWindowController::setToolsControllerFactory(nullptr);
+}
+
+IMToolsController* ToolWindow::tools() const {
+  return window ? dynamic_cast<IMToolsController*>(window->toolsController()) : nullptr;
+}
+
+RecordingBrush* ToolWindow::brush() const {
+  return tools() ? tools()->toolForClass<RecordingBrush>() : nullptr;
+}
+
+IMView* ToolWindow::canvas() const { return window ? window->mainViewCanvas() : nullptr; }
+
+IMLayersArrayController* ToolWindow::layers() const {
+  return window ? window->layersController() : nullptr;
+}
+
+fnd::UndoManager* ToolWindow::undoManager() const {
+  return window ? window->managedObjectContext()->undoManager() : nullptr;
+}
+
+QList<Layer*> ToolWindow::arrangedLayers() const { return layers()->arrangedLayers(); }
+
+QStringList ToolWindow::layerNames() const {
+  QStringList names;
+  for (Layer* layer : arrangedLayers()) names.append(layer->name());
+  return names;
+}
+
+Layer* ToolWindow::layerNamed(const QString& name) const {
+  for (Layer* layer : arrangedLayers())
+    if (layer->name() == name) return layer;
+  return nullptr;
+}
+
+QPointF ToolWindow::widgetPointOf(const QPointF& documentPoint) const {
+  return canvas()->pointToWidget(canvas()->transformation().transformPoint(documentPoint));
+}
+
+namespace {
+
+void sendMouse(QWidget* widget, QEvent::Type type, const QPointF& at, Qt::MouseButton button,
+               Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, modifiers);
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+}  // namespace
+
+void ToolWindow::pressWidget(const QPointF& at) {
+  sendMouse(canvas(), QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, {});
+}
+
+void ToolWindow::dragWidget(const QPointF& at) {
+  sendMouse(canvas(), QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton, {});
+}
+
+void ToolWindow::releaseWidget(const QPointF& at) {
+  sendMouse(canvas(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, {});
+}
+
+void ToolWindow::press(const QPointF& p, Qt::KeyboardModifiers modifiers) {
+  sendMouse(canvas(), QEvent::MouseButtonPress, widgetPointOf(p), Qt::LeftButton, Qt::LeftButton,
+            modifiers);
+}
+
+void ToolWindow::drag(const QPointF& p, Qt::KeyboardModifiers modifiers) {
+  sendMouse(canvas(), QEvent::MouseMove, widgetPointOf(p), Qt::NoButton, Qt::LeftButton, modifiers);
+}
+
+void ToolWindow::release(const QPointF& p, Qt::KeyboardModifiers modifiers) {
+  sendMouse(canvas(), QEvent::MouseButtonRelease, widgetPointOf(p), Qt::LeftButton, Qt::NoButton,
+            modifiers);
+}
+
+void ToolWindow::key(int qtKey, Qt::KeyboardModifiers modifiers, const QString& text) {
+  QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, text);
+  QCoreApplication::sendEvent(canvas(), &event);
+}
+
+void ToolWindow::keyUp(int qtKey, Qt::KeyboardModifiers modifiers) {
+  QKeyEvent event(QEvent::KeyRelease, qtKey, modifiers);
+  QCoreApplication::sendEvent(canvas(), &event);
+}
+
+void ToolWindow::gesture(Qt::NativeGestureType type, double value) {
+  const QPointF at = widgetPointOf({200, 150});
+  QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at,
+                            canvas()->mapToGlobal(at), canvas()->mapToGlobal(at), value, {}, 0);
+  QCoreApplication::sendEvent(canvas(), &event);
+}
+
+void ToolWindow::wheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers) {
+  const QPointF at = widgetPointOf({200, 150});
+  QWheelEvent event(at, canvas()->mapToGlobal(at), QPoint(), angleDelta, Qt::NoButton, modifiers,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(canvas(), &event);
+}

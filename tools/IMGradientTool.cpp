@@ -1,0 +1,4 @@
+#include "tools/IMGradientTool.h"
+
+IMGradientTool::IMGradientTool(IMToolsController* toolsController)
+    : IMModeTool(toolsController, {"gradientToolTemplate", "radialGradientToolTemplate"}) {}
