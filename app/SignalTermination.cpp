@@ -39,5 +39,6 @@ SignalTermination::~SignalTermination() {
 void SignalTermination::signalArrived() {
   char byte;
   [[maybe_unused]] const ssize_t read = ::read(pair[1], &byte, 1);
-  ui::Application::sharedApplication()->terminate();
+  ui::Application::sharedApplication()->terminateWithoutAsking(
+      ui::Application::TerminationReason::Signal);
 }

@@ -1,10 +1,12 @@
 // The program: the application and its delegate, the start-up sequence,
-// then the files named on the command line (or a new document) and the
-// event loop.
+// then, from the running event loop, the documents a previous run left
+// unsaved, the files named on the command line (or a new document).
 #include <QApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
+#include "ScriptedSession.h"
 #include "SignalTermination.h"
 #include "appkit/Application.h"
 #include "appkit/DocumentController.h"
@@ -17,9 +19,11 @@
 namespace {
 
 void openDocuments(ui::DocumentController* controller, const QStringList& paths) {
+  const int reopened = controller->reopenAutosavedDocuments();
   if (paths.isEmpty()) {
     fnd::Error error;
-    if (!controller->openUntitledDocumentAndDisplay(true, &error)) controller->presentError(error);
+    if (reopened == 0 && !controller->openUntitledDocumentAndDisplay(true, &error))
+      controller->presentError(error);
     return;
   }
   for (const QString& path : paths) {
@@ -46,11 +50,19 @@ int main(int argc, char** argv) {
   app->setDelegate(&responder);
   responder.awakeFromNib();
   SignalTermination signalTermination;
+  ScriptedSession scripted;
   IMWindowController::installAsDocumentWindow();
   IMToolsController::installInDocumentWindows();
 
   app->finishLaunching();
-  openDocuments(responder.documentController(), QApplication::arguments().mid(1));
+  // From inside the event loop: an error alert about a file then runs its
+  // modal loop within it, so a signal ends the program there too, and a
+  // start that opened no window ends as closing the last window does.
+  QTimer::singleShot(0, app, [&] {
+    openDocuments(responder.documentController(), QApplication::arguments().mid(1));
+    app->terminateIfNoWindowIsShown();
+    scripted.start();
+  });
   const int status = QApplication::exec();
   app->setDelegate(nullptr);
   return status;

@@ -51,7 +51,12 @@ class IMDocument : public ui::PersistentDocument {
 
   // ---- Core ----
   cd::ManagedObjectModelPtr managedObjectModel() const override;
-  bool autosavesInPlace() const override { return true; }
+  // Never over the user's file: this desktop keeps no earlier versions of a
+  // file to go back to, and an image opened in its own format would be
+  // flattened. Edited documents autosave into the autosave folder, always
+  // as layered documents.
+  bool autosavesInPlace() const override { return false; }
+  QString autosavingFileType() const override { return IMNativeDocumentType; }
   // Domain "Tessaly", code 0, naming the URL's relative string.
   static fnd::Error ima_corruptedFileErrorAtUrl(const QUrl& url);
 
@@ -102,8 +107,7 @@ class IMDocument : public ui::PersistentDocument {
   bool readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) override;
   // The window controllers let go of the objects before the read and take
   // up the root there is after it, whether the read succeeded or not.
-  bool revertToContentsOfURL(const QUrl& url, const QString& typeName,
-                             fnd::Error* error) override;
+  bool revertToContentsOfURL(const QUrl& url, const QString& typeName, fnd::Error* error) override;
   // Whether the store at `url` opens and holds its root object.
   static bool testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error);
   // Puts the image of the file into the last layer and sizes the canvas to

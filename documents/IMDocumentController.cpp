@@ -15,11 +15,14 @@
 namespace {
 
 const QString kNewDocumentFromPasteboard = QStringLiteral("newDocumentFromPasteboard:");
+// Seconds of pause in the editing before an edited document is autosaved.
+constexpr double kAutosavingDelay = 30;
 
 }  // namespace
 
 IMDocumentController::IMDocumentController() {
   setDocumentClass([] { return std::make_unique<IMDocument>(); });
+  setAutosavingDelay(kAutosavingDelay);
   addAction(kNewDocumentFromPasteboard,
             [this](QObject* sender) { newDocumentFromPasteboard(sender); });
 }

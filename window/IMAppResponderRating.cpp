@@ -2,6 +2,7 @@
 #include <QDateTime>
 
 #include "appkit/Alert.h"
+#include "appkit/Application.h"
 #include "foundation/Localized.h"
 #include "foundation/UserDefaults.h"
 #include "window/IMAppResponder.h"
@@ -18,6 +19,9 @@ constexpr qint64 kSecondsBetweenQuestions = 172800;
 
 void IMAppResponder::askForARatingIfTheTimeHasCome() {
   if (!defaults_.hasKey(kGaveARating)) defaults_.setBool(false, kGaveARating);
+  // A signal or the session ending the program waits for nobody.
+  auto* app = ui::Application::existingApplication();
+  if (app && app->terminationReason() != ui::Application::TerminationReason::User) return;
   const QDateTime asked = defaults_.dateForKey(kQuestionDate);
   const QDateTime now = QDateTime::currentDateTimeUtc();
   if (defaults_.integerForKey(kLaunchsNumber) < kFirstLaunchAsked) return;
@@ -34,6 +38,7 @@ void IMAppResponder::askForARatingIfTheTimeHasCome() {
   alert.addButtonWithTitle(fnd::localized("I want to give a rating"));
   alert.addButtonWithTitle(fnd::localized("Don't ask again"));
   alert.addButtonWithTitle(fnd::localized("Remind me later"));
+  alert.setEscapeButton(2);
   const long answer = alert.runModal();
   if (answer == ui::AlertFirstButtonReturn) goToAppStorePage();
   if (answer == ui::AlertFirstButtonReturn || answer == ui::AlertFirstButtonReturn + 1)

@@ -35,6 +35,9 @@ class Alert {
   void setInformativeText(const QString& text) { request_.informativeText = text; }
   QStringList buttons() const { return request_.buttons; }
   void addButtonWithTitle(const QString& title) { request_.buttons.append(title); }
+  // The button, by position, that Escape presses (as the alert's "Cancel"
+  // otherwise does).
+  void setEscapeButton(int position) { request_.escapeButton = position; }
   const AlertRequest& request() const { return request_; }
 
   // AlertFirstButtonReturn + the pressed button's position.

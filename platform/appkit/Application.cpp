@@ -44,6 +44,13 @@ Application::Application(QObject* parent) : QObject(parent) {
   qApp->setQuitOnLastWindowClosed(false);
   qApp->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, &Application::focusChanged);
+  // The session asks for the work to be kept before it ends; whatever the
+  // session does next (a quit, SIGTERM, SIGKILL, or going on) loses nothing.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [] {
+    if (DocumentController* controller = DocumentController::existingSharedDocumentController())
+      for (Document* document : controller->documents())
+        if (document->isDocumentEdited()) document->autosaveDocument({});
+  });
   addAction(QStringLiteral("terminate:"), [this](QObject* sender) { terminate(sender); });
   setSystemSound(playSystemSound);
 }
@@ -165,8 +172,9 @@ QDialog* Application::attachedSheet(const Window* window) const {
 }
 
 void Application::terminate(QObject*) {
-  if (terminating_) return;
+  if (terminating_ || ended_) return;
   terminating_ = true;
+  reason_ = TerminationReason::User;
   auto proceed = [this](bool ok) {
     if (!ok) {
       terminating_ = false;
@@ -195,16 +203,43 @@ void Application::replyToApplicationShouldTerminate(bool shouldTerminate) {
     terminating_ = false;
 }
 
+void Application::terminateWithoutAsking(TerminationReason reason) {
+  if (ended_) return;
+  reason_ = reason;
+  // The will-terminate steps are under way, perhaps in a question of the
+  // delegate's: its modal loop ends unanswered and the steps go on.
+  if (finishing_) {
+    autosaveDocumentsForNextLaunch();
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+    return;
+  }
+  terminating_ = true;
+  autosaveDocumentsForNextLaunch();
+  finishTermination();
+}
+
+void Application::autosaveDocumentsForNextLaunch() {
+  if (DocumentController* controller = DocumentController::existingSharedDocumentController())
+    controller->autosaveEditedDocumentsForNextLaunch();
+}
+
 void Application::finishTermination() {
+  finishing_ = true;
   fnd::NotificationCenter::defaultCenter().postNotificationName(
       ApplicationWillTerminateNotification, this);
   if (delegate_) delegate_->applicationWillTerminate();
   closeDocuments();
   // Only with a running event loop: without one (as in tests) exit() would
   // still mark the thread as quitting, and every later modal loop would
-  // return at once.
-  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+  // return at once. exit() ends every loop of the thread, the modal ones
+  // included, so no dialog on screen holds the program.
+  if (QThread::currentThread()->loopLevel() > 0) {
+    ended_ = true;
+    QCoreApplication::exit(0);
+  }
+  finishing_ = false;
   terminating_ = false;
+  if (!ended_) reason_ = TerminationReason::User;
 }
 
 // The documents were reviewed before the delegate agreed: they close now
@@ -246,10 +281,11 @@ void Application::windowHidden(Window* window) {
     }
   }
   // Windows closed by the termination itself must not start another one.
-  if (!terminating_) QTimer::singleShot(0, this, &Application::lastWindowMayHaveClosed);
+  if (!terminating_) QTimer::singleShot(0, this, &Application::terminateIfNoWindowIsShown);
 }
 
-void Application::lastWindowMayHaveClosed() {
+void Application::terminateIfNoWindowIsShown() {
+  if (terminating_ || ended_) return;
   for (Window* w : windows_)
     if (w->isVisible()) return;
   if (delegate_ && delegate_->applicationShouldTerminateAfterLastWindowClosed()) terminate();
@@ -281,8 +317,14 @@ void Application::focusChanged(QWidget*, QWidget* now) {
   }
 }
 
-// Menus holding menu items validate them each time before they open.
+// Menus holding menu items validate them each time before they open. A
+// quit event is the session (or the platform) ending the program: Qt would
+// close the windows one by one, each asking about its unsaved changes.
 bool Application::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Quit && watched == qApp) {
+    terminateWithoutAsking(TerminationReason::Session);
+    return true;
+  }
   if (event->type() == QEvent::ActionAdded) {
     auto* menu = qobject_cast<QMenu*>(watched);
     if (menu && !menu->property(kWatchedMenu).toBool() &&

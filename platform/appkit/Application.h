@@ -77,10 +77,23 @@ class Application : public QObject, public Responder {
   // The sheet shown on `window`, or null.
   QDialog* attachedSheet(const Window* window) const;
 
+  // Who ends the program: the user (Quit, the last window closed), a
+  // signal (SIGTERM, SIGINT, SIGHUP) or the desktop session.
+  enum class TerminationReason { User, Signal, Session };
+
   // Documents are asked to save (through the document reviewer), then the
   // delegate; on agreement will-terminate is posted, the documents close
   // with their windows and the event loop quits.
   void terminate(QObject* sender = nullptr);
+  // Ends the program without waiting on anybody: edited documents are
+  // autosaved for the next start, questions on screen are left unanswered
+  // (their modal loops end), the delegate is told the reason, and every
+  // event loop quits. Also while a terminate() waits for the user.
+  void terminateWithoutAsking(TerminationReason reason);
+  TerminationReason terminationReason() const { return reason_; }
+  // With no visible window left, closing the last one's rule applies: the
+  // delegate decides whether the program terminates.
+  void terminateIfNoWindowIsShown();
   // The delegate's answer after it replied TerminateLater.
   void replyToApplicationShouldTerminate(bool shouldTerminate);
   // Reviews unsaved documents before terminating and answers whether to go
@@ -113,7 +126,7 @@ class Application : public QObject, public Responder {
   static bool playSystemSound();
   void finishTermination();
   void closeDocuments();
-  void lastWindowMayHaveClosed();
+  void autosaveDocumentsForNextLaunch();
 
   ApplicationDelegate* delegate_ = nullptr;
   Responder* documentController_ = nullptr;
@@ -122,6 +135,10 @@ class Application : public QObject, public Responder {
   QPointer<Window> keyWindow_;
   bool validationScheduled_ = false;
   bool terminating_ = false;
+  bool finishing_ = false;
+  // Set once the running program's event loop was told to quit.
+  bool ended_ = false;
+  TerminationReason reason_ = TerminationReason::User;
 };
 
 }  // namespace ui

@@ -78,10 +78,12 @@ void Document::updateChangeCount(DocumentChangeType change) {
     case ChangeRedone:
       ++changeCount_;
       unautosaved_ = true;
+      scheduleAutosaving();
       break;
     case ChangeUndone:
       --changeCount_;
       unautosaved_ = true;
+      scheduleAutosaving();
       break;
     case ChangeCleared:
     case ChangeReadOtherContents:
@@ -178,10 +180,12 @@ Window* Document::windowForSheet() const {
 void Document::close() {
   if (closed_) return;
   closed_ = true;
+  if (autosaveTimer_) autosaveTimer_->stop();
   for (WindowController* c : windowControllers()) {
     c->close();
     removeWindowController(c);
   }
+  if (!keepsAutosave_) removeAutosave();
   if (controller_) controller_->removeDocument(this);
 }
 

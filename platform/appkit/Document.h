@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -29,6 +30,7 @@ class DocumentController;
 class PrintOperation;
 class Window;
 class WindowController;
+struct AutosaveRecord;
 struct SavePanelRequest;
 
 class Document : public QObject, public Responder, public fnd::Observable {
@@ -140,16 +142,27 @@ class Document : public QObject, public Responder, public fnd::Observable {
   virtual bool moveToURL(const QUrl& url, fnd::Error* error);
 
   // Autosave: in place when the document has a file and autosavesInPlace,
-  // else into the autosave folder under the user's state folder.
+  // else into the autosave folder under the user's state folder, with a
+  // record of what the copy stands for. The copy goes when the document is
+  // saved, reverted or closed, unless kept for the next start.
   virtual bool autosavesInPlace() const { return false; }
   void autosaveDocument(Completion completion);
   QUrl autosavedContentsFileURL() const { return autosavedContentsFileURL_; }
   // The type autosaves are written in.
   virtual QString autosavingFileType() const { return fileType_; }
+  // Autosaves an edited document now, asking nothing, and keeps the copy
+  // when the document closes, so the next start gives the changes back.
+  // False when the changes could not be written.
+  bool autosaveForNextLaunch(fnd::Error* error = nullptr);
+  bool keepsAutosaveForNextLaunch() const { return keepsAutosave_; }
+  // Whether the document still works on its autosaved copy (a store kept
+  // there), which then stays until the document closes.
+  virtual bool autosavedContentsInUse() const { return false; }
 
   // With unsaved changes asks Save / Cancel / Don't Save (a titled document
   // that autosaves in place saves without asking); `completion` hears
-  // whether the document may close.
+  // whether the document may close. A save that fails is reported and the
+  // question comes again, so Don't Save always remains.
   void canCloseDocument(std::function<void(bool shouldClose)> completion);
   // Asked by a window controller whose window the user closes: the last
   // window of an edited document asks first.
@@ -190,7 +203,18 @@ class Document : public QObject, public Responder, public fnd::Observable {
   void synchronizeWindowTitles();
   void afterSave(const QUrl& url, const QString& typeName, SaveOperationType op);
   void askToSave(std::function<void(bool shouldClose)> completion);
+  void saveBeforeClosing(std::function<void(bool shouldClose)> completion);
   QUrl newAutosaveURL() const;
+  // Restarts the wait for a pause in the editing after which the document
+  // autosaves; the controller's autosaving delay, none when it is zero.
+  void scheduleAutosaving();
+  void autosaveAfterIdleEditing();
+  void recordAutosave() const;
+  // After a save or a revert: the copy no longer holds unsaved changes.
+  void discardAutosave();
+  void removeAutosave();
+  // Takes the document over from the copy a previous run left behind.
+  void takeOverAutosave(const AutosaveRecord& record);
   // Copies `from` beside `to` and renames the copy over it.
   bool copyOver(const QString& from, const QUrl& to) const;
   fnd::Error moveFailure(const QString& to, const QString& reason) const;
@@ -210,6 +234,8 @@ class Document : public QObject, public Responder, public fnd::Observable {
   SaveOperationType currentSaveOperation_ = SaveOperation;
   QUrl lastSavePanelURL_;
   QUrl autosavedContentsFileURL_;
+  QTimer* autosaveTimer_ = nullptr;
+  bool keepsAutosave_ = false;
   bool closed_ = false;
   PrintInfoPtr printInfo_;
   std::unique_ptr<PrintOperation> printOperation_;  // while its panel shows

@@ -30,18 +30,32 @@ void Document::askToSave(std::function<void(bool shouldClose)> completion) {
   alert.informativeText = fnd::localized("Your changes will be lost if you don't save them.");
   alert.buttons = {fnd::localized("Save"), fnd::localized("Cancel"), fnd::localized("Don't Save")};
   QPointer<Document> self(this);
-  ModalServices::shared().beginAlertSheet(
-      alert, windowForSheet(), [self, completion](long response) {
-        if (!self || response == AlertSecondButtonReturn) return completion(false);
-        if (response == AlertThirdButtonReturn) return completion(true);
-        if (self->fileURL_.isEmpty())
-          return self->runModalSavePanelForSaveOperation(SaveAsOperation, completion);
-        self->saveToURL(self->fileURL_, self->fileType_, SaveOperation,
-                        [self, completion](const fnd::Error* error) {
-                          if (error && self) self->presentError(*error);
-                          completion(!error);
-                        });
-      });
+  ModalServices::shared().beginAlertSheet(alert, windowForSheet(),
+                                          [self, completion](long response) {
+                                            if (!self || response == AlertSecondButtonReturn)
+                                              return completion(false);
+                                            if (response == AlertThirdButtonReturn)
+                                              return completion(true);
+                                            // Only the Save button saves: an alert closed without
+                                            // an answer (the program ending under it) cancels.
+                                            if (response != AlertFirstButtonReturn)
+                                              return completion(false);
+                                            self->saveBeforeClosing(completion);
+                                          });
+}
+
+// A file that cannot be written (replaced or removed under the document, a
+// full disk) must not hold the window or the program: after the error the
+// question comes again, with Don't Save and Cancel.
+void Document::saveBeforeClosing(std::function<void(bool shouldClose)> completion) {
+  if (fileURL_.isEmpty()) return runModalSavePanelForSaveOperation(SaveAsOperation, completion);
+  QPointer<Document> self(this);
+  saveToURL(fileURL_, fileType_, SaveOperation, [self, completion](const fnd::Error* error) {
+    if (!error) return completion(true);
+    if (!self) return completion(false);
+    self->presentError(*error);
+    self->askToSave(completion);
+  });
 }
 
 void Document::shouldCloseWindowController(WindowController* controller,

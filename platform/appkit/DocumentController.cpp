@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QtDebug>
 
 #include "appkit/Application.h"
+#include "appkit/AutosaveRecord.h"
 #include "appkit/Document.h"
 #include "appkit/ModalServices.h"
 #include "appkit/RestorableState.h"
@@ -51,7 +53,6 @@ DocumentController::DocumentController() : types_(declaredTypes()) {
   Responder::addAction(QStringLiteral("openDocument:"), [this](QObject* s) { openDocument(s); });
   Responder::addAction(QStringLiteral("clearRecentDocuments:"),
                        [this](QObject* s) { clearRecentDocuments(s); });
-  connect(&autosaveTimer_, &QTimer::timeout, this, &DocumentController::autosaveAll);
 }
 
 DocumentController::~DocumentController() {
@@ -316,17 +317,47 @@ void DocumentController::closeAllDocuments(std::function<void(bool didCloseAll)>
   });
 }
 
-void DocumentController::setAutosavingDelay(double seconds) {
-  autosavingDelay_ = seconds;
-  if (seconds > 0)
-    autosaveTimer_.start(int(seconds * 1000));
-  else
-    autosaveTimer_.stop();
+bool DocumentController::autosaveEditedDocumentsForNextLaunch() {
+  bool all = true;
+  for (Document* d : documents()) {
+    fnd::Error error;
+    if (d->autosaveForNextLaunch(&error)) continue;
+    all = false;
+    qWarning().noquote() << error.localizedDescription();
+  }
+  return all;
 }
 
-void DocumentController::autosaveAll() {
-  for (Document* d : documents())
-    if (d->hasUnautosavedChanges()) d->autosaveDocument({});
+int DocumentController::reopenAutosavedDocuments() {
+  int reopened = 0;
+  QList<QUrl> held;
+  for (const auto& d : documents_) held.append(d->autosavedContentsFileURL());
+  for (const AutosaveRecord& record : AutosaveRecord::leftBehind()) {
+    if (held.contains(record.contentsURL)) continue;
+    fnd::Error error;
+    std::unique_ptr<Document> made =
+        makeDocumentWithContentsOfURL(record.contentsURL, record.contentsType, &error);
+    // The copy stays where it is: the next start offers it again.
+    if (!made) {
+      const QString path = record.contentsURL.toLocalFile();
+      presentError(
+          fnd::Error(fnd::CocoaErrorDomain, fnd::FileReadCorruptFileError,
+                     {{fnd::LocalizedDescriptionKey,
+                       fnd::localized("The unsaved changes of “%1” kept in %2 could not be opened.")
+                           .arg(record.displayName, path)},
+                      {fnd::LocalizedFailureReasonKey, error.localizedDescription()},
+                      {fnd::FilePathErrorKey, path}}));
+      continue;
+    }
+    Document* document = made.get();
+    addDocument(std::move(made));
+    document->takeOverAutosave(record);
+    document->makeWindowControllers();
+    for (WindowController* c : document->windowControllers()) RestorableState::restore(*c);
+    document->showWindows();
+    ++reopened;
+  }
+  return reopened;
 }
 
 bool DocumentController::validateUserInterfaceItem(const UserInterfaceItem& item) {

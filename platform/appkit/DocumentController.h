@@ -8,7 +8,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -107,9 +106,18 @@ class DocumentController : public QObject, public Responder {
   virtual fnd::Error willPresentError(const fnd::Error& error) { return error; }
   bool presentError(const fnd::Error& error);
 
-  // Seconds between autosaves of edited documents; 0 turns them off.
+  // Seconds of pause in the editing after which an edited document is
+  // autosaved; 0 turns autosaving off.
   double autosavingDelay() const { return autosavingDelay_; }
-  void setAutosavingDelay(double seconds);
+  void setAutosavingDelay(double seconds) { autosavingDelay_ = seconds; }
+  // Autosaves every edited document, asking nothing, and keeps the copies
+  // for the next start; for an end that cannot wait for the user. False
+  // when a document's changes could not be written (each is tried).
+  bool autosaveEditedDocumentsForNextLaunch();
+  // Opens, edited, each document whose autosaved copy a previous run left
+  // behind (killed, crashed, or ended with its session), at its own file
+  // and name; answers how many opened.
+  int reopenAutosavedDocuments();
 
   bool validateUserInterfaceItem(const UserInterfaceItem& item) override;
 
@@ -118,14 +126,12 @@ class DocumentController : public QObject, public Responder {
 
  private:
   void reviewFrom(QList<QPointer<Document>> queue, std::function<void(bool)> completion);
-  void autosaveAll();
 
   std::vector<std::unique_ptr<Document>> documents_;
   QList<DocumentType> types_;
   DocumentClass documentClass_;
   int untitledCount_ = 0;
   double autosavingDelay_ = 0;
-  QTimer autosaveTimer_;
 };
 
 }  // namespace ui

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
-#include <QUuid>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -154,6 +153,7 @@ void Document::saveToURL(const QUrl& url, const QString& typeName, SaveOperation
 void Document::afterSave(const QUrl& url, const QString& typeName, SaveOperationType op) {
   if (op == AutosaveElsewhereOperation) {
     autosavedContentsFileURL_ = url;
+    recordAutosave();
     updateChangeCount(ChangeAutosaved);
     return;
   }
@@ -162,10 +162,7 @@ void Document::afterSave(const QUrl& url, const QString& typeName, SaveOperation
   fileType_ = typeName;
   fileModificationDate_ = QFileInfo(url.toLocalFile()).lastModified().toUTC();
   updateChangeCount(ChangeCleared);
-  if (!autosavedContentsFileURL_.isEmpty()) {
-    QFile::remove(autosavedContentsFileURL_.toLocalFile());
-    autosavedContentsFileURL_.clear();
-  }
+  discardAutosave();
   if (controller_ && op != AutosaveInPlaceOperation) controller_->noteNewRecentDocument(this);
 }
 
@@ -255,6 +252,7 @@ bool Document::revertToContentsOfURL(const QUrl& url, const QString& typeName, f
   fileModificationDate_ = QFileInfo(url.toLocalFile()).lastModified().toUTC();
   if (undoManager_) undoManager_->removeAllActions();
   updateChangeCount(ChangeCleared);
+  discardAutosave();
   return true;
 }
 
@@ -313,29 +311,6 @@ fnd::Error Document::moveFailure(const QString& to, const QString& reason) const
         fnd::localized("The document “%1” could not be moved to %2.").arg(displayName(), to)},
        {fnd::LocalizedFailureReasonKey, reason},
        {fnd::FilePathErrorKey, to}});
-}
-
-QUrl Document::newAutosaveURL() const {
-  QDir folder(RestorableState::stateFolder() + QStringLiteral("/Autosave Information"));
-  folder.mkpath(QStringLiteral("."));
-  QString extension = controller_
-                          ? controller_->fileExtensionsFromType(autosavingFileType()).value(0)
-                          : io::TypeIdentifiers::preferredFilenameExtension(autosavingFileType());
-  QString name = displayName() + QStringLiteral(" (") +
-                 QUuid::createUuid().toString(QUuid::WithoutBraces).left(8) + QStringLiteral(")");
-  if (!extension.isEmpty()) name += "." + extension;
-  return QUrl::fromLocalFile(folder.filePath(name));
-}
-
-void Document::autosaveDocument(Completion completion) {
-  if (!unautosaved_) {
-    if (completion) completion(nullptr);
-    return;
-  }
-  if (autosavesInPlace() && !fileURL_.isEmpty())
-    return saveToURL(fileURL_, fileType_, AutosaveInPlaceOperation, std::move(completion));
-  QUrl url = autosavedContentsFileURL_.isEmpty() ? newAutosaveURL() : autosavedContentsFileURL_;
-  saveToURL(url, autosavingFileType(), AutosaveElsewhereOperation, std::move(completion));
 }
 
 }  // namespace ui

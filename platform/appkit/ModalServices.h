@@ -42,6 +42,9 @@ struct AlertRequest {
   // In order: the first is the default (Return), a button titled "Cancel"
   // answers Escape. No buttons means one "OK" button.
   QStringList buttons;
+  // The position of the button Escape presses when none is titled "Cancel";
+  // -1 leaves Escape to the "Cancel" button, or to a lone button.
+  int escapeButton = -1;
 
   // The alert that presents an error: its description as the message, its
   // recovery suggestion (else its failure reason) as the informative text.

@@ -208,6 +208,12 @@ bool PersistentDocument::writeStoreToNewFile(const QUrl& url, const QString& typ
   return coordinator->setURL(url, persistentStore(), error);
 }
 
+bool PersistentDocument::autosavedContentsInUse() const {
+  cd::PersistentStore* store = persistentStore();
+  return store && !autosavedContentsFileURL().isEmpty() &&
+         sameFile(store->URL(), autosavedContentsFileURL());
+}
+
 bool PersistentDocument::moveToURL(const QUrl& url, fnd::Error* error) {
   if (persistentStore() && !cd::SQLiteJournal::clearForReplacement(url.toLocalFile(), error))
     return false;

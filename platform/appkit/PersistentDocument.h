@@ -58,6 +58,9 @@ class PersistentDocument : public Document {
   bool writeSafelyToURL(const QUrl& url, const QString& typeName, SaveOperationType op,
                         fnd::Error* error) override;
   bool moveToURL(const QUrl& url, fnd::Error* error) override;
+  // The store lives on the autosaved copy (a document saved in another
+  // format keeps working on it).
+  bool autosavedContentsInUse() const override;
 
  private:
   bool writeStoreToNewFile(const QUrl& url, const QString& typeName, SaveOperationType op,

@@ -60,7 +60,8 @@ QMessageBox* makeAlert(const AlertRequest& request, QWidget* parent) {
   const QStringList titles =
       request.buttons.isEmpty() ? QStringList{fnd::localized("OK")} : request.buttons;
   for (qsizetype i = 0; i < titles.size(); ++i) {
-    const bool cancels = titles[i] == fnd::localized("Cancel");
+    const bool cancels = request.escapeButton >= 0 ? i == request.escapeButton
+                                                   : titles[i] == fnd::localized("Cancel");
     QMessageBox::ButtonRole role = i == 0    ? QMessageBox::AcceptRole
                                    : cancels ? QMessageBox::RejectRole
                                              : QMessageBox::ActionRole;

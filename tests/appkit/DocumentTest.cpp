@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "TextDocument.h"
 #include "appkit/Application.h"
+#include "appkit/AutosaveRecord.h"
 #include "appkit/DocumentController.h"
 #include "appkit/MenuItem.h"
 #include "appkit/ScriptedModalServices.h"
@@ -370,4 +371,192 @@ TEST(DocumentController, OpenRecentAndMove) {
   EXPECT_EQ(readFile(folder + "/kept.txt"), "kept");
   EXPECT_EQ(reopened->fileURL(), QUrl::fromLocalFile(folder + "/taken.txt"));
   EXPECT_EQ(f.modal.pendingAnswers(), 0);
+}
+
+// A save that fails while closing or quitting (the file cannot be written)
+// is reported, and the question comes again: Don't Save still closes the
+// document, Quit still goes on, and the file stays as it was.
+TEST(Document, AFailedSaveWhileClosingOrQuittingStillOffersDontSave) {
+  Fixture f;
+  class Delegate : public ui::ApplicationDelegate {
+   public:
+    TerminateReply applicationShouldTerminate() override {
+      ++asked;
+      return TerminateCancel;
+    }
+    int asked = 0;
+  } delegate;
+  ui::Application* app = ui::Application::sharedApplication();
+  app->setDelegate(&delegate);
+  const QString folder = tst::tempPath("failing-close");
+  QDir().mkpath(folder);
+  for (const bool quitting : {false, true}) {
+    SCOPED_TRACE(quitting ? "quit" : "close");
+    const QString path = folder + (quitting ? "/quit.txt" : "/close.txt");
+    apptest::writeFile(path, "old");
+    ui::Document* opened = nullptr;
+    f.controller.openDocumentWithContentsOfURL(
+        QUrl::fromLocalFile(path), true,
+        [&](ui::Document* d, bool, const fnd::Error*) { opened = d; });
+    QPointer<TextDocument> doc = static_cast<TextDocument*>(opened);
+    ASSERT_TRUE(doc);
+    doc->setText("new");
+    tst::spinOnce();
+    doc->failHalfway = true;
+    const qsizetype before = f.modal.shown().size();
+    f.modal.answerAlertWithButton("Save");
+    f.modal.answerAlert(ui::AlertFirstButtonReturn);  // the error
+    f.modal.answerAlertWithButton("Don't Save");
+    if (quitting) {
+      app->terminate();
+      EXPECT_EQ(delegate.asked, 1);
+      doc->close();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    } else {
+      doc->windowControllers().value(0)->window()->QWidget::close();
+    }
+    EXPECT_TRUE(tst::spinUntil([&] { return !doc; }));
+    EXPECT_EQ(readFile(path), "old");
+    ASSERT_EQ(f.modal.shown().size(), before + 3);
+    EXPECT_TRUE(f.modal.shown()[before + 1].alert.messageText.contains(path));
+    EXPECT_EQ(f.modal.shown()[before + 2].alert.messageText,
+              f.modal.shown()[before].alert.messageText);
+    EXPECT_EQ(filesIn(folder).size(), quitting ? 2 : 1) << "a temporary file was left";
+  }
+  EXPECT_EQ(f.modal.pendingAnswers(), 0);
+  app->setDelegate(nullptr);
+}
+
+// Edits are autosaved after a pause into the autosave folder, with a record
+// of the document's file, never over the file; each edit restarts the wait.
+// Don't Save removes the copy and its record.
+TEST(Document, EditingAutosavesAfterAPauseIntoTheAutosaveFolderOnly) {
+  Fixture f;
+  f.controller.setAutosavingDelay(0.05);
+  const QString path = tst::tempPath("paused.txt");
+  apptest::writeFile(path, "old");
+  ui::Document* opened = nullptr;
+  f.controller.openDocumentWithContentsOfURL(
+      QUrl::fromLocalFile(path), true,
+      [&](ui::Document* d, bool, const fnd::Error*) { opened = d; });
+  QPointer<TextDocument> doc = static_cast<TextDocument*>(opened);
+  ASSERT_TRUE(doc);
+  doc->setText("new");
+  ASSERT_TRUE(tst::spinUntil([&] { return !doc->autosavedContentsFileURL().isEmpty(); }, 3000));
+  const QString copy = doc->autosavedContentsFileURL().toLocalFile();
+  EXPECT_EQ(QFileInfo(copy).path(),
+            qEnvironmentVariable("XDG_STATE_HOME") + "/Tessaly/Autosave Information");
+  EXPECT_EQ(readFile(copy), "new");
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_TRUE(doc->isDocumentEdited());
+  ui::AutosaveRecord record;
+  ASSERT_TRUE(ui::AutosaveRecord::read(copy + ".autosave.json", &record));
+  EXPECT_EQ(record.fileURL, QUrl::fromLocalFile(path));
+  EXPECT_EQ(record.fileType, apptest::TextType);
+
+  doc->setText("newer");
+  EXPECT_TRUE(tst::spinUntil([&] { return readFile(copy) == "newer"; }, 3000));
+  EXPECT_EQ(readFile(path), "old");
+
+  f.modal.answerAlertWithButton("Don't Save");
+  doc->windowControllers().value(0)->window()->QWidget::close();
+  EXPECT_TRUE(tst::spinUntil([&] { return !doc; }));
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_TRUE(filesIn(QFileInfo(copy).path()).isEmpty());
+}
+
+// Changes kept for the next start (a signal, the session's end) come back
+// as edited documents, at their own files and names, the files untouched;
+// saving or closing them then deals with the copies.
+TEST(DocumentController, KeptAutosavesOpenAgainEditedAtTheirFiles) {
+  Fixture f;
+  const QString path = tst::tempPath("kept.txt");
+  apptest::writeFile(path, "old");
+  f.controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(path), true, {});
+  auto* titled = static_cast<TextDocument*>(f.controller.documents().value(0));
+  TextDocument* untitled = f.newDocument();
+  ASSERT_TRUE(titled && untitled);
+  titled->setText("unsaved");
+  untitled->setText("draft");
+  tst::spinOnce();
+  ASSERT_TRUE(f.controller.autosaveEditedDocumentsForNextLaunch());
+  for (ui::Document* d : f.controller.documents()) d->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const QString folder = ui::AutosaveRecord::folder();
+  EXPECT_EQ(filesIn(folder).size(), 4) << filesIn(folder).join(' ').toStdString();
+
+  ASSERT_EQ(f.controller.reopenAutosavedDocuments(), 2);
+  TextDocument* reopened = nullptr;
+  TextDocument* draft = nullptr;
+  for (ui::Document* d : f.controller.documents())
+    (d->fileURL().isEmpty() ? draft : reopened) = static_cast<TextDocument*>(d);
+  ASSERT_TRUE(reopened && draft);
+  EXPECT_EQ(reopened->fileURL(), QUrl::fromLocalFile(path));
+  EXPECT_EQ(reopened->displayName(), "kept.txt");
+  EXPECT_EQ(reopened->text(), "unsaved");
+  EXPECT_TRUE(reopened->isDocumentEdited());
+  EXPECT_EQ(reopened->windowControllers().value(0)->window()->title(), "kept.txt");
+  EXPECT_EQ(draft->displayName(), "Untitled");
+  EXPECT_EQ(draft->text(), "draft");
+  EXPECT_TRUE(draft->isDocumentEdited());
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_EQ(f.controller.reopenAutosavedDocuments(), 0) << "a copy was given back twice";
+
+  reopened->saveDocument(nullptr);
+  EXPECT_EQ(readFile(path), "unsaved");
+  EXPECT_EQ(filesIn(folder).size(), 2);
+  f.modal.answerAlertWithButton("Don't Save");
+  QPointer<ui::Document> closing = draft;
+  draft->windowControllers().value(0)->window()->QWidget::close();
+  EXPECT_TRUE(tst::spinUntil([&] { return !closing; }));
+  EXPECT_TRUE(filesIn(folder).isEmpty());
+  reopened->close();
+}
+
+// A signal or the session's end asks nothing, even while a Quit waits for
+// its answer: edited documents are kept in the autosave folder, their files
+// untouched, the delegate hears why, and the documents close.
+TEST(Document, SignalsAndTheSessionEndTheProgramWithoutAsking) {
+  using Reason = ui::Application::TerminationReason;
+  class Delegate : public ui::ApplicationDelegate {
+   public:
+    void applicationWillTerminate() override {
+      reasons.append(ui::Application::sharedApplication()->terminationReason());
+    }
+    QList<Reason> reasons;
+  } delegate;
+  ui::Application* app = ui::Application::sharedApplication();
+  app->setDelegate(&delegate);
+  for (const Reason reason : {Reason::Signal, Reason::Session}) {
+    Fixture f;
+    const QString path = tst::tempPath("ended.txt");
+    apptest::writeFile(path, "old");
+    f.controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(path), true, {});
+    QPointer<TextDocument> doc = static_cast<TextDocument*>(f.controller.documents().value(0));
+    ASSERT_TRUE(doc);
+    doc->setText("new");
+    tst::spinOnce();
+    if (reason == Reason::Signal) {
+      // The user's Quit is at its question when the signal comes.
+      f.modal.setSheetsCompleteLater(true);
+      f.modal.answerAlertWithButton("Cancel");
+      app->terminate();
+      ASSERT_TRUE(app->isTerminating());
+      app->terminateWithoutAsking(reason);
+    } else {
+      QEvent quit(QEvent::Quit);
+      QCoreApplication::sendEvent(qApp, &quit);
+    }
+    ASSERT_EQ(delegate.reasons.size(), reason == Reason::Signal ? 1 : 2);
+    EXPECT_EQ(delegate.reasons.last(), reason);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(doc);
+    EXPECT_EQ(readFile(path), "old");
+    const QStringList kept = QDir(ui::AutosaveRecord::folder()).entryList({"*.txt"}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(readFile(ui::AutosaveRecord::folder() + "/" + kept[0]), "new");
+    EXPECT_EQ(app->terminationReason(), Reason::User) << "the next termination is the user's";
+    tst::spinOnce();
+  }
+  app->setDelegate(nullptr);
 }

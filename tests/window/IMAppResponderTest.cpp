@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include "TestSupport.h"
 #include "appkit/Application.h"
@@ -244,6 +248,50 @@ TEST(IMAppResponderTest, TheRatingQuestionComesAtTheRightTerminations) {
   }
   ASSERT_FALSE(store.urls.isEmpty());
   EXPECT_EQ(store.urls.last().toString(), "appstream://com.brenwick.tessaly");
+}
+
+// A signal or the session ending the program never waits on the rating
+// question, even when it is due; asked at the user's Quit, Escape answers
+// "Remind me later".
+TEST(IMAppResponderTest, TheRatingQuestionWaitsForNobodyAndEscapeMeansLater) {
+  using Reason = ui::Application::TerminationReason;
+  ui::Application* app = ui::Application::sharedApplication();
+  for (const Reason reason : {Reason::Signal, Reason::Session}) {
+    auto defaults = fnd::UserDefaults::withFile(tst::tempPath("rating-signal.plist"));
+    defaults->setInteger(30, "IMLaunchsNumber");
+    IMAppResponder responder(defaults.get());
+    app->setDelegate(&responder);
+    ui::ScriptedModalServices services;
+    services.setUnexpectedDialogHandler(
+        [](const QString& what) { ADD_FAILURE() << what.toStdString(); });
+    app->terminateWithoutAsking(reason);
+    EXPECT_TRUE(services.shown().isEmpty());
+    EXPECT_FALSE(defaults->hasKey("IMGiveARatingQuestionDate"));
+    EXPECT_FALSE(defaults->boolForKey("IMGaveARating"));
+    app->setDelegate(nullptr);
+  }
+
+  auto defaults = fnd::UserDefaults::withFile(tst::tempPath("rating-escape.plist"));
+  defaults->setInteger(30, "IMLaunchsNumber");
+  IMAppResponder responder(defaults.get());
+  bool asked = false, closedByEscape = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll.stop();
+    asked = box->text() == "You like Tessaly?";
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &escape);
+    closedByEscape = !box->isVisible();
+    if (!closedByEscape) box->reject();
+  });
+  poll.start(10);
+  responder.applicationWillTerminate();
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(closedByEscape) << "Escape did not answer the question";
+  EXPECT_TRUE(defaults->hasKey("IMGiveARatingQuestionDate"));
+  EXPECT_FALSE(defaults->boolForKey("IMGaveARating")) << "Escape meant more than later";
 }
 
 // The commands reach the responder through the main menu and the chain;
