@@ -51,8 +51,9 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
   const QString action = item.action();
   if (action == "addNewLayer:" || action == "toggleLayers:") return composedImage() != nullptr;
   if (action == "deleteLayers:") return layersController_->atLeastOneLayerSelected();
-  // A lone layer has nothing to merge with.
-  if (action == "merge:") return layersController_->objectsCount() > 1;
+  // A lone layer has nothing to merge with, and nothing selected nothing to merge.
+  if (action == "merge:")
+    return layersController_->objectsCount() > 1 && layersController_->atLeastOneLayerSelected();
   if (action == "fill:") return layersController_->selectedLayersAreValideForDeletion();
   if (action == "undo:" || action == "redo:") {
     fnd::UndoManager* undo = undoManager();
