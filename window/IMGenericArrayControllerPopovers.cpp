@@ -1,5 +1,6 @@
 // Detail popovers: a double click opens the row's popover, a second one on
 // the same row closes it, one on another row moves it there.
+#include "appkit/Popover.h"
 #include "appkit/PopoverNib.h"
 #include "window/IMGenericArrayController.h"
 #include "window/IMTableView.h"
@@ -40,7 +41,13 @@ void IMGenericArrayController::showPopoverFromNibNamed(const QString& name, int 
   popover->showRelativeToRect(tableView_->rectOfRow(rowView), tableView_->viewport(), edge);
 }
 
-void IMGenericArrayController::popoverWillClose(ui::Popover*) {
+// However it closes (a click elsewhere, Escape, another row), a popover is
+// done with: it goes once the event that closed it has been handled.
+void IMGenericArrayController::popoverWillClose(ui::Popover* popover) {
+  if (popover) {
+    popover->setDelegate(nullptr);
+    popover->deleteLater();
+  }
   currentPopover_ = nullptr;
   currentPopoverNibName_.clear();
 }

@@ -8,6 +8,7 @@
 
 #include "appkit/Workspace.h"
 #include "foundation/Localized.h"
+#include "window/IMCloseKeys.h"
 
 static void initHelpResources() { Q_INIT_RESOURCE(IMHelp); }
 
@@ -26,6 +27,7 @@ IMHelpWindow::IMHelpWindow(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(readMeView_);
   resize(560, 640);
+  IMCloseKeys::installIn(this);
 }
 
 QString IMHelpWindow::readMePath() { return QStringLiteral(":/help/Read Me.html"); }

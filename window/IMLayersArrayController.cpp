@@ -391,18 +391,19 @@ QWidget* IMLayersArrayController::tableViewViewForTableColumn(ui::TableView*, co
   auto* view = new IMLayerRowView;
   view->setName(layer->name());
   view->setThumbnail(layer->imagePreview());
+  view->setLayerVisible(layer->visible());
   view->setNameEdited([this, layer](const QString& name) {
     if (arrangedObjects().contains(layer) && layer->name() != name) layer->setName(name);
   });
   return view;
 }
 
-// Thumbnails arrive from the preview queue and names change by undo: the
-// row shows both as they change.
+// Thumbnails arrive from the preview queue, names and visibility change by
+// undo: the row shows them as they change.
 void IMLayersArrayController::observeLayers() {
   observedLayers_ = arrangedLayers();
   for (Layer* layer : observedLayers_)
-    for (const char* key : {"imagePreview", "name"})
+    for (const char* key : {"imagePreview", "name", "visible"})
       layer->addObserver(
           key, 0,
           [this, layer](fnd::Observable*, const QString&, const fnd::KeyValueChange&) {
@@ -422,5 +423,6 @@ void IMLayersArrayController::refreshRowOfLayer(Layer* layer) {
   if (auto* view = qobject_cast<IMLayerRowView*>(tableView()->viewAtColumn(0, row))) {
     view->setName(layer->name());
     view->setThumbnail(layer->imagePreview());
+    view->setLayerVisible(layer->visible());
   }
 }

@@ -9,6 +9,7 @@
 #include "foundation/Localized.h"
 #include "foundation/UserDefaults.h"
 #include "graphics/AttributedString.h"
+#include "window/IMCloseKeys.h"
 
 namespace {
 const QString kOpenImagesInZova = QStringLiteral("IMOpenImagesInZova");
@@ -39,6 +40,7 @@ IMPreferencesWindow::IMPreferencesWindow(fnd::UserDefaults& defaults, ui::Respon
   auto* form = new QFormLayout(this);
   form->addRow(fnd::localized("Default text font:"), fontRow);
   form->addRow(openImagesInZova_);
+  IMCloseKeys::installIn(this);
 }
 
 void IMPreferencesWindow::showFont(const QFont& font) {

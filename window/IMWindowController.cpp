@@ -132,13 +132,25 @@ void IMWindowController::setNeedsDisplay() {
 
 // ---- Zoom ----
 
+// A zoom about the canvas's zoom point when a tool set one (the point
+// under a click), else about the centre of the visible area; the point is
+// used once.
 void IMWindowController::setZoom(double zoom, bool updateTitle) {
   std::shared_ptr<Settings> s = settings();
-  if (!s || zoom <= 0) return;
+  if (!s || zoom == s->zoom()) return;
   const double old = s->zoom();
+  zoom = zoom > 0 && std::isfinite(zoom) ? zoom : 1;
   s->setZoom(zoom);
-  if (mainView_) mainView_->changeClipViewOriginWithActuelZoomFactorCentered(old, zoom);
+  if (mainView_) {
+    const QPointF fixed = mainView_->zoomPoint();
+    if (fixed.isNull())
+      mainView_->changeClipViewOriginWithActuelZoomFactorCentered(old, zoom);
+    else
+      mainView_->changeClipViewOriginWithNewZoomFactor(zoom, fixed / (old == 0 ? 1 : old));
+    mainView_->setZoomPoint({});
+  }
   if (updateTitle) synchronizeWindowTitleWithDocumentName();
+  if (mainView_) mainView_->updateFrame();
 }
 
 // The whole canvas in the visible area, never enlarged past one to one.

@@ -50,8 +50,10 @@ void IMWindowController::addActions() {
 bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& item) {
   const QString action = item.action();
   if (action == "addNewLayer:" || action == "toggleLayers:") return composedImage() != nullptr;
-  if (action == "deleteLayers:" || action == "merge:")
-    return layersController_->atLeastOneLayerSelected();
+  if (action == "deleteLayers:") return layersController_->atLeastOneLayerSelected();
+  // A lone layer has nothing to merge with, and nothing selected nothing to merge.
+  if (action == "merge:")
+    return layersController_->objectsCount() > 1 && layersController_->atLeastOneLayerSelected();
   if (action == "fill:") return layersController_->selectedLayersAreValideForDeletion();
   if (action == "undo:" || action == "redo:") {
     fnd::UndoManager* undo = undoManager();

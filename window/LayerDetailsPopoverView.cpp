@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QSlider>
+#include <QSpinBox>
 #include <cmath>
 
 #include "appkit/Popover.h"
@@ -15,14 +17,26 @@ LayerDetailsPopoverView::LayerDetailsPopoverView(Layer* layer, QWidget* parent)
     : QWidget(parent),
       layer_(layer),
       visible_(new QCheckBox(fnd::localized("Visible"))),
-      opacity_(new QSlider(Qt::Horizontal)) {
+      opacity_(new QSlider(Qt::Horizontal)),
+      opacityField_(new QSpinBox) {
   auto* form = new QFormLayout(this);
   form->addRow(visible_);
   opacity_->setRange(0, 100);
   opacity_->setMinimumWidth(160);
-  form->addRow(fnd::localized("Opacity"), opacity_);
+  opacityField_->setRange(0, 100);
+  opacityField_->setSuffix(QStringLiteral(" %"));
+  opacityField_->setAlignment(Qt::AlignRight);
+  auto* opacityRow = new QHBoxLayout;
+  opacityRow->addWidget(opacity_, 1);
+  opacityRow->addWidget(opacityField_);
+  form->addRow(fnd::localized("Opacity"), opacityRow);
   visible_->setChecked(layer_->visible());
   opacity_->setValue(int(std::lround(layer_->alpha() * 100)));
+  opacityField_->setValue(opacity_->value());
+  // The field and the slider show one value; a number typed moves the
+  // slider, whose change edits the layer.
+  connect(opacity_, &QSlider::valueChanged, opacityField_, &QSpinBox::setValue);
+  connect(opacityField_, &QSpinBox::valueChanged, opacity_, &QSlider::setValue);
   connect(visible_, &QCheckBox::toggled, this, [this](bool on) {
     if (layer_->visible() != on) layer_->setVisible(on);
   });

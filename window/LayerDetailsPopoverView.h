@@ -5,9 +5,11 @@
 class Layer;
 class QCheckBox;
 class QSlider;
+class QSpinBox;
 
 // The layers panel's detail popover: the layer's visibility and opacity,
-// edited in place (each change one undoable step of the document).
+// edited in place (each change one undoable step of the document). The
+// opacity reads and types as a percentage beside its slider.
 class LayerDetailsPopoverView : public QWidget {
   Q_OBJECT
  public:
@@ -20,9 +22,11 @@ class LayerDetailsPopoverView : public QWidget {
 
   QCheckBox* visibleBox() const { return visible_; }
   QSlider* opacitySlider() const { return opacity_; }
+  QSpinBox* opacityField() const { return opacityField_; }
 
  private:
   Layer* layer_;
   QCheckBox* visible_;
   QSlider* opacity_;
+  QSpinBox* opacityField_;
 };

@@ -51,8 +51,11 @@ bool Document::initWithContentsOfURL(const QUrl& url, const QString& typeName, f
   return true;
 }
 
+// A name given to a document without a file (an imported image's, say)
+// gives way to the file's once the document is saved somewhere else.
 void Document::setFileURL(const QUrl& url) {
   willChangeValueForKey(QStringLiteral("fileURL"));
+  if (url != fileURL_ && !url.isEmpty()) displayName_.clear();
   fileURL_ = url;
   didChangeValueForKey(QStringLiteral("fileURL"));
   synchronizeWindowTitles();

@@ -267,11 +267,14 @@ void DocumentController::newDocument(QObject*) {
 void DocumentController::openDocument(QObject*) {
   OpenPanelRequest panel;
   panel.allowsMultipleSelection = true;
+  panel.allAllowedTypesTitle = fnd::localized("All supported images");
+  panel.directoryURL = openPanelDirectoryURL();
   for (const DocumentType& t : types_) panel.allowedFileTypes.append(t.name);
   auto* app = Application::existingApplication();
   FilePanelResult result =
       ModalServices::shared().runOpenPanel(panel, app ? app->keyWindow() : nullptr);
   if (result.response != ModalResponseOK) return;
+  noteOpenPanelDirectory(result.url());
   for (const QUrl& url : result.urls)
     openDocumentWithContentsOfURL(url, true, [this](Document*, bool, const fnd::Error* error) {
       if (error) presentError(*error);

@@ -89,6 +89,10 @@ class DocumentController : public QObject, public Responder {
   void newDocument(QObject* sender);
   void openDocument(QObject* sender);
   void clearRecentDocuments(QObject* sender);
+  // The folder the Open panel starts in: the one the user last opened a
+  // file from while it exists, else the Pictures folder, else home.
+  QUrl openPanelDirectoryURL() const;
+  void noteOpenPanelDirectory(const QUrl& chosenFile);
 
   // Recent documents, most recent first, kept in the user defaults.
   QList<QUrl> recentDocumentURLs() const;

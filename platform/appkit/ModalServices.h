@@ -72,6 +72,10 @@ struct SavePanelRequest : FilePanelRequest {
 };
 
 struct OpenPanelRequest : FilePanelRequest {
+  // When set, the panel's first filter (the one chosen at first) offers
+  // every allowed type at once under this title; each type follows, and
+  // "All files" last.
+  QString allAllowedTypesTitle;
   bool canChooseFiles = true;
   bool canChooseDirectories = false;
   bool allowsMultipleSelection = false;

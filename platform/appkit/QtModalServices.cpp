@@ -112,6 +112,19 @@ void configurePanel(QFileDialog* dialog, const FilePanelRequest& request, bool o
   attachAccessory(dialog, request);
 }
 
+// Every pattern of `filters` ("Name (*.a *.b)") under one title, first.
+QStringList withAllAllowedTypes(const QStringList& filters, const QString& title) {
+  QStringList patterns;
+  for (const QString& filter : filters) {
+    const qsizetype open = filter.lastIndexOf(u'(');
+    for (const QString& pattern : filter.mid(open + 1).chopped(1).split(u' ', Qt::SkipEmptyParts))
+      if (!patterns.contains(pattern)) patterns.append(pattern);
+  }
+  if (title.isEmpty() || patterns.isEmpty()) return filters;
+  return QStringList{QStringLiteral("%1 (%2)").arg(title, patterns.join(u' '))} + filters;
+}
+
+// An open panel offers every file as well, as the desktop's panels do.
 QFileDialog* makeOpenPanel(const OpenPanelRequest& request, QWidget* parent) {
   auto* dialog = new QFileDialog(parent);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -120,7 +133,11 @@ QFileDialog* makeOpenPanel(const OpenPanelRequest& request, QWidget* parent) {
   else
     dialog->setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles
                                                         : QFileDialog::ExistingFile);
-  configurePanel(dialog, request, false);
+  configurePanel(dialog, request, true);
+  const QStringList filters = dialog->nameFilters();
+  dialog->setNameFilters(
+      withAllAllowedTypes(filters.mid(0, filters.size() - 1), request.allAllowedTypesTitle) +
+      filters.mid(filters.size() - 1));
   return dialog;
 }
 

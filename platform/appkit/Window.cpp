@@ -23,10 +23,36 @@ Window* Window::ofWidget(const QWidget* widget) {
   return nullptr;
 }
 
-void Window::setTitle(const QString& title) {
+// Qt shows the edited mark at its placeholder; a placeholder that is part
+// of the title itself is doubled, which Qt shows as it stands.
+void Window::setTitle(const QString& title, qsizetype markAfter) {
   title_ = title;
-  // The placeholder is where Qt shows the edited mark.
-  setWindowTitle(title + QStringLiteral("[*]"));
+  if (markAfter < 0 || markAfter > title.size()) markAfter = title.size();
+  const auto escaped = [](QString part) {
+    return part.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  };
+  setWindowTitle(escaped(title.left(markAfter)) + QStringLiteral("[*]") +
+                 escaped(title.mid(markAfter)));
+}
+
+QString Window::shownTitle() const {
+  const QString title = windowTitle();
+  const QString placeholder = QStringLiteral("[*]");
+  QString shown;
+  bool marked = false;
+  for (qsizetype i = 0; i < title.size();) {
+    if (title.mid(i, 6) == placeholder + placeholder) {
+      shown += placeholder;
+      i += 6;
+    } else if (title.mid(i, 3) == placeholder) {
+      if (!marked && isWindowModified()) shown += u'*';
+      marked = true;
+      i += 3;
+    } else {
+      shown += title[i++];
+    }
+  }
+  return shown;
 }
 
 Responder* Window::firstResponder() const {

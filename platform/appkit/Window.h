@@ -44,8 +44,13 @@ class Window : public QMainWindow, public Responder {
   static Window* ofWidget(const QWidget* widget);
 
   QString title() const { return title_; }
-  void setTitle(const QString& title);
-  // The edited mark shown next to the title.
+  // The edited mark goes after the first `markAfter` characters (the
+  // document's name within the title), or after the whole title when
+  // `markAfter` is negative or past its end.
+  void setTitle(const QString& title, qsizetype markAfter = -1);
+  // The title as the window manager shows it, edited mark included.
+  QString shownTitle() const;
+  // The edited mark shown next to the document's name in the title.
   bool isDocumentEdited() const { return isWindowModified(); }
   void setDocumentEdited(bool edited) { setWindowModified(edited); }
 

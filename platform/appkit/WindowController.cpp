@@ -70,7 +70,11 @@ QString WindowController::windowTitleForDocumentDisplayName(const QString& displ
 
 void WindowController::synchronizeWindowTitleWithDocumentName() {
   if (!window_ || !document_) return;
-  window_->setTitle(windowTitleForDocumentDisplayName(document_->displayName()));
+  // The edited mark belongs to the name, whatever the title adds after it.
+  const QString name = document_->displayName();
+  const QString title = windowTitleForDocumentDisplayName(name);
+  const qsizetype at = name.isEmpty() ? -1 : title.indexOf(name);
+  window_->setTitle(title, at < 0 ? -1 : at + name.size());
   window_->setDocumentEdited(document_->isDocumentEdited());
 }
 

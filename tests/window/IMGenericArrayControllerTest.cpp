@@ -317,6 +317,7 @@ TEST(IMGenericArrayController, DetailPopoversToggleOnTheSameRow) {
     return new ui::Popover(new QLabel(namesOf({controller->objectForPopover()}).join("")));
   });
   Panel panel;
+  panel.table.move(400, 100);  // room on the left for the popover
   auto doubleClickRow = [&](int row) {
     panel.controller.setSelectionIndex(row);
     const QPoint at(10, panel.table.rectOfRow(row).center().y());

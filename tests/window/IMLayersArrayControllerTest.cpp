@@ -353,7 +353,7 @@ TEST(IMLayersArrayController, DeletingUnderAMaskErasesOrFillsAndRedrawsTheRectan
 // tells its window to redraw it, and the popover grows with the text.
 TEST(IMLayersArrayController, TextLayersOpenTheirTextWhichEditsTheLayerAndSizesThePopover) {
   LayersPanel panel({"A", "B"}, {"A", "B"});
-  panel.table.resize(260, 200);
+  panel.table.setGeometry(300, 100, 200, 200);  // room on either side for the popovers
   panel.table.show();
   auto* text = dynamic_cast<TextLayer*>(panel.controller.obtainANewLayerAtIndex(0, true));
   ASSERT_TRUE(text);
