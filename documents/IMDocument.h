@@ -102,8 +102,7 @@ class IMDocument : public ui::PersistentDocument {
   bool readFromURL(const QUrl& url, const QString& typeName, fnd::Error* error) override;
   // The window controllers let go of the objects before the read and take
   // up the root there is after it, whether the read succeeded or not.
-  bool revertToContentsOfURL(const QUrl& url, const QString& typeName,
-                             fnd::Error* error) override;
+  bool revertToContentsOfURL(const QUrl& url, const QString& typeName, fnd::Error* error) override;
   // Whether the store at `url` opens and holds its root object.
   static bool testDocumentCoherencyWithContentsOfURL(const QUrl& url, fnd::Error* error);
   // Puts the image of the file into the last layer and sizes the canvas to
@@ -156,6 +155,7 @@ class IMDocument : public ui::PersistentDocument {
 
   bool prepareSavePanel(ui::SavePanelRequest& panel) override;
   QString fileTypeFromLastRunSavePanel() const override;
+  QStringList writableTypesForSaveOperation(ui::SaveOperationType op) const override;
 
   QVariant valueForKey(const QString& key) const override;
   QSet<QString> keyPathsForValuesAffectingValueForKey(const QString& key) const override;
