@@ -185,4 +185,4 @@ const bool reported = bench::atPassEnd([] {
 }  // namespace
 
 BENCHMARK(BM_SaveReopenExport)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_EstimateStart)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_EstimateStart)->Unit(benchmark::kMillisecond)->Iterations(1);
