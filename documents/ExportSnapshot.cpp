@@ -5,6 +5,7 @@
 
 #include "foundation/Error.h"
 #include "foundation/Localized.h"
+#include "graphics/GraphicsContext.h"
 #include "graphics/Image.h"
 #include "imageio/ImageDestination.h"
 #include "imageio/ImageProperties.h"
@@ -43,42 +44,71 @@ QVariantMap ExportSnapshot::destinationProperties(const QVariantMap& options, bo
 }
 
 ExportSnapshot::Ptr ExportSnapshot::make(ComposedImage* image, const QString& type, bool keepsAlpha,
-                                         const QVariantMap& options, fnd::Error* error) {
-  auto snapshot = std::make_shared<ExportSnapshot>();
-  snapshot->type_ = type;
-  snapshot->hasAlpha_ = keepsAlpha && typeSupportsAlpha(type);
-  snapshot->properties_ = destinationProperties(options, snapshot->hasAlpha_);
-  if (image && type != io::TypePDF) {
-    if (gfx::ImagePtr flat = image->finalImageKeepAlpha(snapshot->hasAlpha_))
-      snapshot->bitmap_ = bitmapOf(flat, snapshot->hasAlpha_);
-    if (snapshot->bitmap_) return snapshot;
-  }
-  fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
-            fnd::localized("The image could not be flattened for export."));
-  return nullptr;
-}
-
-ExportSnapshot::Ptr ExportSnapshot::withPDF(QByteArray pdf, fnd::Error* error) {
-  if (pdf.isEmpty()) {
+                                         const QVariantMap& options, ui::PrintInfoPtr printInfo,
+                                         fnd::Error* error) {
+  if (!image || image->rect().isEmpty()) {
     fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
-              fnd::localized("The image could not be drawn as a PDF page."));
+              fnd::localized("The image could not be flattened for export."));
     return nullptr;
   }
   auto snapshot = std::make_shared<ExportSnapshot>();
-  snapshot->type_ = io::TypePDF;
-  snapshot->pdf_ = std::move(pdf);
+  snapshot->type_ = type;
+  snapshot->keepsAlpha_ = keepsAlpha;
+  snapshot->hasAlpha_ = keepsAlpha && typeSupportsAlpha(type);
+  snapshot->properties_ = destinationProperties(options, snapshot->hasAlpha_);
+  snapshot->composition_ = CompositionSnapshot::make(image);
+  // The page settings are the document's; the copy keeps later changes out.
+  if (type == io::TypePDF) snapshot->printInfo_ = printInfo ? printInfo->copy() : nullptr;
   return snapshot;
 }
 
+ui::PrintOperation::DrawingHandler ExportSnapshot::pageDrawing(CompositionSnapshot::Ptr composition,
+                                                               bool keepsAlpha) {
+  // PDF pages and printers composite source-over only and cannot read back
+  // what a page already shows; any other operation is flattened first,
+  // once for all the pages of the operation.
+  auto flattened = std::make_shared<gfx::ImagePtr>();
+  return [composition, keepsAlpha, flattened](gfx::GraphicsContext& context, const QRectF& rect) {
+    gfx::CurrentContextScope scope(&context);
+    if (!composition->isSourceOverOnly()) {
+      if (!*flattened) *flattened = composition->finalImageKeepAlpha(keepsAlpha);
+      if (!*flattened) return;
+      context.saveGState();
+      context.clipToRect(rect);
+      (*flattened)->drawAtPoint(composition->rect().topLeft());
+      context.restoreGState();
+      return;
+    }
+    if (!keepsAlpha) context.fillRect(rect, Qt::white, gfx::CompositingOperation::SourceOver);
+    composition->compositeInRect(rect);
+  };
+}
+
+bool ExportSnapshot::encodePDF(QByteArray* data, fnd::Error* error) const {
+  auto operation =
+      ui::PrintOperation::PDFOperation(composition_->rect(), pageDrawing(composition_, keepsAlpha_),
+                                       data, printInfo_ ? printInfo_ : ui::PrintInfo::make());
+  operation->setShowsPrintPanel(false);
+  if (operation->runOperation() && !data->isEmpty()) return true;
+  fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+            fnd::localized("The image could not be drawn as a PDF page."));
+  return false;
+}
+
 bool ExportSnapshot::encode(QByteArray* data, fnd::Error* error) const {
-  if (type_ == io::TypePDF) {
-    *data = pdf_;
-    return true;
+  if (type_ == io::TypePDF) return encodePDF(data, error);
+  gfx::CGImagePtr bitmap;
+  if (gfx::ImagePtr flat = composition_->finalImageKeepAlpha(hasAlpha_))
+    bitmap = bitmapOf(flat, hasAlpha_);
+  if (!bitmap) {
+    fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
+              fnd::localized("The image could not be flattened for export."));
+    return false;
   }
   io::ImageDestinationPtr destination =
       io::ImageDestination::createWithData(data, type_, 1, {}, error);
   if (!destination) return false;
-  destination->addImage(bitmap_, properties_);
+  destination->addImage(bitmap, properties_);
   return destination->finalize(error);
 }
 

@@ -6,7 +6,8 @@
 #include <QVariantMap>
 #include <memory>
 
-#include "graphics/CGImage.h"
+#include "appkit/PrintOperation.h"
+#include "model/CompositionSnapshot.h"
 
 class ComposedImage;
 
@@ -14,24 +15,25 @@ namespace fnd {
 class Error;
 }
 
-// One export fixed at the moment it was asked for: the flattened pixels the
-// file will hold (or, for PDF, the page), the properties it is written with
-// and its type. Made on the main thread from the model; written from any
-// thread, so an estimate on a background queue never reads the model or
-// options the interface is changing.
+// One export fixed at the moment it was asked for: the document's
+// composition (the layers' drawings, not yet flattened), the properties the
+// file is written with and its type. Taking it on the main thread only reads
+// the model; flattening and encoding it, the costly part, run on any thread
+// and never read the model or the options the interface is changing.
 class ExportSnapshot {
  public:
   using Ptr = std::shared_ptr<const ExportSnapshot>;
 
-  // Flattens `image` for a file of `type` (a bitmap type: PDF pages are
-  // drawn by the document's print operation, see withPDF). Alpha is kept only when asked
-  // and the type can hold it; otherwise the layers are flattened on white
-  // and written opaque. `options` are the document's destination options
-  // (imported properties, quality, TIFF compression); the orientation is
-  // left out, since the flattened pixels are already upright. Null with
-  // `error` filled when nothing can be flattened.
+  // An export of `image` as a file of `type`. Alpha is kept only when
+  // asked and the type can hold it; otherwise the layers are flattened on
+  // white and written opaque. `options` are the document's destination
+  // options (imported properties, quality, TIFF compression); the
+  // orientation is left out, since the flattened pixels are already
+  // upright. A PDF is one page of the canvas drawn with `printInfo`. Null
+  // with `error` filled when there is no canvas to export.
   static Ptr make(ComposedImage* image, const QString& type, bool keepsAlpha,
-                  const QVariantMap& options, fnd::Error* error = nullptr);
+                  const QVariantMap& options, ui::PrintInfoPtr printInfo = nullptr,
+                  fnd::Error* error = nullptr);
 
   // False for the formats that have no alpha channel (BMP as written for
   // export, JPEG).
@@ -39,24 +41,28 @@ class ExportSnapshot {
   // `options` without the orientation (also in nested dictionaries), with
   // HasAlpha set.
   static QVariantMap destinationProperties(const QVariantMap& options, bool hasAlpha);
-  // A PDF export of pages already drawn; null (with `error`) for no bytes.
-  static Ptr withPDF(QByteArray pdf, fnd::Error* error = nullptr);
+  // Draws a composition on a page: layer by layer when the page can
+  // composite them all, else flattened once (without alpha on white).
+  static ui::PrintOperation::DrawingHandler pageDrawing(CompositionSnapshot::Ptr composition,
+                                                        bool keepsAlpha);
 
   QString type() const { return type_; }
   bool hasAlpha() const { return hasAlpha_; }
   const QVariantMap& properties() const { return properties_; }
-  // The pixels written; null for PDF.
-  const gfx::CGImagePtr& bitmap() const { return bitmap_; }
 
   // Writes the file in one step (the old file stays on failure). The error
   // names the path and the cause.
   bool writeToPath(const QString& path, fnd::Error* error = nullptr) const;
+  // Flattens and encodes; safe on any thread.
   bool encode(QByteArray* data, fnd::Error* error = nullptr) const;
 
  private:
+  bool encodePDF(QByteArray* data, fnd::Error* error) const;
+
   QString type_;
+  bool keepsAlpha_ = false;
   bool hasAlpha_ = false;
   QVariantMap properties_;
-  gfx::CGImagePtr bitmap_;
-  QByteArray pdf_;
+  CompositionSnapshot::Ptr composition_;
+  ui::PrintInfoPtr printInfo_;
 };

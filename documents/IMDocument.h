@@ -160,6 +160,7 @@ class IMDocument : public ui::PersistentDocument {
 
   bool prepareSavePanel(ui::SavePanelRequest& panel) override;
   QString fileTypeFromLastRunSavePanel() const override;
+  QStringList writableTypesForSaveOperation(ui::SaveOperationType op) const override;
 
   QVariant valueForKey(const QString& key) const override;
   QSet<QString> keyPathsForValuesAffectingValueForKey(const QString& key) const override;

@@ -88,10 +88,11 @@ bool IMDocumentController::pasteboardHasImage() {
 void IMDocumentController::newDocumentFromPasteboard(QObject* sender) {
   auto* document = qobject_cast<IMDocument*>(currentDocument());
   if (!document || !document->isEmpty()) {
+    // The document just made, whether or not its window is key yet.
+    const qsizetype before = documents().size();
     newDocument(sender);
-    document = qobject_cast<IMDocument*>(currentDocument());
-    if (!document && !documents().isEmpty())
-      document = qobject_cast<IMDocument*>(documents().last());
+    document = documents().size() > before ? qobject_cast<IMDocument*>(documents().last())
+                                           : nullptr;
   }
   if (!document || document->windowControllers().isEmpty()) return;
   ui::WindowController* controller = document->windowControllers().last();

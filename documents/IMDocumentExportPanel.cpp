@@ -117,8 +117,10 @@ QString IMDocument::fileSizeTriger() {
     setCalculatingFileSize(false);
     return saveFileSize_;
   }
-  // The pixels and options are taken now, on the main thread; only the
-  // encoding runs on the queue.
+  // Only the layers' values and the options are taken here, on the main
+  // thread; flattening and encoding run on the queue, so a slider dragged
+  // over the quality never waits for them. Ticks faster than an estimate
+  // replace the one waiting, and the one running is dropped when it ends.
   ExportSnapshot::Ptr snapshot = exportSnapshot(saveType_, savedFileKeepsAlpha());
   if (!snapshot) {
     setCalculatingFileSize(false);
@@ -151,13 +153,26 @@ void IMDocument::setCalculatingFileSize(bool calculating) {
 
 bool IMDocument::prepareSavePanel(ui::SavePanelRequest& panel) {
   if (currentSaveOperation() != ui::SaveToOperation) return true;
-  if (!savePanelView_) savePanelView_ = new IMImageFormatsSettings(this);
+  // Between exports the view waits hidden inside the document's window, so
+  // it never stands about as a window of its own; the panel shows it.
+  if (!savePanelView_) {
+    savePanelView_ = new IMImageFormatsSettings(this, appropriateWindowForDocModalOperations());
+    savePanelView_->hide();
+  }
   panel.accessoryView = savePanelView_;
   const QVariant stored = fnd::UserDefaults::standardUserDefaults().objectForKey(kSaveTypeDefault);
   setSaveType(stored.isValid() ? stored.toString() : io::TypePNG);
   panel.allowedFileTypes = {saveType_};
-  savePanelView_->setVisible(true);
+  // The document may have changed since the panel last showed a size.
+  fileSizeTriger();
   return true;
+}
+
+// Save As writes the native store whatever the document was opened from,
+// so its panel offers that type alone and names the file after it.
+QStringList IMDocument::writableTypesForSaveOperation(ui::SaveOperationType op) const {
+  if (op == ui::SaveToOperation) return ui::PersistentDocument::writableTypesForSaveOperation(op);
+  return {IMNativeDocumentType};
 }
 
 QString IMDocument::fileTypeFromLastRunSavePanel() const {

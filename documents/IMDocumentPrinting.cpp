@@ -12,32 +12,9 @@
 #include "graphics/CompositingOperation.h"
 #include "graphics/GraphicsContext.h"
 #include "graphics/Image.h"
+#include "imageio/TypeIdentifiers.h"
 #include "model/ComposedImage.h"
-#include "model/Layer.h"
-
-namespace {
-
-bool isSourceOver(qint64 operation) {
-  // Values outside the known operations draw source-over.
-  return operation == qint64(gfx::CompositingOperation::SourceOver) || operation < 0 ||
-         operation > qint64(gfx::CompositingOperation::Luminosity);
-}
-
-// PDF pages and printers composite source-over only and cannot read back
-// what a page already shows, so a layer drawn with any other operation
-// would come out as if drawn source-over.
-bool pageCompositesEveryLayer(ComposedImage& image) {
-  for (Layer* layer : image.layersArray()) {
-    if (!layer->visible()) continue;
-    if (!isSourceOver(layer->compositingOperation())) return false;
-    if (layer->hasNotEmptyImageAccumulator() &&
-        !isSourceOver(qint64(layer->accumulatorCompositingOperation())))
-      return false;
-  }
-  return true;
-}
-
-}  // namespace
+#include "model/CompositionSnapshot.h"
 
 ui::PrintInfoPtr IMDocument::printInfo() {
   if (!printInfo_) printInfo_ = ui::PrintInfo::make();
@@ -54,24 +31,8 @@ void IMDocument::setPrintInfo(ui::PrintInfoPtr printInfo) {
 void IMDocument::printDocument(QObject*) { printShowingPrintPanel(true); }
 
 ui::PrintOperation::DrawingHandler IMDocument::canvasDrawing(bool keepsAlpha) {
-  // A document the page cannot composite is flattened by the model, as the
-  // image export flattens it, once for all the pages of the operation.
-  auto flattened = std::make_shared<gfx::ImagePtr>();
-  return [this, keepsAlpha, flattened](gfx::GraphicsContext& context, const QRectF& rect) {
-    gfx::CurrentContextScope scope(&context);
-    ComposedImage* image = composedImage();
-    if (image && !pageCompositesEveryLayer(*image)) {
-      if (!*flattened) *flattened = image->finalImageKeepAlpha(keepsAlpha);
-      if (!*flattened) return;
-      context.saveGState();
-      context.clipToRect(rect);
-      (*flattened)->drawAtPoint(image->rect().topLeft());
-      context.restoreGState();
-      return;
-    }
-    if (!keepsAlpha) context.fillRect(rect, Qt::white, gfx::CompositingOperation::SourceOver);
-    viewDrawingRect(rect, true, false);
-  };
+  // The canvas as it is when the operation starts, whenever the pages draw.
+  return ExportSnapshot::pageDrawing(CompositionSnapshot::make(composedImage()), keepsAlpha);
 }
 
 void IMDocument::printShowingPrintPanel(bool flag) {
@@ -99,14 +60,10 @@ void IMDocument::printShowingPrintPanel(bool flag) {
 }
 
 QByteArray IMDocument::PDFRepresentationOfFinalImage(bool keepsAlpha) {
-  ComposedImage* image = composedImage();
-  const QRectF rect = image ? image->rect() : QRectF();
-  if (rect.isEmpty()) return {};
   QByteArray data;
-  auto operation =
-      ui::PrintOperation::PDFOperation(rect, canvasDrawing(keepsAlpha), &data, printInfo());
-  operation->setShowsPrintPanel(false);
-  return operation->runOperation() ? data : QByteArray();
+  ExportSnapshot::Ptr snapshot = ExportSnapshot::make(composedImage(), io::TypePDF, keepsAlpha,
+                                                      savedMetaAndOptions(), printInfo());
+  return snapshot && snapshot->encode(&data) ? data : QByteArray();
 }
 
 QByteArray IMDocument::PDFRepresentationOfFinalImage() {

@@ -33,11 +33,10 @@ bool IMDocument::writeToURL(const QUrl& url, const QString& typeName, ui::SaveOp
 
 ExportSnapshot::Ptr IMDocument::exportSnapshot(const QString& type, bool keepsAlpha,
                                                fnd::Error* error) {
-  // Alpha follows the argument, as for every other type: an autosave
-  // elsewhere keeps it whatever the panel's default says.
-  if (type == io::TypePDF)
-    return ExportSnapshot::withPDF(PDFRepresentationOfFinalImage(keepsAlpha), error);
-  return ExportSnapshot::make(composedImage(), type, keepsAlpha, savedMetaAndOptions(), error);
+  // Alpha follows the argument, as for every type: an autosave elsewhere
+  // keeps it whatever the panel's default says.
+  return ExportSnapshot::make(composedImage(), type, keepsAlpha, savedMetaAndOptions(), printInfo(),
+                              error);
 }
 
 bool IMDocument::savetoBitmapFileType(const QString& type, const QUrl& url, bool keepsAlpha,

@@ -6,12 +6,14 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStackedWidget>
 #include <cmath>
 
+#include "appkit/FileNameExtensions.h"
 #include "documents/IMDocument.h"
 #include "foundation/Localized.h"
 #include "imageio/ImageProperties.h"
@@ -98,6 +100,13 @@ void IMImageFormatsSettings::followInPanel(const QString& type) {
   panel->setNameFilter(
       QStringLiteral("%1 (*.%2)")
           .arg(IMDocument::imageIOLocalizedString(type), extensions.join(QStringLiteral(" *."))));
+  // The typed name follows the picker: "photo.png" becomes "photo.jpg".
+  auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (!name) return;
+  QStringList replaceable{IMNativeFileExtension};
+  for (const QVariant& entry : document_->saveTypes())
+    replaceable += io::TypeIdentifiers::filenameExtensions(entry.toMap().value("uti").toString());
+  name->setText(ui::FileNameExtensions::replacing(name->text(), replaceable, extensions.first()));
 }
 
 void IMImageFormatsSettings::bind() {

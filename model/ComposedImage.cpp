@@ -7,6 +7,7 @@
 #include "foundation/Localized.h"
 #include "graphics/GraphicsContext.h"
 #include "imageio/ImageLimits.h"
+#include "model/CompositionSnapshot.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
@@ -109,21 +110,8 @@ void ComposedImage::compositeImageInRect(const QRectF& rect, bool forceQuartz,
 
 gfx::ImagePtr ComposedImage::finalImageKeepAlpha(bool keepAlpha, const QList<Layer*>& layers,
                                                  const QRectF& rect) {
-  const QRectF canvas = this->rect();
-  gfx::ImagePtr whole = ima_imageWithPixelSize(size(), [&](const QRectF&) {
-    gfx::GraphicsContext* context = gfx::GraphicsContext::current();
-    if (!context) return false;
-    context->fillRect(canvas, keepAlpha ? QColor(0, 0, 0, 0) : QColor(Qt::white),
-                      gfx::CompositingOperation::Copy);
-    compositeImageInRect(canvas, true, layers, false);
-    return true;
-  });
-  if (!whole) return nullptr;
-  if (rect.isEmpty()) return whole;
-  return ima_imageWithPixelSize(rect.size(), [&](const QRectF&) {
-    return whole->drawAtPoint(QPointF(0, 0), QRectF(rect.topLeft(), whole->size()),
-                              gfx::CompositingOperation::Copy, 1.0);
-  });
+  // The same drawing an export flattens elsewhere, so both give one result.
+  return CompositionSnapshot::make(this, layers)->finalImageKeepAlpha(keepAlpha, rect);
 }
 
 gfx::ImagePtr ComposedImage::finalImageKeepAlpha(bool keepAlpha, const QList<Layer*>& layers) {

@@ -11,6 +11,7 @@
 #include "graphics/Image.h"
 #include "model/IMManagedObject.h"
 #include "model/ImageDelegate.h"
+#include "model/LayerDrawingSnapshot.h"
 
 class ComposedImage;
 class Filter;
@@ -183,9 +184,10 @@ class Layer : public IMManagedObject, public ImageDelegate {
                          bool hasAlpha, bool hasCompositing, bool disableInterpolation);
   void drawIsForceQuartz(bool forceQuartz, bool isVisibleIgnored, bool disableInterpolation,
                          const QRectF& rect);
-  void drawMySelfIsForceQuartz(bool forceQuartz, bool isForceNoFilters, bool hasAlpha,
-                               bool hasCompositing, bool disableInterpolation);
-  void drawAccumulatorHasAlpha(bool hasAlpha);
+  // What drawing the layer shows, fixed now: drawn at once by the canvas,
+  // or kept (detached) to flatten the document elsewhere.
+  LayerDrawingSnapshot drawingSnapshot(bool forceQuartz, bool isForceNoFilters, bool hasAlpha,
+                                       bool hasCompositing, bool disableInterpolation) const;
   void prepareAccumulatorWithWorkingRect(const QRectF& workingRect);
   ci::Image accumulatorImage() const;
   bool emptyAccumulator() const;
@@ -195,12 +197,8 @@ class Layer : public IMManagedObject, public ImageDelegate {
   void fill();
 
  protected:
-  // A text layer draws its text straight into the context; plain layers
-  // have nothing to draw there.
-  virtual void drawTextWithOperation(int operation, double fraction) {
-    (void)operation;
-    (void)fraction;
-  }
+  // The text a text layer draws in place of pixels; none for plain layers.
+  virtual gfx::AttributedString drawnText() const { return {}; }
 
  private:
   std::shared_ptr<ci::ImageAccumulator> accumulator_;

@@ -1,6 +1,5 @@
 #include <cmath>
 
-#include "coreimage/CIImageRep.h"
 #include "coreimage/Rect.h"
 #include "graphics/GraphicsContext.h"
 #include "model/ComposedImage.h"
@@ -8,21 +7,12 @@
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
-#include "model/VisiblePart.h"
 
 namespace {
 
 bool isPureTranslation(const gfx::AffineTransform& transform) {
   return transform.m11() == 1 && transform.m12() == 0 && transform.m21() == 0 &&
          transform.m22() == 1;
-}
-
-// A recipe as a drawable image whose point (0, 0) is the recipe's extent
-// origin.
-gfx::ImagePtr imageWithRecipe(const ci::Image& recipe) {
-  auto image = gfx::Image::make(recipe.extent().size());
-  image->addRepresentation(ci::CIImageRep::imageRepWithCIImage(recipe));
-  return image;
 }
 
 // Whether a layer whose pixels are still decoding may show in `rect`: the
@@ -35,12 +25,6 @@ bool mayShowWhileLoading(const Layer& layer, Image& image, const QRectF& rect) {
   const QPointF centre(layer.xOrigin() + size.width() / 2, layer.yOrigin() + size.height() / 2);
   const QRectF reach(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
   return !ci::isEmpty(ci::intersect(reach, rect));
-}
-
-gfx::CompositingOperation operationFromValue(qint64 value) {
-  if (value < 0 || value > qint64(gfx::CompositingOperation::Luminosity))
-    return gfx::CompositingOperation::SourceOver;
-  return gfx::CompositingOperation(value);
 }
 
 }  // namespace
@@ -58,13 +42,8 @@ void Layer::drawIsForceQuartz(bool forceQuartz, bool isVisibleIgnored, bool isFo
     image->nsImage();
   }
   if (!accumulator_ && ci::isEmpty(ci::intersect(clippingRect(), rect))) return;
-  gfx::AffineTransform transform = transformation();
-  gfx::GraphicsContext::saveGraphicsState();
-  transform.concat();
-  drawMySelfIsForceQuartz(forceQuartz, isForceNoFilters, hasAlpha, hasCompositing,
-                          disableInterpolation && isPureTranslation(transform));
-  gfx::GraphicsContext::restoreGraphicsState();
-  if (accumulator_) drawAccumulatorHasAlpha(hasAlpha);
+  drawingSnapshot(forceQuartz, isForceNoFilters, hasAlpha, hasCompositing, disableInterpolation)
+      .draw();
 }
 
 void Layer::drawIsForceQuartz(bool forceQuartz, bool isVisibleIgnored, bool isForceNoFilters,
@@ -79,64 +58,45 @@ void Layer::drawIsForceQuartz(bool forceQuartz, bool isVisibleIgnored, bool disa
   drawIsForceQuartz(forceQuartz, isVisibleIgnored, false, true, true, disableInterpolation, rect);
 }
 
-void Layer::drawMySelfIsForceQuartz(bool forceQuartz, bool isForceNoFilters, bool hasAlpha,
-                                    bool hasCompositing, bool disableInterpolation) {
-  const int operation = hasCompositing ? compositingOperation() : 2;
-  const double fraction = hasAlpha ? alpha() : 1.0;
-  const QRectF bounds = boundsForceNoFilters(isForceNoFilters, true);
+LayerDrawingSnapshot Layer::drawingSnapshot(bool forceQuartz, bool isForceNoFilters, bool hasAlpha,
+                                            bool hasCompositing, bool disableInterpolation) const {
+  LayerDrawingSnapshot drawing;
+  drawing.transform = transformation();
+  drawing.clippingRect = clippingRect();
+  drawing.operation = hasCompositing ? compositingOperation() : 2;
+  drawing.fraction = hasAlpha ? alpha() : 1.0;
+  drawing.disableInterpolation = disableInterpolation && isPureTranslation(drawing.transform);
+  drawing.bounds = boundsForceNoFilters(isForceNoFilters, true);
   const ci::Image filtered = filteredCIImage();
-  gfx::ImagePtr source;
-  QPointF at = bounds.topLeft();
-  QRectF sourceRect(QPointF(0, 0), bounds.size());
-  // A filter chain renders only the part of the layer that shows through
-  // the clip, and that part is drawn where it belongs.
-  auto renderVisiblePart = [&](auto render) {
-    const QRectF part = visiblePartOfRect(bounds);
-    if (ci::isEmpty(part)) return;
-    at = part.topLeft();
-    sourceRect = QRectF(QPointF(0, 0), part.size());
-    source = render(part);
-  };
-
   if (isCoreImage() && !forceQuartz && !isForceNoFilters && !filtered.isNull()) {
-    ci::Image recipe = filtered;
-    if (disableInterpolation)
-      recipe = recipe.imageByApplyingFilter(
+    drawing.content = LayerDrawingSnapshot::Content::Recipe;
+    drawing.recipe = filtered;
+    if (drawing.disableInterpolation)
+      drawing.recipe = filtered.imageByApplyingFilter(
           "CIPixellate",
           {{"inputCenter", QVariant::fromValue(QPointF(0, 0))}, {"inputScale", 1.0}});
-    // Cut to the layer's bounds first: a generator's endless extent cannot
-    // be drawn, and the bounds are all the layer shows.
-    renderVisiblePart(
-        [&](const QRectF& part) { return imageWithRecipe(recipe.imageByCroppingToRect(part)); });
   } else if (isForceNoFilters || filtered.isNull()) {
     if (isText()) {
-      drawTextWithOperation(operation, fraction);
-      return;
+      drawing.content = LayerDrawingSnapshot::Content::Text;
+      drawing.text = drawnText();
+      drawing.bounds = boundsForceNoFilters(true, true);
+    } else if (Image* image = this->image()) {
+      drawing.pixels = image->nsImage();
+      if (drawing.pixels) drawing.content = LayerDrawingSnapshot::Content::Pixels;
     }
-    if (Image* image = this->image()) source = image->nsImage();
   } else {
     // The bounds here are the filtered image's own (force-no-filters is off).
-    renderVisiblePart([&](const QRectF& part) {
-      return ima_nsImageWithSize(filtered.imageByCroppingToRect(part), part.size());
-    });
+    drawing.content = LayerDrawingSnapshot::Content::RenderedRecipe;
+    drawing.recipe = filtered;
   }
-  if (!source) return;
-  gfx::GraphicsContext* context = gfx::GraphicsContext::current();
-  if (!context) return;
-  if (disableInterpolation) context->setImageInterpolation(false);
-  source->drawAtPoint(at, sourceRect, operationFromValue(operation), fraction);
-}
-
-void Layer::drawAccumulatorHasAlpha(bool hasAlpha) {
-  if (!accumulator_) return;
-  // Only the painting that shows through the clip is rendered.
-  const QRectF part = visiblePartOfRect(accumulator_->extent());
-  if (ci::isEmpty(part)) return;
-  gfx::ImagePtr pixels =
-      ima_nsImageWithSize(accumulator_->image().imageByCroppingToRect(part), part.size());
-  if (!pixels) return;
-  pixels->drawAtPoint(part.topLeft(), QRectF(QPointF(0, 0), part.size()),
-                      operationFromValue(qint64(accumulatorOperation_)), hasAlpha ? alpha() : 1.0);
+  if (accumulator_) {
+    drawing.hasAccumulator = true;
+    drawing.accumulator = accumulator_->image();
+    drawing.accumulatorExtent = accumulator_->extent();
+    drawing.accumulatorOperation = qint64(accumulatorOperation_);
+    drawing.accumulatorFraction = drawing.fraction;
+  }
+  return drawing;
 }
 
 void Layer::prepareAccumulatorWithWorkingRect(const QRectF& workingRect) {

@@ -10,7 +10,6 @@
 #include "model/Settings.h"
 #include "model/TextLayerAttributedStringCoding.h"
 #include "model/TextLayerFontScaling.h"
-#include "model/VisiblePart.h"
 
 namespace {
 
@@ -154,27 +153,4 @@ void TextLayer::setZoom(double zoom) {
   const double scale = zoom / stored;
   if (scale != 1) setAttributedString(attributedStringWithScale(attributedString(), scale));
   setCIImageAccumulator(nullptr);
-}
-
-void TextLayer::drawTextWithOperation(int operation, double fraction) {
-  const QRectF bounds = boundsForceNoFilters(true, true);
-  // Only the part of the text that shows through the clip is laid out in
-  // pixels; it is the same part of the whole text's image.
-  const QRectF part = visiblePartOfRect(bounds);
-  if (part.width() <= 0 || part.height() <= 0) return;
-  const gfx::AttributedString string = attributedString();
-  gfx::ImagePtr image = ima_imageWithPixelSize(part.size(), [&](const QRectF&) {
-    gfx::GraphicsContext* context = gfx::GraphicsContext::current();
-    if (!context) return false;
-    context->translateCTM(bounds.x() - part.x(), bounds.y() - part.y());
-    string.drawInRect(bounds);
-    return true;
-  });
-  if (!image) return;
-  // Text blends normally whatever the layer's operation, except that
-  // destination-in (7) makes it cut its letters out of what lies below.
-  const auto blend = operation == int(gfx::CompositingOperation::DestinationIn)
-                         ? gfx::CompositingOperation::DestinationOut
-                         : gfx::CompositingOperation::SourceOver;
-  image->drawAtPoint(part.topLeft(), QRectF(QPointF(0, 0), part.size()), blend, fraction);
 }

@@ -52,7 +52,7 @@ class TextLayer : public Layer {
   bool isText() const override { return true; }
 
  protected:
-  void drawTextWithOperation(int operation, double fraction) override;
+  gfx::AttributedString drawnText() const override { return attributedString(); }
 
  private:
   // The text rendered into a bitmap of imageSizeForceNoFilters(true).

@@ -17,6 +17,9 @@ class ComposedImage;
 class Layer;
 class IMLayersPanelWindow;
 class TextLayerDetailsPopoverView;
+namespace ui {
+class Pasteboard;
+}
 
 // The origin x that asks for an image centred on the canvas.
 inline constexpr double IMCenteredOriginSentinel = -888888888.0;
@@ -87,6 +90,10 @@ class IMLayersArrayController : public IMGenericArrayController, public ui::Tabl
                             unsigned index, bool isTriggeredByUI);
   unsigned addLayerAndImage(const gfx::ImagePtr& image, const QString& name, unsigned index,
                             bool isTriggeredByUI);
+
+  // New layers from the pasteboard's image files, else from its images,
+  // from `index` on; false when it holds neither.
+  bool addLayerWithPasteboard(const ui::Pasteboard& pasteboard, unsigned index);
 
   // ---- Editing commands ----
   void merge();

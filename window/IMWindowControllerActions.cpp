@@ -1,6 +1,8 @@
 // The document window's layer commands, their validation and the toolbar.
 #include "appkit/ToolbarItem.h"
 #include "appkit/UserInterfaceItem.h"
+#include "appkit/core/Beep.h"
+#include "appkit/core/Pasteboard.h"
 #include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
 #include "foundation/UndoManager.h"
@@ -35,6 +37,10 @@ void IMWindowController::addActions() {
   addAction("deleteLayers:", [layers](QObject*) { layers->deleteLayers({}); });
   addAction("merge:", [layers](QObject*) { layers->merge(); });
   addAction("fill:", [layers](QObject*) { layers->fill(); });
+  // The pasteboard's images go on top, each a layer of its own.
+  addAction("paste:", [layers](QObject*) {
+    if (!layers->addLayerWithPasteboard(ui::Pasteboard::generalPasteboard(), 0)) ui::beep();
+  });
   addAction("undo:", [this](QObject*) {
     if (fnd::UndoManager* undo = undoManager(); undo && undo->canUndo()) undo->undo();
   });

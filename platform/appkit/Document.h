@@ -117,6 +117,8 @@ class Document : public QObject, public Responder, public fnd::Observable {
   // writable types, else the document's type.
   virtual QString fileTypeFromLastRunSavePanel() const;
   virtual QStringList writableTypesForSaveOperation(SaveOperationType op) const;
+  // The display name with the extension of the panel's first type.
+  QString proposedSaveName(const SavePanelRequest& panel) const;
   SaveOperationType currentSaveOperation() const { return currentSaveOperation_; }
 
   // Actions sent by the File menu.
@@ -218,6 +220,12 @@ class Document : public QObject, public Responder, public fnd::Observable {
   // Copies `from` beside `to` and renames the copy over it.
   bool copyOver(const QString& from, const QUrl& to) const;
   fnd::Error moveFailure(const QString& to, const QString& reason) const;
+  QStringList extensionsOfType(const QString& typeName) const;
+  QUrl withTypeExtension(const QUrl& url, const SavePanelRequest& panel) const;
+  // The open document whose file a save of `op` to `url` would replace and
+  // must not; null when there is none.
+  Document* openDocumentReplacedBy(const QUrl& url, SaveOperationType op);
+  void refuseToReplaceOpenDocument(const QUrl& url, Document* open, SaveOperationType op);
 
   QUrl fileURL_;
   QString fileType_;

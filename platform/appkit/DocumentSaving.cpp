@@ -16,6 +16,8 @@
 
 #include "appkit/Document.h"
 #include "appkit/DocumentController.h"
+#include "appkit/DocumentType.h"
+#include "appkit/FileNameExtensions.h"
 #include "appkit/ModalServices.h"
 #include "appkit/RestorableState.h"
 #include "appkit/Window.h"
@@ -183,38 +185,109 @@ QString Document::fileTypeFromLastRunSavePanel() const {
   return fileType_;
 }
 
+QStringList Document::extensionsOfType(const QString& typeName) const {
+  if (controller_) return controller_->fileExtensionsFromType(typeName);
+  if (typeName == TessalyDocumentType) return {TessalyDocumentExtension};
+  return io::TypeIdentifiers::filenameExtensions(typeName);
+}
+
+// The name the panel proposes carries the extension of the type the save
+// will write (the panel's first type, which prepareSavePanel may have set),
+// in place of the document's own.
+QString Document::proposedSaveName(const SavePanelRequest& panel) const {
+  const QString type = panel.allowedFileTypes.value(0, fileType_);
+  QStringList replaceable = extensionsOfType(fileType_) + extensionsOfType(type);
+  return FileNameExtensions::replacing(displayName(), replaceable, extensionsOfType(type).value(0));
+}
+
+// A name typed without one of the panel's extensions gets the first type's,
+// so the file's name always says what it holds.
+QUrl Document::withTypeExtension(const QUrl& url, const SavePanelRequest& panel) const {
+  if (panel.allowsOtherFileTypes || panel.allowedFileTypes.isEmpty() || !url.isLocalFile())
+    return url;
+  QStringList allowed;
+  for (const QString& type : panel.allowedFileTypes) allowed += extensionsOfType(type);
+  const QString extension = extensionsOfType(panel.allowedFileTypes.first()).value(0);
+  if (extension.isEmpty() || FileNameExtensions::hasOneOf(url.toLocalFile(), allowed)) return url;
+  return QUrl::fromLocalFile(url.toLocalFile() + u'.' + extension);
+}
+
 void Document::runModalSavePanelForSaveOperation(SaveOperationType op,
                                                  std::function<void(bool didSave)> completion) {
   currentSaveOperation_ = op;
   SavePanelRequest panel;
   panel.allowedFileTypes = writableTypesForSaveOperation(op);
-  QString name = displayName();
-  const QString extension = controller_
-                                ? controller_->fileExtensionsFromType(fileType_).value(0)
-                                : io::TypeIdentifiers::preferredFilenameExtension(fileType_);
-  if (!extension.isEmpty() && !name.endsWith("." + extension, Qt::CaseInsensitive))
-    name += "." + extension;
-  panel.nameFieldStringValue = name;
   if (!fileURL_.isEmpty())
     panel.directoryURL = QUrl::fromLocalFile(QFileInfo(fileURL_.toLocalFile()).path());
   if (!prepareSavePanel(panel)) {
     if (completion) completion(false);
     return;
   }
+  if (panel.nameFieldStringValue.isEmpty()) panel.nameFieldStringValue = proposedSaveName(panel);
   QPointer<Document> self(this);
   ModalServices::shared().beginSavePanelSheet(
-      panel, windowForSheet(), [self, op, completion](const FilePanelResult& result) {
+      panel, windowForSheet(), [self, op, panel, completion](const FilePanelResult& result) {
         if (!self || result.response != ModalResponseOK || result.url().isEmpty()) {
           if (completion) completion(false);
           return;
         }
-        self->lastSavePanelURL_ = result.url();
-        self->saveToURL(result.url(), self->fileTypeFromLastRunSavePanel(), op,
+        // The name chosen, which the user may have agreed to replace, and
+        // the one written must both be free of open documents.
+        const QUrl url = self->withTypeExtension(result.url(), panel);
+        Document* open = self->openDocumentReplacedBy(result.url(), op);
+        if (!open) open = self->openDocumentReplacedBy(url, op);
+        if (open) {
+          self->refuseToReplaceOpenDocument(open->fileURL(), open, op);
+          if (completion) completion(false);
+          return;
+        }
+        self->lastSavePanelURL_ = url;
+        self->saveToURL(url, self->fileTypeFromLastRunSavePanel(), op,
                         [self, completion](const fnd::Error* error) {
                           if (error && self) self->presentErrorModalForWindow(*error, {});
                           if (completion) completion(!error);
                         });
       });
+}
+
+namespace {
+
+bool sameFile(const QString& a, const QString& b) {
+  struct stat first, second;
+  if (::stat(QFile::encodeName(a).constData(), &first) != 0 ||
+      ::stat(QFile::encodeName(b).constData(), &second) != 0)
+    return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+// An export is a copy: it may never take the place of an open document's
+// file, its own included. Save As may replace only the document's own file.
+Document* Document::openDocumentReplacedBy(const QUrl& url, SaveOperationType op) {
+  QList<Document*> open = controller_ ? controller_->documents() : QList<Document*>();
+  if (!open.contains(this)) open.append(this);
+  for (Document* document : open) {
+    if (document->fileURL().isEmpty() || (document == this && op != SaveToOperation)) continue;
+    if (sameFile(document->fileURL().toLocalFile(), url.toLocalFile())) return document;
+  }
+  return nullptr;
+}
+
+void Document::refuseToReplaceOpenDocument(const QUrl& url, Document* open, SaveOperationType op) {
+  AlertRequest alert;
+  alert.style = AlertStyle::Critical;
+  alert.messageText = fnd::localized("“%1” is the file of the open document “%2”.")
+                          .arg(QFileInfo(url.toLocalFile()).fileName(), open->displayName());
+  alert.informativeText =
+      op == SaveToOperation
+          ? fnd::localized(
+                "Exporting over it would replace the document with a flattened image. "
+                "Choose another name or folder for the export.")
+          : fnd::localized(
+                "Saving over it would replace that document. Choose another name or "
+                "folder.");
+  ModalServices::shared().beginAlertSheet(alert, windowForSheet(), [](long) {});
 }
 
 void Document::saveDocument(QObject*) {

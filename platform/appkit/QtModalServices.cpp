@@ -97,7 +97,8 @@ void attachAccessory(QFileDialog* dialog, const FilePanelRequest& request) {
   QObject::connect(dialog, &QDialog::finished, dialog, [accessory, owner, wasHidden] {
     if (!accessory) return;
     accessory->setParent(owner);
-    accessory->setHidden(wasHidden);
+    // Without an owner it would come back as a window of its own.
+    accessory->setHidden(wasHidden || !owner);
   });
 }
 

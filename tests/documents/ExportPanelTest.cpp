@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <thread>
 
 #include "DocumentsTestSupport.h"
 #include "TestSupport.h"
@@ -14,10 +15,15 @@
 #include "documents/FileSizeText.h"
 #include "documents/IMDocument.h"
 #include "foundation/UserDefaults.h"
+#include "graphics/AttributedString.h"
+#include "graphics/GraphicsContext.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
 #include "model/ComposedImage.h"
+#include "model/Image.h"
 #include "model/ImagesCacheFolder.h"
+#include "model/Layer.h"
+#include "model/TextLayer.h"
 
 namespace {
 
@@ -249,4 +255,106 @@ TEST(ExportPanel, RapidChangesGiveOneEstimateAndTheNativeTypeNone) {
   document->setSaveType(IMNativeDocumentType);
   EXPECT_FALSE(document->isCalculatingFileSize());
   EXPECT_EQ(document->saveFileSize(), "");
+}
+
+namespace {
+
+// The three test layers with what makes flattening more than copying: a
+// rotated layer blended by multiplication, and a text layer.
+void addRotatedAndTextLayers(IMDocument& document) {
+  ComposedImage* image = document.composedImage();
+  image->layersArray()[1]->setRotationAngle(20);
+  image->layersArray()[1]->setCompositingOperation(14);
+  TextLayer* text =
+      TextLayer::createLayerWithComposedImage(image, document.managedObjectContext(), true);
+  text->setAttributedString(gfx::AttributedString("Ab", gfx::Font("DejaVu Sans", 18), Qt::black));
+  text->setXOrigin(6);
+  text->setYOrigin(10);
+}
+
+// Noise, which PNG cannot shrink: a layer of it makes the file larger.
+gfx::ImagePtr noise(int width, int height) {
+  QImage pixels(width, height, QImage::Format_ARGB32);
+  quint32 state = 12345;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      pixels.setPixel(x, y, 0xff000000u | (state >> 8));
+    }
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+}  // namespace
+
+// Flattening and encoding an export made on the main thread give the same
+// bytes on another thread, and the same as the export the document writes.
+TEST(ExportPanel, AnExportEncodesTheSameOnAnyThread) {
+  auto document = threeLayerDocument();
+  addRotatedAndTextLayers(*document);
+  for (const QString& type : {io::TypePNG, io::TypeTIFF, io::TypePDF}) {
+    SCOPED_TRACE(type.toStdString());
+    ExportSnapshot::Ptr snapshot = document->exportSnapshot(type, true);
+    ASSERT_TRUE(snapshot);
+    QByteArray here, there;
+    ASSERT_TRUE(snapshot->encode(&here));
+    bool encoded = false;
+    std::thread worker([&] { encoded = snapshot->encode(&there); });
+    worker.join();
+    ASSERT_TRUE(encoded);
+    if (type != io::TypePDF) {
+      EXPECT_EQ(here, there);  // a PDF carries its time of writing
+    }
+    EXPECT_EQ(here.size() > 0, there.size() > 0);
+    const QString path =
+        tst::tempPath("any-thread." + io::TypeIdentifiers::preferredFilenameExtension(type));
+    ASSERT_TRUE(document->savetoBitmapFileType(type, QUrl::fromLocalFile(path), true));
+    if (type != io::TypePDF) {
+      QFile written(path);
+      ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+      EXPECT_EQ(written.readAll(), here);
+    }
+  }
+}
+
+// An estimate measures the document as it was when asked for, whatever
+// the user changes meanwhile; and a panel opened again measures the
+// document as it is then.
+TEST(ExportPanel, EstimatesFollowTheDocumentNotTheMomentTheyEnd) {
+  auto document = threeLayerDocument();
+  ui::ScriptedModalServices dialogs;
+  dialogs.setSheetsCompleteLater(false);
+  document->setSaveType(io::TypePNG);
+  auto exportAndCancel = [&] {
+    dialogs.cancel(ui::ScriptedModalServices::Dialog::SavePanel);
+    document->runModalSavePanelForSaveOperation(ui::SaveToOperation, [](bool) {});
+    EXPECT_TRUE(tst::spinUntil([&] { return dialogs.pendingAnswers() == 0; }));
+  };
+  exportAndCancel();
+  ASSERT_TRUE(estimateDone(*document));
+  const qint64 small = document->estimatedFileSize();
+  ASSERT_GT(small, 0);
+
+  Layer* top = document->composedImage()->layersArray()[0];
+  top->image()->setNsImage(noise(64, 48));
+  top->setXOrigin(0);
+  top->setYOrigin(0);
+  top->setAlpha(1);
+  exportAndCancel();
+  ASSERT_TRUE(estimateDone(*document));
+  const qint64 noisy = document->estimatedFileSize();
+  EXPECT_EQ(noisy, FileSizeEstimator::measure(*document->exportSnapshot(io::TypePNG, true)));
+  EXPECT_GT(noisy, small * 2);
+
+  // Changed in place while the estimate runs: the estimate keeps what it
+  // was asked for.
+  ExportSnapshot::Ptr asked = document->exportSnapshot(io::TypePNG, true);
+  document->setSaveQuality(0.5);  // restarts the estimate, as a slider does
+  gfx::ImagePtr pixels = top->image()->nsImage();
+  ASSERT_TRUE(pixels->lockFocus());
+  gfx::GraphicsContext::current()->fillRect(QRectF(0, 0, 64, 48), Qt::white,
+                                            gfx::CompositingOperation::Copy);
+  pixels->unlockFocus();
+  ASSERT_TRUE(estimateDone(*document));
+  EXPECT_EQ(document->estimatedFileSize(), FileSizeEstimator::measure(*asked));
+  EXPECT_EQ(document->estimatedFileSize(), noisy);
 }
