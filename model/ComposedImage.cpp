@@ -152,9 +152,24 @@ void ComposedImage::awakeFromInsert() {
   setSize(kNewDocumentSize);
 }
 
+// New layers are numbered after the highest default-named stored layer, so
+// a reopened document never hands out a name it already holds.
+qint64 ComposedImage::highestDefaultLayerNumber() const {
+  const QString prefix = fnd::localized("untitled layer") + QLatin1Char(' ');
+  qint64 highest = 0;
+  for (Layer* layer : layersArray()) {
+    const QString name = layer->name();
+    if (!name.startsWith(prefix)) continue;
+    bool ok = false;
+    const qint64 number = QStringView(name).mid(prefix.size()).toLongLong(&ok);
+    if (ok && number > highest) highest = number;
+  }
+  return highest;
+}
+
 void ComposedImage::awakeFromFetch() {
   IMManagedObject::awakeFromFetch();
-  layerCounter_ = 0;
+  layerCounter_ = highestDefaultLayerNumber();
   // An opened document shows sooner when its layers decode all at once, in
   // the background, than one by one as each is first drawn.
   QList<Image*> images;

@@ -81,6 +81,8 @@ class ComposedImage : public IMManagedObject {
   QSet<QString> keyPathsForValuesAffectingValueForKey(const QString& key) const override;
 
  private:
+  qint64 highestDefaultLayerNumber() const;
+
   std::shared_ptr<Settings> settings_;
   QSizeF layerPreviewImagesSize_;
   qint64 layerCounter_ = 0;

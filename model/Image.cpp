@@ -171,10 +171,14 @@ gfx::ImagePtr Image::localImage() const {
   return localImage_;
 }
 
+// The Core Image copy is made again for new pixels whatever the dates say:
+// two versions stamped within one millisecond (an undo and a redo in quick
+// succession) would otherwise leave the copy of the older one in place.
 void Image::setLocalImage(gfx::ImagePtr image) {
   prepareReducedDrawing(image);
   std::lock_guard<std::mutex> lock(mutex_);
   localImage_ = std::move(image);
+  CIIMageDate_ = QDateTime();
 }
 
 bool Image::isCurrentVersionInMemory() const {

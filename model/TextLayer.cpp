@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "coredata/ManagedObjectContext.h"
+#include "foundation/UndoManager.h"
 #include "graphics/GraphicsContext.h"
 #include "model/ComposedImage.h"
 #include "model/FontCoding.h"
@@ -100,18 +102,26 @@ void TextLayer::willChangeValueForKey(const QString& key) {
 
 void TextLayer::didChangeValueForKey(const QString& key) {
   if (!areNotificationsDisabled()) {
-    if (key == AttributedStringKey) {
+    // Undo and redo put back the name and origin that went with the text
+    // themselves; deriving them again would change what they restore.
+    if (key == AttributedStringKey && !isRestoredByUndo()) {
       const gfx::AttributedString string = attributedString();
       setName(string.string());
       // The origin is the bottom of the text: moving it by the change of the
       // deepest descent keeps the baseline where it was.
       setYOrigin(realYOrigin_ + textMaxDescender());
-      updatePreviewImage();
       handTextAttributesToSettings(string);
     }
+    if (key == AttributedStringKey) updatePreviewImage();
     filtersChanged();
   }
   Layer::didChangeValueForKey(key);
+}
+
+bool TextLayer::isRestoredByUndo() const {
+  cd::ManagedObjectContext* context = managedObjectContext();
+  fnd::UndoManager* undo = context ? context->undoManager() : nullptr;
+  return undo && (undo->isUndoing() || undo->isRedoing());
 }
 
 void TextLayer::handTextAttributesToSettings(const gfx::AttributedString& string) {

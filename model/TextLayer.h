@@ -55,6 +55,8 @@ class TextLayer : public Layer {
   gfx::AttributedString drawnText() const override { return attributedString(); }
 
  private:
+  // Whether a change comes from undo or redo putting back recorded values.
+  bool isRestoredByUndo() const;
   // The text rendered into a bitmap of imageSizeForceNoFilters(true).
   gfx::ImagePtr textImage() const;
   // The style of the next text, when the whole text has one.

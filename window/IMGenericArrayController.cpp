@@ -1,6 +1,7 @@
 #include "window/IMGenericArrayController.h"
 
 #include "coredata/ManagedObjectContext.h"
+#include "foundation/Localized.h"
 #include "foundation/UndoManager.h"
 #include "window/IMListPanelWindow.h"
 #include "window/IMTableView.h"
@@ -116,6 +117,7 @@ void IMGenericArrayController::remove(QObject* sender) {
   cd::ManagedObjectContext* context = managedObjectContext();
   for (auto object = removed.rbegin(); context && object != removed.rend(); ++object)
     context->deleteObject(*object);
+  if (!removed.isEmpty()) setUndoActionName(deleteActionName());
 }
 
 void IMGenericArrayController::customRemoveObjects(const cd::ObjectList& objects) {
@@ -124,9 +126,20 @@ void IMGenericArrayController::customRemoveObjects(const cd::ObjectList& objects
     removeObject(*object);
     if (context) context->deleteObject(*object);
   }
+  if (!objects.isEmpty()) setUndoActionName(deleteActionName());
 }
 
 void IMGenericArrayController::customCopyObjects(const cd::ObjectList&) {}
+
+QString IMGenericArrayController::moveActionName() const { return fnd::localized("Move"); }
+
+QString IMGenericArrayController::deleteActionName() const { return fnd::localized("Delete"); }
+
+void IMGenericArrayController::setUndoActionName(const QString& name) const {
+  cd::ManagedObjectContext* context = managedObjectContext();
+  if (fnd::UndoManager* undo = context ? context->undoManager() : nullptr)
+    undo->setActionName(name);
+}
 
 void IMGenericArrayController::removeFromContextualMenuItem(QObject*) {
   customRemoveObjects(contextualMenuObjects());
@@ -162,7 +175,10 @@ void IMGenericArrayController::moveObjectsInArrangedObjectsFromIndexes(const fnd
     removeIsFromAnIndexChangingOrder_ = false;
   }
   if (context) context->processPendingChanges();
-  if (undo) undo->endUndoGrouping();
+  if (undo) {
+    undo->setActionName(moveActionName());
+    undo->endUndoGrouping();
+  }
   setSelectionIndexes(fnd::IndexSet::range(target, indexes.count()));
 }
 

@@ -78,6 +78,13 @@ class IMGenericArrayController : public ui::ArrayController,
   virtual bool receiveDropWithInfo(ui::DraggingInfo& info, int arrangedIndex);
   virtual void customRemoveObjects(const cd::ObjectList& objects);
   virtual void customCopyObjects(const cd::ObjectList& objects);
+  // What Edit › Undo calls a reorder and a removal of this list's rows.
+  virtual QString moveActionName() const;
+  virtual QString deleteActionName() const;
+
+  // Names the undo step being built (the one the change just made opened,
+  // or the group around it) for Edit › Undo and Redo.
+  void setUndoActionName(const QString& name) const;
 
   // ---- Operations ----
   void awakeFromNib();

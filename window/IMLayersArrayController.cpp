@@ -79,6 +79,10 @@ QString IMLayersArrayController::rowCopiedDataKeyPath() const {
   return QStringLiteral("image.%1").arg(QStringLiteral("nsImage"));
 }
 
+QString IMLayersArrayController::moveActionName() const { return fnd::localized("Move Layer"); }
+
+QString IMLayersArrayController::deleteActionName() const { return fnd::localized("Delete Layer"); }
+
 IMLayersPanelWindow* IMLayersArrayController::layersWindow() const {
   return dynamic_cast<IMLayersPanelWindow*>(windowController());
 }
@@ -336,10 +340,14 @@ void IMLayersArrayController::selectedLayersMoveDelta(double dx, double dy) {
     layer->setXOrigin(layer->xOrigin() + dx);
     layer->setYOrigin(layer->yOrigin() + dy);
   }
+  setUndoActionName(fnd::localized("Nudge Layer"));
 }
 
 void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers) {
-  removeAndDeleteLayers(layers.isEmpty() ? selectedLayers() : layers);
+  const QList<Layer*> deleted = layers.isEmpty() ? selectedLayers() : layers;
+  if (deleted.isEmpty()) return;
+  removeAndDeleteLayers(deleted);
+  setUndoActionName(deleteActionName());
 }
 
 void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, const ci::Image& mask,
@@ -347,6 +355,8 @@ void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, const ci
   ComposedImage* composed = composedImage();
   if (!composed || !selectedLayersAreValideForDeletion()) return ui::beep();
   composed->deleteWithMask(mask, layers, dirtyRect, fillMode);
+  setUndoActionName(fillMode ? fnd::localized("Fill Selection")
+                             : fnd::localized("Erase Selection"));
   redrawLayerRect(dirtyRect);
 }
 
@@ -358,6 +368,7 @@ void IMLayersArrayController::fill() {
   ComposedImage* composed = composedImage();
   if (!composed || !selectedLayersAreValideForDeletion()) return ui::beep();
   composed->fillLayers(selectedLayers());
+  setUndoActionName(fnd::localized("Fill Layer"));
   if (IMLayersPanelWindow* window = layersWindow()) window->setNeedsDisplay();
 }
 
@@ -393,7 +404,9 @@ QWidget* IMLayersArrayController::tableViewViewForTableColumn(ui::TableView*, co
   view->setThumbnail(layer->imagePreview());
   view->setLayerVisible(layer->visible());
   view->setNameEdited([this, layer](const QString& name) {
-    if (arrangedObjects().contains(layer) && layer->name() != name) layer->setName(name);
+    if (!arrangedObjects().contains(layer) || layer->name() == name) return;
+    layer->setName(name);
+    setUndoActionName(fnd::localized("Rename Layer"));
   });
   return view;
 }

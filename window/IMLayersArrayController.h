@@ -50,6 +50,8 @@ class IMLayersArrayController : public IMGenericArrayController, public ui::Tabl
     return QStringLiteral("LayerDetailsPopoverView");
   }
   ui::RectEdge detailPopoverPreferedEdge() const override { return ui::MinXEdge; }
+  QString moveActionName() const override;
+  QString deleteActionName() const override;
 
   // ---- Queries ----
   static bool atLeastOneLayerVisible(const QList<Layer*>& layers);

@@ -1,4 +1,5 @@
 // The document window's layer commands, their validation and the toolbar.
+#include "appkit/MenuItem.h"
 #include "appkit/ToolbarItem.h"
 #include "appkit/UserInterfaceItem.h"
 #include "appkit/core/Beep.h"
@@ -63,7 +64,14 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
   if (action == "fill:") return layersController_->selectedLayersAreValideForDeletion();
   if (action == "undo:" || action == "redo:") {
     fnd::UndoManager* undo = undoManager();
-    return undo && (action == "undo:" ? undo->canUndo() : undo->canRedo());
+    const bool isUndo = action == "undo:";
+    // Validation is where the Edit menu's titles follow the steps they act
+    // on, as their enabling does.
+    if (auto* menuItem = dynamic_cast<const ui::MenuItem*>(&item))
+      const_cast<ui::MenuItem*>(menuItem)->setText(
+          !undo ? fnd::localized(isUndo ? "Undo" : "Redo")
+                : (isUndo ? undo->undoMenuItemTitle() : undo->redoMenuItemTitle()));
+    return undo && (isUndo ? undo->canUndo() : undo->canRedo());
   }
   return ui::WindowController::validateUserInterfaceItem(item);
 }

@@ -9,9 +9,24 @@
 
 #include "appkit/Popover.h"
 #include "appkit/PopoverNib.h"
+#include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
+#include "foundation/UndoManager.h"
 #include "model/Layer.h"
 #include "window/IMGenericArrayController.h"
+
+namespace {
+
+fnd::UndoManager* undoManagerOf(Layer* layer) {
+  cd::ManagedObjectContext* context = layer ? layer->managedObjectContext() : nullptr;
+  return context ? context->undoManager() : nullptr;
+}
+
+void nameStep(Layer* layer, const QString& name) {
+  if (fnd::UndoManager* undo = undoManagerOf(layer)) undo->setActionName(name);
+}
+
+}  // namespace
 
 LayerDetailsPopoverView::LayerDetailsPopoverView(Layer* layer, QWidget* parent)
     : QWidget(parent),
@@ -38,11 +53,37 @@ LayerDetailsPopoverView::LayerDetailsPopoverView(Layer* layer, QWidget* parent)
   connect(opacity_, &QSlider::valueChanged, opacityField_, &QSpinBox::setValue);
   connect(opacityField_, &QSpinBox::valueChanged, opacity_, &QSlider::setValue);
   connect(visible_, &QCheckBox::toggled, this, [this](bool on) {
-    if (layer_->visible() != on) layer_->setVisible(on);
+    if (layer_->visible() == on) return;
+    layer_->setVisible(on);
+    nameStep(layer_, on ? fnd::localized("Show Layer") : fnd::localized("Hide Layer"));
   });
   connect(opacity_, &QSlider::valueChanged, this, [this](int percent) {
-    if (std::lround(layer_->alpha() * 100) != percent) layer_->setAlpha(percent / 100.0);
+    if (std::lround(layer_->alpha() * 100) == percent) return;
+    layer_->setAlpha(percent / 100.0);
+    nameStep(layer_, fnd::localized("Change Opacity"));
   });
+  connect(opacity_, &QSlider::sliderPressed, this, &LayerDetailsPopoverView::beginSliderStep);
+  connect(opacity_, &QSlider::sliderReleased, this, &LayerDetailsPopoverView::endSliderStep);
+}
+
+// A popover closed in the middle of a drag still ends its step.
+LayerDetailsPopoverView::~LayerDetailsPopoverView() { endSliderStep(); }
+
+void LayerDetailsPopoverView::beginSliderStep() {
+  fnd::UndoManager* undo = undoManagerOf(layer_);
+  if (!undo || sliderStepOpen_) return;
+  layer_->managedObjectContext()->processPendingChanges();
+  undo->beginUndoGrouping();
+  sliderStepOpen_ = true;
+}
+
+void LayerDetailsPopoverView::endSliderStep() {
+  if (!sliderStepOpen_) return;
+  sliderStepOpen_ = false;
+  fnd::UndoManager* undo = undoManagerOf(layer_);
+  if (!undo) return;
+  layer_->managedObjectContext()->processPendingChanges();
+  undo->endUndoGrouping();
 }
 
 void LayerDetailsPopoverView::registerNib() {

@@ -10,7 +10,9 @@
 #include "appkit/ModalServices.h"
 #include "appkit/Popover.h"
 #include "appkit/PopoverNib.h"
+#include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
+#include "foundation/UndoManager.h"
 #include "model/TextLayer.h"
 #include "window/AttributedTextDocument.h"
 #include "window/IMLayersArrayController.h"
@@ -105,7 +107,11 @@ void TextLayerDetailsPopoverView::chooseColor() {
 void TextLayerDetailsPopoverView::textChanged() {
   if (showingLayerText_) return;
   const gfx::AttributedString edited = AttributedTextDocument::attributedString(*text_->document());
-  if (!(edited == layer_->attributedString())) layer_->setAttributedString(edited);
+  if (edited == layer_->attributedString()) return;
+  layer_->setAttributedString(edited);
+  cd::ManagedObjectContext* context = layer_->managedObjectContext();
+  if (fnd::UndoManager* undo = context ? context->undoManager() : nullptr)
+    undo->setActionName(fnd::localized("Edit Text"));
 }
 
 void TextLayerDetailsPopoverView::registerNib() {

@@ -78,6 +78,10 @@ void Document::updateChangeCount(DocumentChangeType change) {
   const bool wasEdited = isDocumentEdited();
   switch (change) {
     case ChangeDone:
+      // Done below the saved state, the new step drops the redo that led
+      // back to it: no count brings the document back to clean.
+      if (changeCount_ < 0) savedStateUnreachable_ = true;
+      [[fallthrough]];
     case ChangeRedone:
       ++changeCount_;
       unautosaved_ = true;
@@ -91,6 +95,7 @@ void Document::updateChangeCount(DocumentChangeType change) {
     case ChangeCleared:
     case ChangeReadOtherContents:
       changeCount_ = 0;
+      savedStateUnreachable_ = false;
       unautosaved_ = false;
       break;
     case ChangeAutosaved:
@@ -126,9 +131,10 @@ void Document::observeUndoManager() {
   auto& center = fnd::NotificationCenter::defaultCenter();
   fnd::UndoManager* manager = undoManager_;
   undoTokens_.push_back(center.addObserverForName(
-      fnd::UndoManagerDidCloseUndoGroupNotification, manager, nullptr, [this, manager](auto&) {
-        if (manager->groupingLevel() == 0 && !manager->isUndoing() && !manager->isRedoing() &&
-            manager->canUndo())
+      fnd::UndoManagerDidCloseUndoGroupNotification, manager, nullptr,
+      [this](const fnd::Notification& notification) {
+        // An empty group (a click that changed nothing) is no change.
+        if (notification.userInfo.value(fnd::UndoManagerGroupBecameUndoStepKey).toBool())
           updateChangeCount(ChangeDone);
       }));
   undoTokens_.push_back(

@@ -61,8 +61,10 @@ class Document : public QObject, public Responder, public fnd::Observable {
   void setDisplayName(const QString& name);
 
   // Edited while the change count is not zero. Done and redone changes
-  // count up, undone ones down; cleared sets zero.
-  bool isDocumentEdited() const { return changeCount_ != 0; }
+  // count up, undone ones down; cleared sets zero. A change done after
+  // undoing past the saved state keeps the document edited until it is
+  // saved or cleared: the saved state can no longer be reached by redo.
+  bool isDocumentEdited() const { return changeCount_ != 0 || savedStateUnreachable_; }
   void updateChangeCount(DocumentChangeType change);
   bool hasUnautosavedChanges() const { return unautosaved_; }
   // Made on first use unless one was set; its groups drive the change count.
@@ -233,6 +235,7 @@ class Document : public QObject, public Responder, public fnd::Observable {
   QString displayName_;
   QString untitledName_;
   int changeCount_ = 0;
+  bool savedStateUnreachable_ = false;
   bool unautosaved_ = false;
   fnd::UndoManager* undoManager_ = nullptr;
   std::unique_ptr<fnd::UndoManager> ownUndoManager_;

@@ -139,6 +139,9 @@ bool Document::writeSafelyToURL(const QUrl& url, const QString& typeName, SaveOp
 void Document::saveToURL(const QUrl& url, const QString& typeName, SaveOperationType op,
                          Completion completion) {
   removeStaleTemporaryFilesBeside(url);
+  // The step of the current pass ends before the file is written: closed
+  // after the save it would mark the saved document edited again.
+  if (undoManager_) undoManager_->closeAutomaticGroup();
   fnd::Error error;
   const bool ok = writeSafelyToURL(url, typeName, op, &error);
   if (ok) afterSave(url, typeName, op);

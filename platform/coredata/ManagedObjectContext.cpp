@@ -22,7 +22,8 @@ std::function<void(const char*)>& threadViolationHandler() {
 
 }  // namespace
 
-ManagedObjectContext::ManagedObjectContext(ConcurrencyType) : thread_(QThread::currentThread()) {
+ManagedObjectContext::ManagedObjectContext(ConcurrencyType)
+    : thread_(QThread::currentThread()), passHook_(std::make_unique<QObject>()) {
   ownUndoManager_ = std::make_unique<fnd::UndoManager>();
   setUndoManager(ownUndoManager_.get());
 }
@@ -86,6 +87,7 @@ ManagedObject* ManagedObjectContext::insertNewObjectForEntityForName(const QStri
   }
   object->live_ = true;
   byID_.insert(object->id_, object);
+  noteChange();
   pendingLifeChanges_.append(object);
   object->awakeFromInsert();
   return object;
@@ -94,6 +96,7 @@ ManagedObject* ManagedObjectContext::insertNewObjectForEntityForName(const QStri
 void ManagedObjectContext::deleteObject(ManagedObject* object) {
   checkThread("deleteObject");
   if (!object || object->context_ != this || !object->live_) return;
+  noteChange();
   object->live_ = false;
   object->pendingDelete_ = true;
   pendingLifeChanges_.append(object);

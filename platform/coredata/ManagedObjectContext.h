@@ -53,7 +53,11 @@ class ManagedObjectContext {
   // The context starts with an undo manager of its own; set another (not
   // owned) or null to record nothing. The context processes its pending
   // changes at each checkpoint of its undo manager (a group opening or
-  // closing, an undo or redo starting).
+  // closing, an undo or redo starting) and at the end of the loop pass in
+  // which they were made. Grouping by event, its first change of a pass
+  // opens the undo manager's automatic group, so every change of one pass
+  // is one undo step, ended with the pass (unless an explicit group is
+  // open: then the changes join that group).
   fnd::UndoManager* undoManager() const { return undoManager_; }
   void setUndoManager(fnd::UndoManager* manager);
 
@@ -136,6 +140,10 @@ class ManagedObjectContext {
   };
 
   void checkThread(const char* operation) const;
+  // Called before a change is recorded: the first one since the last
+  // processing opens the pass's undo group and asks for processing at the
+  // end of the pass.
+  void noteChange();
   ManagedObject* createObject(EntityDescription* entity);
   PersistentStore* storeForSave(fnd::Error* error) const;
 
@@ -181,6 +189,10 @@ class ManagedObjectContext {
   ObjectList toPropagate_;
   quint64 nextTemporaryID_ = 1;
   quint64 checkpointToken_ = 0;
+  // Receives the end-of-pass processing; deleting it with the context
+  // discards a call still waiting.
+  std::unique_ptr<QObject> passHook_;
+  bool processingScheduled_ = false;
   bool processing_ = false;
   bool usesPlainObjects_ = false;
 };

@@ -32,8 +32,27 @@ void ManagedObjectContext::recordWillChange(ManagedObject* object, int index) {
   checkThread("setValue");
   QPair<ManagedObject*, int> key(object, index);
   if (pendingIndex_.contains(key)) return;
+  noteChange();
   pendingIndex_.insert(key, int(pending_.size()));
   pending_.append({object, index, object->values_[index]});
+}
+
+// Changes made while nothing ends a group (a plain attribute change from a
+// control, say) would otherwise wait for the next checkpoint and join
+// whatever step comes next. Opening the group before the change is added
+// keeps earlier leftovers, registered by the group's checkpoint, apart from
+// it.
+void ManagedObjectContext::noteChange() {
+  if (undoManager_ && !processing_) undoManager_->openAutomaticGroupIfNeeded();
+  if (processingScheduled_) return;
+  processingScheduled_ = true;
+  QMetaObject::invokeMethod(
+      passHook_.get(),
+      [this] {
+        processingScheduled_ = false;
+        processPendingChanges();
+      },
+      Qt::QueuedConnection);
 }
 
 void ManagedObjectContext::recordDidChange(ManagedObject* object) {

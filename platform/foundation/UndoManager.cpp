@@ -66,13 +66,29 @@ void UndoManager::registerUndoWithTarget(const void* target, std::function<void(
       qWarning("fnd::UndoManager: registration with no group open and grouping by event off");
       return;
     }
-    beginUndoGrouping();
-    automaticGroupOpen_ = true;
-    scheduleAutomaticClose();
+    openAutomaticGroup();
   }
   activeGroups().last()->entries.append({target, std::move(handler), nullptr});
   if (!undoing_ && !redoing_) redoStack_.clear();
   publishState();
+}
+
+void UndoManager::openAutomaticGroupIfNeeded() {
+  if (!groupsByEvent_ || !isUndoRegistrationEnabled() || undoing_ || redoing_ ||
+      !activeGroups().isEmpty())
+    return;
+  openAutomaticGroup();
+}
+
+// The checkpoint comes first and may register work left pending, which
+// opens the automatic group already: then that one is the group.
+void UndoManager::openAutomaticGroup() {
+  post(UndoManagerCheckpointNotification);
+  if (!activeGroups().isEmpty()) return;
+  activeGroups().append(std::make_shared<Group>());
+  automaticGroupOpen_ = true;
+  post(UndoManagerDidOpenUndoGroupNotification);
+  scheduleAutomaticClose();
 }
 
 void UndoManager::scheduleAutomaticClose() {
@@ -104,16 +120,20 @@ void UndoManager::endUndoGrouping() {
   post(UndoManagerCheckpointNotification);
   post(UndoManagerWillCloseUndoGroupNotification);
   GroupPtr group = groups.takeLast();
+  bool becameStep = false;
   if (groups.isEmpty()) {
     automaticGroupOpen_ = false;
     if (!group->isEmpty()) {
       undoStack_.append(group);
       trim(undoStack_);
+      becameStep = true;
     }
   } else if (!group->isEmpty()) {
     groups.last()->entries.append({nullptr, nullptr, group});
   }
-  post(UndoManagerDidCloseUndoGroupNotification);
+  NotificationCenter::defaultCenter().postNotificationName(
+      UndoManagerDidCloseUndoGroupNotification, this,
+      {{UndoManagerGroupBecameUndoStepKey, becameStep}});
   publishState();
 }
 

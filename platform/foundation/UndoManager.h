@@ -31,6 +31,10 @@ inline const QString UndoManagerWillRedoChangeNotification =
     QStringLiteral("NSUndoManagerWillRedoChangeNotification");
 inline const QString UndoManagerDidRedoChangeNotification =
     QStringLiteral("NSUndoManagerDidRedoChangeNotification");
+// In the userInfo of the did-close notification: true when the closed group
+// became a new step on the undo stack (a top-level group that was not empty).
+inline const QString UndoManagerGroupBecameUndoStepKey =
+    QStringLiteral("TessalyUndoManagerGroupBecameUndoStep");
 
 // Observable keys "canUndo" and "canRedo" (bool); observers hear about a
 // change once the operation that caused it has finished. Used on the thread
@@ -59,8 +63,15 @@ class UndoManager : public Observable {
   bool groupsByEvent() const { return groupsByEvent_; }
   void setGroupsByEvent(bool value) { groupsByEvent_ = value; }
   // Closes the automatic group if it is still the only open group; the loop
-  // hook calls this, and so may tests.
+  // hook calls this, and so may tests or a save that must not leave the
+  // step of the current pass open behind it.
   void closeAutomaticGroup();
+  // Opens the automatic group now, as the first registration of the pass
+  // would, when grouping by event with registration on, no group open and
+  // no undo or redo running. A change recorder calls it at its first change
+  // of a pass, so that everything changed before the loop comes back is one
+  // step, whenever it gets registered.
+  void openAutomaticGroupIfNeeded();
 
   // Closes a single open group first, then undoes the last group.
   void undo();
@@ -105,6 +116,7 @@ class UndoManager : public Observable {
   void post(const QString& name);
   QList<GroupPtr>& activeGroups();
   const QList<GroupPtr>& activeGroups() const;
+  void openAutomaticGroup();
   void scheduleAutomaticClose();
   void trim(QList<GroupPtr>& stack);
   // Checks undo()/redo() may run and closes a single open group first.

@@ -180,6 +180,43 @@ TEST(ContextUndo, ByEventGroupingCollectsOnePassOfTheLoop) {
   EXPECT_EQ(scene.layers[1]->name(), "B");
 }
 
+// A plain change that nothing groups (a control setting a value) is one
+// step of its own, ended with the pass it was made in, and announced then.
+TEST(ContextUndo, PlainChangesOfOnePassAreOneStepEndedWithThePass) {
+  Scene scene;
+  cd::ManagedObjectContext* context = scene.stack->context.get();
+  fnd::UndoManager* undo = context->undoManager();
+  undo->setGroupsByEvent(true);
+  cdtest::NotificationRecorder recorder(cd::ManagedObjectContextObjectsDidChangeNotification,
+                                        context);
+  scene.layers[0]->setName("renamed");
+  tst::spinOnce();
+  EXPECT_EQ(undo->groupingLevel(), 0);
+  EXPECT_EQ(recorder.userInfos.size(), 1) << "processed at the end of the pass";
+  ASSERT_TRUE(undo->canUndo());
+  scene.layers[1]->setName("two");
+  scene.layers[0]->setName("again");
+  tst::spinOnce();
+  cd::ManagedObject* added = scene.stack->insert("Layer");
+  added->setValue("D", "name");
+  scene.image->addObject(added, "layers");
+  tst::spinOnce();
+
+  undo->undo();
+  EXPECT_EQ(cdtest::namesOf(scene.image->relatedObjects("layers")), QStringList({"again", "two"}));
+  undo->undo();
+  EXPECT_EQ(scene.layers[0]->name(), "renamed");
+  EXPECT_EQ(scene.layers[1]->name(), "B");
+  undo->undo();
+  EXPECT_EQ(scene.layers[0]->name(), "A");
+  EXPECT_FALSE(undo->canUndo());
+  undo->redo();
+  undo->redo();
+  undo->redo();
+  EXPECT_EQ(cdtest::namesOf(scene.image->relatedObjects("layers")),
+            QStringList({"again", "two", "D"}));
+}
+
 TEST(ContextUndo, UndoReturnsToAValueSetPrimitively) {
   Scene scene;
   scene.layers[0]->setPrimitiveValue("token", "name");

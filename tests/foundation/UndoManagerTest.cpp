@@ -136,6 +136,60 @@ TEST(UndoManager, AutomaticGroupClosesAtTheEndOfTheLoopPass) {
   EXPECT_TRUE(undo.canRedo());
 }
 
+// Explicit groups nest in the automatic group of their pass; one opened
+// with nothing else open stays a group of its own across passes (a tool from
+// mouse-down to mouse-up); the did-close notification tells which closings
+// left a step.
+TEST(UndoManager, ExplicitGroupsNestWithTheAutomaticGroup) {
+  UndoManager undo;
+  Value v{&undo};
+  QList<bool> steps;
+  auto token = fnd::NotificationCenter::defaultCenter().addObserverForName(
+      fnd::UndoManagerDidCloseUndoGroupNotification, &undo, nullptr,
+      [&](const fnd::Notification& n) {
+        steps.append(n.userInfo.value(fnd::UndoManagerGroupBecameUndoStepKey).toBool());
+      });
+  undo.openAutomaticGroupIfNeeded();
+  undo.openAutomaticGroupIfNeeded();
+  EXPECT_EQ(undo.groupingLevel(), 1) << "opened once";
+  v.set(1);
+  undo.beginUndoGrouping();
+  v.set(2);
+  undo.endUndoGrouping();
+  EXPECT_EQ(undo.groupingLevel(), 1);
+  tst::spinOnce();
+  EXPECT_EQ(undo.groupingLevel(), 0);
+  EXPECT_EQ(steps, (QList<bool>{false, true})) << "the nested close is no step";
+
+  undo.beginUndoGrouping();  // mouse-down
+  v.set(3);
+  tst::spinOnce();
+  EXPECT_EQ(undo.groupingLevel(), 1) << "a pass does not end an explicit group";
+  undo.openAutomaticGroupIfNeeded();
+  EXPECT_EQ(undo.groupingLevel(), 1);
+  v.set(4);
+  tst::spinOnce();
+  undo.endUndoGrouping();  // mouse-up
+  undo.beginUndoGrouping();
+  undo.endUndoGrouping();
+  EXPECT_EQ(steps, (QList<bool>{false, true, true, false}));
+  undo.undo();
+  EXPECT_EQ(v.value, 2) << "the drag is one step";
+  undo.undo();
+  EXPECT_EQ(v.value, 0) << "the pass with its nested group is one step";
+
+  // No automatic group while grouping by event is off or registration is.
+  undo.setGroupsByEvent(false);
+  undo.openAutomaticGroupIfNeeded();
+  EXPECT_EQ(undo.groupingLevel(), 0);
+  undo.setGroupsByEvent(true);
+  undo.disableUndoRegistration();
+  undo.openAutomaticGroupIfNeeded();
+  EXPECT_EQ(undo.groupingLevel(), 0);
+  undo.enableUndoRegistration();
+  fnd::NotificationCenter::defaultCenter().removeObserver(token);
+}
+
 TEST(UndoManager, LevelsOfUndoDropTheOldestGroups) {
   UndoManager undo;
   undo.setGroupsByEvent(false);

@@ -78,8 +78,9 @@ TEST(StoreRoundTripTest, ThreeLayersFlattenToTheSamePixelsAfterReopening) {
   EXPECT_EQ(layers[1]->compositingOperation(), 14);
   EXPECT_FLOAT_EQ(layers[1]->alpha(), 0.5);
   EXPECT_FALSE(layers[2]->visible());
-  // A reopened document numbers its new layers from 1 again.
-  EXPECT_EQ(composedImage->aNewLayerIncrementalCount(), 1);
+  // A reopened document numbers its new layers after the default-named
+  // ones it holds (here up to "untitled layer 4"), so no name repeats.
+  EXPECT_EQ(composedImage->aNewLayerIncrementalCount(), 5);
   gfx::ImagePtr flat = composedImage->finalImageKeepAlpha(true);
   ASSERT_TRUE(flat);
   QImage after = pixels(flat);
