@@ -1,6 +1,10 @@
 // Seeds of the image file targets: each format written by its destination
 // in the layouts it can write (alpha or not, grey, 16 bits, float, several
 // frames, each compression), plus the graphics target's share of them.
+#include <algorithm>
+#include <iterator>
+#include <limits>
+
 #include "SeedWriter.h"
 #include "foundation/Error.h"
 #include "imageio/ImageDestination.h"
@@ -15,6 +19,22 @@ struct Variant {
   QList<QImage> frames;
   QVariantMap properties;
 };
+
+// Float samples no colour has, NaN and infinities in colour and alpha, in a
+// picture wide enough that the targets' thumbnails take the reduced decode.
+QImage nonFinitePicture() {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float samples[][4] = {{nan, 0.5f, 0, 1}, {inf, -inf, 0.5f, 1}, {0.5f, 0.5f, 0, nan},
+                              {0.5f, 0, 1, inf}, {inf, 0.5f, 0, 0.5f}, {nan, nan, nan, nan}};
+  QImage image(64, 8, QImage::Format_RGBA32FPx4);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* row = reinterpret_cast<float*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x)
+      std::copy_n(samples[(x / 4 + y) % std::size(samples)], 4, row + 4 * x);
+  }
+  return image;
+}
 
 QList<Variant> variantsOf(const QString& type) {
   const QImage rgba = seedPicture(16, 12, QImage::Format_RGBA8888);
@@ -34,8 +54,10 @@ QList<Variant> variantsOf(const QString& type) {
   };
   if (type == io::TypePNG || type == io::TypeTIFF)
     variants.append({"deep", {seedPicture(8, 6, QImage::Format_RGBA64)}, {}});
-  if (type == io::TypeOpenEXR)
+  if (type == io::TypeOpenEXR) {
     variants.append({"float", {seedPicture(8, 6, QImage::Format_RGBA32FPx4)}, {}});
+    variants.append({"non-finite", {nonFinitePicture()}, {}});
+  }
   if (type == io::TypeTIFF) {
     for (int compression :
          {io::TIFFCompressionNone, io::TIFFCompressionPackBits, io::TIFFCompressionLZW})

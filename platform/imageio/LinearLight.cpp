@@ -1,5 +1,6 @@
 #include "imageio/LinearLight.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -34,6 +35,28 @@ const Table& linearOfSixteenBits() {
   return *table;
 }
 
+constexpr float kLargestHalf = float(HALF_MAX);
+
+// Samples no colour has, which a file may still hold: NaN is no light,
+// infinite light the most a half holds, and coverage stays within 0…1.
+half finiteLight(half h) {
+  if (h.isNan()) return half(0.0f);
+  if (h.isInfinity()) return half(h.isNegative() ? -kLargestHalf : kLargestHalf);
+  return h;
+}
+
+half finiteCoverage(half h) {
+  if (h.isNan()) return half(0.0f);
+  if (h.isInfinity()) return half(h.isNegative() ? 0.0f : 1.0f);
+  return h;
+}
+
+// An un-premultiplied colour may exceed what a half holds under a small
+// alpha; it is kept to the largest half so the curve gives finite light.
+half unpremultiplied(half colour, float scale) {
+  return half(std::clamp(float(colour) * scale, -kLargestHalf, kLargestHalf));
+}
+
 }  // namespace
 
 void LinearLight::linearRow(const float* straight, int count, Imf::Rgba* out) {
@@ -61,6 +84,10 @@ void LinearLight::encodedRow(Imf::Rgba* pixels, int count) {
   const Table& table = encodedOfHalf();
   for (int x = 0; x < count; ++x) {
     Imf::Rgba& p = pixels[x];
+    p.r = finiteLight(p.r);
+    p.g = finiteLight(p.g);
+    p.b = finiteLight(p.b);
+    p.a = finiteCoverage(p.a);
     const float alpha = p.a;
     if (alpha == 1.0f || !(alpha > 0.0f)) {
       p.r = table[p.r.bits()];
@@ -69,9 +96,9 @@ void LinearLight::encodedRow(Imf::Rgba* pixels, int count) {
       continue;
     }
     const float scale = 1.0f / alpha;
-    p.r = table[half(float(p.r) * scale).bits()] * alpha;
-    p.g = table[half(float(p.g) * scale).bits()] * alpha;
-    p.b = table[half(float(p.b) * scale).bits()] * alpha;
+    p.r = table[unpremultiplied(p.r, scale).bits()] * alpha;
+    p.g = table[unpremultiplied(p.g, scale).bits()] * alpha;
+    p.b = table[unpremultiplied(p.b, scale).bits()] * alpha;
   }
 }
 

@@ -23,6 +23,8 @@ class LinearLight {
   // place, through a table of every half value; under partial alpha the
   // un-premultiplied colour is rounded to a half for it. Colour under zero
   // alpha (light a pixel adds without covering) goes through as it stands.
+  // NaN becomes 0 and infinities the largest half (alpha 0 or 1), so every
+  // sample that leaves here is finite.
   static void encodedRow(Imf::Rgba* pixels, int count);
 };
 

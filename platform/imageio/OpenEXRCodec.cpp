@@ -92,6 +92,9 @@ int64_t heightOf(const Imath::Box2i& window) { return int64_t(window.max.y) - wi
 
 constexpr int kBandRows = 64;
 
+// A sample scaled to 0…255 as a byte; NaN, which converts to no integer, is 0.
+uchar byteOf(float v) { return v > 0.0f ? uchar(std::min(v, 255.0f) + 0.5f) : 0; }
+
 // A premultiplied half-float pixel as straight RGBA8888, values clamped to
 // [0, 1] as the 8-bit conversion of the full image does.
 void toStraight8(const Imf::Rgba* pixels, int count, uchar* out) {
@@ -99,8 +102,8 @@ void toStraight8(const Imf::Rgba* pixels, int count, uchar* out) {
     float alpha = std::clamp(float(pixels[x].a), 0.0f, 1.0f);
     float scale = alpha > 0 ? 255.0f / alpha : 0.0f;
     float rgb[3] = {pixels[x].r, pixels[x].g, pixels[x].b};
-    for (int c = 0; c < 3; ++c) out[c] = uchar(std::clamp(rgb[c] * scale, 0.0f, 255.0f) + 0.5f);
-    out[3] = uchar(alpha * 255.0f + 0.5f);
+    for (int c = 0; c < 3; ++c) out[c] = byteOf(rgb[c] * scale);
+    out[3] = byteOf(alpha * 255.0f);
   }
 }
 

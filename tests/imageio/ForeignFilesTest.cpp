@@ -74,6 +74,88 @@ TEST(ForeignFiles, DecodeLikeAnIndependentDecoder) {
   }
 }
 
+namespace {
+
+// The level of the first pixel's red of an OpenEXR file as an independent
+// reader puts it on the sRGB curve for 8-bit output; -1 when it fails.
+int imageMagickLevel(const QString& path) {
+  QString raw = tst::tempPath("exr-level.rgb"), output;
+  if (tst::runTool("convert", {path, "-depth", "8", "rgb:" + raw}, &output) != 0) {
+    ADD_FAILURE() << output.toStdString();
+    return -1;
+  }
+  QFile file(raw);
+  const QByteArray first = file.open(QIODevice::ReadOnly) ? file.read(1) : QByteArray();
+  return first.isEmpty() ? -1 : uchar(first[0]);
+}
+
+int vipsLevel(const QString& path) {
+  QString converted = tst::tempPath("exr-level.v"), output;
+  if (tst::runTool("vips", {"colourspace", path, converted, "srgb"}, &output) != 0 ||
+      tst::runTool("vips", {"getpoint", converted, "0", "0"}, &output) != 0) {
+    ADD_FAILURE() << output.toStdString();
+    return -1;
+  }
+  return qRound(output.split(' ', Qt::SkipEmptyParts).value(0).toDouble());
+}
+
+// Our level of a file's pixel (5, 5), decoded in full and reduced for a
+// thumbnail; both must agree.
+int ourLevel(const QString& path) {
+  io::ImageSourcePtr source = io::ImageSource::createWithURL(QUrl::fromLocalFile(path));
+  gfx::CGImagePtr full = source ? source->createImageAtIndex(0) : nullptr;
+  gfx::CGImagePtr reduced =
+      source ? source->createThumbnailAtIndex(0, {{io::SourceThumbnailMaxPixelSize, 16}}) : nullptr;
+  if (!full || !reduced || reduced->qImage().width() != 16) {
+    ADD_FAILURE() << "no full and reduced decoding of " << path.toStdString();
+    return -1;
+  }
+  const int level = full->toFormat(QImage::Format_RGBA8888).pixelColor(5, 5).red();
+  EXPECT_NEAR(reduced->toFormat(QImage::Format_RGBA8888).pixelColor(5, 5).red(), level, 1);
+  return level;
+}
+
+}  // namespace
+
+TEST(ForeignFiles, OpenEXRGreysKeepTheirLevelBothWays) {
+  // OpenEXR files hold linear light: ImageMagick and libvips both read them
+  // so. libvips is exact; ImageMagick reads dark linear samples low (level
+  // 30 as 28, 10 as 0), so it is asked about the lighter greys only.
+  ASSERT_TRUE(tst::haveTool("convert"));
+  ASSERT_TRUE(tst::haveTool("vips"));
+  for (int level : {10, 30, 127, 200}) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    // Theirs in ours. ImageMagick writes the samples it holds as they
+    // stand, so its sRGB grey is made linear first.
+    QString theirs = tst::tempPath("their-grey.exr"), output;
+    const QString colour = QStringLiteral("xc:rgb(%1,%1,%1)").arg(level);
+    ASSERT_EQ(
+        tst::runTool("convert", {"-size", "64x64", colour, "-colorspace", "RGB", theirs}, &output),
+        0)
+        << output.toStdString();
+    EXPECT_NEAR(vipsLevel(theirs), level, 1);
+    EXPECT_NEAR(ourLevel(theirs), level, 1);
+
+    // Ours in theirs.
+    QImage grey(64, 64, QImage::Format_RGBX8888);
+    grey.fill(QColor(level, level, level));
+    QString ours = iotest::writeTemp(iotest::encode(io::TypeOpenEXR, grey), "imageio-grey.exr");
+    EXPECT_NEAR(vipsLevel(ours), level, 1);
+    if (level >= 64) {
+      EXPECT_NEAR(imageMagickLevel(ours), level, 1);
+    }
+    EXPECT_NEAR(ourLevel(ours), level, 1);
+  }
+  // Mid-grey samples written as they stand are linear 0.498: lighter, the
+  // same to all three readers.
+  QString asTheyStand = tst::tempPath("grey-as-it-stands.exr"), output;
+  ASSERT_EQ(
+      tst::runTool("convert", {"-size", "64x64", "xc:rgb(127,127,127)", asTheyStand}, &output), 0);
+  EXPECT_NEAR(imageMagickLevel(asTheyStand), 187, 1);
+  EXPECT_NEAR(vipsLevel(asTheyStand), 187, 1);
+  EXPECT_NEAR(ourLevel(asTheyStand), 187, 1);
+}
+
 TEST(ForeignFiles, ReadOnlyFormatsOpen) {
   // Radiance RGBE: mantissas 128, 64, 32 with exponent 129 are 1, 0.5, 0.25.
   QByteArray hdr("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X 3\n");

@@ -1,10 +1,13 @@
 // Damaged and hostile files: every one gives a clear error and no image
 // (or, when marked recoverable, its intact images), never a crash. Run
 // under AddressSanitizer as well as normally.
+#include <ImfRgbaFile.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <cmath>
+#include <limits>
 
 #include "ImageTestSupport.h"
 #include "TestSupport.h"
@@ -131,6 +134,75 @@ TEST(HostileInput, MutatedFilesGiveAnImageOrAnError) {
       } else {
         EXPECT_FALSE(error.localizedDescription().isEmpty());
       }
+    }
+  }
+}
+
+TEST(HostileInput, NonFiniteOpenEXRSamplesReadAsFiniteOnEveryPath) {
+  // Written by the OpenEXR library itself: our own writer never makes such
+  // samples. Eight blocks of 8 x 8 pixels, one case each, so the 8 x 1
+  // thumbnail (a reduced decode) holds one case a pixel too.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float grey = 0.2122f;  // mid-grey 127 in linear light
+  struct Case {
+    const char* name;
+    float r, g, b, a;       // premultiplied, as the file holds them
+    int red, green, alpha;  // straight 8-bit result; blue is always 0
+  };
+  const Case cases[] = {
+      {"NaN colour", nan, grey, 0, 1, 0, 127, 255},
+      {"infinite colour", inf, grey, 0, 1, 255, 127, 255},
+      {"negative infinite colour", -inf, grey, 0, 1, 0, 127, 255},
+      {"NaN alpha", grey, grey, 0, nan, 0, 0, 0},
+      {"infinite alpha", grey, grey, 0, inf, 127, 127, 255},
+      {"negative infinite alpha", grey, grey, 0, -inf, 0, 0, 0},
+      {"infinite colour at half alpha", inf, grey / 2, 0, 0.5f, 255, 127, 128},
+      {"all NaN", nan, nan, nan, nan, 0, 0, 0},
+  };
+  const int width = 64, height = 8;
+  std::vector<Imf::Rgba> pixels(size_t(width) * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const Case& c = cases[x / 8];
+      pixels[size_t(y) * width + x] = Imf::Rgba(c.r, c.g, c.b, c.a);
+    }
+  QString path = tst::tempPath("non-finite.exr");
+  {
+    Imf::RgbaOutputFile file(path.toLocal8Bit().constData(), width, height, Imf::WRITE_RGBA);
+    file.setFrameBuffer(pixels.data(), 1, width);
+    file.writePixels(height);
+  }
+  tst::saveArtifact(path, "imageio-non-finite.exr");
+  io::ImageSourcePtr source = io::ImageSource::createWithURL(QUrl::fromLocalFile(path));
+  ASSERT_TRUE(source);
+
+  gfx::CGImagePtr full = source->createImageAtIndex(0);
+  ASSERT_TRUE(full);
+  QImage samples = full->toFormat(QImage::Format_RGBA32FPx4);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<const float*>(samples.constScanLine(y));
+    for (int i = 0; i < width * 4; ++i)
+      ASSERT_TRUE(std::isfinite(row[i])) << cases[i / 32].name << ", row " << y;
+  }
+  gfx::CGImagePtr thumbnail =
+      source->createThumbnailAtIndex(0, {{io::SourceThumbnailMaxPixelSize, 8}});
+  ASSERT_TRUE(thumbnail);
+  ASSERT_EQ(thumbnail->qImage().size(), QSize(8, 1));
+
+  const QImage decodings[] = {full->toFormat(QImage::Format_RGBA8888),
+                              thumbnail->toFormat(QImage::Format_RGBA8888)};
+  for (const QImage& image : decodings) {
+    SCOPED_TRACE(image.width() == width ? "full decode" : "reduced decode");
+    const int step = image.width() / 8;
+    for (int k = 0; k < 8; ++k) {
+      SCOPED_TRACE(cases[k].name);
+      const uchar* p = image.constScanLine(0) + 4 * (k * step);
+      EXPECT_EQ(p[3], cases[k].alpha);
+      if (cases[k].alpha == 0) continue;  // no colour under no coverage
+      EXPECT_NEAR(p[0], cases[k].red, 1);
+      EXPECT_NEAR(p[1], cases[k].green, 1);
+      EXPECT_EQ(p[2], 0);
     }
   }
 }
