@@ -50,6 +50,10 @@ class ProgramRun {
       : app_(ui::Application::sharedApplication()),
         defaults_(fnd::UserDefaults::withFile(tst::tempPath(defaultsName))),
         responder_(defaults_.get()) {
+    // The read-me shown at a first start would open as one more window in
+    // the middle of a test that counts them.
+    defaults_->setBool(true,
+                       IMAppResponder::helpKeyForVersion(QCoreApplication::applicationVersion()));
     app_->setDelegate(&responder_);
     responder_.awakeFromNib();
     IMWindowController::installAsDocumentWindow();
