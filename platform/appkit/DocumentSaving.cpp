@@ -222,6 +222,8 @@ void Document::runModalSavePanelForSaveOperation(SaveOperationType op,
   panel.allowedFileTypes = writableTypesForSaveOperation(op);
   if (!fileURL_.isEmpty())
     panel.directoryURL = QUrl::fromLocalFile(QFileInfo(fileURL_.toLocalFile()).path());
+  else if (DocumentController* controller = DocumentController::existingSharedDocumentController())
+    panel.directoryURL = controller->openPanelDirectoryURL();  // not the program's working folder
   if (!prepareSavePanel(panel)) {
     if (completion) completion(false);
     return;

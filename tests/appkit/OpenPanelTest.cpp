@@ -65,6 +65,13 @@ TEST(OpenPanel, StartsInPicturesThenInTheLastFolderUsedAcrossRuns) {
   controller.openDocument(nullptr);
   EXPECT_EQ(modal.shown().last().open.directoryURL, QUrl::fromLocalFile(folder));
 
+  // A document without a file is saved, at first, where files were last opened from.
+  ui::Document* untitled = controller.openUntitledDocumentAndDisplay(false, nullptr);
+  ASSERT_TRUE(untitled);
+  modal.cancel(ui::ScriptedModalServices::Dialog::SavePanel);
+  untitled->runModalSavePanelForSaveOperation(ui::SaveAsOperation, nullptr);
+  EXPECT_EQ(modal.shown().last().save.directoryURL, QUrl::fromLocalFile(folder));
+
   // The next run reads the folder from the stored defaults.
   fnd::UserDefaults::standardUserDefaults().synchronize();
   auto nextRun = fnd::UserDefaults::withFile(fnd::UserDefaults::standardFilePath());
