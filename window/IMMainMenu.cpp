@@ -45,6 +45,16 @@ void fillEditMenu(QMenu* menu) {
   addItem(menu, "Redo", "redo:", QKeySequence::Redo);
 }
 
+// The document window's zoom: twice as large, half as large, one image
+// pixel per screen pixel, the whole canvas in the window.
+void fillViewMenu(QMenu* menu) {
+  addItem(menu, "Zoom In", "zoom2x:", QKeySequence::ZoomIn);
+  addItem(menu, "Zoom Out", "unZoom2x:", QKeySequence::ZoomOut);
+  addItem(menu, "Actual Size", "adjustZoomToRealSize:", QKeySequence(QStringLiteral("Ctrl+1")));
+  addItem(menu, "Zoom to Fit",
+          "adjustZoomFordocumentToFitVisibleRect:", QKeySequence(QStringLiteral("Ctrl+0")));
+}
+
 // The document window's layer commands (the window sends them to its
 // layers panel).
 void fillLayerMenu(QMenu* menu) {
@@ -69,6 +79,7 @@ void fillHelpMenu(QMenu* menu) {
 void IMMainMenu::fill(QMenuBar* bar, ui::DocumentController* documentController) {
   fillFileMenu(bar->addMenu(fnd::localized("&File")), documentController);
   fillEditMenu(bar->addMenu(fnd::localized("&Edit")));
+  fillViewMenu(bar->addMenu(fnd::localized("&View")));
   fillLayerMenu(bar->addMenu(fnd::localized("&Layer")));
   fillHelpMenu(bar->addMenu(fnd::localized("&Help")));
 }

@@ -48,6 +48,11 @@ void IMWindowController::addActions() {
   addAction("redo:", [this](QObject*) {
     if (fnd::UndoManager* undo = undoManager(); undo && undo->canRedo()) undo->redo();
   });
+  addAction("zoom2x:", [this](QObject*) { setZoom(zoom() * 2); });
+  addAction("unZoom2x:", [this](QObject*) { setZoom(zoom() * 0.5); });
+  addAction("adjustZoomToRealSize:", [this](QObject*) { setZoom(1); });
+  addAction("adjustZoomFordocumentToFitVisibleRect:",
+            [this](QObject*) { adjustZoomForDocumentToFitVisibleRect(); });
   addAction("toggleLayers:", [this](QObject*) {
     std::shared_ptr<Settings> s = settings();
     hideLayersAnimated(true, s && s->layersUIVisible());
@@ -57,6 +62,9 @@ void IMWindowController::addActions() {
 bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& item) {
   const QString action = item.action();
   if (action == "addNewLayer:" || action == "toggleLayers:") return composedImage() != nullptr;
+  if (action == "zoom2x:" || action == "unZoom2x:" || action == "adjustZoomToRealSize:" ||
+      action == "adjustZoomFordocumentToFitVisibleRect:")
+    return composedImage() != nullptr;
   if (action == "deleteLayers:") return layersController_->atLeastOneLayerSelected();
   // A lone layer has nothing to merge with, and nothing selected nothing to merge.
   if (action == "merge:")

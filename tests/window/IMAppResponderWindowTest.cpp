@@ -113,7 +113,7 @@ TEST(IMAppResponderWindowTest, AnOpenedDocumentsWindowCarriesTheMainMenu) {
   EXPECT_EQ(responder.documentController()->documentForWindow(window), opened);
   QStringList menus;
   for (QAction* menu : window->menuBar()->actions()) menus << menu->text();
-  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Layer", "&Help"}));
+  EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&View", "&Layer", "&Help"}));
   window->resize(900, 600);
   tst::spinOnce();
   saveGrab(window, "window-program-document-window.png");

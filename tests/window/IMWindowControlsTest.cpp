@@ -373,6 +373,33 @@ TEST(IMWindowControls, MergeWantsTwoLayersAndZoomKeepsTheZoomPoint) {
   }
 }
 
+// The View menu's zoom commands: twice, half, one to one, and back to the
+// fitted zoom, each shown in the title.
+TEST(IMWindowControls, ViewMenuZoomsInOutToActualSizeAndToFit) {
+  OpenWindow w({"Sun", "Sea"});
+  ASSERT_TRUE(w.window);
+  w.window->window()->resize(600, 400);
+  tst::spinOnce();
+  w.window->adjustZoomForDocumentToFitVisibleRect();
+  const double fitted = w.window->zoom();
+  w.window->setZoom(1);
+  struct Step {
+    const char* action;
+    double zoom;
+  };
+  for (const Step& step :
+       {Step{"zoom2x:", 2}, Step{"zoom2x:", 4}, Step{"unZoom2x:", 2},
+        Step{"adjustZoomToRealSize:", 1}, Step{"adjustZoomFordocumentToFitVisibleRect:", fitted}}) {
+    ui::MenuItem item(step.action, step.action);
+    EXPECT_TRUE(w.window->validateUserInterfaceItem(item)) << step.action;
+    ASSERT_TRUE(w.window->tryToPerform(step.action, nullptr)) << step.action;
+    EXPECT_DOUBLE_EQ(w.window->zoom(), step.zoom) << step.action;
+    EXPECT_TRUE(
+        w.window->window()->title().contains(QString::number(std::lround(step.zoom * 100)) + "%"))
+        << w.window->window()->title().toStdString();
+  }
+}
+
 // Help and preferences close as other programs' utility windows do.
 TEST(IMWindowControls, HelpAndPreferencesCloseWithEscapeAndCtrlW) {
   auto defaults = fnd::UserDefaults::withFile(tst::tempPath("close-keys.plist"));
