@@ -99,6 +99,7 @@ class IMToolsController : public fnd::Observable, public IMWindowTools {
   bool usingCITool() const;
   bool usingTextTool() const;
   bool usingLayerDragingTool() const;
+  bool gesturesActOnLayers() const;
 
   // ---- Marching ants ----
   void startAnimation();

@@ -179,6 +179,14 @@ void IMToolsController::endGestureWithEvent(ui::Event&, const Fallback&) {
   endGestureUndoGrouping();
 }
 
+// Pinches and rotations follow the tool the user chose, not the drag tool
+// that holding Ctrl lends: on desktops without touchpad gestures they come
+// from Ctrl+wheel, so Ctrl is always down for them.
+bool IMToolsController::gesturesActOnLayers() const {
+  IMTool* chosen = previousToolInFlagsChanged_ ? previousToolInFlagsChanged_ : selectedTool();
+  return dynamic_cast<IMLayerDragingTool*>(chosen) != nullptr;
+}
+
 // The zoom slider's scale: ten to the power of half the magnification.
 void IMToolsController::magnifyWithEvent(ui::Event& event, const Fallback&) {
   if (!std::isfinite(event.magnification())) return;
@@ -187,7 +195,7 @@ void IMToolsController::magnifyWithEvent(ui::Event& event, const Fallback&) {
       fnd::ValueTransformer::valueTransformerForName("LogValueForScaleSliderTransformer");
   const double factor = log ? log->reverseTransformedValue(half).toDouble() : std::pow(10, half);
   if (!std::isfinite(factor) || factor <= 0) return;
-  if (!usingLayerDragingTool() || altPressed(event)) {
+  if (!gesturesActOnLayers() || altPressed(event)) {
     if (windowController_) windowController_->setZoom(windowController_->zoom() * factor);
     return;
   }
@@ -199,7 +207,7 @@ void IMToolsController::magnifyWithEvent(ui::Event& event, const Fallback&) {
 }
 
 void IMToolsController::rotateWithEvent(ui::Event& event, const Fallback&) {
-  if (!usingLayerDragingTool() || !std::isfinite(event.rotation())) return;
+  if (!gesturesActOnLayers() || !std::isfinite(event.rotation())) return;
   IMLayersArrayController* layers = layersController();
   const QList<Layer*> selected = layers ? layers->selectedLayers() : QList<Layer*>();
   if (selected.isEmpty()) return ui::beep();

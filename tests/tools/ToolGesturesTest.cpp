@@ -80,6 +80,18 @@ TEST(ToolGestures, CtrlWheelPinchesAndRotatesInOneUndoStepPerBurst) {
   w.undoManager()->undo();
   EXPECT_NEAR(sun->zoom(), zoom, 1e-6);
 
+  // Ctrl held as on a real keyboard lends the drag tool, but the wheel's
+  // pinch follows the tool chosen: with the brush it zooms the window.
+  w.key(Qt::Key_B, Qt::NoModifier, "b");
+  w.key(Qt::Key_Control, Qt::ControlModifier);
+  const double windowZoom = w.window->zoom();
+  const double sunZoom = sun->zoom();
+  w.wheel({0, 120}, Qt::ControlModifier);
+  w.canvas()->endWheelGesture();
+  w.keyUp(Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_NEAR(w.window->zoom(), windowZoom * std::pow(10, 0.05), 1e-9);
+  EXPECT_DOUBLE_EQ(sun->zoom(), sunZoom) << "the layer stays as it was";
+
   // Without Ctrl the wheel scrolls and makes no gesture.
   w.wheel({0, -120}, Qt::NoModifier);
   EXPECT_FALSE(w.canvas()->isInWheelGesture());
