@@ -20,6 +20,7 @@
 #include "window/IMLayersArrayController.h"
 #include "window/IMView.h"
 #include "window/IMWindowController.h"
+#include "window/ThreeLayerDocument.h"
 
 void RecordingBrush::mouseDownAtLocation(const QPointF& location) {
   calls.push_back({'d', location, currentState()});
@@ -42,45 +43,7 @@ void RecordingToolsController::makeTools() {
 
 namespace {
 
-gfx::ImagePtr solid(int w, int h, QColor color) {
-  QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
-  pixels.fill(color);
-  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
-}
-
-bool storeThreeLayerDocument(const QString& path) {
-  QFile::remove(path);
-  IMDocument made;
-  if (!made.initWithType(IMNativeDocumentType, nullptr)) return false;
-  ComposedImage* image = made.composedImage();
-  image->setSize({400, 300});
-  while (image->layersArray().size() < 3)
-    Layer::createLayerWithComposedImage(image, made.managedObjectContext(), true);
-  struct Content {
-    const char* name;
-    QSize size;
-    QPointF origin;
-    QColor color;
-  };
-  const Content contents[] = {{"Bar", {300, 40}, {50, 20}, QColor(30, 60, 220)},
-                              {"Sun", {120, 120}, {220, 150}, QColor(230, 40, 30)},
-                              {"Ground", {400, 300}, {0, 0}, QColor(40, 170, 70)}};
-  const QList<Layer*> layers = image->layersArray();
-  for (int i = 0; i < 3; ++i) {
-    layers[i]->setName(contents[i].name);
-    layers[i]->setVisible(true);
-    layers[i]->image()->setNsImage(
-        solid(contents[i].size.width(), contents[i].size.height(), contents[i].color));
-    layers[i]->setOrigin(contents[i].origin);
-  }
-  bool done = false, failed = false;
-  made.saveToURL(QUrl::fromLocalFile(path), IMNativeDocumentType, ui::SaveOperation,
-                 [&](const fnd::Error* error) {
-                   failed = error != nullptr;
-                   done = true;
-                 });
-  return tst::spinUntil([&] { return done; }) && !failed;
-}
+using wintest::storeThreeLayerDocument;
 
 }  // namespace
 

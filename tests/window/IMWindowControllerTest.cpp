@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "ThreeLayerDocument.h"
 #include "appkit/Application.h"
 #include "appkit/MenuItem.h"
 #include "appkit/ModalServices.h"
@@ -40,49 +41,8 @@
 
 namespace {
 
-gfx::ImagePtr solid(int w, int h, QColor color) {
-  QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
-  pixels.fill(color);
-  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
-}
-
-// A 400 x 300 document stored at `path`: a green ground, a red square and
-// a blue bar, top layer first.
-void storeThreeLayerDocument(const QString& path) {
-  QFile::remove(path);
-  IMDocument made;
-  ASSERT_TRUE(made.initWithType(IMNativeDocumentType, nullptr));
-  ComposedImage* image = made.composedImage();
-  image->setSize({400, 300});
-  while (image->layersArray().size() < 3)
-    Layer::createLayerWithComposedImage(image, made.managedObjectContext(), true);
-  struct Content {
-    const char* name;
-    QSize size;
-    QPointF origin;
-    QColor color;
-  };
-  const Content contents[] = {{"Bar", {300, 40}, {50, 20}, QColor(30, 60, 220)},
-                              {"Sun", {120, 120}, {220, 150}, QColor(230, 40, 30)},
-                              {"Ground", {400, 300}, {0, 0}, QColor(40, 170, 70)}};
-  const QList<Layer*> layers = image->layersArray();
-  for (int i = 0; i < 3; ++i) {
-    layers[i]->setName(contents[i].name);
-    layers[i]->setVisible(true);
-    layers[i]->image()->setNsImage(
-        solid(contents[i].size.width(), contents[i].size.height(), contents[i].color));
-    layers[i]->setOrigin(contents[i].origin);
-  }
-  bool done = false;
-  fnd::Error failure;
-  made.saveToURL(QUrl::fromLocalFile(path), IMNativeDocumentType, ui::SaveOperation,
-                 [&](const fnd::Error* error) {
-                   if (error) failure = *error;
-                   done = true;
-                 });
-  ASSERT_TRUE(tst::spinUntil([&] { return done; }));
-  ASSERT_TRUE(failure.isNull()) << failure.localizedDescription().toStdString();
-}
+using wintest::solid;
+using wintest::storeThreeLayerDocument;
 
 IMDocument* openThroughController(const QString& path) {
   IMDocument* opened = nullptr;
@@ -164,7 +124,7 @@ TEST(IMWindowController, OpensAStoredDocumentAndEditsItsLayers) {
   IMWindowController::installAsDocumentWindow();
   IMDocumentController controller;
   const QString path = tst::tempPath("Three Layers.zova");
-  storeThreeLayerDocument(path);
+  ASSERT_TRUE(storeThreeLayerDocument(path));
   IMDocument* document = openThroughController(path);
   IMWindowController* window = windowOf(document);
   ASSERT_TRUE(window);
@@ -259,7 +219,7 @@ TEST(IMWindowController, ReopeningGivesBackZoomPanelsAndSettings) {
   IMWindowController::installAsDocumentWindow();
   IMDocumentController controller;
   const QString path = tst::tempPath("Restored.zova");
-  storeThreeLayerDocument(path);
+  ASSERT_TRUE(storeThreeLayerDocument(path));
   {
     IMWindowController* window = windowOf(openThroughController(path));
     ASSERT_TRUE(window);
@@ -295,7 +255,7 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   IMWindowController::installAsDocumentWindow();
   IMDocumentController controller;
   const QString path = tst::tempPath("Closing.zova");
-  storeThreeLayerDocument(path);
+  ASSERT_TRUE(storeThreeLayerDocument(path));
   IMDocument* document = openThroughController(path);
   IMWindowController* window = windowOf(document);
   ASSERT_TRUE(window);
@@ -415,7 +375,7 @@ TEST(IMWindowController, LoadingSetsUpThumbnailQueueSizesColourPanelAndImages) {
   IMWindowController::installAsDocumentWindow();
   IMDocumentController controller;
   const QString path = tst::tempPath("Loaded.zova");
-  storeThreeLayerDocument(path);
+  ASSERT_TRUE(storeThreeLayerDocument(path));
   ui::ModalServices::setColorPanelIgnoresAlpha(true);
   IMDocument* document = openThroughController(path);
   IMWindowController* window = windowOf(document);
@@ -455,7 +415,7 @@ TEST(IMWindowController, RevertToSavedShowsTheSavedDocumentAndEditsGoOn) {
   IMDocumentController controller;
   ui::ScriptedModalServices dialogs;
   const QString path = tst::tempPath("Reverted.zova");
-  storeThreeLayerDocument(path);
+  ASSERT_TRUE(storeThreeLayerDocument(path));
   // What earlier windows left for deletion goes before the count is taken.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   tst::spinOnce();
@@ -483,8 +443,8 @@ TEST(IMWindowController, RevertToSavedShowsTheSavedDocumentAndEditsGoOn) {
     file.write(QByteArray(4096, 'x'));
   }
   fnd::Error error;
-  EXPECT_FALSE(document->revertToContentsOfURL(QUrl::fromLocalFile(garbage),
-                                               IMNativeDocumentType, &error));
+  EXPECT_FALSE(
+      document->revertToContentsOfURL(QUrl::fromLocalFile(garbage), IMNativeDocumentType, &error));
   EXPECT_EQ(layers->objectsCount(), 4);
   EXPECT_EQ(layers->contentOwner(), document->composedImage());
   EXPECT_TRUE(document->isDocumentEdited());
