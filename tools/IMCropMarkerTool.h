@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QList>
+
 #include "tools/IMSelectionTool.h"
+
+class Layer;
 
 // The rectangle selection, with knobs to resize it.
 class IMCropMarkerTool : public IMSelectionTool {
@@ -12,4 +16,7 @@ class IMCropMarkerTool : public IMSelectionTool {
   gfx::ImagePtr logo() const override;
   // The crosshair between gestures, the arrow during one.
   QCursor defaultCursor() const override;
+  // The whole canvas.
+  void selectAll();
+  void nonDestructiveCropLayers(const QList<Layer*>& layers);
 };

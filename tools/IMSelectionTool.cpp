@@ -30,6 +30,8 @@ void IMSelectionTool::selectionChanged() {
   if (view) view->setNeedsDisplayInRect(clippingRect());
 }
 
+ci::Image IMSelectionTool::selectionMaskWithSize(const QSize&) const { return ci::Image(); }
+
 QRectF IMSelectionTool::clippingRect() const {
   IMView* view = toolsController() ? toolsController()->mainView() : nullptr;
   if (!view) return {};

@@ -2,6 +2,7 @@
 
 #include <QRectF>
 
+#include "coreimage/Image.h"
 #include "tools/IMTool.h"
 
 // The base of the two selection tools: the selected rectangle (document
@@ -22,6 +23,9 @@ class IMSelectionTool : public IMTool {
   bool hasSelection() const { return !selectedRect_.size().isNull(); }
   virtual bool hitTestAtPosition(const QPointF& point) const;
   virtual void selectionChanged();
+  // The coverage of the selection over its rectangle drawn at `size`
+  // pixels; null for a rectangle, whose coverage is the whole of it.
+  virtual ci::Image selectionMaskWithSize(const QSize& size) const;
   // Canvas-view coordinates covering the old and the new outline.
   virtual QRectF clippingRect() const;
   void moveDeltaX(double dx, double dy);

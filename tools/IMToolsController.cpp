@@ -253,6 +253,24 @@ void IMToolsController::deselect() {
   if (IMCropMarkerTool* rect = rectSelectionTool()) rect->setSelectedRect(QRectF());
 }
 
+void IMToolsController::selectAll() {
+  IMCropMarkerTool* tool = rectSelectionTool();
+  if (!tool) return;
+  tool->selectAll();
+  selectToolOfClass<IMCropMarkerTool>();
+}
+
+ci::Image IMToolsController::selectionMaskWithSize(const QSize& size) {
+  IMSelectionTool* tool = selectionTool();
+  return tool ? tool->selectionMaskWithSize(size) : ci::Image();
+}
+
+void IMToolsController::nonDestructiveCropLayers(const QList<Layer*>& layers) {
+  if (IMCropMarkerTool* tool = rectSelectionTool()) tool->nonDestructiveCropLayers(layers);
+}
+
+void IMToolsController::selectLayerDragingTool() { selectToolOfClass<IMLayerDragingTool>(); }
+
 // ---- What the settings strip and the menus read ----
 
 bool IMToolsController::usingColor2() const {

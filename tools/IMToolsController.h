@@ -84,11 +84,15 @@ class IMToolsController : public fnd::Observable, public IMWindowTools {
   IMGradientTool* gradientTool() const;
   IMSelectionTool* selectionTool() const;
   bool hasSelection() override;
-  bool hasRectSelection() const;
+  bool hasRectSelection() const override;
   QRectF selectedRect() override;
   QRectF rectSelectedRect() const;
   void setRectSelectedRect(const QRectF& rect);
-  void deselect();
+  void selectAll() override;
+  void deselect() override;
+  ci::Image selectionMaskWithSize(const QSize& size) override;
+  void nonDestructiveCropLayers(const QList<Layer*>& layers) override;
+  void selectLayerDragingTool() override;
 
   // ---- What the settings strip and the menus read ----
   bool usingColor() const { return true; }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QRectF>
+#include <QSize>
 
+#include "coreimage/Image.h"
 #include "window/IMViewResponderDelegate.h"
 
 class IMWindowController;
+class Layer;
 namespace ui {
 class SegmentedControl;
 }
@@ -28,6 +32,18 @@ class IMWindowTools : public IMViewResponderDelegate {
   virtual bool hasSelection() = 0;
   // Document coordinates; the zero rectangle without a selection.
   virtual QRectF selectedRect() = 0;
+  // The window's selection commands reach the selection tools here.
+  virtual bool hasRectSelection() const = 0;
+  // The whole canvas, with the rectangle selection tool made current.
+  virtual void selectAll() = 0;
+  virtual void deselect() = 0;
+  // The selection's coverage over the selected rectangle drawn at `size`
+  // pixels; the null image stands for the whole rectangle.
+  virtual ci::Image selectionMaskWithSize(const QSize& size) = 0;
+  // Cuts the layers and the canvas down to the rectangle selection.
+  virtual void nonDestructiveCropLayers(const QList<Layer*>& layers) = 0;
+  // A pasted layer can then be moved at once.
+  virtual void selectLayerDragingTool() = 0;
   virtual void updateEnablingOfTools() = 0;
   virtual void becomeKey() = 0;
   virtual void resignKey() = 0;
