@@ -382,7 +382,9 @@ TEST(LayerUndo, RandomEditSequencesUndoToTheStartAndRedoToTheEnd) {
     };
     auto checkMark = [&](const QString& content, int at, const char* phase, int step) {
       ASSERT_EQ(e.document->isDocumentEdited(), at != savedStep) << where(phase, step);
-      if (content != saved) ASSERT_TRUE(e.document->isDocumentEdited()) << where(phase, step);
+      if (content != saved) {
+        ASSERT_TRUE(e.document->isDocumentEdited()) << where(phase, step);
+      }
     };
     const int length = 1 + int(rng() % 4);
     const int saveAfter = sequence % 50 == 49 ? int(rng() % length) : -1;
