@@ -155,7 +155,9 @@ void IMMagicEraser::applyFilterAndMask() {
   Layer* layer = tools ? tools->workingLayer() : nullptr;
   if (!layer || !layer->image() || !magicEraserFilter_) return;
   const ci::Image input = magicEraserFilter_->valueForKey(ci::kCIInputImageKey).value<ci::Image>();
-  const ci::Image mask = ima_blurWithRadius(colourMask(), 2);
+  // Blurred as if the layer went on past its border, which thus stays.
+  const ci::Image mask = ima_blurWithRadius(colourMask().imageByClampingToExtent(), 2)
+                             .imageByCroppingToRect(input.extent());
   ci::Image result = ima_maskWithImage(input, mask);
   // Outside the selection the layer keeps every pixel, whatever its colour.
   if (tools->hasSelection())

@@ -22,6 +22,7 @@
 #include "model/Layer.h"
 #include "model/Settings.h"
 #include "tools/IMCIEraserTool.h"
+#include "tools/IMMagicEraser.h"
 #include "tools/IMTamponTool.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMView.h"
@@ -127,7 +128,8 @@ TEST(PaintingTools, StrokeMatchesDabsSummedFromTheirDefinition) {
   tablet(w, QEvent::TabletPress, {100, 100}, 1.0);
   tablet(w, QEvent::TabletMove, {120, 100}, 0.5);
   tablet(w, QEvent::TabletMove, {120, 112}, 0.75);
-  tablet(w, QEvent::TabletRelease, {120, 112}, 0);
+  tablet(w, QEvent::TabletMove, {132, 121}, 1.0);  // 15 long: 1.6 by 1.2 apart
+  tablet(w, QEvent::TabletRelease, {132, 121}, 0);
   EXPECT_TRUE(fnd::UserDefaults::standardUserDefaults().hasKey(kPrecise));
   EXPECT_FALSE(fnd::UserDefaults::standardUserDefaults().boolForKey(kPrecise));
   ASSERT_EQ(w.layers()->objectsCount(), 4);
@@ -137,10 +139,11 @@ TEST(PaintingTools, StrokeMatchesDabsSummedFromTheirDefinition) {
   std::vector<Dab> dabs{{{100, 100}, 8}};
   for (int k = 1; k <= 9; ++k) dabs.push_back({{100.0 + 2 * k, 100}, 4});
   for (int k = 1; k <= 5; ++k) dabs.push_back({{120, 100.0 + 2 * k}, 6});
+  for (int k = 1; k <= 7; ++k) dabs.push_back({{120 + 1.6 * k, 112 + 1.2 * k}, 8});
   const Pixels pixels(painted);
   int worst = 0, touched = 0;
-  for (int y = 85; y < 125; ++y)
-    for (int x = 85; x < 135; ++x) {
+  for (int y = 85; y < 135; ++y)
+    for (int x = 85; x < 145; ++x) {
       const std::array<double, 4> want = summed(dabs, colour, x, y);
       const std::array<int, 4> got = pixels.at(x, y);
       for (int k = 0; k < 4; ++k)
@@ -149,7 +152,7 @@ TEST(PaintingTools, StrokeMatchesDabsSummedFromTheirDefinition) {
     }
   EXPECT_LE(worst, 2) << "largest difference from the summed dabs, of 255";
   EXPECT_GT(touched, 300);
-  EXPECT_EQ(pixels.at(120, 117)[3], 0) << "no stamp at the drag's end point";
+  EXPECT_EQ(pixels.at(134, 128)[3], 0) << "no stamp at the drag's end point";
 
   tst::saveArtifactImage(w.canvas()->grab().toImage(), "brush-stroke-canvas.png");
   w.undoManager()->undo();
@@ -294,4 +297,54 @@ TEST(PaintingTools, QueuedStrokesLoseNothingAndUndoOneByOne) {
   for (int i = 0; i < 19; ++i) undoAndReload(w, ground);
   EXPECT_TRUE(Pixels(ground).image == before);
   EXPECT_EQ(w.undoManager()->canUndo(), couldUndo);
+}
+
+// A click removes the clicked colour only, a drag as long as the layer's
+// diagonal removes every colour within closeness 1, other colours and the
+// layer's border stay whole, a click beside the layer's pixels beeps, and
+// one undo gives back the layer.
+TEST(PaintingTools, BackgroundEraserRemovesCloseColours) {
+  ToolWindow w(false);
+  ASSERT_TRUE(w.isOpen());
+  w.layers()->setSelectionIndex(0);
+  Layer* bar = w.layerNamed("Bar");  // 300 x 40 at (50, 20)
+  QImage stripes(300, 40, QImage::Format_ARGB32_Premultiplied);
+  for (int x = 0; x < 300; ++x)
+    for (int y = 0; y < 40; ++y)
+      stripes.setPixelColor(x, y,
+                            x < 100   ? QColor(0, 0, 255)
+                            : x < 200 ? QColor(0, 0, 128)
+                                      : Qt::red);
+  bar->image()->setNsImage(gfx::Image::imageWithCGImage(gfx::CGImage::make(stripes)));
+  tst::spinOnce();  // the stripes are an undo step of their own
+  ASSERT_TRUE(w.tools()->selectToolOfClass<IMMagicEraser>());
+  auto* eraser = w.tools()->toolForClass<IMMagicEraser>();
+
+  int beeps = 0;
+  ui::setBeepHandler([&] { ++beeps; });
+  stroke(w, {{100, 20}});  // the layer's bottom row
+  EXPECT_EQ(beeps, 0);
+  EXPECT_DOUBLE_EQ(eraser->closeness(), 0.01);
+  Pixels click(bar);
+  for (int x : {55, 100, 145}) EXPECT_EQ(click.at(x, 40)[3], 0) << x;
+  for (int x : {155, 200, 300, 349}) EXPECT_EQ(click.at(x, 40)[3], 255) << x;
+  EXPECT_EQ(click.at(349, 59), (std::array<int, 4>{255, 0, 0, 255})) << "the border stays";
+
+  w.press({150, 40});
+  w.drag({-250, 40});
+  EXPECT_DOUBLE_EQ(eraser->closeness(), 1);
+  w.release({-250, 40});
+  tst::spinOnce();
+  Pixels dragged(bar);
+  EXPECT_EQ(dragged.at(175, 40)[3], 0);
+  EXPECT_EQ(dragged.at(300, 40), (std::array<int, 4>{255, 0, 0, 255}));
+
+  stroke(w, {{10, 10}});
+  ui::setBeepHandler(nullptr);
+  EXPECT_EQ(beeps, 1);
+  EXPECT_TRUE(Pixels(bar).image == dragged.image);
+
+  undoAndReload(w, bar);
+  EXPECT_EQ(Pixels(bar).at(175, 40), (std::array<int, 4>{0, 0, 128, 255}));
+  EXPECT_EQ(Pixels(bar).at(100, 40)[3], 0) << "the click before is a step of its own";
 }
