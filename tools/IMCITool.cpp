@@ -116,7 +116,8 @@ void IMCITool::prepareStroke(Layer* layer, const QRectF& workingRect) {
       stroke_->selectionMask = selection->selectionMaskWithSize(canvas.toSize());
   }
   willBeginStroke();
-  layer->setAccumulatorCompositingOperation(compositingOperation());
+  stroke_->compositingOperation = compositingOperation();
+  layer->setAccumulatorCompositingOperation(stroke_->compositingOperation);
   layer->prepareAccumulatorWithWorkingRect(workingRect);
   stroke_->accumulator = layer->CIImageAccumulator();
   refreshInRect(workingRect);
@@ -161,8 +162,13 @@ void IMCITool::bake(const std::shared_ptr<IMCIToolStroke>& stroke) {
   stroke->baked = true;
   if (unbaked_ == stroke) unbaked_.reset();
   Layer* layer = stroke->layer;
-  // The accumulator may have been dropped meanwhile (the layer moved).
-  if (layer->visible() && layer->CIImageAccumulator() == stroke->accumulator) {
+  if (layer->visible()) {
+    // What the stroke painted is baked even when the layer let go of its
+    // accumulator meanwhile.
+    if (layer->CIImageAccumulator() != stroke->accumulator) {
+      layer->setAccumulatorCompositingOperation(stroke->compositingOperation);
+      layer->setCIImageAccumulator(stroke->accumulator);
+    }
     layer->composeAccumulatorWithLayer();
     if (IMView* view = toolsController() ? toolsController()->mainView() : nullptr)
       view->setNeedsDisplay(true);

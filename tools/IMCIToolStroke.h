@@ -19,6 +19,7 @@ class IMCIToolStroke {
   Layer* layer = nullptr;
   std::shared_ptr<ci::ImageAccumulator> accumulator;
   QRectF workingRect;
+  quint64 compositingOperation = 2;
   // With a selection: its rectangle, and its coverage (null: all of it).
   bool hasSelection = false;
   QRectF selectionRect;

@@ -292,6 +292,8 @@ TEST(PaintingTools, QueuedStrokesLoseNothingAndUndoOneByOne) {
   tst::spinOnce();
   fnd::UserDefaults::standardUserDefaults().setBool(false, kPrecise);
   EXPECT_TRUE(Pixels(ground).image == after20);
+  w.canvas()->repaint();
+  tst::saveArtifactImage(w.canvas()->grab().toImage(), "brush-twenty-queued-strokes-canvas.png");
   undoAndReload(w, ground);
   EXPECT_TRUE(Pixels(ground).image == after19);
   for (int i = 0; i < 19; ++i) undoAndReload(w, ground);
