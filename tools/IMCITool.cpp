@@ -162,7 +162,10 @@ void IMCITool::bake(const std::shared_ptr<IMCIToolStroke>& stroke) {
   stroke->baked = true;
   if (unbaked_ == stroke) unbaked_.reset();
   Layer* layer = stroke->layer;
-  if (layer->visible()) {
+  // A queued bake may come after the layer was deleted.
+  ComposedImage* composed = toolsController() ? toolsController()->composedImage() : nullptr;
+  if (!composed || !composed->layersArray().contains(layer)) layer = nullptr;
+  if (layer && layer->visible()) {
     // What the stroke painted is baked even when the layer let go of its
     // accumulator meanwhile.
     if (layer->CIImageAccumulator() != stroke->accumulator) {
