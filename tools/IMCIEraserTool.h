@@ -11,6 +11,8 @@ class IMCIEraserTool : public IMPencilTool {
   bool isUsable() override;
   bool isUsingColor1() const override { return false; }
   ci::Color color() const override { return ci::Color(1, 1, 1, 1); }
+  // White dabs baked with destination-out take alpha away in proportion.
+  quint64 compositingOperation() const override { return 8; }
   QString nameKey() const override { return QStringLiteral("Eraser Tool"); }
   QString shortcuts() const override { return QStringLiteral("e"); }
   gfx::ImagePtr logo() const override;

@@ -70,6 +70,10 @@ class IMTool {
   // Before the mouse-down location is found: a tool may make or choose the
   // layer it works in here.
   virtual void willFindLocationInMouseDown() {}
+  // Before anything of a new gesture happens: work the last gesture left
+  // running (a bake on a queue) ends here, so the new edit's undo group
+  // opens after the old one closed.
+  virtual void finishPendingWork() {}
   virtual QString shortcuts() const { return QString(); }
   virtual void didBecameInUse() {}
   virtual void didBecameNotInUse() {}
@@ -114,6 +118,9 @@ class IMTool {
  protected:
   // Ends the gesture's undo group when this tool opened one.
   void endUndoGroupIfBegun();
+  // Hands the gesture's open undo group to the caller, which closes it
+  // later; false when the tool opened none.
+  bool takeUndoGroup();
 
  private:
   void makeTemporaryLayer();

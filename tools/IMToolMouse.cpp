@@ -52,6 +52,7 @@ QPointF IMTool::locationWithEvent(const ui::Event& event) {
 void IMTool::mouseDown(const ui::Event& event) {
   // A gesture whose mouse-up never came (the pointer grab was lost) ends here.
   endUndoGroupIfBegun();
+  finishPendingWork();
   if (toolsController_) toolsController_->stopImmediatellyAnimation();
   currentState_ = 1;
   lastEvent_ = event;
@@ -110,6 +111,12 @@ void IMTool::beginUndoGroup() {
   context->processPendingChanges();
   undo->beginUndoGrouping();
   didBeginAnUndoGroup_ = true;
+}
+
+bool IMTool::takeUndoGroup() {
+  const bool begun = didBeginAnUndoGroup_;
+  didBeginAnUndoGroup_ = false;
+  return begun;
 }
 
 void IMTool::endUndoGroupIfBegun() {

@@ -15,6 +15,7 @@ ImageAccumulator::ImageAccumulator(const QRectF& extent, Format format)
 
 Image ImageAccumulator::image() const {
   if (bounds_.isEmpty()) return Image::emptyImage();
+  std::lock_guard lock(storeMutex_);
   return store_->snapshot();
 }
 
@@ -54,7 +55,7 @@ bool ImageAccumulator::stampOver(Image& recipe, const IRect& region) {
   source = Image();
   recipe = Image();
   if (!store_->stampOver(dab)) {
-    store_ = store_->copy();
+    replaceStore(store_->copy());
     store_->stampOver(dab);
   }
   return true;
@@ -75,13 +76,20 @@ void ImageAccumulator::render(Image& recipe, const IRect& region) {
   }
   // Snapshots keep a store that is replaced whole, instead of a patch of it.
   if (region == bounds_ && store_->hasSnapshots())
-    store_ = std::make_shared<AccumulatorStore>(bounds_, kTileSize);
+    replaceStore(std::make_shared<AccumulatorStore>(bounds_, kTileSize));
   if (!store_->write(rendered)) {
-    store_ = store_->copy();
+    replaceStore(store_->copy());
     store_->write(rendered);
   }
 }
 
-void ImageAccumulator::clear() { store_ = std::make_shared<AccumulatorStore>(bounds_, kTileSize); }
+void ImageAccumulator::clear() {
+  replaceStore(std::make_shared<AccumulatorStore>(bounds_, kTileSize));
+}
+
+void ImageAccumulator::replaceStore(std::shared_ptr<AccumulatorStore> store) {
+  std::lock_guard lock(storeMutex_);
+  store_ = std::move(store);
+}
 
 }  // namespace ci

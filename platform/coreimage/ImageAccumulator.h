@@ -6,11 +6,13 @@
 // reads. A brush reads its snapshot once, inside the very change it feeds:
 // a dab composited over it is composited onto the tiles in place, so a
 // stamp costs one render of the dab and one pass over its square, whatever
-// the extent.
+// the extent. One thread changes an accumulator at a time; any thread may
+// take its image() meanwhile.
 #pragma once
 
 #include <QRectF>
 #include <memory>
+#include <mutex>
 
 #include "coreimage/Context.h"
 #include "coreimage/Image.h"
@@ -57,9 +59,13 @@ class ImageAccumulator {
   bool stampOver(Image& recipe, const IRect& region);
   // Any other recipe: rendered, let go of, then written.
   void render(Image& recipe, const IRect& region);
+  // The changing thread reads store_ freely; it swaps it only here, under
+  // the lock image() reads it with.
+  void replaceStore(std::shared_ptr<AccumulatorStore> store);
 
   IRect bounds_;
   Format format_;
+  mutable std::mutex storeMutex_;
   std::shared_ptr<AccumulatorStore> store_;
   Context context_;
 };

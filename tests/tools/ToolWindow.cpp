@@ -47,10 +47,14 @@ using wintest::storeThreeLayerDocument;
 
 }  // namespace
 
-ToolWindow::ToolWindow() {
+ToolWindow::ToolWindow(bool recordingBrush) {
   IMWindowController::installAsDocumentWindow();
-  IMWindowController::setToolsControllerFactory(
-      [] { return std::make_unique<RecordingToolsController>(); });
+  if (recordingBrush)
+    IMWindowController::setToolsControllerFactory(
+        [] { return std::make_unique<RecordingToolsController>(); });
+  else
+    IMWindowController::setToolsControllerFactory(
+        [] { return std::make_unique<IMToolsController>(); });
   const QString path = tst::tempPath("Tools.zova");
   if (!storeThreeLayerDocument(path)) return;
   bool done = false;

@@ -48,7 +48,8 @@ class RecordingToolsController : public IMToolsController {
 
 class ToolWindow {
  public:
-  ToolWindow();
+  // With `recordingBrush` false every tool is the program's own.
+  explicit ToolWindow(bool recordingBrush = true);
   ~ToolWindow();
 
   bool isOpen() const { return window != nullptr; }
