@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QtDebug>
+#include <mutex>
+#include <set>
 
 #include "foundation/MainThread.h"
 
@@ -24,6 +26,30 @@ void postToMainLoop(std::function<void()> call) {
   QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
 }
 
+// The worker queues alive, for the application's end. Queues are made and
+// destroyed on any thread, so the set has its own lock.
+std::mutex& workerQueuesMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+std::set<OperationQueue*>& workerQueues() {
+  static auto* queues = new std::set<OperationQueue*>;
+  return *queues;
+}
+
+void registerWorkerQueue(OperationQueue* queue) {
+  static std::once_flag postRoutine;
+  std::call_once(postRoutine, [] { qAddPostRoutine(&OperationQueue::finishAllWorkerQueues); });
+  std::lock_guard lock(workerQueuesMutex());
+  workerQueues().insert(queue);
+}
+
+void unregisterWorkerQueue(OperationQueue* queue) {
+  std::lock_guard lock(workerQueuesMutex());
+  workerQueues().erase(queue);
+}
+
 }  // namespace
 
 // Main-loop calls posted by a queue hold this rather than the queue, so a
@@ -37,6 +63,7 @@ OperationQueue::OperationQueue() : isMain_(false), life_(std::make_shared<Life>(
   pool_ = std::make_unique<QThreadPool>();
   pool_->setMaxThreadCount(effectiveWidth());
   life_->queue = this;
+  registerWorkerQueue(this);
 }
 
 OperationQueue::OperationQueue(MainTag) : isMain_(true), life_(std::make_shared<Life>()) {
@@ -45,6 +72,7 @@ OperationQueue::OperationQueue(MainTag) : isMain_(true), life_(std::make_shared<
 }
 
 OperationQueue::~OperationQueue() {
+  if (pool_) unregisterWorkerQueue(this);
   std::vector<std::shared_ptr<Operation>> dropped;
   {
     std::unique_lock lock(mutex_);
@@ -83,6 +111,23 @@ void OperationQueue::runImmediately(const std::shared_ptr<Operation>& operation)
   runningQueue = this;
   operation->runAndFinish();
   runningQueue = outer;
+}
+
+void OperationQueue::finishAllWorkerQueues() {
+  std::set<OperationQueue*> queues;
+  {
+    std::lock_guard lock(workerQueuesMutex());
+    queues = workerQueues();
+  }
+  for (OperationQueue* queue : queues) {
+    {
+      // A queue destroyed since the copy is no longer in the set.
+      std::lock_guard lock(workerQueuesMutex());
+      if (!workerQueues().count(queue)) continue;
+    }
+    queue->cancelAllOperations();
+    queue->pool_->waitForDone(5000);
+  }
 }
 
 OperationQueue* OperationQueue::mainQueue() {

@@ -110,6 +110,11 @@ class OperationQueue : public Observable {
   // (their completion blocks run on the calling thread); executing ones are
   // only marked cancelled.
   void cancelAllOperations();
+  // Cancels what waits in every worker queue still alive and lets what runs
+  // finish (a few seconds at most). Runs by itself as the application object
+  // goes, before the windowing system does: work still painting a thumbnail
+  // then would use a font or platform object already destroyed.
+  static void finishAllWorkerQueues();
 
   void setSuspended(bool suspended);
   bool isSuspended() const;
