@@ -14,7 +14,10 @@
 
 IMAPipetteTool::IMAPipetteTool(IMToolsController* toolsController) : IMTool(toolsController) {}
 
-IMAPipetteTool::~IMAPipetteTool() { fnd::NotificationCenter::defaultCenter().removeObserver(this); }
+// Only a tool that has picked is registered.
+IMAPipetteTool::~IMAPipetteTool() {
+  if (watchedContext_) fnd::NotificationCenter::defaultCenter().removeObserver(this);
+}
 
 gfx::ImagePtr IMAPipetteTool::logo() const { return IMToolImages::imageNamed("pipetteTemplate"); }
 
