@@ -12,4 +12,10 @@ class IMTextTool : public IMTool {
   QString shortcuts() const override { return QStringLiteral("t"); }
   gfx::ImagePtr logo() const override;
   QCursor defaultCursor() const override;
+
+  // A new text layer becomes the working layer before the click is placed.
+  void willFindLocationInMouseDown() override;
+  // The text's baseline goes to the click; the drag tool takes over and the
+  // text opens for typing.
+  void mouseUpAtLocation(const QPointF& location) override;
 };

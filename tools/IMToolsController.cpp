@@ -8,6 +8,7 @@
 #include "tools/IMBezierPathTool.h"
 #include "tools/IMCIEraserTool.h"
 #include "tools/IMCIPointTool.h"
+#include "tools/IMCollectionViewController.h"
 #include "tools/IMCropMarkerTool.h"
 #include "tools/IMGradientTool.h"
 #include "tools/IMLassoTool.h"
@@ -89,6 +90,9 @@ void IMToolsController::prepareTools() {
   prepared_ = true;
   makeTools();
   buildChooser();
+  if (toolSettingsStrip_)
+    collectionViewController_ =
+        IMCollectionViewController::loadIntoContainer(toolSettingsStrip_, this);
   startAnimation();
   std::weak_ptr<int> alive = alive_;
   fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [this, alive] {
@@ -118,6 +122,7 @@ void IMToolsController::buildChooser() {
 
 void IMToolsController::teardown() {
   alive_.reset();
+  collectionViewController_.reset();
   if (toolsChooser_) toolsChooser_->unbindSelectedIndex();
   stopImmediatellyAnimation();
   endGestureUndoGrouping();

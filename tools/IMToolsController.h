@@ -16,6 +16,7 @@
 class ComposedImage;
 class IMAManagedObjectContext;
 class IMCIPointTool;
+class IMCollectionViewController;
 class IMCropMarkerTool;
 class IMGradientTool;
 class IMLassoTool;
@@ -42,6 +43,10 @@ class IMToolsController : public fnd::Observable, public IMWindowTools {
   IMWindowController* windowController() const { return windowController_; }
   void setToolsChooser(ui::SegmentedControl* chooser) override { toolsChooser_ = chooser; }
   ui::SegmentedControl* toolsChooser() const { return toolsChooser_; }
+  void setToolSettingsStrip(QWidget* place) override { toolSettingsStrip_ = place; }
+  IMCollectionViewController* collectionViewController() const {
+    return collectionViewController_.get();
+  }
   IMLayersArrayController* layersController() const;
   IMView* mainView() const;
   ComposedImage* composedImage() const;
@@ -174,5 +179,7 @@ class IMToolsController : public fnd::Observable, public IMWindowTools {
   std::shared_ptr<fnd::Timer> animationTimer_;
   bool gestureGroupOpen_ = false;
   bool prepared_ = false;
+  QPointer<QWidget> toolSettingsStrip_;
+  std::unique_ptr<IMCollectionViewController> collectionViewController_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -66,6 +66,16 @@ QWidget* IMWindowController::makeCanvasColumn() {
 void IMWindowController::prepareToolsController() {
   if (!toolsController_) return;
   toolsController_->setWindowController(this);
+  if (toolbar_) {
+    // The current tool's settings show at the toolbar's right end.
+    auto* spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar_->addWidget(spacer);
+    auto* place = new QWidget;
+    place->setObjectName("toolSettingsStripPlace");
+    toolbar_->addWidget(place);
+    toolsController_->setToolSettingsStrip(place);
+  }
   toolsController_->prepareTools();
   toolsController_->resignKey();
 }

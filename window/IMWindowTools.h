@@ -8,6 +8,7 @@
 #include "window/IMViewResponderDelegate.h"
 
 class IMWindowController;
+class QWidget;
 class Layer;
 namespace ui {
 class SegmentedControl;
@@ -49,4 +50,7 @@ class IMWindowTools : public IMViewResponderDelegate {
   virtual void resignKey() = 0;
   // Focus left the canvas: a gesture whose end never came ends here.
   virtual void canvasLostFocus() = 0;
+  // The place beside the tool chooser where the current tool's settings
+  // show; set before prepareTools.
+  virtual void setToolSettingsStrip(QWidget*) {}
 };

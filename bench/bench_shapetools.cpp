@@ -1,0 +1,114 @@
+// The gradient and colour-picker tools on a 4000 × 3000 document, driven
+// by Qt mouse events sent to a document window's canvas: one radial
+// gradient drag event over the whole layer (the gradient rendered and the
+// layer's image replaced), and one colour-picker click once the flattened
+// image is kept (a pixel read). Figures in milliseconds, the median of the
+// runs.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "BenchReport.h"
+#include "documents/IMDocument.h"
+#include "documents/IMDocumentController.h"
+#include "foundation/Error.h"
+#include "model/ComposedImage.h"
+#include "model/Settings.h"
+#include "tools/IMAPipetteTool.h"
+#include "tools/IMGradientTool.h"
+#include "tools/IMToolsController.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMView.h"
+#include "window/IMWindowController.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct BigWindow {
+  BigWindow() {
+    IMWindowController::installAsDocumentWindow();
+    IMToolsController::installInDocumentWindows();
+    fnd::Error error;
+    document = qobject_cast<IMDocument*>(controller().openUntitledDocumentAndDisplay(true, &error));
+    window = document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
+    tools = window ? dynamic_cast<IMToolsController*>(window->toolsController()) : nullptr;
+    if (!tools) return;
+    window->window()->resize(1000, 700);
+    window->composedImage()->setSize({4000, 3000});
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+    window->setZoom(0.25);
+    canvas = window->mainViewCanvas();
+  }
+  ~BigWindow() {
+    if (document) document->close();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  }
+  static IMDocumentController& controller() {
+    static IMDocumentController made;
+    return made;
+  }
+  void send(QEvent::Type type, const QPointF& documentPoint, Qt::MouseButtons buttons) {
+    const QPointF at =
+        canvas->pointToWidget(canvas->transformation().transformPoint(documentPoint));
+    QMouseEvent event(type, at, canvas->mapToGlobal(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &event);
+  }
+  double timed(QEvent::Type type, const QPointF& p, Qt::MouseButtons buttons) {
+    const Clock::time_point start = Clock::now();
+    send(type, p, buttons);
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  }
+  IMDocument* document = nullptr;
+  IMWindowController* window = nullptr;
+  IMToolsController* tools = nullptr;
+  IMView* canvas = nullptr;
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+void BM_RadialGradientDrag(benchmark::State& state) {
+  BigWindow w;
+  if (!w.tools) return state.SkipWithError("no document window");
+  w.tools->toolForClass<IMGradientTool>()->setRadialMode();
+  const QPointF centre(2000, 1500);
+  w.send(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+  std::vector<double> ms;
+  int step = 0;
+  for (auto _ : state)
+    ms.push_back(
+        w.timed(QEvent::MouseMove, centre + QPointF(500 + (++step % 50), 300), Qt::LeftButton));
+  w.send(QEvent::MouseButtonRelease, centre + QPointF(500, 300), Qt::NoButton);
+  bench::figure("tools_radial_gradient_drag_4000x3000", median(ms), "ms");
+}
+
+void BM_ColorPickerClick(benchmark::State& state) {
+  BigWindow w;
+  if (!w.tools) return state.SkipWithError("no document window");
+  w.tools->selectToolOfClass<IMAPipetteTool>();
+  // The first click flattens the document; later ones read the kept image.
+  w.send(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
+  w.send(QEvent::MouseButtonRelease, {10, 10}, Qt::NoButton);
+  std::vector<double> ms;
+  int step = 0;
+  for (auto _ : state) {
+    const QPointF at(100 + (++step % 3000), 1000);
+    ms.push_back(w.timed(QEvent::MouseButtonPress, at, Qt::LeftButton) +
+                 w.timed(QEvent::MouseButtonRelease, at, Qt::NoButton));
+  }
+  bench::figure("tools_color_picker_click_4000x3000", median(ms), "ms");
+}
+
+}  // namespace
+
+BENCHMARK(BM_RadialGradientDrag)->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColorPickerClick)->Iterations(200)->Unit(benchmark::kMillisecond);
