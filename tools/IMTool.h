@@ -114,6 +114,10 @@ class IMTool {
  protected:
   // Ends the gesture's undo group when this tool opened one.
   void endUndoGroupIfBegun();
+  // Ends a gesture without its mouse-up hooks: idle, the locations zero,
+  // the gesture's undo group closed, the cursor rectangles laid out again
+  // and the marching ants running.
+  void returnToIdle();
 
  private:
   void makeTemporaryLayer();

@@ -49,4 +49,7 @@ class IMWindowTools : public IMViewResponderDelegate {
   virtual void resignKey() = 0;
   // Focus left the canvas: a gesture whose end never came ends here.
   virtual void canvasLostFocus() = 0;
+  // Cuts the pixels of the layers to the rectangle selection (to the
+  // canvas without one); the canvas keeps its size.
+  virtual void destructiveCropLayers(const QList<Layer*>& layers) = 0;
 };

@@ -1,0 +1,95 @@
+// The selection's outline as marching ants: black and white dashes that
+// interlock and crawl one unit per tick of the tools controller's timer,
+// over a grey tint while the selection is being made or moved.
+#include <QPainterPath>
+#include <algorithm>
+
+#include "graphics/GraphicsContext.h"
+#include "tools/IMSelectionTool.h"
+#include "tools/IMToolsController.h"
+#include "window/IMView.h"
+
+namespace {
+
+// A stroke of width 1 and its antialiasing stay within this of the path.
+constexpr double kStrokeReach = 2;
+// A band is at most this thick (view units) across the outline it covers.
+constexpr double kBandThickness = 16;
+
+const QColor kDarkGrayTint(85, 85, 85, 51);
+
+}  // namespace
+
+gfx::BezierPath IMSelectionTool::outlineInView() const {
+  IMView* view = toolsController() ? toolsController()->mainView() : nullptr;
+  gfx::BezierPath outline = selectedPath_;
+  if (view) outline.transformUsingAffineTransform(view->transformation());
+  outline.setLineWidth(1);
+  return outline;
+}
+
+void IMSelectionTool::draw() {
+  if (!hasSelection()) return;
+  gfx::GraphicsContext* context = gfx::GraphicsContext::current();
+  IMToolsController* controller = toolsController();
+  if (!context || !controller) return;
+  gfx::BezierPath outline = outlineInView();
+  const double phase = double(controller->animationTime() % 8);
+  context->saveGState();
+  if (isInUse()) outline.fill(kDarkGrayTint);
+  // Dashes on whole view units stay crisp instead of smearing over two.
+  context->setShouldAntialias(false);
+  outline.setLineDash({5, 3}, phase);
+  outline.stroke(Qt::black);
+  outline.setLineDash({3, 5}, phase + 3);
+  outline.stroke(Qt::white);
+  context->restoreGState();
+  // The cursor areas follow a selection that changed, once per change.
+  if (!isInUse() && cursorRectsSelection_ != selectedRect_) {
+    cursorRectsSelection_ = selectedRect_;
+    if (IMView* view = controller->mainView()) view->rebuildCursorRects();
+  }
+}
+
+// Greedy: a band grows along the outline while it stays thin in one
+// direction, so straight runs make one long thin band and curves a string
+// of small ones.
+QList<QRectF> IMSelectionTool::outlineBandRects() const {
+  QList<QRectF> bands;
+  if (!hasSelection()) return bands;
+  const QPainterPath outline = outlineInView().toQPainterPath();
+  double left = 0, right = 0, bottom = 0, top = 0;
+  bool open = false;
+  auto close = [&] {
+    if (open)
+      bands.append(QRectF(left - kStrokeReach, bottom - kStrokeReach,
+                          right - left + 2 * kStrokeReach, top - bottom + 2 * kStrokeReach));
+    open = false;
+  };
+  for (int i = 0; i < outline.elementCount(); ++i) {
+    const QPainterPath::Element element = outline.elementAt(i);
+    const QPointF p = element;
+    if (element.isMoveTo()) close();
+    if (open) {
+      const double l = std::min(left, p.x()), r = std::max(right, p.x());
+      const double b = std::min(bottom, p.y()), t = std::max(top, p.y());
+      if (std::min(r - l, t - b) <= kBandThickness) {
+        left = l, right = r, bottom = b, top = t;
+        continue;
+      }
+      // The new band starts where the last one ended, so the segment
+      // between them is covered.
+      const QPointF last = outline.elementAt(i - 1);
+      close();
+      left = right = last.x(), bottom = top = last.y();
+      open = true;
+      left = std::min(left, p.x()), right = std::max(right, p.x());
+      bottom = std::min(bottom, p.y()), top = std::max(top, p.y());
+      continue;
+    }
+    left = right = p.x(), bottom = top = p.y();
+    open = true;
+  }
+  close();
+  return bands;
+}
