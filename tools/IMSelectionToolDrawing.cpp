@@ -13,8 +13,10 @@ namespace {
 
 // A stroke of width 1 and its antialiasing stay within this of the path.
 constexpr double kStrokeReach = 2;
-// A band is at most this thick (view units) across the outline it covers.
-constexpr double kBandThickness = 16;
+// A band is a straight run at most this thick (view units)...
+constexpr double kRunThickness = 3;
+// ...or a square patch at most this wide, where the outline turns.
+constexpr double kPatchSide = 24;
 
 const QColor kDarkGrayTint(85, 85, 85, 51);
 
@@ -51,9 +53,9 @@ void IMSelectionTool::draw() {
   }
 }
 
-// Greedy: a band grows along the outline while it stays thin in one
-// direction, so straight runs make one long thin band and curves a string
-// of small ones.
+// Greedy: a band grows along the outline while it stays a thin straight
+// run or a small patch, so straight edges make one long thin band each
+// and turns a string of small ones.
 QList<QRectF> IMSelectionTool::outlineBandRects() const {
   QList<QRectF> bands;
   if (!hasSelection()) return bands;
@@ -73,7 +75,7 @@ QList<QRectF> IMSelectionTool::outlineBandRects() const {
     if (open) {
       const double l = std::min(left, p.x()), r = std::max(right, p.x());
       const double b = std::min(bottom, p.y()), t = std::max(top, p.y());
-      if (std::min(r - l, t - b) <= kBandThickness) {
+      if (std::min(r - l, t - b) <= kRunThickness || std::max(r - l, t - b) <= kPatchSide) {
         left = l, right = r, bottom = b, top = t;
         continue;
       }
