@@ -1,6 +1,7 @@
 // The selection's outline as marching ants: black and white dashes that
 // interlock and crawl one unit per tick of the tools controller's timer,
 // over a grey tint while the selection is being made or moved.
+#include <QLineF>
 #include <QPainterPath>
 #include <algorithm>
 
@@ -11,14 +12,61 @@
 
 namespace {
 
-// A stroke of width 1 and its antialiasing stay within this of the path.
-constexpr double kStrokeReach = 2;
+// A stroke of width 1, drawn without antialiasing, stays within this of
+// the path.
+constexpr double kStrokeReach = 1;
 // A band is a straight run at most this thick (view units)...
 constexpr double kRunThickness = 3;
 // ...or a square patch at most this wide, where the outline turns.
 constexpr double kPatchSide = 24;
 
 const QColor kDarkGrayTint(85, 85, 85, 51);
+
+// The part of the segment a-b inside `clip`, as parameters t0 <= t1 along
+// it; false when none is (Liang-Barsky).
+bool clipSegment(const QPointF& a, const QPointF& b, const QRectF& clip, double* t0, double* t1) {
+  const double dx = b.x() - a.x(), dy = b.y() - a.y();
+  const double p[] = {-dx, dx, -dy, dy};
+  const double q[] = {a.x() - clip.x(), clip.x() + clip.width() - a.x(), a.y() - clip.y(),
+                      clip.y() + clip.height() - a.y()};
+  *t0 = 0, *t1 = 1;
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      *t0 = std::max(*t0, t);
+    else
+      *t1 = std::min(*t1, t);
+  }
+  return *t0 <= *t1;
+}
+
+// Strokes only the parts of the outline inside `clip`, each dashed as it
+// would be along the whole outline: a tick that redraws a strip of the
+// view dashes that strip's few segments, not the whole outline.
+void strokeDashesInside(const QPainterPath& outline, const QRectF& clip,
+                        const QVector<double>& dash, double phase, const QColor& color) {
+  double along = 0;
+  for (int i = 1; i < outline.elementCount(); ++i) {
+    const QPainterPath::Element element = outline.elementAt(i);
+    const QPointF a = outline.elementAt(i - 1), b = element;
+    if (element.isMoveTo()) continue;
+    const double length = QLineF(a, b).length();
+    double t0 = 0, t1 = 0;
+    if (length > 0 && clipSegment(a, b, clip, &t0, &t1)) {
+      gfx::BezierPath piece;
+      piece.moveToPoint(a + (b - a) * t0);
+      piece.lineToPoint(a + (b - a) * t1);
+      piece.setLineWidth(1);
+      piece.setLineDash(dash, phase + along + t0 * length);
+      piece.stroke(color);
+    }
+    along += length;
+  }
+}
 
 }  // namespace
 
@@ -41,10 +89,11 @@ void IMSelectionTool::draw() {
   if (isInUse()) outline.fill(kDarkGrayTint);
   // Dashes on whole view units stay crisp instead of smearing over two.
   context->setShouldAntialias(false);
-  outline.setLineDash({5, 3}, phase);
-  outline.stroke(Qt::black);
-  outline.setLineDash({3, 5}, phase + 3);
-  outline.stroke(Qt::white);
+  const QPainterPath path = outline.toQPainterPath();
+  const QRectF clip = context->hasClip() ? context->clipBoundingBox().adjusted(-1, -1, 1, 1)
+                                         : path.boundingRect().adjusted(-1, -1, 1, 1);
+  strokeDashesInside(path, clip, {5, 3}, phase, Qt::black);
+  strokeDashesInside(path, clip, {3, 5}, phase + 3, Qt::white);
   context->restoreGState();
   // The cursor areas follow a selection that changed, once per change.
   if (!isInUse() && cursorRectsSelection_ != selectedRect_) {
