@@ -121,6 +121,10 @@ class IMTool {
   // Hands the gesture's open undo group to the caller, which closes it
   // later; false when the tool opened none.
   bool takeUndoGroup();
+  // Ends a gesture without its mouse-up hooks: idle, the locations zero,
+  // the gesture's undo group closed, the cursor rectangles laid out again
+  // and the marching ants running.
+  void returnToIdle();
 
  private:
   void makeTemporaryLayer();

@@ -103,6 +103,16 @@ void IMTool::mouseUp(const ui::Event& event) {
   endUndoGroupIfBegun();
 }
 
+void IMTool::returnToIdle() {
+  currentState_ = 0;
+  isWorkingOnAtempLayer_ = false;
+  mouseDownLocation_ = lastLocation_ = QPointF();
+  endUndoGroupIfBegun();
+  if (IMView* view = toolsController_ ? toolsController_->mainView() : nullptr)
+    view->rebuildCursorRects();
+  if (toolsController_) toolsController_->startAnimation();
+}
+
 void IMTool::beginUndoGroup() {
   IMAManagedObjectContext* context =
       toolsController_ ? toolsController_->managedObjectContext() : nullptr;

@@ -254,7 +254,10 @@ void IMToolsController::setRectSelectedRect(const QRectF& rect) {
 }
 
 void IMToolsController::deselect() {
-  if (IMLassoTool* lasso = lassoSelectionTool()) lasso->setSelectedRect(QRectF());
+  if (IMLassoTool* lasso = lassoSelectionTool()) {
+    lasso->setSelectedRect(QRectF());
+    lasso->setSelectedPath(gfx::BezierPath());
+  }
   if (IMCropMarkerTool* rect = rectSelectionTool()) rect->setSelectedRect(QRectF());
 }
 
@@ -272,6 +275,20 @@ ci::Image IMToolsController::selectionMaskWithSize(const QSize& size) {
 
 void IMToolsController::nonDestructiveCropLayers(const QList<Layer*>& layers) {
   if (IMCropMarkerTool* tool = rectSelectionTool()) tool->nonDestructiveCropLayers(layers);
+}
+
+void IMToolsController::destructiveCropLayers(const QList<Layer*>& layers) {
+  if (IMCropMarkerTool* tool = rectSelectionTool()) tool->destructiveCropLayers(layers);
+}
+
+ci::Image IMToolsController::applySelectionMaskToImage(const ci::Image& image) {
+  return hasSelection() ? selectionTool()->applyMaskToImage(image) : ci::Image();
+}
+
+ci::Image IMToolsController::applyMaskOnlyOnSelectedContent(const ci::Image& mask,
+                                                            const ci::Image& image) {
+  return hasSelection() ? selectionTool()->applyMaskOnlyOnSelectedContent(mask, image)
+                        : ci::Image();
 }
 
 void IMToolsController::selectLayerDragingTool() { selectToolOfClass<IMLayerDragingTool>(); }
@@ -325,15 +342,17 @@ void IMToolsController::stopImmediatellyAnimation() {
   animationTimer_.reset();
 }
 
+// Each tick redraws only what the dashes cover: the selection's outline
+// and the point tool's area, never the canvas inside the outline.
 void IMToolsController::animateSelections() {
-  QRectF rect;
+  QList<QRectF> rects;
   bool animated = false;
   if (hasSelection()) {
-    rect = rect.united(selectionTool()->clippingRect());
+    rects = selectionTool()->outlineBandRects();
     animated = true;
   }
   if (auto* point = dynamic_cast<IMCIPointTool*>(selectedTool())) {
-    rect = rect.united(point->clippingRect());
+    rects.append(point->clippingRect());
     animated = true;
   }
   if (!animated) {
@@ -341,7 +360,8 @@ void IMToolsController::animateSelections() {
     return;
   }
   animationTime_ = (animationTime_ + 1) % 100;
-  if (IMView* view = mainView()) view->setNeedsDisplayInRect(rect);
+  if (IMView* view = mainView())
+    for (const QRectF& rect : rects) view->setNeedsDisplayInRect(rect);
 }
 
 // ---- Window hooks ----

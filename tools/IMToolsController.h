@@ -97,6 +97,10 @@ class IMToolsController : public fnd::Observable, public IMWindowTools {
   void deselect() override;
   ci::Image selectionMaskWithSize(const QSize& size) override;
   void nonDestructiveCropLayers(const QList<Layer*>& layers) override;
+  void destructiveCropLayers(const QList<Layer*>& layers) override;
+  // Null without a selection.
+  ci::Image applySelectionMaskToImage(const ci::Image& image);
+  ci::Image applyMaskOnlyOnSelectedContent(const ci::Image& mask, const ci::Image& image);
   void selectLayerDragingTool() override;
 
   // ---- What the settings strip and the menus read ----

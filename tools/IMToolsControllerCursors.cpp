@@ -46,6 +46,10 @@ void IMToolsController::resetCursorRects() {
   } else {
     view->addCursorRect(onImage, cursor);
   }
-  if (hasSelection() && rectangleTool)
+  if (hasSelection() && rectangleTool) {
     view->addCursorRect(onSelection.adjusted(1, 1, -1, -1), ui::Cursor::openHandCursor());
+    auto* rectTool = static_cast<IMCropMarkerTool*>(tool);
+    rectTool->performBlockOnHandles(
+        [rectTool](const QPointF& point) { rectTool->addCursorRectForHandleAtPoint(point); });
+  }
 }

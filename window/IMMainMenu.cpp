@@ -43,6 +43,9 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
 void fillEditMenu(QMenu* menu) {
   addItem(menu, "Undo", "undo:", QKeySequence::Undo);
   addItem(menu, "Redo", "redo:", QKeySequence::Redo);
+  menu->addSeparator();
+  addItem(menu, "Select All", "selectAll:", QKeySequence::SelectAll);
+  addItem(menu, "Crop", "crop:", QKeySequence(QStringLiteral("Ctrl+Shift+K")));
 }
 
 // The document window's zoom: twice as large, half as large, one image

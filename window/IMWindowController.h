@@ -174,6 +174,7 @@ class IMWindowController : public ui::WindowController,
   void unbindModel();
   void teardown();
   void addActions();
+  void fillSelectionOrLayers();
   // The canvas in its scroll view under the tool chooser.
   QWidget* makeCanvasColumn();
   void prepareToolsController();

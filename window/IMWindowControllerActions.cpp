@@ -8,6 +8,7 @@
 #include "foundation/Localized.h"
 #include "foundation/UndoManager.h"
 #include "model/IMAManagedObjectContext.h"
+#include "model/Layer.h"
 #include "model/Settings.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMTemplateImages.h"
@@ -37,7 +38,7 @@ void IMWindowController::addActions() {
   addAction("addNewLayer:", [layers](QObject*) { layers->addNewLayer(); });
   addAction("deleteLayers:", [layers](QObject*) { layers->deleteLayers({}); });
   addAction("merge:", [layers](QObject*) { layers->merge(); });
-  addAction("fill:", [layers](QObject*) { layers->fill(); });
+  addAction("fill:", [this](QObject*) { fillSelectionOrLayers(); });
   // The pasteboard's images go on top, each a layer of its own.
   addAction("paste:", [layers](QObject*) {
     if (!layers->addLayerWithPasteboard(ui::Pasteboard::generalPasteboard(), 0)) ui::beep();
@@ -53,6 +54,13 @@ void IMWindowController::addActions() {
   addAction("adjustZoomToRealSize:", [this](QObject*) { setZoom(1); });
   addAction("adjustZoomFordocumentToFitVisibleRect:",
             [this](QObject*) { adjustZoomForDocumentToFitVisibleRect(); });
+  addAction("selectAll:", [this](QObject*) {
+    if (toolsController_) toolsController_->selectAll();
+  });
+  addAction("crop:", [this](QObject*) {
+    if (toolsController_)
+      toolsController_->nonDestructiveCropLayers(layersController_->arrangedLayers());
+  });
   addAction("toggleLayers:", [this](QObject*) {
     std::shared_ptr<Settings> s = settings();
     hideLayersAnimated(true, s && s->layersUIVisible());
@@ -69,7 +77,10 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
   // A lone layer has nothing to merge with, and nothing selected nothing to merge.
   if (action == "merge:")
     return layersController_->objectsCount() > 1 && layersController_->atLeastOneLayerSelected();
-  if (action == "fill:") return layersController_->selectedLayersAreValideForDeletion();
+  if (action == "fill:")
+    return layersController_->atLeastOneLayerSelected() &&
+           layersController_->selectedLayersAreValideForDeletion();
+  if (action == "crop:") return toolsController_ && toolsController_->hasRectSelection();
   if (action == "undo:" || action == "redo:") {
     fnd::UndoManager* undo = undoManager();
     const bool isUndo = action == "undo:";
@@ -103,6 +114,19 @@ QStringList IMWindowController::toolbarDefaultItemIdentifiers(ui::Toolbar*) {
   QStringList identifiers;
   for (const ToolbarEntry& entry : kToolbarEntries) identifiers.append(entry.identifier);
   return identifiers;
+}
+
+// With a selection, its masked area of the top visible selected layer
+// takes the first colour and the selection goes; without one, the
+// selected layers are filled whole.
+void IMWindowController::fillSelectionOrLayers() {
+  if (!toolsController_ || !toolsController_->hasSelection()) return layersController_->fill();
+  const QRectF rect = toolsController_->selectedRect();
+  Layer* layer = layersController_->topVisibleSelectedLayer();
+  if (!layer) return ui::beep();
+  const ci::Image mask = toolsController_->selectionMaskWithSize(rect.size().toSize());
+  layersController_->deleteLayers({layer}, mask, rect, true);
+  toolsController_->deselect();
 }
 
 // The document's changes, as its store's context records them.

@@ -53,4 +53,7 @@ class IMWindowTools : public IMViewResponderDelegate {
   // The place beside the tool chooser where the current tool's settings
   // show; set before prepareTools.
   virtual void setToolSettingsStrip(QWidget*) {}
+  // Cuts the pixels of the layers to the rectangle selection (to the
+  // canvas without one); the canvas keeps its size.
+  virtual void destructiveCropLayers(const QList<Layer*>& layers) = 0;
 };

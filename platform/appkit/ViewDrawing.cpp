@@ -14,6 +14,13 @@
 
 namespace ui {
 
+namespace {
+
+// A paint region of more parts is drawn as its bounding rectangle.
+constexpr int kMostPartsDrawnApart = 64;
+
+}  // namespace
+
 View::~View() = default;
 
 void View::invalidateBacking() {
@@ -46,44 +53,57 @@ void View::drawInto(gfx::GraphicsContext* context, const QRectF& dirty, const QP
   context->restoreGState();
 }
 
+// A few separate parts of the widget (the strips along a selection's
+// outline) are drawn each by itself, not as the rectangle around them all.
 void View::paintEvent(QPaintEvent* event) {
-  const QRect area = event->rect();
-  QRectF dirty = rectFromWidget(QRectF(area)).intersected(bounds());
-  if (dirty.isEmpty()) return;
+  const QRegion& region = event->region();
   QPainter painter(this);
-  const QPointF origin(shown_.x(), shown_.y());
-  if (!drawsThroughBitmap_) {
-    auto context = gfx::GraphicsContext::forPainter(&painter, QSizeF(size()));
-    drawInto(context.get(), dirty, origin);
-    return;
-  }
-  const double scale = devicePixelRatioF();
-  const QSize pixels(int(std::ceil(width() * scale)), int(std::ceil(height() * scale)));
-  if (!backing_) backing_ = std::make_unique<Backing>();
-  gfx::GraphicsContext* bitmap = backing_->bitmap.get();
-  if (!bitmap || bitmap->pixelsWide() != pixels.width() ||
-      bitmap->pixelsHigh() != pixels.height()) {
-    backing_->bitmap = gfx::GraphicsContext::bitmapContext(pixels.width(), pixels.height());
-    if (!(bitmap = backing_->bitmap.get())) return;
-    backing_->valid = false;
-  }
-  // A bitmap that no longer matches the visible part is drawn again whole.
-  if (!backing_->valid) dirty = shown_.intersected(bounds()), backing_->valid = true;
-  bitmap->saveGState();
-  bitmap->scaleCTM(scale, scale);
-  drawInto(bitmap, dirty, origin);
-  bitmap->restoreGState();
-  const QRectF shownArea = rectToWidget(dirty);
-  if (testAttribute(Qt::WA_OpaquePaintEvent)) {
-    // Nothing lies beneath: what the view's bounds leave of the area gets
-    // the window's background, and the bitmap replaces the rest.
-    for (const QRect& uncovered : QRegion(area) - QRegion(shownArea.toRect()))
-      painter.fillRect(uncovered, palette().window());
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-  }
-  painter.drawImage(shownArea, *bitmap->bitmap(),
-                    QRectF(shownArea.x() * scale, shownArea.y() * scale, shownArea.width() * scale,
-                           shownArea.height() * scale));
+  auto paintArea = [&](const QRect& area) {
+    QRectF dirty = rectFromWidget(QRectF(area)).intersected(bounds());
+    if (dirty.isEmpty()) return;
+    const QPointF origin(shown_.x(), shown_.y());
+    if (!drawsThroughBitmap_) {
+      painter.save();
+      {
+        auto context = gfx::GraphicsContext::forPainter(&painter, QSizeF(size()));
+        drawInto(context.get(), dirty, origin);
+      }
+      painter.restore();
+      return;
+    }
+    const double scale = devicePixelRatioF();
+    const QSize pixels(int(std::ceil(width() * scale)), int(std::ceil(height() * scale)));
+    if (!backing_) backing_ = std::make_unique<Backing>();
+    gfx::GraphicsContext* bitmap = backing_->bitmap.get();
+    if (!bitmap || bitmap->pixelsWide() != pixels.width() ||
+        bitmap->pixelsHigh() != pixels.height()) {
+      backing_->bitmap = gfx::GraphicsContext::bitmapContext(pixels.width(), pixels.height());
+      if (!(bitmap = backing_->bitmap.get())) return;
+      backing_->valid = false;
+    }
+    // A bitmap that no longer matches the visible part is drawn again whole.
+    if (!backing_->valid) dirty = shown_.intersected(bounds()), backing_->valid = true;
+    bitmap->saveGState();
+    bitmap->scaleCTM(scale, scale);
+    drawInto(bitmap, dirty, origin);
+    bitmap->restoreGState();
+    const QRectF shownArea = rectToWidget(dirty);
+    painter.save();
+    if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+      // Nothing lies beneath: what the view's bounds leave of the area gets
+      // the window's background, and the bitmap replaces the rest.
+      for (const QRect& uncovered : QRegion(area) - QRegion(shownArea.toRect()))
+        painter.fillRect(uncovered, palette().window());
+      painter.setCompositionMode(QPainter::CompositionMode_Source);
+    }
+    painter.drawImage(shownArea, *bitmap->bitmap(),
+                      QRectF(shownArea.x() * scale, shownArea.y() * scale,
+                             shownArea.width() * scale, shownArea.height() * scale));
+    painter.restore();
+  };
+  if (region.rectCount() <= 1 || region.rectCount() > kMostPartsDrawnApart)
+    return paintArea(event->rect());
+  for (const QRect& part : region) paintArea(part);
 }
 
 void View::displayRectIgnoringOpacity(const QRectF& rect, gfx::GraphicsContext* context) {

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "appkit/Window.h"
 #include "documents/IMDocument.h"
+#include "foundation/OperationQueue.h"
 #include "graphics/CGImage.h"
 #include "model/ComposedImage.h"
 #include "model/IMAManagedObjectContext.h"
@@ -69,6 +70,9 @@ ToolWindow::ToolWindow(bool recordingBrush) {
   window->window()->resize(1000, 700);
   // The drag tool is chosen once the window has loaded, and the canvas fitted.
   tst::spinUntil([&] { return tools() && tools()->selectedTool() && layers()->isLoaded(); });
+  // The drag tool is chosen on a later turn of the main queue: a test's own
+  // choice of tool must come after it.
+  tst::spinUntil([] { return fnd::OperationQueue::mainQueue()->operationCount() == 0; });
   tst::spinOnce();
   window->setZoom(1);
   layers()->setSelectionIndex(0);
