@@ -129,6 +129,8 @@ class IMWindowController : public ui::WindowController,
   void resetCursorRectsOfMainView() override;
   bool toolsHaveSelection() override;
   void updateEnablingOfTools() override;
+  QPointF documentPointForWindowPoint(const QPointF& point) override;
+  IMWindowTools* selectionTool() override { return toolsController_.get(); }
 
   // ---- Tools ----
   // Makes each new window's tools controller; without one a window has no
@@ -174,6 +176,7 @@ class IMWindowController : public ui::WindowController,
   void unbindModel();
   void teardown();
   void addActions();
+  void copyOrDeleteSelection(bool isDelete);
   // The canvas in its scroll view under the tool chooser.
   QWidget* makeCanvasColumn();
   void prepareToolsController();

@@ -38,10 +38,22 @@ void IMWindowController::addActions() {
   addAction("deleteLayers:", [layers](QObject*) { layers->deleteLayers({}); });
   addAction("merge:", [layers](QObject*) { layers->merge(); });
   addAction("fill:", [layers](QObject*) { layers->fill(); });
-  // The pasteboard's images go on top, each a layer of its own.
-  addAction("paste:", [layers](QObject*) {
-    if (!layers->addLayerWithPasteboard(ui::Pasteboard::generalPasteboard(), 0)) ui::beep();
+  // The pasteboard's images go on top, each a layer of its own, ready to
+  // be moved with the drag tool.
+  addAction("paste:", [this, layers](QObject*) {
+    if (!layers->addLayerWithPasteboard(ui::Pasteboard::generalPasteboard(), 0)) return ui::beep();
+    if (IMWindowTools* tools = toolsController()) {
+      tools->deselect();
+      tools->selectLayerDragingTool();
+    }
   });
+  addAction("copy:", [this](QObject*) { copyOrDeleteSelection(false); });
+  addAction("delete:", [this](QObject*) { copyOrDeleteSelection(true); });
+  addAction("cut:", [this](QObject*) {
+    copyOrDeleteSelection(false);
+    copyOrDeleteSelection(true);
+  });
+  addAction("deleteSelection", [this](QObject*) { copyOrDeleteSelection(true); });
   addAction("undo:", [this](QObject*) {
     if (fnd::UndoManager* undo = undoManager(); undo && undo->canUndo()) undo->undo();
   });
@@ -70,6 +82,11 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
   if (action == "merge:")
     return layersController_->objectsCount() > 1 && layersController_->atLeastOneLayerSelected();
   if (action == "fill:") return layersController_->selectedLayersAreValideForDeletion();
+  if (action == "copy:") return layersController_->atLeastOneLayerSelected();
+  // Without a selection whole layers go, and any selected layer qualifies.
+  if (action == "cut:" || action == "delete:")
+    return layersController_->atLeastOneLayerSelected() &&
+           (!toolsHaveSelection() || layersController_->selectedLayersAreValideForDeletion());
   if (action == "undo:" || action == "redo:") {
     fnd::UndoManager* undo = undoManager();
     const bool isUndo = action == "undo:";
@@ -103,6 +120,17 @@ QStringList IMWindowController::toolbarDefaultItemIdentifiers(ui::Toolbar*) {
   QStringList identifiers;
   for (const ToolbarEntry& entry : kToolbarEntries) identifiers.append(entry.identifier);
   return identifiers;
+}
+
+// The selected layers, or the selected pixels of them, copied or deleted.
+void IMWindowController::copyOrDeleteSelection(bool isDelete) {
+  IMWindowTools* tools = toolsController();
+  const QRectF rect = tools ? tools->selectedRect() : QRectF();
+  const QList<Layer*> layers = layersController_->selectedLayers();
+  if (isDelete)
+    layersController_->deleteLayers(layers, tools, rect);
+  else
+    layersController_->copyLayers(layers, tools, rect);
 }
 
 // The document's changes, as its store's context records them.

@@ -113,7 +113,8 @@ void IMWindowController::windowDidLoad() {
   graphicScrollView_->setBackgroundColor(QColor::fromRgbF(0.5, 0.5, 0.5, 1));
   mainView_->setDrawingDelegate(this);
   mainView_->setSizeDelegate(this);
-  mainView_->setRedirectDraggingDestination(nullptr);
+  // The layers panel takes the canvas's drops.
+  mainView_->setRedirectDraggingDestination(layersController_.get());
   prepareToolsController();
   if (composedImage()) {
     layersController_->setTableView(layersTable_);
