@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cmath>
 
+#include "appkit/View.h"
 #include "appkit/core/Beep.h"
 #include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
@@ -12,7 +13,6 @@
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
-#include "appkit/View.h"
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
@@ -369,7 +369,8 @@ void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, const ci
 void IMLayersArrayController::customRemoveObjects(const cd::ObjectList& objects) {
   IMLayersPanelWindow* window = layersWindow();
   IMWindowTools* tool = window ? window->selectionTool() : nullptr;
-  if (tool && tool->hasSelection()) return deleteLayers(layersOf(objects), tool, tool->selectedRect());
+  if (tool && tool->hasSelection())
+    return deleteLayers(layersOf(objects), tool, tool->selectedRect());
   deleteLayers(layersOf(objects));
 }
 
