@@ -43,6 +43,11 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
 void fillEditMenu(QMenu* menu) {
   addItem(menu, "Undo", "undo:", QKeySequence::Undo);
   addItem(menu, "Redo", "redo:", QKeySequence::Redo);
+  menu->addSeparator();
+  addItem(menu, "Cut", "cut:", QKeySequence::Cut);
+  addItem(menu, "Copy", "copy:", QKeySequence::Copy);
+  addItem(menu, "Paste", "paste:", QKeySequence::Paste);
+  addItem(menu, "Delete", "delete:");
 }
 
 // The document window's zoom: twice as large, half as large, one image
