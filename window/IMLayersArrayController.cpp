@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cmath>
 
+#include "appkit/View.h"
 #include "appkit/core/Beep.h"
 #include "coredata/ManagedObjectContext.h"
 #include "foundation/Localized.h"
@@ -15,6 +16,7 @@
 #include "window/IMLayerRowView.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
+#include "window/IMWindowTools.h"
 #include "window/LayerDetailsPopoverView.h"
 #include "window/TextLayerDetailsPopoverView.h"
 
@@ -65,6 +67,9 @@ IMLayersArrayController::~IMLayersArrayController() {
 void IMLayersArrayController::awakeFromNib() {
   if (tableView()) tableView()->setDelegate(this);
   IMGenericArrayController::awakeFromNib();
+  if (tableView()) tableView()->registerForDraggedTypes(registeredTableViewDropTypes());
+  if (auto* canvas = dynamic_cast<ui::View*>(mainView()))
+    canvas->registerForDraggedTypes(registeredDragAndDropTypes());
 }
 
 ComposedImage* IMLayersArrayController::composedImage() const {
@@ -360,7 +365,12 @@ void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, const ci
   redrawLayerRect(dirtyRect);
 }
 
+// The contextual Delete follows the tools' selection as the Delete command does.
 void IMLayersArrayController::customRemoveObjects(const cd::ObjectList& objects) {
+  IMLayersPanelWindow* window = layersWindow();
+  IMWindowTools* tool = window ? window->selectionTool() : nullptr;
+  if (tool && tool->hasSelection())
+    return deleteLayers(layersOf(objects), tool, tool->selectedRect());
   deleteLayers(layersOf(objects));
 }
 

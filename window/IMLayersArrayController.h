@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 
+#include "appkit/DraggingInfo.h"
 #include "appkit/TableViewDataSource.h"
 #include "coreimage/Image.h"
 #include "graphics/Image.h"
@@ -16,6 +17,7 @@
 class ComposedImage;
 class Layer;
 class IMLayersPanelWindow;
+class IMWindowTools;
 class TextLayerDetailsPopoverView;
 namespace ui {
 class Pasteboard;
@@ -31,7 +33,9 @@ inline constexpr unsigned IMLayerIndexNotFound = std::numeric_limits<unsigned>::
 // a new layer holding an image, merging, moving, deleting and filling.
 // Arranged index 0 is the top layer. Each row shows the layer's thumbnail
 // and its name, edited in place.
-class IMLayersArrayController : public IMGenericArrayController, public ui::TableViewDelegate {
+class IMLayersArrayController : public IMGenericArrayController,
+                                public ui::TableViewDelegate,
+                                public ui::DraggingDestination {
  public:
   IMLayersArrayController();
   ~IMLayersArrayController() override;
@@ -96,6 +100,30 @@ class IMLayersArrayController : public IMGenericArrayController, public ui::Tabl
   // New layers from the pasteboard's image files, else from its images,
   // from `index` on; false when it holds neither.
   bool addLayerWithPasteboard(const ui::Pasteboard& pasteboard, unsigned index);
+
+  // ---- Copying and dropping (IMLayersArrayControllerCopy.cpp,
+  //      IMLayersArrayControllerDropping.cpp) ----
+  // The flattened layers (all arranged ones when none are given), cut to the
+  // tool's selection when it has one, on the general pasteboard with the
+  // rectangle they came from. A copy that cannot be made beeps and leaves
+  // the pasteboard as it was.
+  void copyLayers(const QList<Layer*>& layers, IMWindowTools* tool, const QRectF& rect);
+  // With a selection, its pixels erased in the layers (all arranged ones
+  // when none are given) and the selection dropped; without, the layers
+  // themselves go (the selected ones when none are given).
+  void deleteLayers(const QList<Layer*>& layers, IMWindowTools* tool, const QRectF& rect);
+  void customCopyObjects(const cd::ObjectList& objects) override;
+  // Types the canvas accepts; the list accepts them and copied filters.
+  static const QStringList& registeredDragAndDropTypes();
+  static const QStringList& registeredTableViewDropTypes();
+  // Copy for filters, files and images, else none.
+  static unsigned validateDropContentWithInfo(ui::DraggingInfo& info);
+  unsigned tableViewValidateDrop(ui::TableView* table, ui::DraggingInfo& info, int row,
+                                 ui::TableViewDropOperation operation) override;
+  bool receiveDropWithInfo(ui::DraggingInfo& info, int arrangedIndex) override;
+  // The canvas's drops: a new top layer centred under the mouse.
+  unsigned draggingEntered(ui::DraggingInfo& info) override;
+  bool performDragOperation(ui::DraggingInfo& info) override;
 
   // ---- Editing commands ----
   void merge();

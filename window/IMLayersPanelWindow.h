@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QPointF>
 #include <QRectF>
 
 #include "window/IMListPanelWindow.h"
+
+class IMWindowTools;
 
 // What the layers panel needs of its document window beyond a list panel's
 // needs: redrawing the canvas where a layer was, fitting the zoom to a
@@ -15,4 +18,12 @@ class IMLayersPanelWindow : public IMListPanelWindow {
   virtual void adjustZoomForDocumentToFitVisibleRect() = 0;
   virtual void hideLayersAnimated(bool animated, bool hide) = 0;
   virtual void setTabbedSettingsTab(qint64 tab) = 0;
+  // The document point under a point of the window (y up), through the
+  // canvas's zoom and scrolling.
+  virtual QPointF documentPointForWindowPoint(const QPointF& point) { return point; }
+  // After filters were dropped on the selected layer.
+  virtual void selectFirstFilter() {}
+  // The tools' selection that copying and deleting layers follow; null
+  // without tools.
+  virtual IMWindowTools* selectionTool() { return nullptr; }
 };

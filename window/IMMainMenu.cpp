@@ -46,6 +46,10 @@ void fillEditMenu(QMenu* menu) {
   menu->addSeparator();
   addItem(menu, "Select All", "selectAll:", QKeySequence::SelectAll);
   addItem(menu, "Crop", "crop:", QKeySequence(QStringLiteral("Ctrl+Shift+K")));
+  addItem(menu, "Cut", "cut:", QKeySequence::Cut);
+  addItem(menu, "Copy", "copy:", QKeySequence::Copy);
+  addItem(menu, "Paste", "paste:", QKeySequence::Paste);
+  addItem(menu, "Delete", "delete:");
 }
 
 // The document window's zoom: twice as large, half as large, one image

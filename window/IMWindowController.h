@@ -15,6 +15,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Observable.h"
 #include "model/SettingsDelegate.h"
+#include "window/IMFiltersPanelWindow.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMTableView.h"
 #include "window/IMView.h"
@@ -30,6 +31,8 @@ class UndoManager;
 class IMAManagedObjectContext;
 class IMDocument;
 class IMLayersArrayController;
+class IMFiltersArrayController;
+class IMFilterParametersArrayController;
 class Layer;
 class QWidget;
 class Settings;
@@ -46,7 +49,8 @@ class IMWindowController : public ui::WindowController,
                            public SettingsDelegate,
                            public IMPasteDestination,
                            public IMRevertingWindow,
-                           public ui::ToolbarDelegate {
+                           public ui::ToolbarDelegate,
+                           public IMFiltersPanelWindow {
   Q_OBJECT
  public:
   IMWindowController();
@@ -65,7 +69,7 @@ class IMWindowController : public ui::WindowController,
   double zoom() override;
   IMAManagedObjectContext* managedObjectContext() const;
   bool ownsLayer(const Layer* layer) const;
-  QList<Layer*> selectedLayers() const;
+  QList<Layer*> selectedLayers() const override;
   fnd::UndoManager* undoManager() const;
   // Where layer thumbnails are made, made on first use; from the window's
   // load on it is also the context's cancellable queue.
@@ -129,6 +133,8 @@ class IMWindowController : public ui::WindowController,
   void resetCursorRectsOfMainView() override;
   bool toolsHaveSelection() override;
   void updateEnablingOfTools() override;
+  QPointF documentPointForWindowPoint(const QPointF& point) override;
+  IMWindowTools* selectionTool() override { return toolsController_.get(); }
 
   // ---- Tools ----
   // Makes each new window's tools controller; without one a window has no
@@ -156,6 +162,16 @@ class IMWindowController : public ui::WindowController,
                                                                 bool willBeInserted) override;
   QStringList toolbarDefaultItemIdentifiers(ui::Toolbar* toolbar) override;
 
+  // ---- Filters and parameters (IMWindowControllerFilters.cpp) ----
+  IMFiltersArrayController* filtersController() const { return filtersController_.get(); }
+  IMFilterParametersArrayController* filterParametersController() const {
+    return filterParametersController_.get();
+  }
+  IMTableView* filtersTable() const { return filtersTable_; }
+  IMTableView* filterParametersTable() const { return filterParametersTable_; }
+  QWidget* sheetWindow() override;
+  void selectFirstFilter() override;
+
  protected:
   void windowWillLoad() override;
   ui::Window* loadWindow() override;
@@ -175,10 +191,16 @@ class IMWindowController : public ui::WindowController,
   void teardown();
   void addActions();
   void fillSelectionOrLayers();
+  void copyOrDeleteSelection(bool isDelete);
   // The canvas in its scroll view under the tool chooser.
   QWidget* makeCanvasColumn();
   void prepareToolsController();
   void teardownTools();
+  QWidget* makeFiltersPanel();
+  void prepareFiltersPanel();
+  void showFiltersOfSelectedLayer();
+  void showParametersOfSelectedFilter();
+  void teardownFiltersPanel();
 
   std::unique_ptr<IMLayersArrayController> layersController_;
   QPointer<IMView> mainView_;
@@ -207,4 +229,9 @@ class IMWindowController : public ui::WindowController,
   double defaultLayersBoxWidth_ = 0;
   double defaultStatusBoxHeight_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  std::shared_ptr<IMFiltersArrayController> filtersController_;
+  std::shared_ptr<IMFilterParametersArrayController> filterParametersController_;
+  QPointer<IMTableView> filtersTable_;
+  QPointer<IMTableView> filterParametersTable_;
+  fnd::Observable::ObserverToken filtersTokens_[2] = {0, 0};
 };

@@ -39,10 +39,22 @@ void IMWindowController::addActions() {
   addAction("deleteLayers:", [layers](QObject*) { layers->deleteLayers({}); });
   addAction("merge:", [layers](QObject*) { layers->merge(); });
   addAction("fill:", [this](QObject*) { fillSelectionOrLayers(); });
-  // The pasteboard's images go on top, each a layer of its own.
-  addAction("paste:", [layers](QObject*) {
-    if (!layers->addLayerWithPasteboard(ui::Pasteboard::generalPasteboard(), 0)) ui::beep();
+  // The pasteboard's images go on top, each a layer of its own, ready to
+  // be moved with the drag tool.
+  addAction("paste:", [this, layers](QObject*) {
+    if (!layers->addLayerWithPasteboard(ui::Pasteboard::generalPasteboard(), 0)) return ui::beep();
+    if (IMWindowTools* tools = toolsController()) {
+      tools->deselect();
+      tools->selectLayerDragingTool();
+    }
   });
+  addAction("copy:", [this](QObject*) { copyOrDeleteSelection(false); });
+  addAction("delete:", [this](QObject*) { copyOrDeleteSelection(true); });
+  addAction("cut:", [this](QObject*) {
+    copyOrDeleteSelection(false);
+    copyOrDeleteSelection(true);
+  });
+  addAction("deleteSelection", [this](QObject*) { copyOrDeleteSelection(true); });
   addAction("undo:", [this](QObject*) {
     if (fnd::UndoManager* undo = undoManager(); undo && undo->canUndo()) undo->undo();
   });
@@ -81,6 +93,11 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
     return layersController_->atLeastOneLayerSelected() &&
            layersController_->selectedLayersAreValideForDeletion();
   if (action == "crop:") return toolsController_ && toolsController_->hasRectSelection();
+  if (action == "copy:") return layersController_->atLeastOneLayerSelected();
+  // Without a selection whole layers go, and any selected layer qualifies.
+  if (action == "cut:" || action == "delete:")
+    return layersController_->atLeastOneLayerSelected() &&
+           (!toolsHaveSelection() || layersController_->selectedLayersAreValideForDeletion());
   if (action == "undo:" || action == "redo:") {
     fnd::UndoManager* undo = undoManager();
     const bool isUndo = action == "undo:";
@@ -127,6 +144,17 @@ void IMWindowController::fillSelectionOrLayers() {
   const ci::Image mask = toolsController_->selectionMaskWithSize(rect.size().toSize());
   layersController_->deleteLayers({layer}, mask, rect, true);
   toolsController_->deselect();
+}
+
+// The selected layers, or the selected pixels of them, copied or deleted.
+void IMWindowController::copyOrDeleteSelection(bool isDelete) {
+  IMWindowTools* tools = toolsController();
+  const QRectF rect = tools ? tools->selectedRect() : QRectF();
+  const QList<Layer*> layers = layersController_->selectedLayers();
+  if (isDelete)
+    layersController_->deleteLayers(layers, tools, rect);
+  else
+    layersController_->copyLayers(layers, tools, rect);
 }
 
 // The document's changes, as its store's context records them.

@@ -22,6 +22,7 @@
 #include "model/Settings.h"
 #include "window/IMAppResponder.h"
 #include "window/IMCenterClipView.h"
+#include "window/IMFiltersArrayController.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMTableView.h"
 #include "window/IMView.h"
@@ -70,6 +71,7 @@ ui::Window* IMWindowController::loadWindow() {
   layersTable_->verticalHeader()->hide();
   layersTable_->verticalHeader()->setDefaultSectionSize(48);
   panel->addWidget(layersTable_, 1);
+  panel->addWidget(makeFiltersPanel(), 2);
   row->addWidget(layersBox_);
 
   row->addWidget(makeCanvasColumn(), 1);
@@ -113,13 +115,15 @@ void IMWindowController::windowDidLoad() {
   graphicScrollView_->setBackgroundColor(QColor::fromRgbF(0.5, 0.5, 0.5, 1));
   mainView_->setDrawingDelegate(this);
   mainView_->setSizeDelegate(this);
-  mainView_->setRedirectDraggingDestination(nullptr);
+  // The layers panel takes the canvas's drops.
+  mainView_->setRedirectDraggingDestination(layersController_.get());
   prepareToolsController();
   if (composedImage()) {
     layersController_->setTableView(layersTable_);
     layersController_->awakeFromNib();
   }
   bindModel();
+  prepareFiltersPanel();
   observeOperationCount();
   addObservers();
   if (layersTable_) layersTable_->reloadData();
@@ -247,7 +251,14 @@ void IMWindowController::addObservers() {
       [this](void*) { setIndicatorAnimating(true); });
   add(cd::ManagedObjectContextDidSaveNotification, nullptr, ownContext,
       [this](void*) { setIndicatorAnimating(false); });
-  add(IMLayerSnapshotEventNotification, nullptr, nullptr, nullptr);
+  // Undo and pasted filters change a layer's filters behind its list.
+  add(
+      IMLayerSnapshotEventNotification, nullptr,
+      [this](void* object) { return object && ownsLayer(static_cast<Layer*>(object)); },
+      [this](void* object) {
+        if (filtersController_ && object == filtersController_->layer())
+          showFiltersOfSelectedLayer();
+      });
   add(IMComposedImageSnapshotEventNotification, nullptr, nullptr, nullptr);
 }
 
@@ -349,6 +360,7 @@ void IMWindowController::teardown() {
     doc->operationQueue()->removeObserver(operationCountToken_);
   isObservingLoadingAndSavingOperationCountKeyPath_ = false;
   layersController_->setWindowController(nullptr);
+  teardownFiltersPanel();
   teardownTools();
   if (mainView_) {
     mainView_->setDrawingDelegate(nullptr);

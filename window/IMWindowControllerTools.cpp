@@ -98,3 +98,10 @@ void IMWindowController::updateEnablingOfTools() {
 void IMWindowController::notTransformedViewDrawingInRect(const QRectF& dirtyRect) {
   if (toolsController_ && !tornDown_) toolsController_->drawOverlaysInRect(dirtyRect);
 }
+
+// Window → canvas view → document, through the inverse of the canvas's zoom.
+QPointF IMWindowController::documentPointForWindowPoint(const QPointF& point) {
+  if (!mainView_) return point;
+  const QPointF inView = mainView_->convertPointFromView(point, nullptr);
+  return mainView_->zoomededRect(QRectF(inView, QSizeF()), true).topLeft();
+}

@@ -1,6 +1,8 @@
 #include "appkit/Popover.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -238,6 +240,31 @@ void Popover::resizeEvent(QResizeEvent* event) {
 }
 
 void Popover::performClose(QObject*) { hide(); }
+
+// A tool window rides above its parent without grabbing the mouse, so the
+// window below keeps working while the popover is open.
+void Popover::setBehavior(Behavior behavior) {
+  if (behavior == behavior_) return;
+  behavior_ = behavior;
+  const bool shown = isVisible();
+  setWindowFlags(behavior == SemiTransient ? Qt::Tool | Qt::FramelessWindowHint : Qt::Popup);
+  setAttribute(Qt::WA_ShowWithoutActivating, behavior == SemiTransient);
+  if (shown) show();
+}
+
+void Popover::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) return performClose(this);
+  QFrame::keyPressEvent(event);
+}
+
+// Another program taking the focus ends a semi-transient popover, as a
+// click outside ends a transient one.
+bool Popover::event(QEvent* event) {
+  if (behavior_ == SemiTransient && event->type() == QEvent::WindowDeactivate &&
+      !QApplication::activeWindow() && isVisible())
+    performClose(this);
+  return QFrame::event(event);
+}
 
 void Popover::hideEvent(QHideEvent* event) {
   QFrame::hideEvent(event);

@@ -42,6 +42,13 @@ class Popover : public QFrame {
   // Fixes the content view's size; an open popover grows or shrinks at once.
   void setContentSize(const QSize& size);
   void setDelegate(PopoverDelegate* delegate) { delegate_ = delegate; }
+  // Transient closes at a click anywhere else; semi-transient stays open
+  // while the user works in the window below (moving a slider and looking
+  // at the canvas) and closes with Escape, its owner or a click in another
+  // program's window.
+  enum Behavior { Transient, SemiTransient };
+  Behavior behavior() const { return behavior_; }
+  void setBehavior(Behavior behavior);
 
   // Opens beside `rect` (in `view`'s coordinates), on `edge` when there is
   // room for it on the screen.
@@ -71,6 +78,8 @@ class Popover : public QFrame {
 
  protected:
   void hideEvent(QHideEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -78,6 +87,7 @@ class Popover : public QFrame {
   QWidget* content_ = nullptr;
   QSize contentSize_;
   PopoverDelegate* delegate_ = nullptr;
+  Behavior behavior_ = Transient;
   QPointer<QWidget> view_;
   QRect rect_;
   RectEdge edge_ = MaxYEdge, preferredEdge_ = MaxYEdge;

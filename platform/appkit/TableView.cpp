@@ -83,6 +83,9 @@ void TableView::makeCellViews() {
       if (QWidget* cell = delegate_->tableViewViewForTableColumn(this, columns_[column], row))
         setIndexWidget(model_->index(row, column), cell);
     }
+    const int height = delegate_->tableViewHeightOfRow(this, row);
+    verticalHeader()->resizeSection(row,
+                                    height > 0 ? height : verticalHeader()->defaultSectionSize());
   }
 }
 

@@ -42,6 +42,9 @@ class TableViewDelegate {
   // or null to show the cell's value as text.
   virtual QWidget* tableViewViewForTableColumn(TableView* table, const QString& column, int row);
   virtual void tableViewSelectionDidChange(TableView* table);
+  // The row's height in pixels, for rows of different heights; 0 or less
+  // keeps the table's default height.
+  virtual int tableViewHeightOfRow(TableView*, int) { return 0; }
 };
 
 }  // namespace ui

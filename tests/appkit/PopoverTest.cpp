@@ -3,8 +3,12 @@
 // screen, and the arrow points at the anchor wherever the panel went.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QScreen>
 
 #include "TestSupport.h"
@@ -88,4 +92,57 @@ TEST(Popover, AShownPopoverPointsItsArrowAtTheAnchorFromOnTheScreen) {
     tst::saveArtifactImage(popover.grab().toImage(), "appkit-popover-with-arrow.png");
     popover.performClose(nullptr);
   }
+}
+
+namespace {
+
+void key(QWidget* to, int qtKey, const QString& text = {}) {
+  QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier, text);
+  QApplication::sendEvent(to, &press);
+  QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::NoModifier, text);
+  QApplication::sendEvent(to, &release);
+}
+
+struct ClosingRecorder : ui::PopoverDelegate {
+  void popoverWillClose(ui::Popover*) override { ++closes; }
+  int closes = 0;
+};
+
+}  // namespace
+
+// A semi-transient popover lets the window below take the mouse and the
+// keys while it stays open; Escape closes it, and its delegate hears it.
+TEST(Popover, SemiTransientStaysOpenWhileTheWindowBelowWorks) {
+  QWidget window;
+  window.resize(400, 300);
+  auto* field = new QLineEdit(&window);
+  field->setGeometry(10, 10, 200, 24);
+  window.show();
+  ClosingRecorder recorder;
+  ui::Popover popover(new QLabel("radius"));
+  popover.setDelegate(&recorder);
+  popover.setBehavior(ui::Popover::SemiTransient);
+  popover.showRelativeToRect(QRect(10, 10, 20, 20), &window, ui::MinYEdge);
+  ASSERT_TRUE(popover.isShown());
+  EXPECT_FALSE(popover.windowFlags().testFlag(Qt::Popup) &&
+               (popover.windowFlags() & Qt::WindowType_Mask) == Qt::Popup);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "nothing grabs the mouse";
+
+  const QPointF inside(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, inside, field->mapToGlobal(inside), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(field, &press);
+  key(field, Qt::Key_1, "1");
+  key(field, Qt::Key_2, "2");
+  EXPECT_EQ(field->text(), "12") << "the window below takes the keys";
+  EXPECT_TRUE(popover.isShown());
+  EXPECT_EQ(recorder.closes, 0);
+
+  key(&popover, Qt::Key_Escape);
+  EXPECT_FALSE(popover.isShown());
+  EXPECT_EQ(recorder.closes, 1);
+
+  // A transient one is a popup again.
+  popover.setBehavior(ui::Popover::Transient);
+  EXPECT_EQ(popover.windowFlags() & Qt::WindowType_Mask, Qt::Popup);
 }

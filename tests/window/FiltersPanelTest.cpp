@@ -1,0 +1,211 @@
+// The filters and parameters panels of a document window as a user works
+// them: a filter chosen in the browser, its parameters edited in their
+// typed rows with the canvas following, and filters dragged onto a layer.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSlider>
+
+#include "TestSupport.h"
+#include "appkit/FilterBrowserPanel.h"
+#include "appkit/core/Pasteboard.h"
+#include "documents/IMDocument.h"
+#include "documents/IMDocumentController.h"
+#include "foundation/UndoManager.h"
+#include "graphics/CGImage.h"
+#include "graphics/GraphicsContext.h"
+#include "model/ComposedImage.h"
+#include "model/Filter.h"
+#include "model/FilterParameter.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+#include "window/IMFilterParameterRowView.h"
+#include "window/IMFilterParametersArrayController.h"
+#include "window/IMFiltersArrayController.h"
+#include "window/IMLayersArrayController.h"
+#include "window/IMTableView.h"
+#include "window/IMWindowController.h"
+
+namespace {
+
+gfx::ImagePtr solid(int w, int h, QColor color) {
+  QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
+  pixels.fill(color);
+  return gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels));
+}
+
+// A window over 200 x 150: a red square on top of a white ground.
+struct FiltersWindow {
+  FiltersWindow() {
+    Filter::loadFilters();
+    IMWindowController::installAsDocumentWindow();
+    fnd::Error error;
+    document = qobject_cast<IMDocument*>(controller.openUntitledDocumentAndDisplay(true, &error));
+    window = dynamic_cast<IMWindowController*>(document->windowController());
+    ComposedImage* image = document->composedImage();
+    image->setSize({200, 150});
+    while (image->layersArray().size() < 2)
+      Layer::createLayerWithComposedImage(image, document->managedObjectContext(), true);
+    const QList<Layer*> layers = image->layersArray();
+    layers[0]->image()->setNsImage(solid(60, 60, QColor(220, 20, 20)));
+    layers[0]->setXOrigin(70);
+    layers[0]->setYOrigin(45);
+    layers[1]->image()->setNsImage(solid(200, 150, Qt::white));
+    for (Layer* layer : layers) layer->setVisible(true);
+    window->window()->resize(1000, 760);
+    window->layersController()->setSelectionIndex(0);
+    tst::spinOnce();
+  }
+  ~FiltersWindow() {
+    document->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  Layer* layer(int index) const {
+    return window->layersController()->arrangedLayers().value(index);
+  }
+  QColor pixel(int x, int y) const {
+    const gfx::ImagePtr flat = window->layersController()->imageOfLayersInRect(QRectF());
+    auto context = gfx::GraphicsContext::bitmapContext(200, 150);
+    {
+      gfx::CurrentContextScope scope(context.get());
+      flat->drawAtPoint(QPointF(0, 0), {}, gfx::CompositingOperation::Copy, 1.0);
+    }
+    return context->pixelColor(x, y);
+  }
+  IMFilterParameterRowView* row(int index) const {
+    return qobject_cast<IMFilterParameterRowView*>(
+        window->filterParametersTable()->viewAtColumn(0, index));
+  }
+
+  IMDocumentController controller;
+  IMDocument* document = nullptr;
+  IMWindowController* window = nullptr;
+};
+
+}  // namespace
+
+// The browser finds the blur by category and by name and previews it on
+// the layer; choosing it puts it on the layer, selected, with its radius
+// in a number row that blurs the canvas as it changes, one undo per edit.
+TEST(FiltersPanel, BrowserAddsAFilterWhoseNumberRowBlursTheCanvasLive) {
+  FiltersWindow w;
+  IMFiltersArrayController* filters = w.window->filtersController();
+  filters->chooseAFilter(nullptr);
+  ui::FilterBrowserPanel* browser = filters->filterBrowserPanel();
+  ASSERT_TRUE(browser);
+  EXPECT_EQ(browser->categories().value(0), "All");
+  EXPECT_TRUE(browser->categories().contains("CICategoryBlur"));
+  browser->selectCategory("CICategoryBlur");
+  EXPECT_TRUE(browser->shownFilterNames().contains("CIGaussianBlur"));
+  EXPECT_FALSE(browser->shownFilterNames().contains("CIColorMonochrome"));
+  browser->selectCategory("All");
+  browser->setSearchText("gaussian b");
+  EXPECT_EQ(browser->shownFilterNames(), QStringList({"CIGaussianBlur"}));
+  ASSERT_EQ(browser->filterName(), "CIGaussianBlur");
+  const QImage preview = browser->previewImage();
+  ASSERT_EQ(preview.size(), QSize(60, 60));
+  EXPECT_LT(qAlpha(preview.pixel(0, 30)), 250) << "the square's edge is blurred";
+  tst::saveArtifactImage(browser->grab().toImage(), "filter-browser.png");
+
+  const QColor edgeBefore = w.pixel(72, 75);
+  browser->finish(ui::FilterBrowserPanel::OK);
+  tst::spinOnce();
+  ASSERT_EQ(w.layer(0)->filtersArray().size(), 1);
+  EXPECT_EQ(filters->selectionIndexes().firstIndex(), 0);
+  EXPECT_EQ(w.window->filtersTable()->numberOfRows(), 1);
+  EXPECT_NE(w.pixel(72, 75), edgeBefore) << "the canvas shows the blur";
+
+  // The radius row: a number with a slider, as high as its kind needs.
+  const QList<FilterParameter*> parameters = w.layer(0)->filtersArray()[0]->filterParametersArray();
+  const int radius =
+      int(std::find_if(parameters.begin(), parameters.end(),
+                       [](FilterParameter* p) { return p->name() == "inputRadius"; }) -
+          parameters.begin());
+  ASSERT_LT(radius, parameters.size());
+  IMFilterParameterRowView* row = w.row(radius);
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->identifier(), "FloatParamRow");
+  EXPECT_EQ(w.window->filterParametersTable()->rowHeight(radius),
+            IMFilterParameterRowView::heightForIdentifier("FloatParamRow"));
+  tst::saveArtifactImage(w.window->layersBox()->grab().toImage(), "filters-and-parameters.png");
+
+  fnd::UndoManager* undo = w.window->undoManager();
+  tst::spinOnce();
+  const float before = parameters[radius]->floatValue();
+  const QColor softly = w.pixel(72, 75);
+  row->numberField()->setValue(25);
+  tst::spinOnce();
+  EXPECT_FLOAT_EQ(parameters[radius]->floatValue(), 25);
+  EXPECT_NE(w.pixel(72, 75), softly) << "a wider blur reaches further";
+  EXPECT_EQ(undo->undoActionName(), "Change " + parameters[radius]->readableName());
+  undo->undo();
+  tst::spinOnce();
+  EXPECT_FLOAT_EQ(parameters[radius]->floatValue(), before) << "one undo takes the edit back";
+  EXPECT_EQ(w.pixel(72, 75), softly);
+}
+
+// Each parameter kind gets its row, and the first selected point drives
+// the canvas handle.
+TEST(FiltersPanel, ParameterRowsFollowTheirKinds) {
+  FiltersWindow w;
+  IMFiltersArrayController* filters = w.window->filtersController();
+  ASSERT_TRUE(filters->obtainANewFilterWithName("CIColorMonochrome", 0));
+  ASSERT_TRUE(filters->obtainANewFilterWithName("CIZoomBlur", 0));
+  filters->setSelectionIndex(1);
+  tst::spinOnce();
+  IMFilterParametersArrayController* list = w.window->filterParametersController();
+  QStringList kinds;
+  for (int i = 0; i < w.window->filterParametersTable()->numberOfRows(); ++i)
+    kinds.append(w.row(i)->identifier());
+  EXPECT_TRUE(kinds.contains("ColorParamRow")) << kinds.join(",").toStdString();
+  EXPECT_TRUE(kinds.contains("FloatParamRow"));
+  auto* monochrome = w.layer(0)->filtersArray()[1];
+  const int colour = int(kinds.indexOf("ColorParamRow"));
+  EXPECT_GT(w.window->filterParametersTable()->rowHeight(colour), 0);
+  (void)monochrome;
+
+  filters->setSelectionIndex(0);
+  tst::spinOnce();
+  QStringList vignette;
+  for (int i = 0; i < w.window->filterParametersTable()->numberOfRows(); ++i)
+    vignette.append(w.row(i)->identifier());
+  const int point = int(vignette.indexOf("PointParamRow"));
+  ASSERT_GE(point, 0) << vignette.join(",").toStdString();
+  list->setSelectionIndexes({});
+  EXPECT_EQ(list->currentSelectedFilterParameter(), nullptr);
+  list->setSelectionIndexes(fnd::IndexSet::fromList({0, point}));
+  EXPECT_EQ(list->currentSelectedFilterParameter(), list->arrangedObjects()[point]);
+  w.row(point)->xField()->setValue(33);
+  EXPECT_EQ(static_cast<FilterParameter*>(list->arrangedObjects()[point])->point().x(), 33);
+}
+
+// A filter row dragged onto the second layer's row goes onto that layer,
+// the source keeping its own; with no layers left a filter is refused.
+TEST(FiltersPanel, FilterRowsDropOntoLayers) {
+  FiltersWindow w;
+  IMFiltersArrayController* filters = w.window->filtersController();
+  ASSERT_TRUE(filters->obtainANewFilterWithName("CIGaussianBlur", 0));
+  ui::Pasteboard drag;
+  ASSERT_TRUE(
+      filters->tableViewWriteRowsWithIndexes(w.window->filtersTable(), fnd::IndexSet(0), drag));
+  std::unique_ptr<QMimeData> data(drag.dragMimeData());
+  IMTableView* layers = w.window->layersTable();
+  const QPoint on = layers->rectOfRow(1).center();
+  for (QEvent::Type type : {QEvent::DragEnter, QEvent::DragMove}) {
+    QDragMoveEvent event(on, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier, type);
+    QApplication::sendEvent(layers->viewport(), &event);
+  }
+  QDropEvent dropped(on, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(layers->viewport(), &dropped);
+  EXPECT_EQ(w.layer(0)->filtersArray().size(), 1);
+  ASSERT_EQ(w.layer(1)->filtersArray().size(), 1);
+  EXPECT_EQ(w.layer(1)->filtersArray()[0]->name(), "CIGaussianBlur");
+  EXPECT_EQ(w.window->layersController()->objectsCount(), 2) << "no new layer between rows";
+
+  w.window->layersController()->setSelectionIndexes({});
+  tst::spinOnce();
+  EXPECT_EQ(filters->obtainANewFilterWithName("CIGaussianBlur", 0), nullptr);
+}
