@@ -106,7 +106,9 @@ QSizeF IMWindowController::imageSizeOnCanvas(double zoom) const {
 QSizeF IMWindowController::notVisibleComposedImageSize() const {
   if (!graphicScrollView_ || !mainView_) return {};
   const double current = const_cast<IMWindowController*>(this)->zoom();
-  return imageSizeOnCanvas(current) - graphicScrollView_->documentVisibleRect().size();
+  // The clip's whole area: where the image is smaller the difference is
+  // negative, and the window shrinks to it.
+  return imageSizeOnCanvas(current) - graphicScrollView_->contentView()->bounds().size();
 }
 
 void IMWindowController::adjustWindowForMaximumVisibleRect() {
@@ -120,7 +122,9 @@ QSize IMWindowController::windowToImage(const QSizeF& hidden) {
   if (!w || isInFullScreenMode() || w->screenVisibleFrame().isEmpty()) return {};
   const QRect outer = w->frameGeometry();
   const QSize decorations = outer.size() - w->geometry().size();
-  const QSize minimum = w->minimumSize().expandedTo(QSize(1, 1)) + decorations;
+  // The layout's own minimum counts as the window's.
+  const QSize minimum =
+      w->minimumSize().expandedTo(w->minimumSizeHint()).expandedTo(QSize(1, 1)) + decorations;
   const QRect wanted =
       WindowZoomGeometry::frameShowingImage(outer, hidden, w->screenVisibleFrame(), minimum);
   const QSize size = wanted.size() - decorations;

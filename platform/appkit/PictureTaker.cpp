@@ -140,7 +140,13 @@ bool PictureTaker::choosePictureAtPath(const QString& path) {
   }
   picture_ = read.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   currentPath_ = path;
+  // A new picture starts with its largest square, centred.
   cropCentre_ = QPointF(picture_.width() / 2.0, picture_.height() / 2.0);
+  cropZoom_ = 1;
+  {
+    const QSignalBlocker quiet(zoomSlider_);
+    zoomSlider_->setValue(0);
+  }
   showError({});
   refresh();
   return true;
