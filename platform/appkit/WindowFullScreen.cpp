@@ -64,9 +64,14 @@ void Window::toggleFullScreen() {
                                 : entering
                                     ? delegate_->customWindowsToEnterFullScreenForWindow(this)
                                     : delegate_->customWindowsToExitFullScreenForWindow(this);
+  // Without a transition of the delegate's the window manager switches,
+  // and gives the frame back itself.
   if (!custom.contains(this)) {
-    setFullScreenMask(entering);
-    if (entering) setFrameNow(screenFrame());
+    fullScreenMask_ = entering;
+    switchingFullScreenState_ = true;
+    setWindowState(entering ? windowState() | Qt::WindowFullScreen
+                            : windowState() & ~Qt::WindowFullScreen);
+    switchingFullScreenState_ = false;
     if (delegate_) delegate_->windowDidChangeFullScreenState(this);
     return;
   }
