@@ -57,7 +57,7 @@ void fillViewMenu(QMenu* menu) {
           "adjustWindowForMaximumVisibleRect:", QKeySequence(QStringLiteral("Ctrl+Alt+0")));
   menu->addSeparator();
   addItem(menu, "Show or Hide Filters", "hideFilters:", QKeySequence(QStringLiteral("Ctrl+Alt+F")));
-  addItem(menu, "Full Screen", "toggleFullScreen:", QKeySequence::FullScreen);
+  addItem(menu, "Full Screen", "toggleFullScreen:", QKeySequence(QStringLiteral("F11")));
 }
 
 // The document window's layer commands (the window sends them to its
