@@ -196,7 +196,10 @@ void IMToolsController::magnifyWithEvent(ui::Event& event, const Fallback&) {
   const double factor = log ? log->reverseTransformedValue(half).toDouble() : std::pow(10, half);
   if (!std::isfinite(factor) || factor <= 0) return;
   if (!gesturesActOnLayers() || altPressed(event)) {
-    if (windowController_) windowController_->setZoom(windowController_->zoom() * factor);
+    // The zoom goes about the pointer, as a wheel zoom does elsewhere.
+    if (IMView* canvas = windowController_ ? windowController_->mainViewCanvas() : nullptr)
+      windowController_->setZoomKeepingViewPoint(windowController_->zoom() * factor,
+                                                 canvas->locationOfEvent(event));
     return;
   }
   IMLayersArrayController* layers = layersController();

@@ -30,8 +30,11 @@ void IMLayersArrayController::showTextSettings(int rowView) {
 void IMLayersArrayController::highlightCurrentSelectedLayerNameField() {
   IMLayersPanelWindow* window = layersWindow();
   ComposedImage* image = composedImage();
-  if (window && image && image->settings() && !image->settings()->layersUIVisible())
+  // The panel shown is recorded, so that the next toggle hides it.
+  if (window && image && image->settings() && !image->settings()->layersUIVisible()) {
     window->hideLayersAnimated(false, false);
+    image->settings()->setLayersUIVisible(true);
+  }
   if (window) window->setTabbedSettingsTab(0);
   const int row = tableView() ? tableView()->selectedRow() : -1;
   if (row < 0 || row >= objectsCount()) return;

@@ -60,6 +60,11 @@ void fillViewMenu(QMenu* menu) {
   addItem(menu, "Actual Size", "adjustZoomToRealSize:", QKeySequence(QStringLiteral("Ctrl+1")));
   addItem(menu, "Zoom to Fit",
           "adjustZoomFordocumentToFitVisibleRect:", QKeySequence(QStringLiteral("Ctrl+0")));
+  addItem(menu, "Fit Window to Image",
+          "adjustWindowForMaximumVisibleRect:", QKeySequence(QStringLiteral("Ctrl+Alt+0")));
+  menu->addSeparator();
+  addItem(menu, "Show or Hide Filters", "hideFilters:", QKeySequence(QStringLiteral("Ctrl+Alt+F")));
+  addItem(menu, "Full Screen", "toggleFullScreen:", QKeySequence(QStringLiteral("F11")));
 }
 
 // The document window's layer commands (the window sends them to its
@@ -71,6 +76,16 @@ void fillLayerMenu(QMenu* menu) {
   addItem(menu, "Fill", "fill:");
   menu->addSeparator();
   addItem(menu, "Show or Hide Layers", "toggleLayers:", QKeySequence(QStringLiteral("Ctrl+Alt+L")));
+  menu->addSeparator();
+  addItem(menu, "Add Picture…",
+          "addImageWithImagePicker:", QKeySequence(QStringLiteral("Ctrl+Shift+I")));
+  addItem(menu, "Move Layers Up", "selectedLayersUp:", QKeySequence(QStringLiteral("Alt+Up")));
+  addItem(menu, "Move Layers Down",
+          "selectedLayersDown:", QKeySequence(QStringLiteral("Alt+Down")));
+  addItem(menu, "Move Layers Left",
+          "selectedLayersLeft:", QKeySequence(QStringLiteral("Alt+Left")));
+  addItem(menu, "Move Layers Right",
+          "selectedLayersRight:", QKeySequence(QStringLiteral("Alt+Right")));
 }
 
 void fillHelpMenu(QMenu* menu) {

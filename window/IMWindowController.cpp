@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "appkit/MenuItem.h"
+#include "appkit/PictureTaker.h"
 #include "appkit/ScrollView.h"
+#include "appkit/SharingServicePicker.h"
 #include "appkit/UserInterfaceItem.h"
 #include "coredata/ManagedObjectContext.h"
 #include "documents/IMDocument.h"
@@ -21,6 +23,7 @@
 #include "window/IMTemplateImages.h"
 #include "window/IMView.h"
 #include "window/IMWindowValueTransformers.h"
+#include "window/WindowZoomGeometry.h"
 
 IMWindowController::IMWindowController()
     : layersController_(std::make_unique<IMLayersArrayController>()) {
@@ -130,50 +133,7 @@ void IMWindowController::setNeedsDisplay() {
   if (mainView_) mainView_->setNeedsDisplay(true);
 }
 
-// ---- Zoom ----
-
-// A zoom about the canvas's zoom point when a tool set one (the point
-// under a click), else about the centre of the visible area; the point is
-// used once.
-void IMWindowController::setZoom(double zoom, bool updateTitle) {
-  std::shared_ptr<Settings> s = settings();
-  if (!s || zoom == s->zoom()) return;
-  const double old = s->zoom();
-  zoom = zoom > 0 && std::isfinite(zoom) ? zoom : 1;
-  s->setZoom(zoom);
-  if (mainView_) {
-    const QPointF fixed = mainView_->zoomPoint();
-    if (fixed.isNull())
-      mainView_->changeClipViewOriginWithActuelZoomFactorCentered(old, zoom);
-    else
-      mainView_->changeClipViewOriginWithNewZoomFactor(zoom, fixed / (old == 0 ? 1 : old));
-    mainView_->setZoomPoint({});
-  }
-  if (updateTitle) synchronizeWindowTitleWithDocumentName();
-  if (mainView_) mainView_->updateFrame();
-}
-
-// The whole canvas in the visible area, never enlarged past one to one.
-void IMWindowController::adjustZoomForDocumentToFitVisibleRect() {
-  ComposedImage* image = composedImage();
-  if (!image || !graphicScrollView_ || image->width() <= 0 || image->height() <= 0) return;
-  const QSizeF room = graphicScrollView_->viewport()->size();
-  const double fit = std::min(room.width() / image->width(), room.height() / image->height());
-  setZoom(std::min(1.0, std::max(fit, 0.01)));
-}
-
 // ---- Panels ----
-
-void IMWindowController::updateLayersAndFiltersUI() {
-  std::shared_ptr<Settings> s = settings();
-  const bool viewing = document() && document()->isInViewingMode();
-  if (layersBox_) layersBox_->setVisible(s && s->layersUIVisible() && !viewing);
-}
-
-void IMWindowController::hideLayersAnimated(bool, bool hide) {
-  if (std::shared_ptr<Settings> s = settings()) s->setLayersUIVisible(!hide);
-  updateLayersAndFiltersUI();
-}
 
 void IMWindowController::setTabbedSettingsTab(qint64 tab) {
   if (IMDocument* doc = myDocument()) doc->setTabbedSettingsTab(tab);
@@ -182,26 +142,30 @@ void IMWindowController::setTabbedSettingsTab(qint64 tab) {
 // ---- Window ----
 
 QString IMWindowController::windowTitleForDocumentDisplayName(const QString& displayName) const {
-  const double percent = std::round(const_cast<IMWindowController*>(this)->zoom() * 100);
+  const double zoom = const_cast<IMWindowController*>(this)->zoom();
   return fnd::localized("%1 - %2%")
       .arg(ui::WindowController::windowTitleForDocumentDisplayName(displayName))
-      .arg(quint64(std::max(percent, 0.0)));
+      .arg(quint64(WindowZoomGeometry::titlePercent(zoom)));
 }
 
 void IMWindowController::encodeRestorableStateWithCoder(fnd::KeyedArchiver& coder) {
   ui::WindowController::encodeRestorableStateWithCoder(coder);
+  coder.encodeRect(QRectF(frameForNonFullScreenMode_), QStringLiteral("frameForNonFullScreenMode"));
   if (std::shared_ptr<Settings> s = settings()) s->encodeWithCoder(coder);
 }
 
 void IMWindowController::restoreStateWithCoder(fnd::KeyedUnarchiver& coder) {
   ui::WindowController::restoreStateWithCoder(coder);
   windowIsRestored_ = true;
+  frameForNonFullScreenMode_ =
+      coder.decodeRectForKey(QStringLiteral("frameForNonFullScreenMode")).toRect();
   ComposedImage* image = composedImage();
   if (!image) return;
   image->setSettings(Settings::initWithCoder(coder));
   if (mainView_) mainView_->updateFrame();
   synchronizeWindowTitleWithDocumentName();
   updateLayersAndFiltersUI();
+  if (isInFullScreenMode()) didLoadFullScreenAnimated(false);
   image->settings()->setDelegate(this);
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QSlider>
 #include <atomic>
 #include <memory>
 #include <vector>
 
+#include "appkit/PictureTaker.h"
 #include "appkit/ScrollView.h"
 #include "appkit/SegmentedControl.h"
 #include "appkit/Toolbar.h"
@@ -21,9 +24,15 @@
 #include "window/IMView.h"
 #include "window/IMViewDrawingDelegate.h"
 #include "window/IMViewSizeDelegate.h"
+#include "window/IMWaitingWindow.h"
 #include "window/IMWindowTools.h"
 
 class ComposedImage;
+
+namespace ui {
+class LayoutConstraint;
+class SharingServicePicker;
+}  // namespace ui
 namespace fnd {
 class OperationQueue;
 class UndoManager;
@@ -122,6 +131,81 @@ class IMWindowController : public ui::WindowController,
   bool windowShouldClose(ui::Window* window) override;
   void windowWillClose(ui::Window* window) override;
   bool validateUserInterfaceItem(const ui::UserInterfaceItem& item) override;
+  // The window's own rows of the validation table; false when the action
+  // is none of them.
+  bool validateWindowActionItem(const QString& action, bool& enabled);
+
+  // ---- Zoom about a point, fitting, the window to the image ----
+  // A zoom that keeps the canvas point `viewPoint` (view coordinates) where
+  // it is in the visible area, as a zoom about the pointer does.
+  void setZoomKeepingViewPoint(double zoom, const QPointF& viewPoint);
+  // The image's size on the canvas minus the visible area (view points);
+  // negative where the image is smaller.
+  QSizeF notVisibleComposedImageSize() const;
+  // Grows or shrinks the window to show the whole image, keeping its left
+  // and top edges, within the screen; nothing in full screen.
+  void adjustWindowForMaximumVisibleRect();
+  QSlider* zoomSlider() const { return zoomSlider_; }
+  QLabel* zoomLabel() const { return zoomLabel_; }
+
+  // ---- Full screen ----
+  bool isInFullScreenMode() const;
+  QRect frameForNonFullScreenMode() const { return frameForNonFullScreenMode_; }
+  void setFrameForNonFullScreenMode(const QRect& frame) { frameForNonFullScreenMode_ = frame; }
+  QList<ui::Window*> customWindowsToEnterFullScreenForWindow(ui::Window* window) override;
+  QList<ui::Window*> customWindowsToExitFullScreenForWindow(ui::Window* window) override;
+  void windowStartCustomAnimationToEnterFullScreenWithDuration(ui::Window* window,
+                                                               double duration) override;
+  void windowStartCustomAnimationToExitFullScreenWithDuration(ui::Window* window,
+                                                              double duration) override;
+  unsigned windowWillUseFullScreenPresentationOptions(ui::Window*, unsigned) override;
+  void windowDidChangeFullScreenState(ui::Window* window) override;
+  // The full-screen look: a darker ground, no status bar, no border when
+  // both panels are hidden.
+  void didLoadFullScreenAnimated(bool animated);
+
+  // ---- Side panels and status bar ----
+  void setWantsToHide(bool hide, ui::LayoutConstraint* sizeConstraint,
+                      ui::LayoutConstraint* spaceConstraint, double defaultSize, bool animated);
+  void hideFiltersAnimated(bool animated, bool hide);
+  QWidget* filtersBox() const { return filtersBox_; }
+  QWidget* statusBox() const { return statusBox_; }
+  ui::SegmentedControl* uiVisibilitySegmentedControl() const { return uiVisibility_; }
+  ui::LayoutConstraint* layersBoxWidthConstraint() const { return layersBoxWidth_; }
+  ui::LayoutConstraint* filtersBoxWidthConstraint() const { return filtersBoxWidth_; }
+  ui::LayoutConstraint* statusBoxHeightConstraint() const { return statusBoxHeight_; }
+  ui::LayoutConstraint* mainScrollViewLeftHorizontalSpace() const { return leftSpace_; }
+  ui::LayoutConstraint* mainScrollViewRightHorizontalSpace() const { return rightSpace_; }
+  ui::LayoutConstraint* mainUIBoxBottomSpace() const { return bottomSpace_; }
+  double defaultFiltersBoxWidth() const { return defaultFiltersBoxWidth_; }
+
+  // ---- Waiting sheet ----
+  // A null message shows "Please wait..."; nothing while a sheet is up.
+  void launchProgressBarIndicatorWindowWithMessage(const QString& message);
+  // The same after `milliseconds`, unless the sheet is hidden before then.
+  void launchProgressBarIndicatorWindowWithMessageAfterDelay(const QString& message,
+                                                             int milliseconds);
+  // Ends the sheet, and a show still waiting for its delay never comes.
+  void hideProgressBarIndicatorWindow();
+  IMWaitingWindow* waitingWindow() const { return waitingWindow_; }
+
+  // ---- Version browser ----
+  void windowWillEnterVersionBrowser();
+  void windowDidExitVersionBrowser();
+  bool wasLayersHiddenBeforeVersion() const { return wasLayersHiddenBeforeVersion_; }
+  bool wasFiltersHiddenBeforeVersion() const { return wasFiltersHiddenBeforeVersion_; }
+
+  // ---- Adding pictures, sharing ----
+  // A new layer with `image` at the first selected index (the top when none).
+  void addImage(const gfx::ImagePtr& image);
+  void addImageWithImagePicker();
+  void pictureTakerDidEnd(ui::PictureTaker* taker, long returnCode);
+  ui::PictureTaker* pictureTaker() const { return pictureTaker_; }
+  // What this desktop offers to share the document with; none hides the
+  // sharing item.
+  bool hasSharingServices() const;
+  void shareDocument(QObject* sender);
+  ui::SharingServicePicker* sharingServicePicker() const { return sharingServicePicker_.get(); }
 
   // ---- Delegates of the canvas ----
   void viewDrawingRect(const QRectF& rect, bool forceCleanDrawing,
@@ -201,6 +285,19 @@ class IMWindowController : public ui::WindowController,
   void showFiltersOfSelectedLayer();
   void showParametersOfSelectedFilter();
   void teardownFiltersPanel();
+  void addWindowActions();
+  std::unique_ptr<ui::ToolbarItem> sharingToolbarItem(ui::Toolbar* toolbar);
+  void hideLayersAction();
+  void hideFiltersAction();
+  void changeListsUIVisibility(QObject* sender);
+  QWidget* makeFiltersBox();
+  void makeStatusControls(class QHBoxLayout* statusRow);
+  void makePanelConstraints();
+  ui::SegmentedControl* makeVisibilityControl();
+  void showZoom();
+  void updateScrollViewBorder(bool layersVisible, bool filtersVisible);
+  QSize windowToImage(const QSizeF& hidden);
+  QSizeF imageSizeOnCanvas(double zoom) const;
 
   std::unique_ptr<IMLayersArrayController> layersController_;
   QPointer<IMView> mainView_;
@@ -234,4 +331,22 @@ class IMWindowController : public ui::WindowController,
   QPointer<IMTableView> filtersTable_;
   QPointer<IMTableView> filterParametersTable_;
   fnd::Observable::ObserverToken filtersTokens_[2] = {0, 0};
+  QPointer<QWidget> filtersBox_;
+  QPointer<ui::SegmentedControl> uiVisibility_;
+  QPointer<QSlider> zoomSlider_;
+  QPointer<QLabel> zoomLabel_;
+  ui::LayoutConstraint* layersBoxWidth_ = nullptr;
+  ui::LayoutConstraint* filtersBoxWidth_ = nullptr;
+  ui::LayoutConstraint* statusBoxHeight_ = nullptr;
+  ui::LayoutConstraint* leftSpace_ = nullptr;
+  ui::LayoutConstraint* rightSpace_ = nullptr;
+  ui::LayoutConstraint* bottomSpace_ = nullptr;
+  double defaultFiltersBoxWidth_ = 0;
+  QRect frameForNonFullScreenMode_;
+  QPointer<IMWaitingWindow> waitingWindow_;
+  std::shared_ptr<int> pendingWaitingSheet_;
+  bool wasLayersHiddenBeforeVersion_ = false;
+  bool wasFiltersHiddenBeforeVersion_ = false;
+  QPointer<ui::PictureTaker> pictureTaker_;
+  std::unique_ptr<ui::SharingServicePicker> sharingServicePicker_;
 };

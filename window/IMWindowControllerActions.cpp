@@ -63,7 +63,10 @@ void IMWindowController::addActions() {
   });
   addAction("zoom2x:", [this](QObject*) { setZoom(zoom() * 2); });
   addAction("unZoom2x:", [this](QObject*) { setZoom(zoom() * 0.5); });
-  addAction("adjustZoomToRealSize:", [this](QObject*) { setZoom(1); });
+  addAction("adjustZoomToRealSize:", [this](QObject*) {
+    setZoom(1);
+    adjustWindowForMaximumVisibleRect();
+  });
   addAction("adjustZoomFordocumentToFitVisibleRect:",
             [this](QObject*) { adjustZoomForDocumentToFitVisibleRect(); });
   addAction("selectAll:", [this](QObject*) {
@@ -73,14 +76,13 @@ void IMWindowController::addActions() {
     if (toolsController_)
       toolsController_->nonDestructiveCropLayers(layersController_->arrangedLayers());
   });
-  addAction("toggleLayers:", [this](QObject*) {
-    std::shared_ptr<Settings> s = settings();
-    hideLayersAnimated(true, s && s->layersUIVisible());
-  });
+  addAction("toggleLayers:", [this](QObject*) { hideLayersAction(); });
+  addWindowActions();
 }
 
 bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& item) {
   const QString action = item.action();
+  if (bool enabled = true; validateWindowActionItem(action, enabled)) return enabled;
   if (action == "addNewLayer:" || action == "toggleLayers:") return composedImage() != nullptr;
   if (action == "zoom2x:" || action == "unZoom2x:" || action == "adjustZoomToRealSize:" ||
       action == "adjustZoomFordocumentToFitVisibleRect:")
@@ -113,7 +115,8 @@ bool IMWindowController::validateUserInterfaceItem(const ui::UserInterfaceItem& 
 }
 
 std::unique_ptr<ui::ToolbarItem> IMWindowController::toolbarItemForItemIdentifier(
-    ui::Toolbar*, const QString& identifier, bool) {
+    ui::Toolbar* toolbar, const QString& identifier, bool) {
+  if (identifier == QLatin1String("SharingToolbarItem")) return sharingToolbarItem(toolbar);
   for (const ToolbarEntry& entry : kToolbarEntries) {
     if (identifier != QLatin1String(entry.identifier)) continue;
     auto item = std::make_unique<ui::ToolbarItem>(identifier);

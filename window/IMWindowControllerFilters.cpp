@@ -42,9 +42,9 @@ QWidget* IMWindowController::makeFiltersPanel() {
   filtersController_ = std::make_shared<IMFiltersArrayController>();
   filterParametersController_ = std::make_shared<IMFilterParametersArrayController>();
   auto* panel = new QWidget;
-  panel->setObjectName("filtersBox");
+  panel->setObjectName("filtersPanel");
   auto* column = new QVBoxLayout(panel);
-  column->setContentsMargins(0, 6, 0, 0);
+  column->setContentsMargins(0, 0, 0, 0);
   auto* header = new QHBoxLayout;
   header->addWidget(title(fnd::localized("Filters")), 1);
   auto* add = new QPushButton(QStringLiteral("+"));

@@ -71,10 +71,10 @@ ui::Window* IMWindowController::loadWindow() {
   layersTable_->verticalHeader()->hide();
   layersTable_->verticalHeader()->setDefaultSectionSize(48);
   panel->addWidget(layersTable_, 1);
-  panel->addWidget(makeFiltersPanel(), 2);
   row->addWidget(layersBox_);
 
   row->addWidget(makeCanvasColumn(), 1);
+  row->addWidget(makeFiltersBox());
 
   auto* status = new QWidget;
   statusBox_ = status;
@@ -87,6 +87,7 @@ ui::Window* IMWindowController::loadWindow() {
   loadSaveProgressIndicator_->setFixedWidth(80);
   loadSaveProgressIndicator_->setTextVisible(false);
   statusRow->addWidget(loadSaveProgressIndicator_);
+  makeStatusControls(statusRow);
   column->addWidget(status);
   window->setContentView(central);
 
@@ -103,9 +104,10 @@ void IMWindowController::windowDidLoad() {
   // The sizes as laid out, before anything hides a panel.
   defaultLayersBoxWidth_ = layersBox_->minimumWidth();
   defaultStatusBoxHeight_ = statusBox_->minimumHeight();
+  makePanelConstraints();
   // Colour wells of the window choose colours with their opacity.
   ui::ModalServices::setColorPanelIgnoresAlpha(false);
-  if (toolbar_ && IMAppResponder::hasSharingServicePicker())
+  if (toolbar_ && hasSharingServices())
     toolbar_->insertItemWithItemIdentifier(QStringLiteral("SharingToolbarItem"), 4);
   // The canvas goes into the centring clip view, on a mid-grey ground.
   auto* clip = new IMCenterClipView;

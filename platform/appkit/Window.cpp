@@ -10,6 +10,8 @@ namespace ui {
 Window::Window(QWidget* parent) : QMainWindow(parent) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   Responder::addAction(QStringLiteral("performClose:"), [this](QObject*) { performClose(); });
+  Responder::addAction(QStringLiteral("toggleFullScreen:"),
+                       [this](QObject*) { toggleFullScreen(); });
   Application::sharedApplication()->windowCreated(this);
 }
 

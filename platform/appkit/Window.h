@@ -31,10 +31,29 @@ class WindowDelegate {
   virtual void windowDidResignKey(Window*) {}
   virtual void windowDidResize(Window*) {}
   virtual void windowDidMove(Window*) {}
+
+  // ---- Full screen ----
+  // The windows a delegate animates itself when its window enters or leaves
+  // full screen; none lets the window switch at once.
+  virtual QList<Window*> customWindowsToEnterFullScreenForWindow(Window*) { return {}; }
+  virtual QList<Window*> customWindowsToExitFullScreenForWindow(Window*) { return {}; }
+  // The delegate's own transitions, `duration` seconds long: entering sets
+  // the window's full-screen mask and moves its frame to the screen's,
+  // leaving clears the mask and moves the frame back.
+  virtual void windowStartCustomAnimationToEnterFullScreenWithDuration(Window*, double) {}
+  virtual void windowStartCustomAnimationToExitFullScreenWithDuration(Window*, double) {}
+  virtual unsigned windowWillUseFullScreenPresentationOptions(Window*, unsigned proposed) {
+    return proposed;
+  }
+  // The window manager (or a restoration) changed the full-screen state
+  // without a transition of the delegate's.
+  virtual void windowDidChangeFullScreenState(Window*) {}
 };
 
 class Window : public QMainWindow, public Responder {
   Q_OBJECT
+  // What an animation group moves to change the frame.
+  Q_PROPERTY(QRect frame READ frame WRITE setFrameNow)
 
  public:
   explicit Window(QWidget* parent = nullptr);
@@ -74,6 +93,32 @@ class Window : public QMainWindow, public Responder {
   bool isKeyWindow() const;
   void makeKeyAndOrderFront();
   void orderOut();
+  // ---- Frame and full screen ----
+  // The window's rectangle on the screen (y down).
+  QRect frame() const { return geometry(); }
+  // Sets the frame at once, or over an animation group of its own when
+  // `animate` (and animations are on); `display` repaints at once.
+  void setFrame(const QRect& frame, bool display, bool animate);
+  void setFrameNow(const QRect& frame);
+  // The screen's area left to windows (panels and docks excepted); the
+  // empty rectangle when the window is on no screen.
+  QRect screenVisibleFrame() const;
+  QRect screenFrame() const;
+
+  // Whether the window has the full-screen mask: set as a transition into
+  // full screen begins, cleared as one out of it begins.
+  bool isInFullScreenMode() const { return fullScreenMask_; }
+  // Sets or clears the mask. Cleared, the window leaves the window
+  // manager's full screen at once; set, it enters it when its frame has
+  // reached the whole screen (at the end of the delegate's animation).
+  void setFullScreenMask(bool on);
+  // Enters or leaves full screen, through the delegate's transition when it
+  // animates this window itself; the action "toggleFullScreen:" does this.
+  void toggleFullScreen();
+  // The length of a full-screen transition, in seconds.
+  static double fullScreenTransitionDuration() { return 0.5; }
+  unsigned fullScreenPresentationOptions() const { return presentationOptions_; }
+
   // Asks the delegate, then closes; false when it refused.
   bool performClose();
   // Closes without asking the delegate (it still hears windowWillClose).
@@ -85,6 +130,7 @@ class Window : public QMainWindow, public Responder {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   friend class Application;
@@ -99,6 +145,9 @@ class Window : public QMainWindow, public Responder {
   WindowDelegate* delegate_ = nullptr;
   WindowController* windowController_ = nullptr;
   bool closingWithoutAsking_ = false;
+  bool fullScreenMask_ = false;
+  bool switchingFullScreenState_ = false;
+  unsigned presentationOptions_ = 0;
 };
 
 }  // namespace ui

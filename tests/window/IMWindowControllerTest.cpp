@@ -225,7 +225,7 @@ TEST(IMWindowController, ReopeningGivesBackZoomPanelsAndSettings) {
     ASSERT_TRUE(window);
     tst::spinOnce();
     window->setZoom(0.5);
-    window->hideLayersAnimated(false, true);
+    ASSERT_TRUE(window->tryToPerform("hideLayers:", nullptr));
     window->settings()->setPencilSize(17);
     EXPECT_EQ(window->window()->title(), "Restored.zova - 50%");
     ASSERT_TRUE(ui::RestorableState::write(*window));
@@ -261,7 +261,7 @@ TEST(IMWindowController, ObserversGoOnceOnEveryCloseAndNameEditingShowsThePanel)
   ASSERT_TRUE(window);
   tst::spinOnce();
 
-  window->hideLayersAnimated(false, true);
+  ASSERT_TRUE(window->tryToPerform("hideLayers:", nullptr));
   EXPECT_FALSE(window->layersBox()->isVisible());
   window->layersController()->setSelectionIndex(1);
   window->layersController()->highlightCurrentSelectedLayerNameField();
