@@ -12,6 +12,7 @@
 #include "coredata/PersistentStore.h"
 #include "coredata/PersistentStoreCoordinator.h"
 #include "documents/FileSizeEstimator.h"
+#include "documents/IMFacebookPosting.h"
 #include "documents/IMImageFormatsSettings.h"
 #include "foundation/Localized.h"
 #include "foundation/NotificationCenter.h"
@@ -42,7 +43,9 @@ void IMDocument::setWindowControllerFactory(WindowControllerFactory factory) {
   windowControllerFactory() = std::move(factory);
 }
 
-IMDocument::IMDocument() = default;
+IMDocument::IMDocument() {
+  addAction(QStringLiteral("exportToFacebook:"), [this](QObject* s) { exportToFacebook(s); });
+}
 
 IMDocument::~IMDocument() {
   delete savePanelView_;

@@ -12,8 +12,11 @@
 #include "documents/ExportSnapshot.h"
 
 class ComposedImage;
+class FacebookController;
 class FileSizeEstimator;
 class IMAManagedObjectContext;
+class Reachability;
+struct IMFacebookPosting;
 
 namespace fnd {
 class OperationQueue;
@@ -165,6 +168,21 @@ class IMDocument : public ui::PersistentDocument {
   QVariant valueForKey(const QString& key) const override;
   QSet<QString> keyPathsForValuesAffectingValueForKey(const QString& key) const override;
 
+  // ---- Posting to the social network ----
+  // The application's internet reachability, which the post command
+  // follows; the application delegate installs it. Without one, or when it
+  // answers null, the network counts as unreachable.
+  using ReachabilityProvider = std::function<Reachability*()>;
+  static void setInternetReachabilityProvider(ReachabilityProvider provider);
+  static int internetReachabilityStatus();
+  // Writes the flattened image to a file of its own and posts it; the
+  // outcome shows in an alert.
+  void exportToFacebook(QObject* sender);
+  // The last posting's, kept until the next one replaces it.
+  FacebookController* facebookController() const;
+  // The post command needs an image and a network.
+  bool validateUserInterfaceItem(const ui::UserInterfaceItem& item) override;
+
  private:
   void setSaveFileSize(const QString& text);
   void setCalculatingFileSize(bool calculating);
@@ -193,4 +211,5 @@ class IMDocument : public ui::PersistentDocument {
   ui::PrintInfoPtr printInfo_;
   // Kept while its panel may still show as a sheet.
   std::unique_ptr<ui::PrintOperation> printOperation_;
+  std::unique_ptr<IMFacebookPosting> facebookPosting_;
 };

@@ -18,6 +18,10 @@ std::unique_ptr<FBRequest> FBRequest::getRequestWithParams(const QVariantMap& pa
 
 FBRequest::~FBRequest() {
   if (connection_) connection_->cancel();
+  if (deadline_) {
+    deadline_->stop();
+    deadline_.release()->deleteLater();
+  }
 }
 
 bool FBRequest::responds(FBRequestDelegate::Callback callback) const {
@@ -44,6 +48,17 @@ void FBRequest::connect() {
     connection_.release()->deleteLater();
   }
   connection_ = std::make_unique<net::URLConnection>(request, this);
+  deadline_ = std::make_unique<QTimer>();
+  deadline_->setSingleShot(true);
+  QObject::connect(deadline_.get(), &QTimer::timeout,
+                   [this] { abandon(QStringLiteral("The service took too long to answer")); });
+  deadline_->start(std::max(1, int(maximumDuration_ * 1000)));
+}
+
+void FBRequest::abandon(const QString& message) {
+  if (connection_) connection_->cancel();
+  endLoading();
+  failWithError(formError(defaultErrorCode, {{QStringLiteral("error_msg"), message}}));
 }
 
 void FBRequest::connectionDidReceiveResponse(net::URLConnection*,
@@ -56,6 +71,10 @@ void FBRequest::connectionDidReceiveResponse(net::URLConnection*,
 }
 
 void FBRequest::connectionDidReceiveData(net::URLConnection*, const QByteArray& data) {
+  if (responseText_.size() + data.size() > maximumResponseLength) {
+    abandon(QStringLiteral("The service's reply is too large"));
+    return;
+  }
   responseText_ += data;
 }
 
@@ -74,6 +93,10 @@ void FBRequest::connectionDidFailWithError(net::URLConnection*, const fnd::Error
 
 void FBRequest::endLoading() {
   responseText_ = QByteArray();
+  if (deadline_) {  // the timer may be the caller
+    deadline_->stop();
+    deadline_.release()->deleteLater();
+  }
   // The connection is the caller: it goes once its callback has returned.
   if (connection_) connection_.release()->deleteLater();
 }
@@ -100,9 +123,14 @@ void FBRequest::handleResponseData(const QByteArray& data) {
     userInfo.insert(fnd::LocalizedDescriptionKey, statusText_);
     error = formError(defaultErrorCode, userInfo);
   }
+  // A reply that is not JSON is no answer of the service's.
+  if (error.isNull() && !result.isValid())
+    error =
+        formError(defaultErrorCode,
+                  {{QStringLiteral("error_msg"), QStringLiteral("The reply could not be read")}});
   if (!error.isNull()) {
     failWithError(error);
   } else if (responds(FBRequestDelegate::RequestDidLoad)) {
-    delegate_->requestDidLoad(this, result.isValid() ? result : QVariant(data));
+    delegate_->requestDidLoad(this, result);
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 #include <memory>
 
@@ -16,6 +17,10 @@ class FBRequest : public net::URLConnectionDelegate {
  public:
   static constexpr int defaultErrorCode = 10000;
   static constexpr double defaultTimeoutInterval = 180;
+  // Bounds of one call: a longer reply, or a call that lasts longer in all
+  // (however the bytes trickle in), ends with the service's error.
+  static constexpr qsizetype maximumResponseLength = 4 * 1024 * 1024;
+  static constexpr double defaultMaximumDuration = 300;
 
   // Made with those values and not started. Parameter values are strings,
   // or QByteArray for a file.
@@ -41,6 +46,9 @@ class FBRequest : public net::URLConnectionDelegate {
   // Seconds without a byte moving before the load fails.
   double timeoutInterval() const { return timeoutInterval_; }
   void setTimeoutInterval(double seconds) { timeoutInterval_ = seconds; }
+  // Seconds from connect to the end of the reply.
+  double maximumDuration() const { return maximumDuration_; }
+  void setMaximumDuration(double seconds) { maximumDuration_ = seconds; }
 
   void connect();
 
@@ -66,6 +74,8 @@ class FBRequest : public net::URLConnectionDelegate {
   FBRequest() = default;
   bool responds(FBRequestDelegate::Callback callback) const;
   void endLoading();
+  // Stops the load, lets go of the bytes read and reports the error.
+  void abandon(const QString& message);
 
   FBRequestDelegate* delegate_ = nullptr;
   QString url_;
@@ -74,6 +84,8 @@ class FBRequest : public net::URLConnectionDelegate {
   std::unique_ptr<net::URLConnection> connection_;
   QByteArray responseText_;
   double timeoutInterval_ = defaultTimeoutInterval;
+  double maximumDuration_ = defaultMaximumDuration;
+  std::unique_ptr<QTimer> deadline_;
   int statusCode_ = 0;
   QString statusText_;
 };

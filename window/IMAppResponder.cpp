@@ -9,11 +9,13 @@
 #include "appkit/Application.h"
 #include "appkit/Window.h"
 #include "appkit/Workspace.h"
+#include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/Localized.h"
 #include "foundation/UserDefaults.h"
 #include "model/Filter.h"
 #include "model/ImagesCacheFolder.h"
+#include "sharing/Reachability.h"
 #include "window/IMHelpWindow.h"
 #include "window/IMMainMenu.h"
 #include "window/IMWindowController.h"
@@ -59,6 +61,8 @@ IMAppResponder::~IMAppResponder() {
     ui::UserNotificationCenter::defaultUserNotificationCenter().setDelegate(nullptr);
   delete helpWindow_;
   delete preferenceWindow_;
+  if (internetReachability_) internetReachability_->stopNotifier();
+  if (shared() == this) IMDocument::setInternetReachabilityProvider(nullptr);
 }
 
 IMAppResponder* IMAppResponder::sharedAppResponder() { return shared(); }
@@ -112,6 +116,13 @@ void IMAppResponder::awakeFromNib() {
   countLaunch();
   openImagesInZova();
   scheduleFirstLaunchHelp();
+  checkServer();
+}
+
+void IMAppResponder::checkServer() {
+  internetReachability_ = Reachability::reachabilityForInternetConnection();
+  if (shared() != this) return;
+  IMDocument::setInternetReachabilityProvider([this] { return internetReachability_.get(); });
 }
 
 void IMAppResponder::willFinishLaunching() {

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 #include "appkit/ApplicationDelegate.h"
 #include "appkit/CrashReporter.h"
@@ -26,6 +27,8 @@ namespace ui {
 class DocumentController;
 class Window;
 }  // namespace ui
+
+class Reachability;
 
 class IMAppResponder : public QObject,
                        public ui::ApplicationDelegate,
@@ -90,6 +93,12 @@ class IMAppResponder : public QObject,
   // Gives `window` the program's main menu unless it has it already.
   void installMainMenu(ui::Window* window);
 
+  // The internet's reachability, made at start-up and read on demand by
+  // the documents' post command; null until then, or when the platform
+  // gave no target.
+  void checkServer();
+  Reachability* internetReachability() const { return internetReachability_.get(); }
+
   // ui::ApplicationDelegate
   void applicationDidFinishLaunching() override;
   // Without a window there is no menu bar left on this desktop, so closing
@@ -122,4 +131,5 @@ class IMAppResponder : public QObject,
   QPointer<IMHelpWindow> helpWindow_;
   QPointer<IMPreferencesWindow> preferenceWindow_;
   bool delegateOfNotifications_ = false;
+  std::unique_ptr<Reachability> internetReachability_;
 };

@@ -31,6 +31,7 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
   addItem(menu, "Save", "saveDocument:", QKeySequence(QStringLiteral("Ctrl+S")));
   addItem(menu, "Save As…", "saveDocumentAs:", QKeySequence(QStringLiteral("Ctrl+Shift+S")));
   addItem(menu, "Export…", "saveDocumentTo:", QKeySequence(QStringLiteral("Ctrl+Alt+S")));
+  addItem(menu, "Post to Facebook…", "exportToFacebook:");
   addItem(menu, "Move To…", "moveDocument:");
   addItem(menu, "Revert to Saved", "revertDocumentToSaved:");
   menu->addSeparator();

@@ -10,12 +10,23 @@ HTTPCookieStorage* HTTPCookieStorage::sharedHTTPCookieStorage() {
 
 bool HTTPCookieStorage::setCookie(const QNetworkCookie& cookie) {
   if (cookie.domain().isEmpty()) return false;
-  if (insertCookie(cookie)) return true;
-  return updateCookie(cookie);
+  const bool stored = insertCookie(cookie) || updateCookie(cookie);
+  if (stored) tell(cookie, true);
+  return stored;
 }
 
 bool HTTPCookieStorage::deleteCookie(const QNetworkCookie& cookie) {
-  return QNetworkCookieJar::deleteCookie(cookie);
+  const bool deleted = QNetworkCookieJar::deleteCookie(cookie);
+  if (deleted) tell(cookie, false);
+  return deleted;
+}
+
+// The cookies a reply set, as the jar normalised them (domain filled in).
+bool HTTPCookieStorage::setCookiesFromUrl(const QList<QNetworkCookie>& cookies, const QUrl& url) {
+  const bool any = QNetworkCookieJar::setCookiesFromUrl(cookies, url);
+  if (any && observer_)
+    for (const QNetworkCookie& cookie : cookiesForUrl(url)) tell(cookie, true);
+  return any;
 }
 
 }  // namespace net

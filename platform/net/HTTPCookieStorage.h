@@ -7,6 +7,7 @@
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QUrl>
+#include <functional>
 
 namespace net {
 
@@ -22,6 +23,19 @@ class HTTPCookieStorage : public QNetworkCookieJar {
   // applies.
   bool setCookie(const QNetworkCookie& cookie);
   bool deleteCookie(const QNetworkCookie& cookie) override;
+  bool setCookiesFromUrl(const QList<QNetworkCookie>& cookies, const QUrl& url) override;
+
+  // Told of every cookie stored (added true) or deleted, so another cookie
+  // store (the web view's) can stay equal to this one.
+  using Observer = std::function<void(const QNetworkCookie& cookie, bool added)>;
+  void setObserver(Observer observer) { observer_ = std::move(observer); }
+
+ private:
+  void tell(const QNetworkCookie& cookie, bool added) const {
+    if (observer_) observer_(cookie, added);
+  }
+
+  Observer observer_;
 };
 
 }  // namespace net

@@ -72,8 +72,10 @@ void LoopbackServer::receive(QTcpSocket* socket) {
   if (socket->property("answered").toBool() || !parseRequest(buffer, &request)) return;
   socket->setProperty("answered", true);
   requests_.append(request);
-  const ScriptedReply reply =
-      replies_.isEmpty() ? ScriptedReply{404, "Not Found", {}, {}, 0, -1} : replies_.takeFirst();
+  std::optional<ScriptedReply> routed = router_ ? router_(request) : std::nullopt;
+  const ScriptedReply reply = routed               ? *routed
+                              : replies_.isEmpty() ? ScriptedReply{404, "Not Found", {}, {}, 0, -1}
+                                                   : replies_.takeFirst();
   QPointer<QTcpSocket> target(socket);
   QTimer::singleShot(reply.delayMs, this, [target, reply] {
     if (!target) return;

@@ -9,6 +9,8 @@
 #include <QPair>
 #include <QTcpServer>
 #include <QUrl>
+#include <functional>
+#include <optional>
 
 class QTcpSocket;
 
@@ -45,6 +47,11 @@ class LoopbackServer : public QObject {
   // Replies are used in order; without one left, 404 with an empty body.
   void addReply(const ScriptedReply& reply) { replies_.append(reply); }
   const QList<RecordedRequest>& requests() const { return requests_; }
+  // Asked first for every request; a request it gives no reply for takes
+  // the next scripted one. For clients (a web engine) whose requests come in
+  // no fixed order.
+  using Router = std::function<std::optional<ScriptedReply>(const RecordedRequest&)>;
+  void setRouter(Router router) { router_ = std::move(router); }
 
  private:
   void accept();
@@ -53,6 +60,7 @@ class LoopbackServer : public QObject {
   QTcpServer server_;
   QList<ScriptedReply> replies_;
   QList<RecordedRequest> requests_;
+  Router router_;
 };
 
 }  // namespace tst
