@@ -1,9 +1,14 @@
 #include "model/Image.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QTimeZone>
 
 #include "coreimage/WorkerPool.h"
@@ -15,6 +20,7 @@
 #include "imageio/ImageSource.h"
 #include "model/IMAManagedObjectContext.h"
 #include "model/IMImagesUtilities.h"
+#include "model/ImageDataArchive.h"
 #include "model/ImageDelegate.h"
 #include "model/ImagesCacheFolder.h"
 #include "model/Layer.h"
@@ -53,12 +59,19 @@ qint64 gLastToken = 0;
 
 // The size of the bitmap in an image data blob, from the TIFF header alone.
 // PDF pages answer none: their size is known once the page is drawn.
+// A blob of the direct layout is not parsed at all: its TIFF is found where
+// it lies and only its first directory is read. Parsing the whole archive
+// of a 50 MB layer took longer than the rest of opening it.
 QSizeF storedBitmapSize(const QByteArray& data) {
-  auto coder = fnd::KeyedUnarchiver::create(data, nullptr);
-  if (!coder || coder->containsValueForKey("image") || !coder->containsValueForKey("tiffImage"))
-    return {};
-  const QByteArray tiff = coder->decodeDataForKey("tiffImage");
-  io::ImageSourcePtr source = coder->failed() ? nullptr : io::ImageSource::createWithData(tiff);
+  QByteArray tiff = ImageDataArchive::tiffIn(data);
+  if (tiff.isNull()) {
+    auto coder = fnd::KeyedUnarchiver::create(data, nullptr);
+    if (!coder || coder->containsValueForKey("image") || !coder->containsValueForKey("tiffImage"))
+      return {};
+    tiff = coder->decodeDataForKey("tiffImage");
+    if (coder->failed()) return {};
+  }
+  io::ImageSourcePtr source = io::ImageSource::createWithData(tiff);
   if (!source || source->count() == 0) return {};
   const QVariantMap properties = source->propertiesAtIndex(0);
   return QSizeF(properties.value(io::PropertyPixelWidth).toDouble(),
@@ -72,6 +85,27 @@ void prepareReducedDrawing(const gfx::ImagePtr& image) {
   if (!image || ModelVariant::isPreviewGenerator()) return;
   if (auto bitmap = image->firstRepresentationOfClass<gfx::BitmapImageRep>())
     if (gfx::CGImagePtr pixels = bitmap->cgImage()) pixels->prepareHalfSizePixelsInBackground();
+}
+
+// Written under a temporary name and renamed, so a reader never sees a
+// half-written version. Never synced: the folder dies with the process, so
+// a version only has to outlive the process's own later reads of it.
+bool writeCacheFile(const QString& path, const QByteArray& bytes) {
+  const QByteArray temporary = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
+  QByteArray name = temporary;
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  qsizetype written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += n;
+  }
+  const bool ok = ::close(fd) == 0 && written == bytes.size() &&
+                  ::rename(name.constData(), QFile::encodeName(path).constData()) == 0;
+  if (!ok) ::unlink(name.constData());
+  return ok;
 }
 
 bool isSameToken(const QDateTime& a, const QDateTime& b) {
@@ -228,6 +262,7 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   // Stored pixels not yet loaded become a version first, with a cache file,
   // so undoing this change brings them back rather than an empty layer.
   if (!hasInMemoryVersion_ && !localImage() && !imageData().isEmpty()) nsImage();
+  spillStoredVersion();
   QDateTime token = newVersionToken();
   willChangeValueForKey("nsImage");
   setLocalImage(image);
@@ -358,13 +393,25 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
     installVersionToken(token);
     hasInMemoryVersion_ = true;
     matchesStoredBlob_ = !blob.isEmpty();
-    // The decoded bytes are already the version's file content. The
-    // preview generator keeps its versions in memory: it writes no file.
-    if (!ModelVariant::isPreviewGenerator()) writeVersionFile(token, image, blob, nullptr);
+    // The decoded bytes are already the version's file content: they are
+    // kept (shared with the stored value, so costing nothing) and written
+    // only once another version replaces this one. The preview generator
+    // keeps its versions in memory: it writes no file.
+    if (!blob.isEmpty())
+      storedVersion_ = StoredVersion{token, blob};
+    else if (!ModelVariant::isPreviewGenerator())
+      writeVersionFile(token, image, blob, nullptr);
   }
   refreshCIImageWithImage();
   if (block) block(image);
   if (delegate_) delegate_->imageDidLoadNSImage(this);
+}
+
+void Image::spillStoredVersion() {
+  std::optional<StoredVersion> stored = std::exchange(storedVersion_, std::nullopt);
+  // Only the version in memory can still be served while its file is written.
+  if (stored && isSameToken(stored->token, localImageDate()))
+    writeVersionFile(stored->token, localImage(), stored->bytes, nullptr);
 }
 
 void Image::saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
@@ -391,11 +438,7 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
   queue->addOperationWithBlock([date, encode, completionHandler, requestingQueue] {
     const QString path = pathOfCachedImageWithDate(date);
     QByteArray bytes = encode->result();
-    // Written under a temporary name and renamed, so a reader never sees a
-    // half-written version.
-    QSaveFile file(path);
-    bool ok = !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
-              file.write(bytes) == bytes.size() && file.commit();
+    bool ok = !bytes.isEmpty() && writeCacheFile(path, bytes);
     // A failed version stays served from memory: its pixels exist nowhere else.
     finishPendingWrite(date, ok);
     if (completionHandler)
@@ -412,6 +455,8 @@ std::shared_ptr<ClaimableTask<QByteArray>> Image::blobTaskForCurrentVersion(
   if (!token.isValid() || !isSameToken(token, versionToken()))
     return std::make_shared<ClaimableTask<QByteArray>>(encode);
   if (auto pending = pendingBytesFor(token)) return pending;
+  if (storedVersion_ && isSameToken(storedVersion_->token, token))
+    return ClaimableTask<QByteArray>::done(storedVersion_->bytes);
   if (memoryVersionFor(token, nullptr)) return std::make_shared<ClaimableTask<QByteArray>>(encode);
   const QString path = pathOfCachedImageWithDate(token);
   return std::make_shared<ClaimableTask<QByteArray>>([path, encode] {
@@ -462,6 +507,9 @@ void Image::loadLocalImageWithDiskCacheCompletionHandler(
   }
   gfx::ImagePtr inMemory;
   const bool servedFromMemory = token.isValid() && memoryVersionFor(token, &inMemory);
+  const QByteArray storedBytes =
+      storedVersion_ && isSameToken(storedVersion_->token, token) ? storedVersion_->bytes
+                                                                  : QByteArray();
   std::weak_ptr<bool> alive = alive_;
   auto adopt = [this, alive, token, completionHandler](gfx::ImagePtr image, bool known) {
     if (alive.expired()) return;
@@ -482,9 +530,12 @@ void Image::loadLocalImageWithDiskCacheCompletionHandler(
     if (completionHandler) completionHandler(true);
     if (delegate_) delegate_->imageDidUpdateNSImage(this);
   };
-  queue->addOperationWithBlock([token, inMemory, servedFromMemory, adopt, requestingQueue] {
+  queue->addOperationWithBlock([token, inMemory, servedFromMemory, storedBytes, adopt,
+                                requestingQueue] {
     gfx::ImagePtr image = inMemory;
-    if (!servedFromMemory && token.isValid())
+    if (!storedBytes.isEmpty())
+      image = ima_imageWithImageData(storedBytes);
+    else if (!servedFromMemory && token.isValid())
       image = readVersionFile(pathOfCachedImageWithDate(token));
     fnd::dispatchToQueue(requestingQueue,
                          [adopt, image, servedFromMemory] { adopt(image, servedFromMemory); });
@@ -536,6 +587,7 @@ int Image::pdfPageNumber() const {
 void Image::setPdfPageNumber(int page) {
   auto rep = pdfImageRep();
   if (!rep) return;
+  spillStoredVersion();
   rep->setCurrentPage(page - 1);
   QDateTime token = newVersionToken();
   willChangeValueForKey("nsImage");

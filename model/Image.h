@@ -140,6 +140,9 @@ class Image : public IMManagedObject {
   // How to get the bytes of the current version, `image`: share the encode
   // of its cache write, read its file, or encode it when it has neither.
   std::shared_ptr<ClaimableTask<QByteArray>> blobTaskForCurrentVersion(gfx::ImagePtr image) const;
+  // Writes the file of the version decoded from the stored bytes, which has
+  // none yet, before another version replaces it (undo may come back to it).
+  void spillStoredVersion();
   // Whether the stored bytes are behind the pixels of this run.
   bool needsNewStoredBlob() const;
   // The bytes willSave stores for `image`: those prepared for this save if
@@ -171,6 +174,13 @@ class Image : public IMManagedObject {
     QByteArray bytes;
   };
   std::optional<PreparedBlob> preparedBlob_;  // made by prepareImagesForSave
+  // The version decoded from the stored bytes, served from those bytes
+  // until another version replaces it: opening writes no cache file.
+  struct StoredVersion {
+    QDateTime token;
+    QByteArray bytes;
+  };
+  std::optional<StoredVersion> storedVersion_;
   quint64 installCount_ = 0;                  // versions installed, for late decodes to detect
   ImageDelegate* delegate_ = nullptr;
   std::shared_ptr<bool> alive_;
