@@ -3,13 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QTimeZone>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
@@ -261,7 +261,7 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   if (image == localImage() && hasInMemoryVersion_) return;
   // Stored pixels not yet loaded become a version first, with a cache file,
   // so undoing this change brings them back rather than an empty layer.
-  if (!hasInMemoryVersion_ && !localImage() && !imageData().isEmpty()) nsImage();
+  if (!hasInMemoryVersion_ && !localImage()) nsImage();
   spillStoredVersion();
   QDateTime token = newVersionToken();
   willChangeValueForKey("nsImage");
@@ -291,7 +291,12 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
   gfx::ImagePtr current = localImage();
   // Once a version exists in this run, an empty image is empty: the stored
   // pixels of the document are an older state, not a fallback.
-  QByteArray data = (current || hasInMemoryVersion_) ? QByteArray() : imageData();
+  // The stored bytes are not kept once decoded: the pixels stand for them.
+  QByteArray data = std::exchange(prefetchedStoredBytes_, QByteArray());
+  if (current || hasInMemoryVersion_)
+    data.clear();
+  else if (data.isEmpty())
+    data = storedImageData();
   if (current || data.isEmpty() || (asynchronous && isLoadingNSImage_)) {
     willAccessValueForKey("nsImage");
     didAccessValueForKey("nsImage");
@@ -322,9 +327,13 @@ void Image::loadImagesInBackground(const QList<Image*>& images) {
   // The stored bytes are read first, all of them: read here while the
   // decodes already run, they would wait on those decodes for the cores.
   for (Image* image : images)
-    if (image && !image->localImage() && !image->hasInMemoryVersion_) image->imageData();
-  for (Image* image : images)
-    if (image) image->loadNSImageInBackground();
+    if (image && !image->localImage() && !image->hasInMemoryVersion_ && !image->isLoadingNSImage_)
+      image->prefetchedStoredBytes_ = image->storedImageData();
+  for (Image* image : images) {
+    if (!image) continue;
+    image->loadNSImageInBackground();
+    image->prefetchedStoredBytes_.clear();  // when no decode started to take them
+  }
 }
 
 QSizeF Image::sizeOfPixelsBeingLoaded() {
@@ -393,12 +402,12 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
     installVersionToken(token);
     hasInMemoryVersion_ = true;
     matchesStoredBlob_ = !blob.isEmpty();
-    // The decoded bytes are already the version's file content: they are
-    // kept (shared with the stored value, so costing nothing) and written
-    // only once another version replaces this one. The preview generator
-    // keeps its versions in memory: it writes no file.
+    // The stored bytes are already the version's file content: they stay
+    // in the store and are written out only once another version replaces
+    // this one. The preview generator keeps its versions in memory: it
+    // writes no file.
     if (!blob.isEmpty())
-      storedVersion_ = StoredVersion{token, blob};
+      storedVersionToken_ = token;
     else if (!ModelVariant::isPreviewGenerator())
       writeVersionFile(token, image, blob, nullptr);
   }
@@ -408,10 +417,16 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
 }
 
 void Image::spillStoredVersion() {
-  std::optional<StoredVersion> stored = std::exchange(storedVersion_, std::nullopt);
-  // Only the version in memory can still be served while its file is written.
-  if (stored && isSameToken(stored->token, localImageDate()))
-    writeVersionFile(stored->token, localImage(), stored->bytes, nullptr);
+  const QDateTime token = std::exchange(storedVersionToken_, QDateTime());
+  // Only the version in memory can still be served while its file is
+  // written; while it matches the store, the stored bytes are its file.
+  if (token.isValid() && isSameToken(token, localImageDate()))
+    writeVersionFile(token, localImage(), matchesStoredBlob_ ? storedImageData() : QByteArray(),
+                     nullptr);
+}
+
+QByteArray Image::storedImageData() const {
+  return primitiveValueForKeyWithoutKeeping("imageData").toByteArray();
 }
 
 void Image::saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
@@ -455,8 +470,6 @@ std::shared_ptr<ClaimableTask<QByteArray>> Image::blobTaskForCurrentVersion(
   if (!token.isValid() || !isSameToken(token, versionToken()))
     return std::make_shared<ClaimableTask<QByteArray>>(encode);
   if (auto pending = pendingBytesFor(token)) return pending;
-  if (storedVersion_ && isSameToken(storedVersion_->token, token))
-    return ClaimableTask<QByteArray>::done(storedVersion_->bytes);
   if (memoryVersionFor(token, nullptr)) return std::make_shared<ClaimableTask<QByteArray>>(encode);
   const QString path = pathOfCachedImageWithDate(token);
   return std::make_shared<ClaimableTask<QByteArray>>([path, encode] {
@@ -507,9 +520,6 @@ void Image::loadLocalImageWithDiskCacheCompletionHandler(
   }
   gfx::ImagePtr inMemory;
   const bool servedFromMemory = token.isValid() && memoryVersionFor(token, &inMemory);
-  const QByteArray storedBytes =
-      storedVersion_ && isSameToken(storedVersion_->token, token) ? storedVersion_->bytes
-                                                                  : QByteArray();
   std::weak_ptr<bool> alive = alive_;
   auto adopt = [this, alive, token, completionHandler](gfx::ImagePtr image, bool known) {
     if (alive.expired()) return;
@@ -530,12 +540,9 @@ void Image::loadLocalImageWithDiskCacheCompletionHandler(
     if (completionHandler) completionHandler(true);
     if (delegate_) delegate_->imageDidUpdateNSImage(this);
   };
-  queue->addOperationWithBlock([token, inMemory, servedFromMemory, storedBytes, adopt,
-                                requestingQueue] {
+  queue->addOperationWithBlock([token, inMemory, servedFromMemory, adopt, requestingQueue] {
     gfx::ImagePtr image = inMemory;
-    if (!storedBytes.isEmpty())
-      image = ima_imageWithImageData(storedBytes);
-    else if (!servedFromMemory && token.isValid())
+    if (!servedFromMemory && token.isValid())
       image = readVersionFile(pathOfCachedImageWithDate(token));
     fnd::dispatchToQueue(requestingQueue,
                          [adopt, image, servedFromMemory] { adopt(image, servedFromMemory); });

@@ -9,9 +9,9 @@
 #include <QSet>
 
 #include "ModelTestSupport.h"
+#include "TestSupport.h"
 #include "foundation/KeyedArchiver.h"
 #include "graphics/BitmapImageRep.h"
-#include "TestSupport.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
@@ -221,10 +221,9 @@ TEST(ImageVersionsTest, SizeOfStoredPixelsIsKnownFromEveryBlobLayout) {
   gfx::ImagePtr pixels = solidImage(7, 5, Qt::green);
   const QByteArray direct = ima_produceImageData(pixels);
   fnd::KeyedArchiver archiver;  // the general layout older documents hold
-  archiver.encodeData(
-      ima_bitmapRepresentation(pixels)->TIFFRepresentationUsingCompression(
-          gfx::TIFFCompression::LZW, 1.0f),
-      "tiffImage");
+  archiver.encodeData(ima_bitmapRepresentation(pixels)->TIFFRepresentationUsingCompression(
+                          gfx::TIFFCompression::LZW, 1.0f),
+                      "tiffImage");
   ASSERT_TRUE(ImageDataArchive::tiffIn(archiver.encodedData()).isNull());
   for (const QByteArray& blob : {direct, archiver.encodedData()}) {
     ImageFixture f;

@@ -11,6 +11,7 @@
 #include "ModelImageTestHelpers.h"
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
+#include "appkit/core/Pasteboard.h"
 #include "coreimage/Context.h"
 #include "coreimage/Filter.h"
 #include "coreimage/PixelBuffer.h"
@@ -21,7 +22,6 @@
 #include "model/FilterParameter.h"
 #include "model/Image.h"
 #include "model/Layer.h"
-#include "appkit/core/Pasteboard.h"
 
 namespace {
 
