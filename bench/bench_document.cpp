@@ -120,6 +120,8 @@ double clock(Work work) {
 // opening it to the first view, and reopening it with every layer decoded.
 struct SaveAndOpenTimes {
   double firstSave = 0, saveOneChanged = 0, close = 0, openToView = 0, openAllDecoded = 0;
+  // Peak memory added while the document opens with every layer decoded.
+  double openPeakBytes = 0;
 };
 
 SaveAndOpenTimes saveAndOpen() {
@@ -143,10 +145,15 @@ SaveAndOpenTimes saveAndOpen() {
     drawView(view.get(), kViewOrigin, 1, QRectF(0, 0, kViewWidth, kViewHeight), document.get());
   });
   document.reset();
+  const double residentBefore = bench::residentBytes();
+  bench::resetPeakMemory();
   times.openAllDecoded = clock([&] {
     Document reopened(path);
     for (Layer* layer : reopened.composedImage()->layersArray())
       benchmark::DoNotOptimize(layer->image()->nsImage().get());
+    // What stays while the document is open: its queues' work done too.
+    reopened.finishWork();
+    times.openPeakBytes = bench::peakMemoryBytes() - residentBefore;
   });
   QFile::remove(path);
   return times;
@@ -160,11 +167,14 @@ void BM_SaveAndOpen(benchmark::State& state) {
     sum.firstSave += times.firstSave, sum.saveOneChanged += times.saveOneChanged;
     sum.close += times.close, sum.openToView += times.openToView;
     sum.openAllDecoded += times.openAllDecoded;
+    sum.openPeakBytes = std::max(sum.openPeakBytes, times.openPeakBytes);
   }
   const double n = double(state.iterations());
   timings().set("document_first_save_10x4000x3000", sum.firstSave / n);
   timings().set("document_save_one_layer_changed_10x4000x3000", sum.saveOneChanged / n);
   timings().set("document_open_to_first_view_10x4000x3000", sum.openToView / n);
+  timings().set("document_open_all_decoded_10x4000x3000", sum.openAllDecoded / n);
+  timings().set("open_peak", sum.openPeakBytes);
   timings().set("document_save_reopen_10x4000x3000",
                 (sum.firstSave + sum.close + sum.openAllDecoded) / n);
   timings().set("layers_floor", bench::memcpyMilliseconds(kLayerBytes * kLayers));
@@ -211,6 +221,11 @@ const bool reported = bench::atPassEnd([] {
   t.printAgainstFloor("document_save_one_layer_changed_encoding_included", "layer_floor");
   t.printAgainstFloor("document_open_to_first_view_10x4000x3000", "view_floor");
   t.printAgainstFloor("document_save_reopen_10x4000x3000", "save_reopen_floor");
+  t.printAgainstFloor("document_open_all_decoded_10x4000x3000", "layers_floor");
+  // Beyond what the process held before: 1 is the layers' own pixels.
+  if (t.has("open_peak"))
+    bench::figure("document_open_peak_memory_in_layer_pixels",
+                  t.get("open_peak") / double(kLayerBytes * kLayers), "x");
   t.clear();
   if (bench::warmPass()) {
     drawingDocument().reset();

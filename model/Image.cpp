@@ -1,10 +1,15 @@
 #include "model/Image.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QTimeZone>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
@@ -15,6 +20,7 @@
 #include "imageio/ImageSource.h"
 #include "model/IMAManagedObjectContext.h"
 #include "model/IMImagesUtilities.h"
+#include "model/ImageDataArchive.h"
 #include "model/ImageDelegate.h"
 #include "model/ImagesCacheFolder.h"
 #include "model/Layer.h"
@@ -53,12 +59,19 @@ qint64 gLastToken = 0;
 
 // The size of the bitmap in an image data blob, from the TIFF header alone.
 // PDF pages answer none: their size is known once the page is drawn.
+// A blob of the direct layout is not parsed at all: its TIFF is found where
+// it lies and only its first directory is read. Parsing the whole archive
+// of a 50 MB layer took longer than the rest of opening it.
 QSizeF storedBitmapSize(const QByteArray& data) {
-  auto coder = fnd::KeyedUnarchiver::create(data, nullptr);
-  if (!coder || coder->containsValueForKey("image") || !coder->containsValueForKey("tiffImage"))
-    return {};
-  const QByteArray tiff = coder->decodeDataForKey("tiffImage");
-  io::ImageSourcePtr source = coder->failed() ? nullptr : io::ImageSource::createWithData(tiff);
+  QByteArray tiff = ImageDataArchive::tiffIn(data);
+  if (tiff.isNull()) {
+    auto coder = fnd::KeyedUnarchiver::create(data, nullptr);
+    if (!coder || coder->containsValueForKey("image") || !coder->containsValueForKey("tiffImage"))
+      return {};
+    tiff = coder->decodeDataForKey("tiffImage");
+    if (coder->failed()) return {};
+  }
+  io::ImageSourcePtr source = io::ImageSource::createWithData(tiff);
   if (!source || source->count() == 0) return {};
   const QVariantMap properties = source->propertiesAtIndex(0);
   return QSizeF(properties.value(io::PropertyPixelWidth).toDouble(),
@@ -72,6 +85,27 @@ void prepareReducedDrawing(const gfx::ImagePtr& image) {
   if (!image || ModelVariant::isPreviewGenerator()) return;
   if (auto bitmap = image->firstRepresentationOfClass<gfx::BitmapImageRep>())
     if (gfx::CGImagePtr pixels = bitmap->cgImage()) pixels->prepareHalfSizePixelsInBackground();
+}
+
+// Written under a temporary name and renamed, so a reader never sees a
+// half-written version. Never synced: the folder dies with the process, so
+// a version only has to outlive the process's own later reads of it.
+bool writeCacheFile(const QString& path, const QByteArray& bytes) {
+  const QByteArray temporary = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
+  QByteArray name = temporary;
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  qsizetype written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += n;
+  }
+  const bool ok = ::close(fd) == 0 && written == bytes.size() &&
+                  ::rename(name.constData(), QFile::encodeName(path).constData()) == 0;
+  if (!ok) ::unlink(name.constData());
+  return ok;
 }
 
 bool isSameToken(const QDateTime& a, const QDateTime& b) {
@@ -227,7 +261,8 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   if (image == localImage() && hasInMemoryVersion_) return;
   // Stored pixels not yet loaded become a version first, with a cache file,
   // so undoing this change brings them back rather than an empty layer.
-  if (!hasInMemoryVersion_ && !localImage() && !imageData().isEmpty()) nsImage();
+  if (!hasInMemoryVersion_ && !localImage()) nsImage();
+  spillStoredVersion();
   QDateTime token = newVersionToken();
   willChangeValueForKey("nsImage");
   setLocalImage(image);
@@ -256,7 +291,12 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
   gfx::ImagePtr current = localImage();
   // Once a version exists in this run, an empty image is empty: the stored
   // pixels of the document are an older state, not a fallback.
-  QByteArray data = (current || hasInMemoryVersion_) ? QByteArray() : imageData();
+  // The stored bytes are not kept once decoded: the pixels stand for them.
+  QByteArray data = std::exchange(prefetchedStoredBytes_, QByteArray());
+  if (current || hasInMemoryVersion_)
+    data.clear();
+  else if (data.isEmpty())
+    data = storedImageData();
   if (current || data.isEmpty() || (asynchronous && isLoadingNSImage_)) {
     willAccessValueForKey("nsImage");
     didAccessValueForKey("nsImage");
@@ -287,9 +327,13 @@ void Image::loadImagesInBackground(const QList<Image*>& images) {
   // The stored bytes are read first, all of them: read here while the
   // decodes already run, they would wait on those decodes for the cores.
   for (Image* image : images)
-    if (image && !image->localImage() && !image->hasInMemoryVersion_) image->imageData();
-  for (Image* image : images)
-    if (image) image->loadNSImageInBackground();
+    if (image && !image->localImage() && !image->hasInMemoryVersion_ && !image->isLoadingNSImage_)
+      image->prefetchedStoredBytes_ = image->storedImageData();
+  for (Image* image : images) {
+    if (!image) continue;
+    image->loadNSImageInBackground();
+    image->prefetchedStoredBytes_.clear();  // when no decode started to take them
+  }
 }
 
 QSizeF Image::sizeOfPixelsBeingLoaded() {
@@ -358,13 +402,31 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
     installVersionToken(token);
     hasInMemoryVersion_ = true;
     matchesStoredBlob_ = !blob.isEmpty();
-    // The decoded bytes are already the version's file content. The
-    // preview generator keeps its versions in memory: it writes no file.
-    if (!ModelVariant::isPreviewGenerator()) writeVersionFile(token, image, blob, nullptr);
+    // The stored bytes are already the version's file content: they stay
+    // in the store and are written out only once another version replaces
+    // this one. The preview generator keeps its versions in memory: it
+    // writes no file.
+    if (!blob.isEmpty())
+      storedVersionToken_ = token;
+    else if (!ModelVariant::isPreviewGenerator())
+      writeVersionFile(token, image, blob, nullptr);
   }
   refreshCIImageWithImage();
   if (block) block(image);
   if (delegate_) delegate_->imageDidLoadNSImage(this);
+}
+
+void Image::spillStoredVersion() {
+  const QDateTime token = std::exchange(storedVersionToken_, QDateTime());
+  // Only the version in memory can still be served while its file is
+  // written; while it matches the store, the stored bytes are its file.
+  if (token.isValid() && isSameToken(token, localImageDate()))
+    writeVersionFile(token, localImage(), matchesStoredBlob_ ? storedImageData() : QByteArray(),
+                     nullptr);
+}
+
+QByteArray Image::storedImageData() const {
+  return primitiveValueForKeyWithoutKeeping("imageData").toByteArray();
 }
 
 void Image::saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImagePtr image,
@@ -391,11 +453,7 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
   queue->addOperationWithBlock([date, encode, completionHandler, requestingQueue] {
     const QString path = pathOfCachedImageWithDate(date);
     QByteArray bytes = encode->result();
-    // Written under a temporary name and renamed, so a reader never sees a
-    // half-written version.
-    QSaveFile file(path);
-    bool ok = !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
-              file.write(bytes) == bytes.size() && file.commit();
+    bool ok = !bytes.isEmpty() && writeCacheFile(path, bytes);
     // A failed version stays served from memory: its pixels exist nowhere else.
     finishPendingWrite(date, ok);
     if (completionHandler)
@@ -536,6 +594,7 @@ int Image::pdfPageNumber() const {
 void Image::setPdfPageNumber(int page) {
   auto rep = pdfImageRep();
   if (!rep) return;
+  spillStoredVersion();
   rep->setCurrentPage(page - 1);
   QDateTime token = newVersionToken();
   willChangeValueForKey("nsImage");

@@ -88,6 +88,9 @@ class Image : public IMManagedObject {
 
   // Persistent values.
   QByteArray imageData() const { return valueForKey("imageData").toByteArray(); }
+  // The stored pixels' bytes, read from the store without keeping them in
+  // this object (they are as large as the pixels they hold).
+  QByteArray storedImageData() const;
   QDateTime versionToken() const { return primitiveValueForKey("nsImage").toDateTime(); }
   QDateTime modificationDate() const { return valueForKey("modificationDate").toDateTime(); }
   Layer* layer() const;
@@ -140,6 +143,9 @@ class Image : public IMManagedObject {
   // How to get the bytes of the current version, `image`: share the encode
   // of its cache write, read its file, or encode it when it has neither.
   std::shared_ptr<ClaimableTask<QByteArray>> blobTaskForCurrentVersion(gfx::ImagePtr image) const;
+  // Writes the file of the version decoded from the stored bytes, which has
+  // none yet, before another version replaces it (undo may come back to it).
+  void spillStoredVersion();
   // Whether the stored bytes are behind the pixels of this run.
   bool needsNewStoredBlob() const;
   // The bytes willSave stores for `image`: those prepared for this save if
@@ -171,7 +177,12 @@ class Image : public IMManagedObject {
     QByteArray bytes;
   };
   std::optional<PreparedBlob> preparedBlob_;  // made by prepareImagesForSave
-  quint64 installCount_ = 0;                  // versions installed, for late decodes to detect
+  // The version decoded from the stored bytes, which has no cache file
+  // until another version replaces it: opening writes none.
+  QDateTime storedVersionToken_;
+  // Read ahead by loadImagesInBackground for the decode it then starts.
+  QByteArray prefetchedStoredBytes_;
+  quint64 installCount_ = 0;  // versions installed, for late decodes to detect
   ImageDelegate* delegate_ = nullptr;
   std::shared_ptr<bool> alive_;
   // The decode of the stored bytes running in the background, if any, which

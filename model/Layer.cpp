@@ -122,7 +122,7 @@ bool Layer::isEmpty() const {
   if (image->localImage()) return false;
   // A version made empty in this run is empty, whatever the store still holds.
   if (image->hasInMemoryVersion()) return true;
-  return image->imageData().isEmpty();
+  return image->storedImageData().isEmpty();
 }
 
 bool Layer::isCoreImage() const {

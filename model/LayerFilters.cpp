@@ -55,7 +55,7 @@ QSet<cd::ManagedObject*> pastedGraph(const QList<Filter*>& filters) {
 void adoptPastedImages(const QList<Filter*>& filters) {
   for (cd::ManagedObject* object : pastedGraph(filters))
     if (auto* image = dynamic_cast<Image*>(object))
-      if (!image->hasInMemoryVersion() && !image->imageData().isEmpty()) image->nsImage();
+      if (!image->hasInMemoryVersion() && !image->storedImageData().isEmpty()) image->nsImage();
 }
 
 }  // namespace

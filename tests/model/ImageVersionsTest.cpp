@@ -10,9 +10,12 @@
 
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
+#include "foundation/KeyedArchiver.h"
+#include "graphics/BitmapImageRep.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
+#include "model/ImageDataArchive.h"
 #include "model/Layer.h"
 
 namespace {
@@ -196,7 +199,8 @@ TEST(ImageVersionsTest, AsynchronousRequestsDecodeOnceOffTheMainQueue) {
   EXPECT_TRUE(sameColor(pixelAt(first, 2, 2), Qt::green));
   EXPECT_TRUE(f.image->versionToken().isValid());
   drainImageWork(f.document);
-  EXPECT_TRUE(QFile::exists(Image::pathOfCachedImageWithDate(f.image->versionToken())));
+  // The decoded version is served from the stored bytes: opening writes no file.
+  EXPECT_FALSE(QFile::exists(Image::pathOfCachedImageWithDate(f.image->versionToken())));
 
   // Asked on the loading queue itself, the decode happens there and then.
   ImageFixture g;
@@ -211,6 +215,25 @@ TEST(ImageVersionsTest, AsynchronousRequestsDecodeOnceOffTheMainQueue) {
   g.document.queue->waitUntilAllOperationsAreFinished();
   EXPECT_TRUE(done);
   EXPECT_TRUE(onQueue);
+}
+
+TEST(ImageVersionsTest, SizeOfStoredPixelsIsKnownFromEveryBlobLayout) {
+  gfx::ImagePtr pixels = solidImage(7, 5, Qt::green);
+  const QByteArray direct = ima_produceImageData(pixels);
+  fnd::KeyedArchiver archiver;  // the general layout older documents hold
+  archiver.encodeData(ima_bitmapRepresentation(pixels)->TIFFRepresentationUsingCompression(
+                          gfx::TIFFCompression::LZW, 1.0f),
+                      "tiffImage");
+  ASSERT_TRUE(ImageDataArchive::tiffIn(archiver.encodedData()).isNull());
+  for (const QByteArray& blob : {direct, archiver.encodedData()}) {
+    ImageFixture f;
+    f.image->setPrimitiveValue(blob, "imageData");
+    bool called = false;
+    f.image->nsImageWithCompletionBlock([&](gfx::ImagePtr) { called = true; }, true);
+    EXPECT_EQ(f.image->sizeOfPixelsBeingLoaded(), QSizeF(7, 5));
+    ASSERT_TRUE(tst::spinUntil([&] { return called; }));
+    EXPECT_TRUE(sameColor(colorOf(f.image), Qt::green));
+  }
 }
 
 TEST(ImageVersionsTest, LateDecodeNeverReplacesANewerVersion) {
@@ -288,6 +311,35 @@ QColor storedColor(ImageFixture& f, const char* artifactName) {
 }
 
 }  // namespace
+
+TEST(ImageVersionsTest, StoredVersionGetsItsFileOnlyWhenReplaced) {
+  ModelDocument source;
+  auto* stored = source.context->insertNewObject<Image>("Image");
+  stored->setNsImage(solidImage(6, 6, Qt::green));
+  ASSERT_TRUE(source.context->save());
+  const QByteArray blob = stored->imageData();
+
+  ImageFixture f;
+  f.image->setPrimitiveValue(blob, "imageData");
+  ASSERT_TRUE(f.image->nsImage());
+  const QDateTime decodedToken = f.image->versionToken();
+  drainImageWork(f.document);
+  EXPECT_FALSE(QFile::exists(Image::pathOfCachedImageWithDate(decodedToken)));
+
+  // Replaced, it is written as the very bytes it was decoded from.
+  installStep(f, solidImage(6, 6, Qt::blue));
+  QFile file(Image::pathOfCachedImageWithDate(decodedToken));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), blob);
+  struct Move {
+    bool isUndo;
+    QColor expected;
+  } moves[] = {{true, Qt::green}, {false, Qt::blue}, {true, Qt::green}};
+  for (const Move& move : moves) {
+    ASSERT_TRUE(moveAndReload(f, move.isUndo));
+    EXPECT_TRUE(sameColor(colorOf(f.image), move.expected)) << move.expected.name().toStdString();
+  }
+}
 
 TEST(ImageVersionsTest, FailedCacheWriteKeepsTheVersionInMemory) {
   ImageFixture f;
