@@ -2,10 +2,12 @@
 
 #include <QPointer>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <atomic>
 #include <memory>
 #include <vector>
 
+#include "appkit/Popover.h"
 #include "appkit/ScrollView.h"
 #include "appkit/SegmentedControl.h"
 #include "appkit/Toolbar.h"
@@ -15,12 +17,17 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Observable.h"
 #include "model/SettingsDelegate.h"
+#include "window/CameraDeviceView.h"
+#include "window/DeviceBrowserView.h"
+#include "window/IMImageCaptureWindow.h"
 #include "window/IMLayersPanelWindow.h"
+#include "window/IMResizeImageSettings.h"
 #include "window/IMTableView.h"
 #include "window/IMView.h"
 #include "window/IMViewDrawingDelegate.h"
 #include "window/IMViewSizeDelegate.h"
 #include "window/IMWindowTools.h"
+#include "window/ScannerDeviceView.h"
 
 class ComposedImage;
 namespace fnd {
@@ -30,6 +37,8 @@ class UndoManager;
 class IMAManagedObjectContext;
 class IMDocument;
 class IMLayersArrayController;
+class QPushButton;
+
 class Layer;
 class QWidget;
 class Settings;
@@ -46,7 +55,11 @@ class IMWindowController : public ui::WindowController,
                            public SettingsDelegate,
                            public IMPasteDestination,
                            public IMRevertingWindow,
-                           public ui::ToolbarDelegate {
+                           public ui::ToolbarDelegate,
+                           public DeviceBrowserViewDelegate,
+                           public CameraDeviceViewDelegate,
+                           public ScannerDeviceViewDelegate,
+                           public ui::PopoverDelegate {
   Q_OBJECT
  public:
   IMWindowController();
@@ -156,6 +169,45 @@ class IMWindowController : public ui::WindowController,
                                                                 bool willBeInserted) override;
   QStringList toolbarDefaultItemIdentifiers(ui::Toolbar* toolbar) override;
 
+  // ---- Pictures from scanners and cameras ----
+  // The sheet while it is loaded; it owns itself and goes when closed.
+  IMImageCaptureWindow* imageCaptureWindow() const { return imageCaptureWindow_; }
+  void showImageCaptureUI(QObject* sender);
+  void hideImageCaptureUI(QObject* sender);
+  void sheetDidEnd(int returnCode);
+  void willCloseImageCaptureWindow();
+  void deviceBrowserView(DeviceBrowserView* browser, capture::DevicePtr device) override;
+  void cameraDeviceView(CameraDeviceView* view, const capture::CameraFile& file,
+                        const QUrl& location, const QByteArray& fileData,
+                        const fnd::Error& error) override;
+  void scannerDeviceView(ScannerDeviceView* view, const QUrl& url, const QByteArray& fileData,
+                         const fnd::Error& error) override;
+  void didReceiveImageAtLocation(const QUrl& url, const QByteArray& fileData,
+                                 const fnd::Error& error);
+  // The private folder the devices download into, made on first use.
+  QString imageCaptureDownloadsFolder();
+
+  // ---- Resizing the document ----
+  ui::Popover* documentSizePopover() const { return documentSizePopover_; }
+  QPushButton* imageResizeButton();
+  IMResizeImageSettings* resizeSettingsView() const { return resizeSettings_; }
+  double resizeCanvasWidth() const { return resizeCanvasWidth_; }
+  double resizeCanvasHeight() const { return resizeCanvasHeight_; }
+  double resizeZoom() const { return resizeZoom_; }
+  // Each refuses (false, with a beep) a value that is not finite and
+  // positive or that would make the image larger than the image limits.
+  bool setResizeCanvasWidth(double width);
+  bool setResizeCanvasHeight(double height);
+  bool setResizeZoom(double zoom);
+  void resizeDocumentPanel(QObject* sender);
+  void resizeDocument(QObject* sender);
+  void cancelResizeDocument(QObject* sender);
+  void pressResizeCanvasRadioButton(QObject* sender);
+  void pressResizeRadioButton(QObject* sender);
+  void toggleEnableCanvasSizeBox(bool canvas);
+  void closeReziseWindow();
+  void popoverWillClose(ui::Popover* popover) override;
+
  protected:
   void windowWillLoad() override;
   ui::Window* loadWindow() override;
@@ -206,4 +258,14 @@ class IMWindowController : public ui::WindowController,
   double defaultLayersBoxWidth_ = 0;
   double defaultStatusBoxHeight_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  // Image capture and resizing.
+  void addImageCaptureActions();
+  QPointer<IMImageCaptureWindow> imageCaptureWindow_;
+  std::unique_ptr<QTemporaryDir> captureDownloads_;
+  QPointer<ui::Popover> documentSizePopover_;
+  QPointer<IMResizeImageSettings> resizeSettings_;
+  QPointer<QPushButton> imageResizeButton_;
+  double resizeCanvasWidth_ = 0;
+  double resizeCanvasHeight_ = 0;
+  double resizeZoom_ = 1;
 };

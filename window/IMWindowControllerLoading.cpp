@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -80,6 +81,7 @@ ui::Window* IMWindowController::loadWindow() {
   status->setFixedHeight(kStatusBoxHeight);
   auto* statusRow = new QHBoxLayout(status);
   statusRow->setContentsMargins(8, 2, 8, 2);
+  statusRow->addWidget(imageResizeButton());
   statusRow->addStretch(1);
   loadSaveProgressIndicator_ = new QProgressBar;
   loadSaveProgressIndicator_->setFixedWidth(80);
