@@ -88,10 +88,11 @@ void ScannerDeviceView::setScannerDevice(std::shared_ptr<capture::Scanner> scann
 }
 
 capture::ScanSettings ScannerDeviceView::scanSettings(bool overview) const {
-  capture::ScanSettings settings{extra_};
+  capture::ScanSettings settings;
   settings.options.insert("resolution", overview ? kOverviewResolution : resolution_->value());
   settings.options.insert("mode", mode_->currentData());
   if (overview) settings.options.insert("preview", true);
+  settings.options.insert(extra_);
   return settings;
 }
 

@@ -41,7 +41,7 @@ class ScannerDeviceView : public QWidget {
   void setDownloadsDirectory(const QUrl& url) { downloads_ = url; }
   QUrl downloadsDirectory() const { return downloads_; }
 
-  // Options passed to the driver besides resolution and mode.
+  // Options passed to the driver besides the view's, and over them.
   void setScanOption(const QString& name, const QVariant& value) { extra_.insert(name, value); }
   capture::ScanSettings scanSettings(bool overview) const;
   void overview();
