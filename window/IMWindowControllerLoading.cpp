@@ -22,6 +22,7 @@
 #include "model/Layer.h"
 #include "model/Settings.h"
 #include "window/IMAppResponder.h"
+#include "window/IMBoxExtensions.h"
 #include "window/IMCenterClipView.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMTableView.h"
@@ -225,11 +226,14 @@ void IMWindowController::addObservers() {
       IMSelectedLayerDidChange, nullptr,
       [this](void* object) { return object && ownsLayer(static_cast<Layer*>(object)); },
       [this](void* object) { redrawChangedLayer(static_cast<Layer*>(object)); });
+  // The side panel shows whether its window is the one taking keys.
   add(ui::WindowDidBecomeKeyNotification, window(), nullptr, [this](void*) {
     if (toolsController_) toolsController_->becomeKey();
+    becomeKey(layersBox_);
   });
   add(ui::WindowDidResignKeyNotification, window(), nullptr, [this](void*) {
     if (toolsController_) toolsController_->resignKey();
+    resignKey(layersBox_);
   });
   add(
       IMManagedObjectDidChange, nullptr,

@@ -110,16 +110,17 @@ TEST(ImageCapture, AScanArrivesAsANewLayerWithTheScannersPixels) {
   tst::saveArtifactImage(w.sheet->grab().toImage(), "capture-sheet-scanner-overview.png");
   EXPECT_EQ(w.layerCount(), 2) << "an overview adds nothing";
 
+  // The view goes with the sheet once the picture arrives.
+  const capture::ScanSettings settings = view->scanSettings(false);
   view->scan();
-  ASSERT_TRUE(tst::spinUntil([&] { return w.layerCount() == 3; }, 20000))
-      << w.layerCount() << " " << view->statusText().toStdString();
+  ASSERT_TRUE(tst::spinUntil([&] { return w.layerCount() == 3; }, 20000)) << w.layerCount();
   EXPECT_TRUE(w.sheetEnded()) << "one picture ends the sheet";
   EXPECT_EQ(w.modal.shown().size(), 0);
   // The layer holds what the scanner sends for the same settings.
   capture::SaneScanner scanner("test:0", "test");
   capture::Progress progress;
   fnd::Error error;
-  const QImage expected = scanner.scan(view->scanSettings(false), progress, &error);
+  const QImage expected = scanner.scan(settings, progress, &error);
   ASSERT_FALSE(expected.isNull());
   EXPECT_EQ(pixelsOf(w.window->layersController()->arrangedLayers().value(0)), expected);
 }
