@@ -34,7 +34,7 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit|documents|window
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit|documents|window|capture
 # Qt's network stack leaves the objects of abandoned connections to its HTTP
 # thread past the end of the program, and LeakSanitizer reports them now and
 # then (indirect leaks only, allocated inside QtCore and QtNetwork). The network
@@ -43,7 +43,7 @@ ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|ap
 ASAN_NETWORK_LABELS ?= sharing|net
 ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
 	tests_quicklook tests_appkit tests_documents tests_window \
-	tests_sharing tests_net
+	tests_sharing tests_net tests_capture
 FUZZ_SECONDS ?= 20
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/leak-suppressions.txt UBSAN_OPTIONS=print_stacktrace=1 \

@@ -33,6 +33,7 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
   addItem(menu, "Export…", "saveDocumentTo:", QKeySequence(QStringLiteral("Ctrl+Alt+S")));
   addItem(menu, "Move To…", "moveDocument:");
   addItem(menu, "Revert to Saved", "revertDocumentToSaved:");
+  addItem(menu, "Import from Scanner or Camera…", "showImageCaptureUI:");
   menu->addSeparator();
   addItem(menu, "Print…", "printDocument:", QKeySequence(QStringLiteral("Ctrl+P")));
   menu->addSeparator();
@@ -64,6 +65,8 @@ void fillLayerMenu(QMenu* menu) {
   addItem(menu, "Fill", "fill:");
   menu->addSeparator();
   addItem(menu, "Show or Hide Layers", "toggleLayers:", QKeySequence(QStringLiteral("Ctrl+Alt+L")));
+  menu->addSeparator();
+  addItem(menu, "Image Size…", "resizeDocumentPanel:");
 }
 
 void fillHelpMenu(QMenu* menu) {
