@@ -34,13 +34,16 @@ bench: deps
 # Sanitizers and fuzzing share one clang build folder: AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding fails), libFuzzer coverage, asserts on.
 ASAN_BUILD ?= build-asan
-ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit|documents|window|capture
+ASAN_LABELS ?= foundation|coredata|imageio|graphics|model|coreimage|quicklook|appkit|documents|window
 # Qt's network stack leaves the objects of abandoned connections to its HTTP
 # thread past the end of the program, and LeakSanitizer reports them now and
 # then (indirect leaks only, allocated inside QtCore and QtNetwork). The network
 # tests run under every other check; the JSON reader's leaks are checked by its
-# fuzz target.
-ASAN_NETWORK_LABELS ?= sharing|net
+# fuzz target. The camera library loads and unloads its drivers, whose
+# allocations LeakSanitizer then sees without a name to suppress them by, so
+# the device tests run there too; the scanner frames' leaks are checked by
+# their fuzz target.
+ASAN_NETWORK_LABELS ?= sharing|net|capture
 ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
 	tests_quicklook tests_appkit tests_documents tests_window \
 	tests_sharing tests_net tests_capture

@@ -1,6 +1,7 @@
 #include "window/IMImageCaptureWindow.h"
 
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,7 +41,19 @@ IMImageCaptureWindow::IMImageCaptureWindow(QWidget* parent) : ui::Window(parent)
   layout->addLayout(row, 1);
   layout->addLayout(bottom);
   setContentView(content);
+  // A sheet has no menus of its own; the application's menu shortcuts still
+  // reach its window through the hidden bar.
+  menuBar()->hide();
   resize(720, 520);
+}
+
+// Drops from the top of the window it belongs to, as a sheet does.
+void IMImageCaptureWindow::showEvent(QShowEvent* event) {
+  if (QWidget* owner = parentWidget()) {
+    const QRect frame = owner->window()->geometry();
+    move(frame.center().x() - width() / 2, frame.top());
+  }
+  ui::Window::showEvent(event);
 }
 
 void IMImageCaptureWindow::selectTabViewItemWithIdentifier(const QString& identifier) {

@@ -26,6 +26,9 @@ class IMImageCaptureWindow : public ui::Window {
   void selectTabViewItemWithIdentifier(const QString& identifier);
   QString selectedTabIdentifier() const;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   QTabWidget* tabs_ = nullptr;
   CameraDeviceView* cameraView_ = nullptr;

@@ -69,8 +69,8 @@ QList<DevicePtr> GPhotoCamera::cameras(const QStringList& folders, fnd::Error* e
     const char* port = nullptr;
     gp_list_get_name(list, i, &model);
     gp_list_get_value(list, i, &port);
-    // Mounted cards the folder driver would offer are listed by the desktop already.
-    if (model && port && QByteArray(model) != kFolderModel)
+    // Mounted memory cards come as folder cameras ("disk:" ports).
+    if (model && port)
       found.append(
           std::make_shared<GPhotoCamera>(QString::fromUtf8(model), QString::fromUtf8(port)));
   }
