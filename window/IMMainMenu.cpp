@@ -34,6 +34,7 @@ void fillFileMenu(QMenu* menu, ui::DocumentController* documentController) {
   addItem(menu, "Post to Facebook…", "exportToFacebook:");
   addItem(menu, "Move To…", "moveDocument:");
   addItem(menu, "Revert to Saved", "revertDocumentToSaved:");
+  addItem(menu, "Import from Scanner or Camera…", "showImageCaptureUI:");
   menu->addSeparator();
   addItem(menu, "Print…", "printDocument:", QKeySequence(QStringLiteral("Ctrl+P")));
   menu->addSeparator();
@@ -87,6 +88,7 @@ void fillLayerMenu(QMenu* menu) {
           "selectedLayersLeft:", QKeySequence(QStringLiteral("Alt+Left")));
   addItem(menu, "Move Layers Right",
           "selectedLayersRight:", QKeySequence(QStringLiteral("Alt+Right")));
+  addItem(menu, "Image Size…", "resizeDocumentPanel:");
 }
 
 void fillHelpMenu(QMenu* menu) {

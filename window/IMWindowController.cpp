@@ -30,6 +30,7 @@ IMWindowController::IMWindowController()
   IMRegisterWindowValueTransformers();
   layersController_->setWindowController(this);
   addActions();
+  addImageCaptureActions();
 }
 
 IMWindowController::~IMWindowController() { teardown(); }
@@ -179,6 +180,8 @@ bool IMWindowController::windowShouldClose(ui::Window* window) {
 // termination's): the controller lets go of everything it observes and of
 // every back-reference to it while its document is still known.
 void IMWindowController::windowWillClose(ui::Window* window) {
+  if (window && window == imageCaptureWindow_.data()) return willCloseImageCaptureWindow();
+  willCloseImageCaptureWindow();
   teardown();
   ui::WindowController::windowWillClose(window);
 }

@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <atomic>
 #include <memory>
 #include <vector>
 
 #include "appkit/PictureTaker.h"
+#include "appkit/Popover.h"
 #include "appkit/ScrollView.h"
 #include "appkit/SegmentedControl.h"
 #include "appkit/Toolbar.h"
@@ -19,13 +21,18 @@
 #include "foundation/Observable.h"
 #include "model/SettingsDelegate.h"
 #include "window/IMFiltersPanelWindow.h"
+#include "window/CameraDeviceView.h"
+#include "window/DeviceBrowserView.h"
+#include "window/IMImageCaptureWindow.h"
 #include "window/IMLayersPanelWindow.h"
+#include "window/IMResizeImageSettings.h"
 #include "window/IMTableView.h"
 #include "window/IMView.h"
 #include "window/IMViewDrawingDelegate.h"
 #include "window/IMViewSizeDelegate.h"
 #include "window/IMWaitingWindow.h"
 #include "window/IMWindowTools.h"
+#include "window/ScannerDeviceView.h"
 
 class ComposedImage;
 
@@ -42,6 +49,8 @@ class IMDocument;
 class IMLayersArrayController;
 class IMFiltersArrayController;
 class IMFilterParametersArrayController;
+class QPushButton;
+
 class Layer;
 class QWidget;
 class Settings;
@@ -59,7 +68,11 @@ class IMWindowController : public ui::WindowController,
                            public IMPasteDestination,
                            public IMRevertingWindow,
                            public ui::ToolbarDelegate,
-                           public IMFiltersPanelWindow {
+                           public IMFiltersPanelWindow,
+                           public DeviceBrowserViewDelegate,
+                           public CameraDeviceViewDelegate,
+                           public ScannerDeviceViewDelegate,
+                           public ui::PopoverDelegate {
   Q_OBJECT
  public:
   IMWindowController();
@@ -255,6 +268,44 @@ class IMWindowController : public ui::WindowController,
   IMTableView* filterParametersTable() const { return filterParametersTable_; }
   QWidget* sheetWindow() override;
   void selectFirstFilter() override;
+  // ---- Pictures from scanners and cameras ----
+  // The sheet while it is loaded; it owns itself and goes when closed.
+  IMImageCaptureWindow* imageCaptureWindow() const { return imageCaptureWindow_; }
+  void showImageCaptureUI(QObject* sender);
+  void hideImageCaptureUI(QObject* sender);
+  void sheetDidEnd(int returnCode);
+  void willCloseImageCaptureWindow();
+  void deviceBrowserView(DeviceBrowserView* browser, capture::DevicePtr device) override;
+  void cameraDeviceView(CameraDeviceView* view, const capture::CameraFile& file,
+                        const QUrl& location, const QByteArray& fileData,
+                        const fnd::Error& error) override;
+  void scannerDeviceView(ScannerDeviceView* view, const QUrl& url, const QByteArray& fileData,
+                         const fnd::Error& error) override;
+  void didReceiveImageAtLocation(const QUrl& url, const QByteArray& fileData,
+                                 const fnd::Error& error);
+  // The private folder the devices download into, made on first use.
+  QString imageCaptureDownloadsFolder();
+
+  // ---- Resizing the document ----
+  ui::Popover* documentSizePopover() const { return documentSizePopover_; }
+  QPushButton* imageResizeButton();
+  IMResizeImageSettings* resizeSettingsView() const { return resizeSettings_; }
+  double resizeCanvasWidth() const { return resizeCanvasWidth_; }
+  double resizeCanvasHeight() const { return resizeCanvasHeight_; }
+  double resizeZoom() const { return resizeZoom_; }
+  // Each refuses (false, with a beep) a value that is not finite and
+  // positive or that would make the image larger than the image limits.
+  bool setResizeCanvasWidth(double width);
+  bool setResizeCanvasHeight(double height);
+  bool setResizeZoom(double zoom);
+  void resizeDocumentPanel(QObject* sender);
+  void resizeDocument(QObject* sender);
+  void cancelResizeDocument(QObject* sender);
+  void pressResizeCanvasRadioButton(QObject* sender);
+  void pressResizeRadioButton(QObject* sender);
+  void toggleEnableCanvasSizeBox(bool canvas);
+  void closeReziseWindow();
+  void popoverWillClose(ui::Popover* popover) override;
 
  protected:
   void windowWillLoad() override;
@@ -349,4 +400,14 @@ class IMWindowController : public ui::WindowController,
   bool wasFiltersHiddenBeforeVersion_ = false;
   QPointer<ui::PictureTaker> pictureTaker_;
   std::unique_ptr<ui::SharingServicePicker> sharingServicePicker_;
+  // Image capture and resizing.
+  void addImageCaptureActions();
+  QPointer<IMImageCaptureWindow> imageCaptureWindow_;
+  std::unique_ptr<QTemporaryDir> captureDownloads_;
+  QPointer<ui::Popover> documentSizePopover_;
+  QPointer<IMResizeImageSettings> resizeSettings_;
+  QPointer<QPushButton> imageResizeButton_;
+  double resizeCanvasWidth_ = 0;
+  double resizeCanvasHeight_ = 0;
+  double resizeZoom_ = 1;
 };

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -21,6 +22,7 @@
 #include "model/Layer.h"
 #include "model/Settings.h"
 #include "window/IMAppResponder.h"
+#include "window/IMBoxExtensions.h"
 #include "window/IMCenterClipView.h"
 #include "window/IMFiltersArrayController.h"
 #include "window/IMLayersArrayController.h"
@@ -82,6 +84,7 @@ ui::Window* IMWindowController::loadWindow() {
   status->setFixedHeight(kStatusBoxHeight);
   auto* statusRow = new QHBoxLayout(status);
   statusRow->setContentsMargins(8, 2, 8, 2);
+  statusRow->addWidget(imageResizeButton());
   statusRow->addStretch(1);
   loadSaveProgressIndicator_ = new QProgressBar;
   loadSaveProgressIndicator_->setFixedWidth(80);
@@ -229,11 +232,14 @@ void IMWindowController::addObservers() {
       IMSelectedLayerDidChange, nullptr,
       [this](void* object) { return object && ownsLayer(static_cast<Layer*>(object)); },
       [this](void* object) { redrawChangedLayer(static_cast<Layer*>(object)); });
+  // The side panel shows whether its window is the one taking keys.
   add(ui::WindowDidBecomeKeyNotification, window(), nullptr, [this](void*) {
     if (toolsController_) toolsController_->becomeKey();
+    becomeKey(layersBox_);
   });
   add(ui::WindowDidResignKeyNotification, window(), nullptr, [this](void*) {
     if (toolsController_) toolsController_->resignKey();
+    resignKey(layersBox_);
   });
   add(
       IMManagedObjectDidChange, nullptr,
