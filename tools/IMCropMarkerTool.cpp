@@ -74,7 +74,12 @@ void IMCropMarkerTool::setSelectedRect(const QRectF& rect) {
 
 // The outline is the rectangle itself.
 void IMCropMarkerTool::selectionChanged() {
-  if (hasSelection()) setSelectedPath(gfx::BezierPath::bezierPathWithRect(selectedRect()));
+  // However the rectangle was set (mouse, keys, knobs, select all or a
+  // command), its mask follows it at once.
+  if (hasSelection()) {
+    setSelectedPath(gfx::BezierPath::bezierPathWithRect(selectedRect()));
+    loadSelectionMask();
+  }
   IMSelectionTool::selectionChanged();
 }
 

@@ -69,6 +69,7 @@ class SelectionStandIn : public IMWindowTools {
   }
   ci::Image selectionMaskWithSize(const QSize&) override { return {}; }
   void nonDestructiveCropLayers(const QList<Layer*>&) override {}
+  void destructiveCropLayers(const QList<Layer*>&) override {}
   void selectLayerDragingTool() override { log.append("drag tool"); }
   void updateEnablingOfTools() override {}
   void becomeKey() override {}
