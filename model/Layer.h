@@ -192,6 +192,8 @@ class Layer : public IMManagedObject, public ImageDelegate {
   ci::Image accumulatorImage() const;
   bool emptyAccumulator() const;
   gfx::ImagePtr imageOfTransformedLayer();
+  // The same drawing over `area` only (document space, whole pixels).
+  gfx::ImagePtr imageOfTransformedLayerInRect(const QRectF& area);
   void composeAccumulatorWithLayer();
   void deleteWithMask(const ci::Image& mask, const QRectF& dirtyRect, bool fillMode);
   void fill();
@@ -201,6 +203,8 @@ class Layer : public IMManagedObject, public ImageDelegate {
   virtual gfx::AttributedString drawnText() const { return {}; }
 
  private:
+  // The bake when it can keep the layer's pixels outside the painting.
+  gfx::ImagePtr accumulatorBakedInPlace();
   std::shared_ptr<ci::ImageAccumulator> accumulator_;
   quint64 accumulatorOperation_ = 0;
   mutable std::mutex filteredMutex_;

@@ -1,6 +1,10 @@
 #include <cmath>
+#include <cstring>
 
 #include "coreimage/Rect.h"
+#include "graphics/BitmapImageRep.h"
+#include "graphics/CGImage.h"
+#include "graphics/CompositingOperation.h"
 #include "graphics/GraphicsContext.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
@@ -25,6 +29,16 @@ bool mayShowWhileLoading(const Layer& layer, Image& image, const QRectF& rect) {
   const QPointF centre(layer.xOrigin() + size.width() / 2, layer.yOrigin() + size.height() / 2);
   const QRectF reach(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
   return !ci::isEmpty(ci::intersect(reach, rect));
+}
+
+// Puts `part` (pixels of `partRect` in the layer's own space, y up as the
+// document is) into `whole`, whose top row is the layer's top.
+void copyRows(const QImage& part, const QRect& partRect, QImage& whole) {
+  const int bytes = partRect.width() * 4;
+  const int topRow = whole.height() - partRect.y() - partRect.height();
+  for (int r = 0; r < partRect.height(); ++r)
+    std::memcpy(whole.scanLine(topRow + r) + size_t(partRect.x()) * 4, part.constScanLine(r),
+                size_t(bytes));
 }
 
 }  // namespace
@@ -110,8 +124,11 @@ ci::Image Layer::accumulatorImage() const {
 bool Layer::emptyAccumulator() const { return accumulator_ == nullptr; }
 
 gfx::ImagePtr Layer::imageOfTransformedLayer() {
-  const QRectF area =
-      IMImagesUtilities::roundRect(clippingRectWithAccumulatorForceNoFilters(false));
+  return imageOfTransformedLayerInRect(
+      IMImagesUtilities::roundRect(clippingRectWithAccumulatorForceNoFilters(false)));
+}
+
+gfx::ImagePtr Layer::imageOfTransformedLayerInRect(const QRectF& area) {
   if (ci::isEmpty(area)) return nullptr;
   ComposedImage* owner = composedImage();
   const QRectF canvas = owner ? owner->rect() : area;
@@ -130,7 +147,8 @@ gfx::ImagePtr Layer::imageOfTransformedLayer() {
 void Layer::composeAccumulatorWithLayer() {
   const QPointF bakedOrigin = clippingRectWithAccumulatorForceNoFilters(false).topLeft();
   {
-    gfx::ImagePtr baked = imageOfTransformedLayer();
+    gfx::ImagePtr baked = accumulatorBakedInPlace();
+    if (!baked) baked = imageOfTransformedLayer();
     accumulator_.reset();
     if (Image* image = this->image()) image->setNsImage(baked);
   }
@@ -138,6 +156,46 @@ void Layer::composeAccumulatorWithLayer() {
   if (rotationAngle() != 0) setRotationAngle(0);
   if (zoom() != 1) setZoom(1);
   resetFiltersKeepingNonVisible(true);
+}
+
+// A bake changes only what the accumulator painted when the layer lies
+// unmoved, unscaled and unfiltered under it, and the accumulator stays
+// inside the layer: the layer's pixels are copied and only the painted
+// part is drawn again, by the same drawing as the whole would be (each
+// pixel depends on its own pixels alone, and 8-bit values come back from
+// the float drawing unchanged). Anything else: null, for the whole drawing.
+gfx::ImagePtr Layer::accumulatorBakedInPlace() {
+  if (!accumulator_ || rotationAngle() != 0 || zoom() != 1 || !filtersArray().isEmpty() || isText())
+    return nullptr;
+  // Where the accumulator is still transparent it leaves the layer as is.
+  const auto op = gfx::CompositingOperation(accumulatorOperation_);
+  if (op != gfx::CompositingOperation::SourceOver &&
+      op != gfx::CompositingOperation::DestinationOut)
+    return nullptr;
+  Image* image = this->image();
+  gfx::BitmapImageRepPtr rep = image ? ima_bitmapRepresentation(image->nsImage()) : nullptr;
+  if (!rep || !rep->cgImage()) return nullptr;
+  const QImage& pixels = rep->cgImage()->qImage();
+  const QRectF layerRect(origin(), QSizeF(pixels.width(), pixels.height()));
+  const QRectF area =
+      IMImagesUtilities::roundRect(clippingRectWithAccumulatorForceNoFilters(false));
+  if (area != layerRect || rep->size() != layerRect.size() ||
+      pixels.format() != QImage::Format_ARGB32_Premultiplied)
+    return nullptr;
+  const QRectF painted = ci::intersect(accumulator_->writtenRect(), area);
+  QImage result = pixels.copy();
+  if (!ci::isEmpty(painted)) {
+    const QRect part = QRectF(painted).toAlignedRect();
+    gfx::ImagePtr drawn = imageOfTransformedLayerInRect(QRectF(part));
+    gfx::BitmapImageRepPtr drawnRep = ima_bitmapRepresentation(drawn);
+    if (!drawnRep || drawnRep->cgImage()->qImage().format() != result.format()) return nullptr;
+    copyRows(drawnRep->cgImage()->qImage(), part.translated(-area.topLeft().toPoint()), result);
+  }
+  auto baked = gfx::Image::make(layerRect.size());
+  auto bakedRep = gfx::BitmapImageRep::make(gfx::CGImage::make(std::move(result)));
+  bakedRep->setSize(layerRect.size());
+  baked->addRepresentation(bakedRep);
+  return baked;
 }
 
 void Layer::deleteWithMask(const ci::Image& mask, const QRectF& dirtyRect, bool fillMode) {

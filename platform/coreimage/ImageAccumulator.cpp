@@ -32,6 +32,7 @@ void ImageAccumulator::setImage(const Image& image, const QRectF& dirtyRect) {
 void ImageAccumulator::setImage(Image&& image, const QRectF& dirtyRect) {
   const IRect region = regionOf(dirtyRect);
   if (region.isEmpty()) return;
+  written_ = written_.isEmpty() ? region : written_.united(region);
   Image recipe = std::move(image);
   if (!stampOver(recipe, region)) render(recipe, region);
 }
@@ -84,7 +85,12 @@ void ImageAccumulator::render(Image& recipe, const IRect& region) {
 }
 
 void ImageAccumulator::clear() {
+  written_ = IRect();
   replaceStore(std::make_shared<AccumulatorStore>(bounds_, kTileSize));
+}
+
+QRectF ImageAccumulator::writtenRect() const {
+  return written_.isEmpty() ? QRectF() : written_.toRectF();
 }
 
 void ImageAccumulator::replaceStore(std::shared_ptr<AccumulatorStore> store) {

@@ -49,6 +49,9 @@ class ImageAccumulator {
   // they showed need no keeping.
   void setImage(Image&& image, const QRectF& dirtyRect);
   void clear();
+  // Covers every pixel written since construction or the last clear():
+  // outside it the accumulator is still transparent. Empty when untouched.
+  QRectF writtenRect() const;
 
  private:
   // The pixels of `dirtyRect` that setImage changes; empty for none.
@@ -64,6 +67,7 @@ class ImageAccumulator {
   void replaceStore(std::shared_ptr<AccumulatorStore> store);
 
   IRect bounds_;
+  IRect written_;
   Format format_;
   mutable std::mutex storeMutex_;
   std::shared_ptr<AccumulatorStore> store_;

@@ -3,6 +3,8 @@
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
 #include "coredata/ManagedObjectContext.h"
+#include "graphics/BitmapImageRep.h"
+#include "graphics/CGImage.h"
 #include "graphics/GraphicsContext.h"
 #include "model/ComposedImage.h"
 #include "model/Filter.h"
@@ -180,5 +182,53 @@ TEST(LayerDrawingTest, EraseAndFill) {
     gfx::ImagePtr flat = canvas.composedImage->finalImageKeepAlpha(true);
     EXPECT_TRUE(sameColor(pixelAt(flat, 15, 15), c.left, 2));
     EXPECT_TRUE(sameColor(pixelAt(flat, 25, 25), c.right, 2));
+  }
+}
+
+// A bake redraws only where the accumulator painted; every pixel of the
+// layer must still come out as drawing the whole layer would make it.
+TEST(LayerDrawingTest, BakingAPaintedPartMatchesDrawingTheWholeLayer) {
+  struct Case {
+    int operation;
+    QRectF accumulator;
+  } cases[] = {
+      {2, {10, 10, 20, 20}},
+      {8, {10, 10, 20, 20}},  // inside the layer: only the painting
+      {2, {0, 0, 40, 40}},    // past it: the layer grows
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.operation);
+    Canvas canvas({40, 40}, {10, 10, 20, 20});
+    Layer* layer = canvas.layer;
+    QImage shades(20, 20, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x)
+        shades.setPixel(x, y, qPremultiply(qRgba(x * 12, y * 12, 7, 40 + x * 10)));
+    auto pixels = gfx::Image::make(QSizeF(20, 20));
+    pixels->addRepresentation(gfx::BitmapImageRep::make(gfx::CGImage::make(shades)));
+    layer->image()->setNsImage(pixels);
+    layer->prepareAccumulatorWithWorkingRect(c.accumulator);
+    layer->setAccumulatorCompositingOperation(c.operation);
+    // Painted off-centre, so a part put back upside down would show.
+    layer->CIImageAccumulator()->setImage(ci::Image::imageWithColor(ci::Color(0, 0.3, 0.5, 0.5)),
+                                          QRectF(12, 13, 4, 9));
+    const QImage expected = ima_bitmapRepresentation(layer->imageOfTransformedLayer())
+                                ->cgImage()
+                                ->qImage()
+                                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    layer->composeAccumulatorWithLayer();
+    const QImage baked = ima_bitmapRepresentation(layer->image()->nsImage())
+                             ->cgImage()
+                             ->qImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(baked.size(), expected.size());
+    int differing = 0;
+    for (int y = 0; y < baked.height(); ++y)
+      for (int x = 0; x < baked.width(); ++x)
+        if (baked.pixel(x, y) != expected.pixel(x, y) && differing++ == 0)
+          ADD_FAILURE() << "first difference at " << x << "," << y << ": " << std::hex
+                        << baked.pixel(x, y) << " instead of " << expected.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(layer->origin(), c.accumulator.topLeft());
   }
 }
