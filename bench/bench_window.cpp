@@ -1,0 +1,195 @@
+// The document window zooming and scrolling the ten-layer 4000 × 3000
+// document of the model benchmarks in a 1920 × 1080 window, each step timed
+// from the command to the canvas's bitmap redrawn (the pending paints
+// delivered, as the next frame on screen would be):
+// - one zoom step as Ctrl+wheel makes it (a zoom about the visible area's
+//   centre by one wheel notch), ending at each zoom from 0.05 to 32, each
+//   and the worst beside the 16 ms of a frame at 60 Hz;
+// - a scroll by 100 pixels at zoom 1, beside 8 ms.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "BenchReport.h"
+#include "ModelBenchmarkLayers.h"
+#include "appkit/ClipView.h"
+#include "appkit/ScrollView.h"
+#include "documents/IMDocument.h"
+#include "documents/IMDocumentController.h"
+#include "foundation/Error.h"
+#include "foundation/UndoManager.h"
+#include "model/ComposedImage.h"
+#include "model/IMAManagedObjectContext.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+#include "window/IMView.h"
+#include "window/IMWindowController.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kWindowWidth = 1920, kWindowHeight = 1080;
+// One notch of the wheel with Ctrl held.
+constexpr double kWheelZoomStep = 1.1;
+constexpr double kFrameBudgetMs = 16, kScrollBudgetMs = 8;
+constexpr int kRepeats = 5;
+const double kZooms[] = {0.05, 0.1, 0.25, 0.5, 1, 2, 4, 8, 16, 32};
+
+double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// Counts the canvas's paints, so a step that drew nothing is not timed as one.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+struct ZoomWindow {
+  IMDocumentController controller;
+  IMDocument* document = nullptr;
+  IMWindowController* window = nullptr;
+  IMView* canvas = nullptr;
+  PaintCounter counter;
+
+  ZoomWindow() {
+    IMWindowController::installAsDocumentWindow();
+    fnd::Error error;
+    document = qobject_cast<IMDocument*>(controller.openUntitledDocumentAndDisplay(true, &error));
+    window = document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
+    if (!window) return;
+    buildTenLayers();
+    window->window()->resize(kWindowWidth, kWindowHeight);
+    settle();
+    canvas = window->mainViewCanvas();
+    if (canvas) canvas->installEventFilter(&counter);
+  }
+  ~ZoomWindow() {
+    if (document) document->close();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  }
+  bool isOpen() const { return canvas && window->graphicScrollView(); }
+
+  void buildTenLayers() {
+    ComposedImage* image = document->composedImage();
+    image->setSize(QSizeF(bench::kModelWidth, bench::kModelHeight));
+    const int operations[bench::kModelLayers] = {2, 14, 15, 16, 2, 17, 18, 2, 23, 2};
+    QList<Layer*> layers = image->layersArray();
+    for (int i = 0; i < bench::kModelLayers; ++i) {
+      Layer* l = i < layers.size() ? layers[i]
+                                   : Layer::createLayerWithComposedImage(
+                                         image, document->managedObjectContext(), true);
+      l->image()->setNsImage(bench::modelLayerPixels(i));
+      l->setCompositingOperation(operations[i]);
+      l->setAlpha(0.5 + 0.05 * i);
+      if (i == 3) l->setRotationAngle(15);
+      if (i == 7) l->setRotationAngle(30);
+    }
+    document->managedObjectContext()->undoManager()->removeAllActions();
+  }
+
+  static void settle() {
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+  }
+
+  // The paints the step asked for, delivered now; a step that posted none
+  // redraws the canvas whole, so every timed step ends with pixels drawn.
+  void drawPending() {
+    const int before = counter.paints;
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    if (counter.paints == before) canvas->repaint();
+  }
+
+  QPointF visibleCentre() const {
+    return window->graphicScrollView()->documentVisibleRect().center();
+  }
+
+  // One wheel notch ending at `zoom`, from the command to the view drawn.
+  double zoomStepTo(double zoom) {
+    window->setZoom(zoom / kWheelZoomStep);
+    drawPending();
+    const Clock::time_point start = Clock::now();
+    window->setZoomKeepingViewPoint(zoom, visibleCentre());
+    drawPending();
+    return millisecondsBetween(start, Clock::now());
+  }
+
+  // A scroll of 100 pixels down (or back up at the bottom), drawn.
+  double scrollBy100() {
+    ui::ClipView* clip = window->graphicScrollView()->contentView();
+    if (!clip) return 0;
+    const QPointF from = clip->bounds().topLeft();
+    QPointF to = from + QPointF(0, 100);
+    if (clip->constrainScrollPoint(to) != to) to = from - QPointF(0, 100);
+    const Clock::time_point start = Clock::now();
+    clip->scrollToPoint(to);
+    drawPending();
+    return millisecondsBetween(start, Clock::now());
+  }
+};
+
+ZoomWindow& zoomWindow() {
+  static std::unique_ptr<ZoomWindow> shared;
+  if (!shared) {
+    shared = std::make_unique<ZoomWindow>();
+    bench::atProgramEnd([] { shared.reset(); });
+  }
+  return *shared;
+}
+
+QString zoomName(double zoom) { return QString::number(zoom); }
+
+void BM_WindowZoomStep(benchmark::State& state) {
+  ZoomWindow& w = zoomWindow();
+  if (!w.isOpen()) {
+    state.SkipWithError("no document window");
+    return;
+  }
+  for (auto _ : state) {
+    double worst = 0;
+    for (double zoom : kZooms) {
+      w.zoomStepTo(zoom);  // the first paint at a zoom fills caches the next reuse
+      double best = 1e300;
+      for (int i = 0; i < kRepeats; ++i) best = std::min(best, w.zoomStepTo(zoom));
+      const std::string name = "window_zoom_step_1920x1080_to_" + zoomName(zoom).toStdString();
+      bench::figure(name, best, "ms");
+      bench::ratio(name + "_vs_16ms_frame", best / kFrameBudgetMs);
+      worst = std::max(worst, best);
+    }
+    bench::figure("window_zoom_step_1920x1080_worst", worst, "ms");
+    bench::ratio("window_zoom_step_1920x1080_worst_vs_16ms_frame", worst / kFrameBudgetMs);
+  }
+}
+
+void BM_WindowScroll100(benchmark::State& state) {
+  ZoomWindow& w = zoomWindow();
+  if (!w.isOpen()) {
+    state.SkipWithError("no document window");
+    return;
+  }
+  w.window->setZoom(1);
+  w.drawPending();
+  for (auto _ : state) {
+    std::vector<double> times;
+    for (int i = 0; i < 20; ++i) times.push_back(w.scrollBy100());
+    std::sort(times.begin(), times.end());
+    const double median = times[times.size() / 2];
+    bench::figure("window_scroll_100px_1920x1080_zoom1", median, "ms");
+    bench::figure("window_scroll_100px_1920x1080_zoom1_worst", times.back(), "ms");
+    bench::ratio("window_scroll_100px_1920x1080_zoom1_vs_8ms", median / kScrollBudgetMs);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_WindowZoomStep)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowScroll100)->Iterations(1)->Unit(benchmark::kMillisecond);
