@@ -138,6 +138,9 @@ QImage SaneScanner::scanLocked(const ScanSettings& settings, Progress& progress,
   SaneFrameAssembler assembler;
   std::vector<SANE_Byte> buffer(256 * 1024);
   for (bool last = false; !last;) {
+    // A cancel that came before the frame started never starts it: some
+    // drivers stall when cancelled at the instant a frame begins.
+    if (progress.cancelled) return fail(makeError(ErrorCancelled, displayName_));
     if ((status = sane_start(handle)) != SANE_STATUS_GOOD)
       return fail(errorForStatus(status, displayName_));
     SANE_Parameters p;
