@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "ModelBenchmarkLayers.h"
+#include "ModelDocumentLayers.h"
 #include "coreimage/ImageAccumulator.h"
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
@@ -84,7 +84,7 @@ struct BrushWindow {
     window = document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
     tools = window ? dynamic_cast<IMToolsController*>(window->toolsController()) : nullptr;
     if (!tools) return;
-    buildTenLayers();
+    bench::layModelLayers(document->composedImage(), document->managedObjectContext());
     window->window()->resize(1000, 700);
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
     tools->selectToolOfClass<CountingBrush>();
@@ -101,24 +101,6 @@ struct BrushWindow {
     IMWindowController::setToolsControllerFactory(nullptr);
   }
   bool isOpen() const { return brush && layer && canvas; }
-
-  void buildTenLayers() {
-    ComposedImage* image = document->composedImage();
-    image->setSize(QSizeF(bench::kModelWidth, bench::kModelHeight));
-    const int operations[bench::kModelLayers] = {2, 14, 15, 16, 2, 17, 18, 2, 23, 2};
-    QList<Layer*> layers = image->layersArray();
-    for (int i = 0; i < bench::kModelLayers; ++i) {
-      Layer* l = i < layers.size() ? layers[i]
-                                   : Layer::createLayerWithComposedImage(
-                                         image, document->managedObjectContext(), true);
-      l->image()->setNsImage(bench::modelLayerPixels(i));
-      l->setCompositingOperation(operations[i]);
-      l->setAlpha(0.5 + 0.05 * i);
-      if (i == 3) l->setRotationAngle(15);
-      if (i == 7) l->setRotationAngle(30);
-    }
-    document->managedObjectContext()->undoManager()->removeAllActions();
-  }
 
   void send(QEvent::Type type, const QPointF& document) {
     const QPointF at = canvas->pointToWidget(canvas->transformation().transformPoint(document));

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "ModelBenchmarkLayers.h"
+#include "ModelDocumentLayers.h"
 #include "appkit/ClipView.h"
 #include "appkit/ScrollView.h"
 #include "documents/IMDocument.h"
@@ -66,7 +66,7 @@ struct ZoomWindow {
     document = qobject_cast<IMDocument*>(controller.openUntitledDocumentAndDisplay(true, &error));
     window = document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
     if (!window) return;
-    buildTenLayers();
+    bench::layModelLayers(document->composedImage(), document->managedObjectContext());
     window->window()->resize(kWindowWidth, kWindowHeight);
     settle();
     canvas = window->mainViewCanvas();
@@ -77,24 +77,6 @@ struct ZoomWindow {
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
   }
   bool isOpen() const { return canvas && window->graphicScrollView(); }
-
-  void buildTenLayers() {
-    ComposedImage* image = document->composedImage();
-    image->setSize(QSizeF(bench::kModelWidth, bench::kModelHeight));
-    const int operations[bench::kModelLayers] = {2, 14, 15, 16, 2, 17, 18, 2, 23, 2};
-    QList<Layer*> layers = image->layersArray();
-    for (int i = 0; i < bench::kModelLayers; ++i) {
-      Layer* l = i < layers.size() ? layers[i]
-                                   : Layer::createLayerWithComposedImage(
-                                         image, document->managedObjectContext(), true);
-      l->image()->setNsImage(bench::modelLayerPixels(i));
-      l->setCompositingOperation(operations[i]);
-      l->setAlpha(0.5 + 0.05 * i);
-      if (i == 3) l->setRotationAngle(15);
-      if (i == 7) l->setRotationAngle(30);
-    }
-    document->managedObjectContext()->undoManager()->removeAllActions();
-  }
 
   static void settle() {
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();

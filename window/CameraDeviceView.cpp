@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "capture/BackgroundWork.h"
+#include "window/CaptureProgressBar.h"
 #include "foundation/Localized.h"
 
 namespace {
@@ -135,18 +136,8 @@ void CameraDeviceView::downloadSelectedItems() {
   if (!camera_ || progress_ || files_.isEmpty()) return;
   const int row = std::max(0, list_->currentRow());
   const capture::CameraFile file = files_.value(row);
-  auto progress = std::make_shared<capture::Progress>();
+  auto progress = captureProgressShownIn(bar_);
   progress_ = progress;
-  QPointer<QProgressBar> bar(bar_);
-  progress->report = [bar](double fraction) {
-    QMetaObject::invokeMethod(
-        bar,
-        [bar, fraction] {
-          if (bar) bar->setValue(int(fraction * 100));
-        },
-        Qt::QueuedConnection);
-  };
-  bar_->setValue(0);
   status_->setText(fnd::localized("Downloading “%1”…").arg(file.name));
   updateControls();
   std::shared_ptr<capture::Camera> camera = camera_;

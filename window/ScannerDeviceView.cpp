@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "capture/BackgroundWork.h"
+#include "window/CaptureProgressBar.h"
 #include "foundation/Localized.h"
 
 namespace {
@@ -101,18 +102,8 @@ void ScannerDeviceView::scan() { start(false); }
 
 void ScannerDeviceView::start(bool overview) {
   if (!scanner_ || progress_) return;
-  auto progress = std::make_shared<capture::Progress>();
+  auto progress = captureProgressShownIn(bar_);
   progress_ = progress;
-  QPointer<QProgressBar> bar(bar_);
-  progress->report = [bar](double fraction) {
-    QMetaObject::invokeMethod(
-        bar,
-        [bar, fraction] {
-          if (bar) bar->setValue(int(fraction * 100));
-        },
-        Qt::QueuedConnection);
-  };
-  bar_->setValue(0);
   status_->setText(overview ? fnd::localized("Making an overview…") : fnd::localized("Scanning…"));
   updateControls();
   std::shared_ptr<capture::Scanner> scanner = scanner_;
