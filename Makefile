@@ -48,7 +48,7 @@ ASAN_NETWORK_LABELS ?= sharing|net|capture
 ASAN_NO_LEAK_CHECK_TESTS ?= ^ImageCapture\.
 ASAN_TESTS = tests_foundation tests_coredata tests_imageio tests_graphics tests_model tests_coreimage \
 	tests_quicklook tests_appkit tests_documents tests_window \
-	tests_sharing tests_net tests_capture
+	tests_sharing tests_net tests_capture tests_tools
 FUZZ_SECONDS ?= 20
 # The undo test's random sequences are fewer here: the sanitizers make each
 # one several times slower, and the full count runs in the plain build.
