@@ -6,6 +6,7 @@
 #include "graphics/CGImage.h"
 #include "graphics/CompositingOperation.h"
 #include "graphics/GraphicsContext.h"
+#include "graphics/LargeImageBuffer.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
@@ -183,7 +184,8 @@ gfx::ImagePtr Layer::accumulatorBakedInPlace() {
       pixels.format() != QImage::Format_ARGB32_Premultiplied)
     return nullptr;
   const QRectF painted = ci::intersect(accumulator_->writtenRect(), area);
-  QImage result = pixels.copy();
+  QImage result = gfx::LargeImageBuffer::copyOf(pixels);
+  if (result.isNull()) return nullptr;
   if (!ci::isEmpty(painted)) {
     const QRect part = QRectF(painted).toAlignedRect();
     gfx::ImagePtr drawn = imageOfTransformedLayerInRect(QRectF(part));

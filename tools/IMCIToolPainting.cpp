@@ -49,20 +49,25 @@ bool IMCITool::useToolWithPoint(const QPointF& point, double pressure) {
   const QPointF last = lastLocation();
   const double dx = double(IMImagesUtilities::roundFloat(point.x() - last.x()));
   const double dy = double(IMImagesUtilities::roundFloat(point.y() - last.y()));
-  QRectF dirty = toolRectWithPoint(point).united(toolRectWithPoint(last));
   const Spacing s = spacingAlong(dx, dy, step);
   if (s.n >= kStampsFlushingRedraws) cancelDelayedRefresh();
+  // Only the stamps' squares change, so only those are redrawn, not the
+  // ends of the mouse's step.
+  QRectF dirty;
   std::vector<ci::Image> stamps;
   if (!first && s.n > 0 && s.n < kMostStampsPerStep) {
     // Whole steps from the last point, stopping short of this one: the
     // next step's stamps continue from here.
-    for (int k = 1; std::abs(dx) > std::abs(k * s.sx) || std::abs(dy) > std::abs(k * s.sy); ++k)
-      stamps.push_back(stampAt(last + QPointF(k * s.sx, k * s.sy), pressure));
+    for (int k = 1; std::abs(dx) > std::abs(k * s.sx) || std::abs(dy) > std::abs(k * s.sy); ++k) {
+      const QPointF at = last + QPointF(k * s.sx, k * s.sy);
+      stamps.push_back(stampAt(at, pressure));
+      dirty = dirty.united(toolRectWithPoint(at));
+    }
   } else {
-    // At mouse-down the last location belongs to the stroke before.
-    if (first) dirty = toolRectWithPoint(point);
+    // One stamp at the point itself (at mouse-down the last location
+    // belongs to the stroke before).
     stamps.push_back(stampAt(point, pressure));
-    dirty = dirty.intersected(stroke_->workingRect);
+    dirty = toolRectWithPoint(point).intersected(stroke_->workingRect);
   }
   paint(std::move(stamps), dirty);
   return true;

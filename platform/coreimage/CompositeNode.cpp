@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "coreimage/ConstantColorNode.h"
 #include "coreimage/Vectorize.h"
 #include "coreimage/WorkerPool.h"
 #include "graphics/CompositingOperation.h"
@@ -33,6 +34,13 @@ CI_VECTORIZE void sourceOver(const float* s, float* d, int count) {
   }
 }
 
+// Null, empty, or transparent wherever it reaches.
+bool coversNothing(const Image& image) {
+  if (image.isNull() || isEmpty(image.extent())) return true;
+  const auto* color = dynamic_cast<const ConstantColorNode*>(image.node().get());
+  return color && color->isTransparent();
+}
+
 }  // namespace
 
 bool CompositeNode::compositeRow(int op, const float* s, float* d, int n) {
@@ -55,6 +63,14 @@ QRectF CompositeNode::regionOfInterest(int index, const QRectF& rect) const {
 }
 
 void CompositeNode::render(PixelBuffer& out) const {
+  // Source-over onto nothing is the source itself (s + 0·(1 − sa) = s), as
+  // a brush's dab is made: rendered straight into `out`, with no clearing,
+  // no buffer of its own and no pass over the pixels.
+  if (operation_ == int(gfx::CompositingOperation::SourceOver) && !source_.isNull() &&
+      coversNothing(destination_)) {
+    renderInto(*source_.node(), out);
+    return;
+  }
   if (destination_.isNull())
     out.clear();
   else

@@ -12,6 +12,10 @@ class ConstantColorNode : public ImageNode {
     color.premultiplied(rgba_);
   }
   void render(PixelBuffer& out) const override { out.fill(rgba_[0], rgba_[1], rgba_[2], rgba_[3]); }
+  // Every component zero: the transparent nothing a recipe starts from.
+  bool isTransparent() const {
+    return rgba_[0] == 0 && rgba_[1] == 0 && rgba_[2] == 0 && rgba_[3] == 0;
+  }
 
  private:
   float rgba_[4];
