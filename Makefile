@@ -79,3 +79,13 @@ fuzz: asan-build
 
 clean:
 	rm -rf $(BUILD) $(BENCH_BUILD) $(ASAN_BUILD)
+
+# Tessaly beside GIMP (installed here from Debian) on the same ten-layer
+# document, as whole processes: open, export, save one change, thumbnail.
+# Not part of `make bench`, `make test` or CI.
+.PHONY: bench-peers
+bench-peers: deps
+	@scripts/install-peers
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_BENCH=ON -DBUILD_TESTING=OFF > /dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target tessaly-batch tessaly-thumbnail
+	@bench/peers/run $(BENCH_BUILD)

@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace bench {
@@ -56,7 +58,26 @@ inline std::vector<std::function<void()>>& programEndWork() {
   return work;
 }
 
-inline void atProgramEnd(std::function<void()> work) { programEndWork().push_back(std::move(work)); }
+inline void atProgramEnd(std::function<void()> work) {
+  programEndWork().push_back(std::move(work));
+}
+
+// What makes a run of ours start as cold as the program's first: the pools of
+// recycled memory some programs register here (ColdPools.h) give back what
+// they keep. Peer comparisons call it before each run of ours in the cold
+// pass, since the peer keeps no such pool between runs there.
+inline std::vector<std::function<void()>>& coldStartWork() {
+  static std::vector<std::function<void()>> work;
+  return work;
+}
+
+inline void startColdInColdPass() {
+  if (!warmPass())
+    for (const auto& work : coldStartWork()) work();
+}
+
+// The thread count of floors for work spread over the worker pool.
+inline int allCores() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 // Google Benchmark runs each case several times while it settles on an
 // iteration count; this keeps, per name, the mean time of the longest run.
@@ -67,6 +88,11 @@ class Timings {
     if (iterations >= entry.second) entry = {milliseconds, iterations};
   }
   void set(const std::string& name, double milliseconds) { entries_[name] = {milliseconds, 1}; }
+  // A memcpy floor and the threads that copied it.
+  void setFloor(const std::string& name, double milliseconds, int threads) {
+    set(name, milliseconds);
+    floorThreads_[name] = threads;
+  }
   // Milliseconds per iteration, or 0 when `name` never ran.
   double get(const std::string& name) const {
     auto found = entries_.find(name);
@@ -82,12 +108,19 @@ class Timings {
     figure(name, get(name), "ms");
     if (!has(floorName)) return;
     figure(name + "_memcpy_floor", get(floorName), "ms");
+    auto threads = floorThreads_.find(floorName);
+    figure(name + "_memcpy_floor_threads", threads == floorThreads_.end() ? 1 : threads->second,
+           "threads");
     if (get(floorName) > 0) ratio(name + "_vs_memcpy", get(name) / get(floorName));
   }
-  void clear() { entries_.clear(); }
+  void clear() {
+    entries_.clear();
+    floorThreads_.clear();
+  }
 
  private:
   std::map<std::string, std::pair<double, benchmark::IterationCount>> entries_;
+  std::map<std::string, int> floorThreads_;
 };
 
 inline double millisecondsSince(std::chrono::steady_clock::time_point start) {
@@ -115,6 +148,28 @@ inline double memcpyMilliseconds(size_t bytes) {
   for (int i = 0; i < 3; ++i) {
     const auto start = std::chrono::steady_clock::now();
     std::memcpy(to.data(), from.data(), bytes);
+    benchmark::DoNotOptimize(to.data());
+    best = std::min(best, millisecondsSince(start));
+  }
+  return best;
+}
+
+// The floor of work spread over `threads` threads: the best of three copies
+// of `bytes`, split in as many bands copied at once, between buffers already
+// in use (one thread: memcpyMilliseconds).
+inline double memcpyMilliseconds(size_t bytes, int threads) {
+  if (threads <= 1) return memcpyMilliseconds(bytes);
+  std::vector<char> from(bytes, 1), to(bytes, 0);
+  const size_t band = (bytes + size_t(threads) - 1) / size_t(threads);
+  double best = 1e300;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<std::thread> copies;
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t begin = 0; begin < bytes; begin += band)
+      copies.emplace_back([&, begin] {
+        std::memcpy(to.data() + begin, from.data() + begin, std::min(band, bytes - begin));
+      });
+    for (std::thread& copy : copies) copy.join();
     benchmark::DoNotOptimize(to.data());
     best = std::min(best, millisecondsSince(start));
   }

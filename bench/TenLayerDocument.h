@@ -66,6 +66,18 @@ struct Document {
 
 gfx::ImagePtr layerPixels(int seed) { return bench::modelLayerPixels(seed); }
 
+// The floor of drawing `pixels` pixels of a view of the document, the same
+// for the model's drawing and the canvas's: each layer's part of the view
+// read once and the view written once. A whole view is drawn in bands over
+// the worker pool, so its floor copies on every core; a small dirty
+// rectangle is drawn on one thread, and so is its floor.
+inline size_t viewDrawingFloorBytes(size_t pixels) { return pixels * 4 * (kLayers + 1); }
+inline void setViewDrawingFloor(bench::Timings& timings, const std::string& name, size_t pixels,
+                                int threads) {
+  timings.setFloor(name, bench::memcpyMilliseconds(viewDrawingFloorBytes(pixels), threads),
+                   threads);
+}
+
 // The document over its layers; unless `waitForCacheWrites` is false, the
 // background writes of the layers' versions to the cache have finished.
 std::unique_ptr<Document> buildDocument(const QString& path, bool waitForCacheWrites = true) {

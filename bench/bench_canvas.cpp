@@ -2,8 +2,9 @@
 // redrawn whole at zoom 1 and 0.5, and a 100 × 100 rectangle of it redrawn
 // after a change, through the widget's paint (white, grid, layers, overlays,
 // the copy to the window). Each time is printed beside memcpy of the view's
-// bytes and beside the model drawing the same part straight into a bitmap
-// in the same run, so the view's own share shows.
+// floor of the same drawing as the model benchmarks' (TenLayerDocument.h)
+// and beside the model drawing the same part straight into a bitmap in the
+// same run, so the view's own share shows.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -21,7 +22,6 @@
 namespace {
 
 constexpr int kViewWidth = 1920, kViewHeight = 1080;
-constexpr size_t kViewBytes = size_t(kViewWidth) * kViewHeight * 4;
 // The view's bottom-left in the document at each zoom, and a dirty rectangle
 // of the view at an odd offset, as a brush leaves one.
 const QPointF kViewOrigin(1000, 900), kHalfZoomViewOrigin(80, 420);
@@ -128,7 +128,7 @@ void BM_CanvasFullView(benchmark::State& state) {
   timings().set(name + "_model", meanMilliseconds(int(state.iterations()), [&] {
                   drawWithModel(bitmap.get(), origin, zoom, QRectF(0, 0, kViewWidth, kViewHeight));
                 }));
-  timings().set("view_floor", bench::memcpyMilliseconds(kViewBytes));
+  setViewDrawingFloor(timings(), "view_floor", size_t(kViewWidth) * kViewHeight, bench::allCores());
   fnd::UserDefaults::standardUserDefaults().setBool(true, "IMShowDrawingGrid");
 }
 
@@ -143,7 +143,7 @@ void BM_CanvasDirtyRect(benchmark::State& state) {
   timings().set("canvas_redraw_100x100_dirty_rect_model",
                 meanMilliseconds(int(state.iterations()),
                                  [&] { drawWithModel(bitmap.get(), kViewOrigin, 1, kDirtyRect); }));
-  timings().set("dirty_floor", bench::memcpyMilliseconds(100 * 100 * 4));
+  setViewDrawingFloor(timings(), "dirty_floor", 100 * 100, 1);
 }
 
 void printBeside(const std::string& name, const std::string& floor) {

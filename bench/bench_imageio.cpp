@@ -1,16 +1,19 @@
-// Encoding and decoding a 2000 × 1500 RGBA picture in each of the nine
-// formats, in milliseconds per megapixel (the size keeps the codecs'
-// threads busy; at 12 megapixels the GIF, JPEG 2000 and PDF runs alone take
-// minutes), beside libvips in this process wherever it reads or writes the
-// format: the same pixels to encode, our own encoded file to decode, both
-// sides working in memory. Settings match ours: JPEG quality 75 with 4:2:0
-// chroma and no optimised coding, PNG zlib level 6 with adaptive filtering
-// (libpng's default), uncompressed TIFF, GIF through libimagequant at speed
-// 8 with full dithering, lossless JPEG 2000 in one tile; BMP and TGA go
-// through vips's ImageMagick saver and loader. Runs alternate, ours then
-// vips, best of five, at one thread and at all cores (JPEG 2000 keeps
-// OpenJPEG's own threads on our side). OpenEXR and PDF have no vips saver,
-// and OpenEXR no loader from memory: those rows print ours alone.
+// Encoding and decoding a 2000 × 1500 RGBA photograph-like picture (grain
+// over smooth fields: PhotoLikePicture.h) in each of the nine formats, in milliseconds per
+// megapixel (the size keeps the codecs' threads busy; at 12 megapixels the GIF, JPEG 2000 and PDF
+// runs alone take minutes), beside libvips in this process wherever it reads or writes the format:
+// the same pixels to encode, our own encoded file to decode, both sides working in memory. Settings
+// match ours: JPEG quality 75 with 4:2:0 chroma and no optimised coding, PNG zlib level 6 with
+// adaptive filtering (libpng's default), uncompressed TIFF, GIF through libimagequant at speed 8
+// with full dithering, lossless JPEG 2000 in one tile; BMP and TGA go through vips's ImageMagick
+// saver and loader, and their rows say so
+// (`_vs_vips_via_imagemagick_`). Runs alternate, ours then vips, best of
+// five, at one thread (ours too: the codecs' own threads held to the calling
+// one, VipsComparison.h) and at all cores, where vips's figure is its best of
+// one and all threads. The GIF quantiser's OpenMP team is held to one thread
+// on our side only: vips runs it from its own threads. OpenEXR and PDF have
+// no vips saver, and OpenEXR no loader from memory: those rows print ours
+// alone.
 // Thumbnail rows time a 256-pixel thumbnail against decoding the full
 // image and scaling it down.
 #include <benchmark/benchmark.h>
@@ -21,6 +24,8 @@
 #include <functional>
 
 #include "BenchReport.h"
+#include "ColdPools.h"
+#include "PhotoLikePicture.h"
 #include "VipsComparison.h"
 #include "foundation/WorkerPool.h"
 #include "imageio/ImageDestination.h"
@@ -39,23 +44,8 @@ bench::Timings& timings() {
   return shared;
 }
 
-QImage picture() {
-  QImage image(kWidth, kHeight, QImage::Format_RGBA8888);
-  for (int y = 0; y < kHeight; ++y) {
-    uchar* row = image.scanLine(y);
-    for (int x = 0; x < kWidth; ++x) {
-      uchar* p = row + x * 4;
-      p[0] = uchar(x * 255 / kWidth);
-      p[1] = uchar(y * 255 / kHeight);
-      p[2] = uchar(((x >> 5) ^ (y >> 5)) & 1 ? 200 : 60) + uchar((x * y) & 15);
-      p[3] = uchar(x < kWidth / 2 ? 255 : 128 + (y & 127));
-    }
-  }
-  return image;
-}
-
 const gfx::CGImagePtr& source() {
-  static gfx::CGImagePtr image = gfx::CGImage::make(picture());
+  static gfx::CGImagePtr image = gfx::CGImage::make(bench::photoLikePicture(kWidth, kHeight, 1));
   return image;
 }
 
@@ -80,6 +70,7 @@ struct Format {
   QString type;
   VipsSaver vipsSave;  // empty: vips cannot write it
   bool vipsLoads;
+  bool viaImageMagick = false;  // vips reads and writes it through ImageMagick
 };
 
 const std::vector<Format>& formats() {
@@ -106,12 +97,12 @@ const std::vector<Format>& formats() {
        [](VipsImage* in, void** out, size_t* size) {
          return vips_magicksave_buffer(in, out, size, "format", "bmp", nullptr);
        },
-       true},
+       true, true},
       {io::TypeTGA,
        [](VipsImage* in, void** out, size_t* size) {
          return vips_magicksave_buffer(in, out, size, "format", "tga", nullptr);
        },
-       true},
+       true, true},
       {io::TypeGIF,
        [](VipsImage* in, void** out, size_t* size) {
          // libimagequant's speed is 11 − effort.
@@ -179,12 +170,14 @@ size_t vipsEncode(const VipsSaver& save) {
 // thread and at all cores, per megapixel.
 void compare(const std::string& name, const std::function<void()>& ours,
              const std::function<void()>& vips) {
-  bench::compareWithVips(kRuns, ours, vips,
-                         [&](const std::string& threads, double bestOurs, double bestVips) {
-                           timings().set(name + "_" + threads, bestOurs / kMegapixels);
-                           if (vips)
-                             timings().set(name + "_vips_" + threads, bestVips / kMegapixels);
-                         });
+  bench::compareWithVips(
+      kRuns, ours, vips,
+      [&](const std::string& threads, double bestOurs, double bestVips, int vipsThreads) {
+        timings().set(name + "_" + threads, bestOurs / kMegapixels);
+        if (!vips) return;
+        timings().set(name + "_vips_" + threads, bestVips / kMegapixels);
+        timings().set(name + "_vips_" + threads + "_threads", vipsThreads);
+      });
 }
 
 void encodeBenchmark(benchmark::State& state, const Format& format) {
@@ -270,7 +263,9 @@ const bool reported = bench::atPassEnd([] {
         bench::figure(ours, t.get(ours), "ms/MP");
         if (!t.has(vips)) continue;
         bench::figure(vips, t.get(vips), "ms/MP");
-        bench::ratio(name + "_vs_vips_" + threads, t.get(ours) / t.get(vips));
+        bench::figure(vips + "_threads", t.get(vips + "_threads"), "threads");
+        const char* peer = format.viaImageMagick ? "_vs_vips_via_imagemagick_" : "_vs_vips_";
+        bench::ratio(name + peer + threads, t.get(ours) / t.get(vips));
       }
     }
   }

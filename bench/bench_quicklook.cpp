@@ -2,9 +2,11 @@
 // 4000 × 3000 layers, mixed compositing operations, opacity 0.5 to 1, two
 // rotated), stored: the 256-pixel thumbnail a file manager asks for and the
 // 1024 × 768 preview, each from opening the store to the image data handed
-// over. Each is printed beside the time to read the store's bytes in the
-// same run, the least any thumbnail of the file can cost, with the peak
-// memory of the thumbnail.
+// over. Each is printed beside memcpy of the store's bytes on every core in
+// the same run (the generator decodes the layers in parallel, and no
+// thumbnail of the file can touch fewer bytes), with the peak memory of the
+// thumbnail; reading the store's bytes from the file is a figure of its own,
+// not a floor (it times the file system, not the generator).
 #include <benchmark/benchmark.h>
 
 #include <QFile>
@@ -129,20 +131,25 @@ void BM_ReadFile(benchmark::State& state) {
     benchmark::DoNotOptimize(file.readAll().size());
   });
   bench::figure("quicklook_store_size", double(QFile(path).size()) / 1e6, "MB");
+  timings().set("quicklook_store_bytes_memcpy",
+                bench::memcpyMilliseconds(size_t(QFile(path).size()), bench::allCores()));
 }
 
-void printAgainstRead(const std::string& name) {
+void printAgainstFloor(const std::string& name) {
   bench::Timings& t = timings();
   if (!t.has(name)) return;
   bench::figure(name, t.get(name), "ms");
-  const double read = t.get("quicklook_read_store_bytes");
-  bench::figure(name + "_file_read_floor", read, "ms");
-  if (read > 0) bench::ratio(name + "_vs_file_read", t.get(name) / read);
+  const double floor = t.get("quicklook_store_bytes_memcpy");
+  bench::figure(name + "_memcpy_floor", floor, "ms");
+  bench::figure(name + "_memcpy_floor_threads", bench::allCores(), "threads");
+  if (floor > 0) bench::ratio(name + "_vs_memcpy", t.get(name) / floor);
 }
 
 const bool reported = bench::atPassEnd([] {
-  printAgainstRead("quicklook_thumbnail_256_10x4000x3000");
-  printAgainstRead("quicklook_preview_1024x768_10x4000x3000");
+  printAgainstFloor("quicklook_thumbnail_256_10x4000x3000");
+  printAgainstFloor("quicklook_preview_1024x768_10x4000x3000");
+  if (timings().has("quicklook_read_store_bytes"))
+    bench::figure("quicklook_read_store_bytes", timings().get("quicklook_read_store_bytes"), "ms");
   timings().clear();
 });
 

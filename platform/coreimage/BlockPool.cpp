@@ -12,6 +12,17 @@ size_t BlockPool::heldBytes() const {
   return held_;
 }
 
+void BlockPool::releaseKept() {
+  Age released;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released.swap(age_);
+    bySize_.clear();
+    held_ = 0;
+  }
+  for (const Kept& kept : released) delete[] kept.block;
+}
+
 std::shared_ptr<float[]> BlockPool::take(size_t floats) {
   if (floats * sizeof(float) < kSmallest) return std::shared_ptr<float[]>(new float[floats]);
   float* block = nullptr;

@@ -23,6 +23,9 @@ class BlockPool {
   // there is one; the block returns to the pool when the last owner lets go.
   std::shared_ptr<float[]> take(size_t floats);
   size_t heldBytes() const;
+  // Returns every kept block to the system: the next requests get fresh
+  // memory, as a program that has not rendered yet does.
+  void releaseKept();
 
   // Blocks below this size come straight from the allocator.
   static constexpr size_t kSmallest = 64 * 1024;

@@ -87,4 +87,14 @@ size_t PixelBufferPool::idleBytes() {
   return pool().idleBytes;
 }
 
+void PixelBufferPool::releaseIdle() {
+  std::list<Buffer> released;
+  {
+    std::lock_guard lock(pool().mutex);
+    released.swap(pool().idle);
+    pool().idleBytes = 0;
+  }
+  for (const Buffer& buffer : released) ::operator delete(buffer.bytes, Alignment);
+}
+
 }  // namespace gfx

@@ -18,6 +18,9 @@ class PixelBufferPool {
 
   // How many bytes are waiting for reuse, and the most the pool keeps.
   static size_t idleBytes();
+  // Returns every waiting buffer to the system: the next bitmaps get fresh
+  // memory, as in a program that has drawn nothing yet.
+  static void releaseIdle();
   static constexpr size_t CapBytes = size_t(384) << 20;
 };
 

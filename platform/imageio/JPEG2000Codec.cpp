@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/Error.h"
+#include "foundation/WorkerPool.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/TypeIdentifiers.h"
@@ -86,7 +87,11 @@ void routeMessages(opj_codec_t* codec, OpjBuffer* buffer) {
   opj_set_info_handler(codec, onQuiet, buffer);
 }
 
-int threadCount() { return std::clamp(QThread::idealThreadCount(), 1, 4); }
+// Inside a worker of the shared pool the call is one band of parallel work
+// already: like every other parallel loop there, it runs on its own thread.
+int threadCount() {
+  return fnd::WorkerPool::isWorkerThread() ? 1 : std::clamp(QThread::idealThreadCount(), 1, 4);
+}
 
 // ⌈value / 2^power⌉, the size of a grid at a lower resolution level.
 int64_t atLevel(int64_t value, int power) { return (value + (int64_t(1) << power) - 1) >> power; }

@@ -66,6 +66,10 @@ class MemoryOutput : public Imf::OStream {
   uint64_t position_ = 0;
 };
 
+// The library's threads for one file; none (the calling thread alone) inside
+// a worker of the shared pool, whose work is one band of a parallel loop.
+int threadsHere() { return fnd::WorkerPool::isWorkerThread() ? 0 : Imf::globalThreadCount(); }
+
 void useThreads() {
   static std::once_flag once;
   std::call_once(once,
@@ -157,7 +161,7 @@ gfx::CGImagePtr readReduced(const QByteArray& data, const Imath::Box2i& window, 
                        error))
     return nullptr;
   MemoryInput input(data);
-  Imf::RgbaInputFile file(input, Imf::globalThreadCount());
+  Imf::RgbaInputFile file(input, threadsHere());
   if (file.dataWindow() != window) throw Iex::InputExc("inconsistent data window");
   BoxReduction reduction(width, height, factor);
   std::vector<Imf::Rgba> band(size_t(width) * kBandRows);
@@ -228,7 +232,7 @@ gfx::CGImagePtr OpenEXRCodec::readImage(const QByteArray& data, const DecodeRequ
           alpha ? QImage::Format_RGBA16FPx4_Premultiplied : QImage::Format_RGBX16FPx4, error);
     if (image.isNull()) return nullptr;
     MemoryInput input(data);
-    Imf::RgbaInputFile file(input, Imf::globalThreadCount());
+    Imf::RgbaInputFile file(input, threadsHere());
     if (file.dataWindow() != window) throw Iex::InputExc("inconsistent data window");
     size_t stride = size_t(image.bytesPerLine()) / sizeof(Imf::Rgba);
     auto* origin = reinterpret_cast<Imf::Rgba*>(image.bits());
@@ -255,7 +259,7 @@ bool OpenEXRCodec::write(const QString&, const QList<EncodeFrame>& frames, const
     Imf::Header header(int(source.width()), int(source.height()));
     header.compression() = Imf::ZIP_COMPRESSION;
     Imf::RgbaOutputFile file(stream, header, alpha ? Imf::WRITE_RGBA : Imf::WRITE_RGB,
-                             Imf::globalThreadCount());
+                             threadsHere());
     writeBands(source, alpha, &file);
   } catch (const std::exception& exception) {
     return codec::failWrite(error, kName, QString::fromUtf8(exception.what()));
