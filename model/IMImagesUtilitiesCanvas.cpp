@@ -1,6 +1,7 @@
 // The offscreen canvas and the checkerboard recipe: where flattening,
 // thumbnails and masks are drawn.
 #include <QImage>
+#include <QPainter>
 #include <cmath>
 
 #include "coreimage/Filter.h"
@@ -26,7 +27,9 @@ gfx::ImagePtr ima_imageWithPixelSize(const QSizeF& size, const IMDrawingHandler&
     gfx::GraphicsContext::restoreGraphicsState();
   }
   // The canvas's own buffer becomes the image: sharing it and then ending
-  // the context leaves one bitmap per call, with no snapshot copy.
+  // the context leaves one bitmap per call, with no snapshot copy. The
+  // painter ends first, as a bitmap still being painted is copied whole.
+  if (QPainter* painter = context->painter(); painter && painter->isActive()) painter->end();
   QImage pixels = *context->bitmap();
   context.reset();
   auto rep = gfx::BitmapImageRep::make(gfx::CGImage::make(std::move(pixels)));

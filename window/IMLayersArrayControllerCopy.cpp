@@ -44,11 +44,12 @@ void IMLayersArrayController::copyLayers(const QList<Layer*>& layers, IMWindowTo
   const bool hasSelection = tool && tool->hasSelection() && !rect.isEmpty();
   const gfx::ImagePtr flat =
       layers.isEmpty() ? imageOfLayersInRect(QRectF()) : imageOfLayers(layers);
-  ci::Image image = ima_ciImage(flat);
-  if (hasSelection && !image.isNull()) image = selectedPixels(image, tool, rect);
-  const gfx::ImagePtr copied =
-      image.isNull() ? nullptr
-                     : ima_nsImageWithSize(image, hasSelection ? rect.size() : flat->size());
+  // Whole layers are copied as flattened: the flat image is already their
+  // pixels, and rendering it again would only copy them.
+  gfx::ImagePtr copied = hasSelection || ima_ciImage(flat).isNull() ? nullptr : flat;
+  if (hasSelection)
+    if (const ci::Image image = ima_ciImage(flat); !image.isNull())
+      copied = ima_nsImageWithSize(selectedPixels(image, tool, rect), rect.size());
   if (!copied) return ui::beep();
 
   QList<ui::PasteboardObject> objects;

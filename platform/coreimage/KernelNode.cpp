@@ -86,3 +86,30 @@ void KernelNode::render(PixelBuffer& out) const {
 }
 
 }  // namespace ci
+
+namespace ci {
+
+// Each band fills one row of floats at a time and stores it at once, so a
+// generated layer never passes through a float tile sixteen bytes a pixel
+// wide on its way to its bytes; the pixels are those render() makes.
+bool KernelNode::renderBytes(const IRect& rect, Format format, uchar* topRow,
+                             ptrdiff_t rowBytes) const {
+  if (!images_.empty() || rect.isEmpty() || !IRect::covering(extent()).contains(rect)) return false;
+  KernelRow row;
+  row.values = values_;
+  row.x = rect.x;
+  row.count = rect.w;
+  WorkerPool::parallelBands(rect.h, bandRows(rect.w, 16384), [&](int begin, int end) {
+    std::vector<float> floats(size_t(rect.w) * 4);
+    KernelRow band = row;
+    band.out = floats.data();
+    for (int y = rect.y + begin; y < rect.y + end; ++y) {
+      band.y = y;
+      routine_(band);
+      storeRow(floats.data(), format, topRow + ptrdiff_t(rect.top() - 1 - y) * rowBytes, rect.w);
+    }
+  });
+  return true;
+}
+
+}  // namespace ci

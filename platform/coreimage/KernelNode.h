@@ -16,6 +16,9 @@ class KernelNode : public ImageNode {
              std::vector<Sampling> samplings, std::vector<std::array<float, 4>> values);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  // A kernel without images (a generator) writes its rows straight to bytes.
+  bool renderBytes(const IRect& rect, Format format, uchar* topRow,
+                   ptrdiff_t rowBytes) const override;
   std::vector<const ImageNode*> inputs() const override;
 
  private:

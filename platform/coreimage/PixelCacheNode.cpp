@@ -102,9 +102,17 @@ void PixelCacheNode::store(const IRect& rect, const uchar* topRow, ptrdiff_t row
     for (int column = c0; column <= c1; ++column) held_[size_t(row * cellColumns_ + column)] = true;
 }
 
+// Spread over the threads: a view's worth of rows is megabytes of copying.
 void PixelCacheNode::copyOut(const IRect& rect, Format format, uchar* topRow,
                              ptrdiff_t rowBytes) const {
-  for (int y = rect.y; y < rect.top(); ++y) {
+  WorkerPool::parallelBands(rect.h, bandRows(rect.w), [&](int begin, int end) {
+    copyRows(rect, rect.y + begin, rect.y + end, format, topRow, rowBytes);
+  });
+}
+
+void PixelCacheNode::copyRows(const IRect& rect, int firstY, int endY, Format format, uchar* topRow,
+                              ptrdiff_t rowBytes) const {
+  for (int y = firstY; y < endY; ++y) {
     uchar* target = topRow + ptrdiff_t(rect.top() - 1 - y) * rowBytes;
     const int by = (y - bounds_.y) / kBlock, yIn = (y - bounds_.y) % kBlock;
     for (int x = rect.x; x < rect.right();) {

@@ -34,6 +34,8 @@ class PixelCacheNode : public ImageNode {
   bool holds(const IRect& rect) const;
   void store(const IRect& rect, const uchar* topRow, ptrdiff_t rowBytes) const;
   void copyOut(const IRect& rect, Format format, uchar* topRow, ptrdiff_t rowBytes) const;
+  void copyRows(const IRect& rect, int firstY, int endY, Format format, uchar* topRow,
+                ptrdiff_t rowBytes) const;
 
   Image input_;
   IRect bounds_;

@@ -67,6 +67,16 @@ CI_VECTORIZE void storeRGBA8(const float* s, uint8_t* d, int count) {
   for (int i = 0; i < count * 4; ++i) d[i] = to8(s[i]);
 }
 
+// The canvas's own layout, spelt out so its channel swap packs as well.
+CI_VECTORIZE void storeBGRA8(const float* __restrict s, uint8_t* __restrict d, int count) {
+  for (int i = 0; i < count; ++i) {
+    d[i * 4 + 0] = to8(s[i * 4 + 2]);
+    d[i * 4 + 1] = to8(s[i * 4 + 1]);
+    d[i * 4 + 2] = to8(s[i * 4 + 0]);
+    d[i * 4 + 3] = to8(s[i * 4 + 3]);
+  }
+}
+
 CI_VECTORIZE void store8(const float* s, Order o, uint8_t* d, int count) {
   for (int i = 0; i < count; ++i, s += 4, d += 4) {
     d[o.r] = to8(s[0]);
@@ -102,6 +112,8 @@ void storeRow(const float* source, Format format, void* destination, int count) 
     std::memcpy(destination, source, size_t(count) * 16);
   } else if (format == kCIFormatRGBA8) {
     storeRGBA8(source, static_cast<uint8_t*>(destination), count);
+  } else if (format == kCIFormatBGRA8) {
+    storeBGRA8(source, static_cast<uint8_t*>(destination), count);
   } else {
     store8(source, orderOf(format), static_cast<uint8_t*>(destination), count);
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "CoreImageTestSupport.h"
+#include "coreimage/Context.h"
 #include "coreimage/Filter.h"
 
 using namespace citest;
@@ -89,6 +90,69 @@ TEST(Gradients, LinearValueFollowsTheAxis) {
     EXPECT_NEAR(v.a, 1 - t, 1e-5);
   }
   saveRendered(gradient, QRectF(0, 0, 200, 200), "lineargradient-red-to-clear");
+}
+
+// Gradients written straight to bytes (as a layer receives them) carry the
+// float render's values, rounded, in each layout's channel order, over a
+// region wider than the rows' working chunks and off the origin.
+TEST(Gradients, BytesMatchTheFloatRenderInEveryLayout) {
+  const ci::Color red(1, 0, 0, 1), clearBlue(0, 0, 1, 0.5);
+  const QVariant c0 = QVariant::fromValue(red), c1 = QVariant::fromValue(clearBlue);
+  auto at = [](double x, double y) { return QVariant::fromValue(ci::Vector{x, y}); };
+  const struct {
+    const char* name;
+    QVariantMap inputs;
+  } cases[] = {
+      {"CIRadialGradient",
+       {{"inputCenter", at(140.3, 2)},
+        {"inputRadius0", 7},
+        {"inputRadius1", 230},
+        {"inputColor0", c0},
+        {"inputColor1", c1}}},
+      {"CIRadialGradient",
+       {{"inputCenter", at(200, 0)},
+        {"inputRadius0", 90},
+        {"inputRadius1", 90},
+        {"inputColor0", c0},
+        {"inputColor1", c1}}},
+      {"CILinearGradient",
+       {{"inputPoint0", at(-20, 5)},
+        {"inputPoint1", at(500, -9)},
+        {"inputColor0", c0},
+        {"inputColor1", c1}}},
+      {"CILinearGradient",
+       {{"inputPoint0", at(30, 30)},
+        {"inputPoint1", at(30, 30)},
+        {"inputColor0", c0},
+        {"inputColor1", c1}}},
+  };
+  const QRectF region(-13, -4, 601, 9);
+  const struct {
+    ci::Format format;
+    int r, g, b, a;
+  } layouts[] = {{ci::kCIFormatBGRA8, 2, 1, 0, 3},
+                 {ci::kCIFormatRGBA8, 0, 1, 2, 3},
+                 {ci::kCIFormatARGB8, 1, 2, 3, 0}};
+  auto byte = [](float v) { return int(std::clamp(v * 255.0f + 0.5f, 0.0f, 255.0f)); };
+  for (const auto& c : cases) {
+    const Image gradient = Filter::filterWithName(c.name, c.inputs)->outputImage();
+    const ci::PixelBuffer floats = render(gradient, region);
+    for (const auto& layout : layouts) {
+      const int w = int(region.width()), h = int(region.height());
+      std::vector<uchar> bytes(size_t(w) * h * 4);
+      ASSERT_TRUE(ci::Context().render(gradient, bytes.data(), w * 4, region, layout.format));
+      int mismatches = 0;
+      for (int row = 0; row < h; ++row)
+        for (int x = 0; x < w; ++x) {
+          // Rows come top first; the engine's y runs upwards.
+          const float* f = floats.pixel(int(region.x()) + x, int(region.y()) + h - 1 - row);
+          const uchar* p = &bytes[(size_t(row) * w + x) * 4];
+          mismatches += p[layout.r] != byte(f[0]) || p[layout.g] != byte(f[1]) ||
+                        p[layout.b] != byte(f[2]) || p[layout.a] != byte(f[3]);
+        }
+      EXPECT_EQ(mismatches, 0) << c.name << " in layout " << layout.format;
+    }
+  }
 }
 
 TEST(Generators, StripesAlternateAlongXFromTheCentre) {
