@@ -22,13 +22,15 @@ cd::ObjectList objectListOf(const QList<Layer*>& layers) {
   return objects;
 }
 
-// The selection's coverage of the selected rectangle, from the origin.
-ci::Image maskAtOrigin(IMToolsController* controller, const QSize& size) {
-  ci::Image mask = controller->selectionMaskWithSize(size);
-  if (!mask.isNull() && !ci::isInfinite(mask.extent()) && mask.extent().topLeft() != QPointF())
-    mask = mask.imageByApplyingTransform(
-        QTransform::fromTranslate(-mask.extent().x(), -mask.extent().y()));
-  return mask;
+// The part of `flat` (the canvas) under the selection, from the origin.
+gfx::ImagePtr selectedPixels(IMToolsController* controller, const ci::Image& flat,
+                             const QRectF& rect) {
+  const ci::Image masked = controller->applySelectionMaskToImage(flat);
+  if (masked.isNull()) return nullptr;
+  const ci::Image cut = masked.imageByCroppingToRect(rect).imageByApplyingTransform(
+      QTransform::fromTranslate(-rect.x(), -rect.y()));
+  return ima_nsImageWithSize(cut.imageByCroppingToRect(QRectF(QPointF(), rect.size())),
+                             rect.size());
 }
 
 }  // namespace
@@ -94,16 +96,11 @@ void IMLayerDragingTool::mouseDownOnLayer(Layer* layer) {
   const bool hasSelection = controller->hasSelection();
   const QRectF s = hasSelection ? controller->selectedRect() : QRectF();
   if (hasSelection && s.isEmpty()) return;
-  gfx::ImagePtr image = composed->finalImageKeepAlpha(true, {layer}, s);
+  gfx::ImagePtr image = composed->finalImageKeepAlpha(true, {layer});
   if (!image) return;
   if (hasSelection) {
-    const ci::Image mask = maskAtOrigin(controller, s.size().toSize());
-    if (!mask.isNull()) {
-      const ci::Image masked = ima_maskWithImage(ima_ciImage(image), mask);
-      image =
-          ima_nsImageWithSize(masked.imageByCroppingToRect(QRectF(QPointF(), s.size())), s.size());
-      if (!image) return;
-    }
+    image = selectedPixels(controller, ima_ciImage(image), s);
+    if (!image) return;
   }
   layers->setSelectedObjects({layer});
   Layer* lifted = layers->obtainANewLayerIsText(false);
