@@ -3,13 +3,12 @@
 #include <QTransform>
 
 #include "appkit/Cursor.h"
-#include "coreimage/Rect.h"
 #include "foundation/Localized.h"
+#include "graphics/BitmapImageRep.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
-#include "tools/IMSelectionTool.h"
 #include "tools/IMToolImages.h"
 #include "tools/IMToolsController.h"
 #include "window/IMLayersArrayController.h"
@@ -31,6 +30,13 @@ gfx::ImagePtr selectedPixels(IMToolsController* controller, const ci::Image& fla
       QTransform::fromTranslate(-rect.x(), -rect.y()));
   return ima_nsImageWithSize(cut.imageByCroppingToRect(QRectF(QPointF(), rect.size())),
                              rect.size());
+}
+
+// Pixels drawn now: a drawing left for later would show the layer as it is
+// after the cut, its lifted part already gone.
+gfx::ImagePtr drawnNow(const gfx::ImagePtr& image) {
+  gfx::BitmapImageRepPtr pixels = image ? ima_bitmapRepresentation(image) : nullptr;
+  return pixels ? gfx::Image::imageWithCGImage(pixels->cgImage(), image->size()) : nullptr;
 }
 
 }  // namespace
@@ -98,10 +104,9 @@ void IMLayerDragingTool::mouseDownOnLayer(Layer* layer) {
   if (hasSelection && s.isEmpty()) return;
   gfx::ImagePtr image = composed->finalImageKeepAlpha(true, {layer});
   if (!image) return;
-  if (hasSelection) {
-    image = selectedPixels(controller, ima_ciImage(image), s);
-    if (!image) return;
-  }
+  if (hasSelection) image = selectedPixels(controller, ima_ciImage(image), s);
+  image = drawnNow(image);
+  if (!image) return;
   layers->setSelectedObjects({layer});
   Layer* lifted = layers->obtainANewLayerIsText(false);
   if (!lifted || lifted == layer || !lifted->image()) return;
