@@ -165,6 +165,11 @@ QVariant FilterParameter::valueForKey(const QString& key) const {
   return IMManagedObject::valueForKey(key);
 }
 
+QSet<QString> FilterParameter::keyPathsForValuesAffectingValueForKey(const QString& key) const {
+  if (key == "point") return {QStringLiteral("x"), QStringLiteral("y")};
+  return IMManagedObject::keyPathsForValuesAffectingValueForKey(key);
+}
+
 void FilterParameter::setValueForKey(const QString& key, const QVariant& value) {
   if (key == "point") return setPoint(value.toPointF());
   IMManagedObject::setValueForKey(key, value);

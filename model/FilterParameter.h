@@ -105,6 +105,9 @@ class FilterParameter : public IMManagedObject {
   void willTurnIntoFault() override;
   void observeValueForKeyPath(const QString& keyPath, void* object);
   QVariant valueForKey(const QString& key) const override;
+  // "point" follows its coordinates, so an undo that restores them is
+  // heard by those who watch the point.
+  QSet<QString> keyPathsForValuesAffectingValueForKey(const QString& key) const override;
   // "point" is the binding the filter point tool writes through.
   void setValueForKey(const QString& key, const QVariant& value) override;
   bool imShouldEncodeRelationshipNamed(const QString& name) const override {

@@ -41,7 +41,7 @@ class IMTool {
   // ---- Where the tool works ----
   std::shared_ptr<Settings> settings() const;
   gfx::AffineTransform mouseToDocumentTransformation() const;
-  gfx::AffineTransform documentToLayerTransformation() const;
+  virtual gfx::AffineTransform documentToLayerTransformation() const;
   quint64 currentState() const { return currentState_; }
   // 0 the canvas's scroll view, 1 the canvas, 2 the document, 3 the working layer.
   virtual unsigned transformationLevel() const { return 2; }

@@ -19,6 +19,7 @@
 #include "tools/IMTamponTool.h"
 #include "tools/IMTextTool.h"
 #include "tools/IMToolImages.h"
+#include "window/IMFilterParametersArrayController.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMView.h"
 #include "window/IMWindowController.h"
@@ -90,6 +91,7 @@ void IMToolsController::prepareTools() {
   prepared_ = true;
   makeTools();
   buildChooser();
+  bindPointTool();
   if (toolSettingsStrip_)
     collectionViewController_ =
         IMCollectionViewController::loadIntoContainer(toolSettingsStrip_, this);
@@ -122,10 +124,18 @@ void IMToolsController::buildChooser() {
 
 void IMToolsController::teardown() {
   alive_.reset();
+  if (IMCIPointTool* point = prepared_ ? CIPointTool() : nullptr) point->unbindPoint();
   collectionViewController_.reset();
   if (toolsChooser_) toolsChooser_->unbindSelectedIndex();
   stopImmediatellyAnimation();
   endGestureUndoGrouping();
+}
+
+// The point tool follows the parameter the parameters panel has selected.
+void IMToolsController::bindPointTool() {
+  IMCIPointTool* point = CIPointTool();
+  auto* parameters = windowController_ ? windowController_->filterParametersController() : nullptr;
+  if (point && parameters) point->bindPoint(parameters, QStringLiteral("selection.point"));
 }
 
 IMTool* IMToolsController::selectedTool() const {

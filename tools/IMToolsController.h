@@ -168,6 +168,7 @@ class IMToolsController : public fnd::Observable, public IMWindowTools {
 
  private:
   void buildChooser();
+  void bindPointTool();
   void selectFromKey(QChar key);
   void moveWithArrow(char16_t arrow);
 

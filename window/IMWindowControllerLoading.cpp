@@ -270,15 +270,18 @@ void IMWindowController::addObservers() {
   add(IMComposedImageSnapshotEventNotification, nullptr, nullptr, nullptr);
 }
 
-// The union of where the layer was and where it is now is redrawn, and
-// the next change starts from here. The layer is looked for among this
+// Where the layer was and where it is now are redrawn, each by itself (a
+// layer dragged across the canvas leaves the space between alone), and the
+// next change starts from here. The layer is looked for among this
 // window's layers before it is used: it may have gone since the post.
 void IMWindowController::redrawChangedLayer(Layer* layer) {
   ComposedImage* image = composedImage();
   if (!image || !image->layersArray().contains(layer)) return;
-  const QRectF area = layer->previousClippingRect().united(layer->clippingRect());
+  const QRectF previous = layer->previousClippingRect();
   layer->updatePreviousClippingRect();
-  setNeedsDisplayInLayerRect(area);
+  const QRectF now = layer->previousClippingRect();
+  if (!previous.isEmpty()) setNeedsDisplayInLayerRect(previous);
+  if (!now.isEmpty() && now != previous) setNeedsDisplayInLayerRect(now);
 }
 
 void IMWindowController::removeObservers() {

@@ -10,9 +10,12 @@
 #include <QWheelEvent>
 
 #include "TestSupport.h"
+#include "appkit/ClipView.h"
+#include "appkit/ScrollView.h"
 #include "appkit/Window.h"
 #include "documents/IMDocument.h"
 #include "foundation/OperationQueue.h"
+#include "foundation/UndoManager.h"
 #include "graphics/CGImage.h"
 #include "model/ComposedImage.h"
 #include "model/IMAManagedObjectContext.h"
@@ -179,4 +182,21 @@ void ToolWindow::wheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers) {
   QWheelEvent event(at, canvas()->mapToGlobal(at), QPoint(), angleDelta, Qt::NoButton, modifiers,
                     Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(canvas(), &event);
+}
+
+void ToolWindow::scrollToShow(const QRectF& documentRect) {
+  ui::ScrollView* scroll = canvas()->enclosingScrollView();
+  if (!scroll || !scroll->contentView()) return;
+  ui::ClipView* clip = scroll->contentView();
+  const QPointF middle = canvas()->transformRectFromDocumentToView(documentRect).center();
+  const QRectF visible = scroll->documentVisibleRect();
+  clip->scrollToPoint(
+      clip->constrainScrollPoint(middle - QPointF(visible.width() / 2, visible.height() / 2)));
+  scroll->reflectScrolledClipView(clip);
+  tst::spinOnce();
+}
+
+void ToolWindow::forgetUndo() {
+  window->managedObjectContext()->processPendingChanges();
+  undoManager()->removeAllActions();
 }

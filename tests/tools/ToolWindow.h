@@ -75,6 +75,11 @@ class ToolWindow {
   void keyUp(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
   void gesture(Qt::NativeGestureType type, double value);
   void wheel(QPoint angleDelta, Qt::KeyboardModifiers modifiers);
+  // Scrolls the canvas so the document rectangle is in the middle of the
+  // visible part, away from the edges where drags scroll.
+  void scrollToShow(const QRectF& documentRect);
+  // What was done so far is no longer undoable.
+  void forgetUndo();
 
   IMDocumentController controller;
   IMDocument* document = nullptr;
