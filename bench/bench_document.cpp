@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <map>
@@ -128,6 +129,7 @@ struct SaveAndOpenTimes {
   double firstSave = 0, saveOneChanged = 0, close = 0, openToView = 0, openAllDecoded = 0;
   // Peak memory added while the document opens with every layer decoded.
   double openPeakBytes = 0;
+  double storeBytes = 0;  // the store's file after the save of one change
 };
 
 SaveAndOpenTimes saveAndOpen() {
@@ -145,6 +147,7 @@ SaveAndOpenTimes saveAndOpen() {
     document->finishWork();
   });
   times.close = clock([&] { document.reset(); });
+  times.storeBytes = double(QFileInfo(path).size());
   auto view = gfx::GraphicsContext::bitmapContext(kViewWidth, kViewHeight);
   times.openToView = clock([&] {
     document = std::make_unique<Document>(path);
@@ -174,7 +177,9 @@ void BM_SaveAndOpen(benchmark::State& state) {
     sum.close += times.close, sum.openToView += times.openToView;
     sum.openAllDecoded += times.openAllDecoded;
     sum.openPeakBytes = std::max(sum.openPeakBytes, times.openPeakBytes);
+    sum.storeBytes = times.storeBytes;
   }
+  timings().set("store_bytes", sum.storeBytes);
   const double n = double(state.iterations());
   timings().set("document_first_save_10x4000x3000", sum.firstSave / n);
   timings().set("document_save_one_layer_changed_10x4000x3000", sum.saveOneChanged / n);
@@ -232,6 +237,10 @@ const bool reported = bench::atPassEnd([] {
   if (t.has("open_peak"))
     bench::figure("document_open_peak_memory_in_layer_pixels",
                   t.get("open_peak") / double(kLayerBytes * kLayers), "x");
+  // The store on disk beside the layers' own pixel bytes.
+  if (t.has("store_bytes"))
+    bench::figure("document_store_size_in_layer_pixels",
+                  t.get("store_bytes") / double(kLayerBytes * kLayers), "x");
   t.clear();
   if (bench::warmPass()) {
     drawingDocument().reset();

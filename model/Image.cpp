@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
@@ -209,7 +210,10 @@ gfx::ImagePtr Image::localImage() const {
 // two versions stamped within one millisecond (an undo and a redo in quick
 // succession) would otherwise leave the copy of the older one in place.
 void Image::setLocalImage(gfx::ImagePtr image) {
-  prepareReducedDrawing(image);
+  // Pixels read from the store get no half-size copy ahead of need: it
+  // would add a quarter to every opened layer whether or not it is ever
+  // drawn reduced. The first reduced draw makes it.
+  if (decodedBlob_.isEmpty()) prepareReducedDrawing(image);
   std::lock_guard<std::mutex> lock(mutex_);
   localImage_ = std::move(image);
   CIIMageDate_ = QDateTime();
@@ -292,10 +296,9 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
   // Once a version exists in this run, an empty image is empty: the stored
   // pixels of the document are an older state, not a fallback.
   // The stored bytes are not kept once decoded: the pixels stand for them.
-  QByteArray data = std::exchange(prefetchedStoredBytes_, QByteArray());
-  if (current || hasInMemoryVersion_)
-    data.clear();
-  else if (data.isEmpty())
+  // A request that will not wait for a decode under way reads nothing.
+  QByteArray data;
+  if (!current && !hasInMemoryVersion_ && !(asynchronous && isLoadingNSImage_))
     data = storedImageData();
   if (current || data.isEmpty() || (asynchronous && isLoadingNSImage_)) {
     willAccessValueForKey("nsImage");
@@ -322,21 +325,71 @@ void Image::loadNSImageInBackground() {
   nsImageWithCompletionBlock(nullptr, true);
 }
 
+// Images whose stored pixels wait for their turn to decode, in order.
+// Each decode spreads over the cores by itself, and the stored bytes of a
+// layer waiting for its decode are nearly as large as its pixels: reading
+// them all at once held the document twice in memory.
+struct Image::StoredPixelsChain {
+  struct Waiting {
+    Image* image;
+    std::weak_ptr<bool> alive;
+  };
+  std::deque<Waiting> waiting;
+};
+
+namespace {
+
+// Decodes running at once: one decoding while the next one's bytes are read.
+constexpr int kDecodesAtOnce = 2;
+
+}  // namespace
+
 void Image::loadImagesInBackground(const QList<Image*>& images) {
   if (ModelVariant::isPreviewGenerator()) return;  // it has no background
-  // The stored bytes are read first, all of them: read here while the
-  // decodes already run, they would wait on those decodes for the cores.
-  for (Image* image : images)
-    if (image && !image->localImage() && !image->hasInMemoryVersion_ && !image->isLoadingNSImage_)
-      image->prefetchedStoredBytes_ = image->storedImageData();
+  auto chain = std::make_shared<StoredPixelsChain>();
   for (Image* image : images) {
     if (!image) continue;
-    image->loadNSImageInBackground();
-    image->prefetchedStoredBytes_.clear();  // when no decode started to take them
+    chain->waiting.push_back({image, image->alive_});
+    image->waitsForStoredDecode_ = true;
+  }
+  for (int i = 0; i < kDecodesAtOnce; ++i) startNextStoredDecode(chain);
+}
+
+// Starts the decode of the next image of `chain` that still needs one; its
+// end (on this queue) starts the one after. Reading the stored bytes here,
+// one image's at a time, keeps the connection on the queue owning it.
+void Image::startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chain) {
+  while (!chain->waiting.empty()) {
+    const StoredPixelsChain::Waiting next = chain->waiting.front();
+    chain->waiting.pop_front();
+    Image* image = next.image;
+    if (next.alive.expired()) continue;
+    image->waitsForStoredDecode_ = false;
+    if (image->localImage() || image->hasInMemoryVersion_ || image->isLoadingNSImage_) continue;
+    fnd::OperationQueue* queue = image->loadingAndSavingOperationQueue();
+    if (!queue || queue == fnd::OperationQueue::currentQueue()) continue;
+    // Whether the call is still under way, or ended before returning.
+    enum class Call { Running, Returned, EndedAtOnce };
+    auto call = std::make_shared<Call>(Call::Running);
+    image->nsImageWithCompletionBlock(
+        [chain, call](gfx::ImagePtr) {
+          if (*call == Call::Running)
+            *call = Call::EndedAtOnce;
+          else
+            startNextStoredDecode(chain);
+        },
+        true);
+    // Nothing to wait for (no stored bytes, or decoded at once): the next.
+    if (*call == Call::EndedAtOnce || !image->isLoadingNSImage_) continue;
+    *call = Call::Returned;
+    return;
   }
 }
 
 QSizeF Image::sizeOfPixelsBeingLoaded() {
+  // A draw asking about pixels still waiting for their turn starts their
+  // decode now, whose header tells the size soon.
+  if (std::exchange(waitsForStoredDecode_, false)) loadNSImageInBackground();
   std::shared_ptr<StoredDecode> running = storedDecode_;
   if (!running || running->installCount != installCount_) return {};
   return running->size.result();
@@ -394,7 +447,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
 }
 
 void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block) {
-  setLocalImage(image);
+  setLocalImage(image);  // before the blob is taken: it tells stored pixels apart
   QByteArray blob = std::exchange(decodedBlob_, QByteArray());
   if (image) {
     QDateTime token = newVersionToken();

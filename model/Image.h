@@ -56,7 +56,8 @@ class Image : public IMManagedObject {
   // Starts decoding the stored pixels on the loading queue, when they are
   // not in memory yet and the context has a queue of its own for it.
   void loadNSImageInBackground();
-  // The same for several images at once: they decode in parallel.
+  // The same for several images, in order, a few at a time (each decode
+  // uses every core), so only a few layers' stored bytes are in memory.
   static void loadImagesInBackground(const QList<Image*>& images);
   // Decodes now the stored pixels of every image among `images` that has
   // none in memory, each for drawing at `scales[i]` device pixels per point
@@ -136,6 +137,8 @@ class Image : public IMManagedObject {
   static void prepareImagesForSave(const QList<cd::ManagedObject*>& objects);
 
  private:
+  struct StoredPixelsChain;
+  static void startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chain);
   void installVersionToken(const QDateTime& token);
   // Writes one version file; an empty `blob` is produced on the queue.
   void writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
@@ -180,8 +183,8 @@ class Image : public IMManagedObject {
   // The version decoded from the stored bytes, which has no cache file
   // until another version replaces it: opening writes none.
   QDateTime storedVersionToken_;
-  // Read ahead by loadImagesInBackground for the decode it then starts.
-  QByteArray prefetchedStoredBytes_;
+  // Queued by loadImagesInBackground, its decode not started yet.
+  bool waitsForStoredDecode_ = false;
   quint64 installCount_ = 0;  // versions installed, for late decodes to detect
   ImageDelegate* delegate_ = nullptr;
   std::shared_ptr<bool> alive_;

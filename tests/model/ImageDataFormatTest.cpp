@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
@@ -156,11 +157,13 @@ TEST(ImageDataFormatTest, PixelBlobsAreTheGeneralArchiveReadInPlaceOnlyInTheirOw
   EXPECT_FALSE(error.isNull());
 }
 
-// Layers stored years ago and layers stored today must be the same bytes:
-// cache files are compared by content, and documents are diffed by their
-// owners. The images cover the strip writer's cases: several strips, three
-// and four samples, 16 bits, and noise the LZW coding makes larger than the
-// pixels.
+// Layers stored today are the same bytes from run to run: cache files are
+// compared by content, and documents are diffed by their owners. Layers
+// stored before their TIFF had the horizontal predictor (the same LZW
+// strips without it, rewritten here by libtiff's own tiffcp) still read
+// back as the same pixels. The images cover the strip writer's cases:
+// several strips, three and four samples, 16 bits, and noise the LZW
+// coding makes larger than the pixels.
 TEST(ImageDataFormatTest, StoredBytesStayTheSame) {
   QImage opaque(520, 300, QImage::Format_RGB32);
   QImage deep(130, 260, QImage::Format_RGBA64);
@@ -184,10 +187,10 @@ TEST(ImageDataFormatTest, StoredBytesStayTheSame) {
     const char* sha256;
   } cases[] = {
       {"pattern", patternImage(300, 700),
-       "914f743892caadc8bc5bc43b3e9f473aa06e3e50449e32a48b3dd773151aa2cb"},
-      {"opaque", image(opaque), "3dcc1882ab20d50d6a5983c8195ee8f08970889e73ae51b64d9488256e0c3502"},
-      {"deep", image(deep), "aebe214ae4f1724cec08d3e24cdf06f4330409107956e518c568d82eae96d601"},
-      {"noise", image(noise), "bcec4e149eec55b8b76ae90287774b89eeab22e71e99fdc8cc15711b382495e2"},
+       "694f4ee0b4337c8af66a8df2a8a6696882542e956eb721a9e7729a288723cb85"},
+      {"opaque", image(opaque), "46a82761a429a659e59d1c273464ad6962226cdc1a57cd3fa4dfbd400854a608"},
+      {"deep", image(deep), "4ec08c8da3bf529a2075a9759793d42553457acdd24b9b25867fa3424065c9d1"},
+      {"noise", image(noise), "178c9ef3aa7f92d984677daa6c37ceee9e31975b122386017b75883a7cce39ed"},
   };
   for (const auto& c : cases) {
     const QByteArray blob = ima_produceImageData(c.image);
@@ -197,6 +200,23 @@ TEST(ImageDataFormatTest, StoredBytesStayTheSame) {
               c.sha256)
         << c.name;
     EXPECT_EQ(ImageDataArchive::tiffIn(blob), tiff) << c.name;
+    if (!tst::haveTool("tiffcp")) continue;
+    const QString folder = QDir::tempPath();
+    const QString now = folder + QStringLiteral("/image-data-now-%1.tif").arg(c.name);
+    const QString before = folder + QStringLiteral("/image-data-before-%1.tif").arg(c.name);
+    QFile out(now);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(tiff) == tiff.size());
+    out.close();
+    ASSERT_EQ(tst::runTool("tiffcp", {"-c", "lzw:1", now, before}), 0) << c.name;
+    QFile older(before);
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    fnd::KeyedArchiver archiver;
+    archiver.encodeData(older.readAll(), "tiffImage");
+    const gfx::ImagePtr fromOlder = ima_imageWithImageData(archiver.encodedData());
+    ASSERT_TRUE(fromOlder) << c.name;
+    EXPECT_TRUE(mht::pixelsOf(fromOlder) == mht::pixelsOf(ima_imageWithImageData(blob))) << c.name;
+    QFile::remove(now);
+    QFile::remove(before);
   }
 }
 
