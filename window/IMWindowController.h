@@ -320,6 +320,8 @@ class IMWindowController : public ui::WindowController,
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);
   void deferredStepAfterLoad();
+  // The first fit, made again while the window manager places the window.
+  void fitFollowingTheWindowManager();
   void bindModel();
   void showBoundModel();
   void unbindModel();

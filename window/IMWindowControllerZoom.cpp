@@ -16,6 +16,7 @@
 #include "foundation/Localized.h"
 #include "model/ComposedImage.h"
 #include "model/Settings.h"
+#include "window/FirstFitWatch.h"
 #include "window/IMCenterClipView.h"
 #include "window/IMView.h"
 #include "window/IMWindowController.h"
@@ -96,6 +97,22 @@ void IMWindowController::adjustZoomForDocumentToFitVisibleRect() {
   adjustWindowForMaximumVisibleRect();
 }
 
+// A window just shown is not placed yet: its frame (decorations, place and
+// size) comes from the window manager afterwards, and a fit made for the
+// frame before may leave it taller than the screen or cut by it. The fit
+// is made again when the manager changes the frame, until the user zooms
+// or resizes the window.
+void IMWindowController::fitFollowingTheWindowManager() {
+  adjustZoomForDocumentToFitVisibleRect();
+  if (!isWindowLoaded() || !window()->isVisible()) return;
+  std::weak_ptr<int> alive = alive_;
+  new FirstFitWatch(
+      window(), [this, alive] { return alive.expired() ? 0.0 : zoom(); },
+      [this, alive] {
+        if (!alive.expired()) adjustZoomForDocumentToFitVisibleRect();
+      });
+}
+
 QSizeF IMWindowController::imageSizeOnCanvas(double zoom) const {
   ComposedImage* image = composedImage();
   if (!image || !mainView_) return {};
@@ -120,7 +137,10 @@ void IMWindowController::adjustWindowForMaximumVisibleRect() {
 QSize IMWindowController::windowToImage(const QSizeF& hidden) {
   ui::Window* w = isWindowLoaded() ? window() : nullptr;
   if (!w || isInFullScreenMode() || w->screenVisibleFrame().isEmpty()) return {};
-  const QRect outer = w->frameGeometry();
+  QRect outer = w->frameGeometry();
+  // Before the window manager has framed the window its frame may be
+  // reported smaller than the window: the window itself counts then.
+  if (outer.width() < w->width() || outer.height() < w->height()) outer = w->geometry();
   const QSize decorations = outer.size() - w->geometry().size();
   // The layout's own minimum counts as the window's.
   const QSize minimum =

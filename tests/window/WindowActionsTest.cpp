@@ -9,7 +9,9 @@
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
+#include <QWindow>
 #include <cmath>
+#include <utility>
 
 #include "TestSupport.h"
 #include "appkit/AnimationContext.h"
@@ -27,6 +29,7 @@
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
+#include "window/FirstFitWatch.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMView.h"
 #include "window/IMWaitingWindow.h"
@@ -201,6 +204,35 @@ TEST(WindowActions, FitsWideTallAndTinyDocuments) {
       EXPECT_GT(std::max(hidden.width(), hidden.height()), -bar - 2) << "the image fills one side";
     }
   }
+}
+
+// The window manager places and sizes a window only after it is shown, so
+// after the first fit: the fit follows the frame it gives, until the user
+// zooms (or resizes), after which the manager's changes leave the zoom.
+TEST(WindowActions, FirstFitFollowsTheFrameTheWindowManagerGives) {
+  // However slowly this machine paints, the manager still counts as placing.
+  const int settle = std::exchange(FirstFitWatch::settleMilliseconds, 600000);
+  Window w({4000, 3000});
+  ASSERT_TRUE(w.window);
+  ui::Window* window = w.window->window();
+  QWindow* handle = window->windowHandle();
+  ASSERT_TRUE(handle);
+  const double first = w.window->zoom();
+  ASSERT_LT(first, 1);
+  // The manager's answer comes through the window system, as on X.
+  const QRect screen = window->screenVisibleFrame();
+  handle->setGeometry(screen.x() + 20, screen.y() + 40, screen.width() / 2, screen.height() / 2);
+  ASSERT_TRUE(tst::spinUntil([&] { return w.window->zoom() != first; }));
+  for (int i = 0; i < 3; ++i) tst::spinOnce();
+  EXPECT_TRUE(w.window->documentFitIntoVisibleRect()) << w.window->zoom();
+  EXPECT_TRUE(screen.contains(window->frameGeometry())) << "within the screen";
+
+  w.window->setZoom(2);
+  handle->setGeometry(screen.x() + 30, screen.y() + 50, screen.width() / 3, screen.height() / 3);
+  ASSERT_TRUE(tst::spinUntil([&] { return window->width() == screen.width() / 3; }));
+  for (int i = 0; i < 3; ++i) tst::spinOnce();
+  EXPECT_EQ(w.window->zoom(), 2) << "the user's zoom stays";
+  FirstFitWatch::settleMilliseconds = settle;
 }
 
 // Full screen takes the whole screen with its own look and gives the frame
