@@ -5,7 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QScrollBar>
 #include <QSlider>
+#include <QTimer>
 #include <cmath>
 
 #include "appkit/AnimationContext.h"
@@ -212,6 +214,7 @@ unsigned IMWindowController::windowWillUseFullScreenPresentationOptions(ui::Wind
 void IMWindowController::windowStartCustomAnimationToEnterFullScreenWithDuration(ui::Window* w,
                                                                                  double duration) {
   frameForNonFullScreenMode_ = w->geometry();
+  rememberViewBeforeFullScreen();
   invalidateRestorableState();
   auto* clip = graphicScrollView_
                    ? qobject_cast<IMCenterClipView*>(graphicScrollView_->contentView())
@@ -251,8 +254,9 @@ void IMWindowController::windowStartCustomAnimationToExitFullScreenWithDuration(
         if (statusBoxHeight_) statusBoxHeight_->animateConstant(context, defaultStatusBoxHeight_);
         if (bottomSpace_) bottomSpace_->animateConstant(context, defaultStatusBoxHeight_);
       },
-      [w = QPointer<ui::Window>(w), back] {
+      [this, alive, w = QPointer<ui::Window>(w), back] {
         if (w) w->setFrameNow(back);
+        if (w && !alive.expired()) restoreViewAfterFullScreen();
       });
 }
 
@@ -261,6 +265,7 @@ void IMWindowController::windowStartCustomAnimationToExitFullScreenWithDuration(
 void IMWindowController::windowDidChangeFullScreenState(ui::Window* w) {
   if (w->isInFullScreenMode()) {
     if (!frameForNonFullScreenMode_.isValid()) frameForNonFullScreenMode_ = w->normalGeometry();
+    rememberViewBeforeFullScreen();
     didLoadFullScreenAnimated(false);
     return;
   }
@@ -270,6 +275,33 @@ void IMWindowController::windowDidChangeFullScreenState(ui::Window* w) {
     graphicScrollView_->setFrameShape(QFrame::StyledPanel);
   }
   setWantsToHide(false, statusBoxHeight_, bottomSpace_, defaultStatusBoxHeight_, false);
+  // The window manager gives the frame back after this.
+  std::weak_ptr<int> alive = alive_;
+  QTimer::singleShot(0, this, [this, alive] {
+    if (!alive.expired()) restoreViewAfterFullScreen();
+  });
+}
+
+void IMWindowController::rememberViewBeforeFullScreen() {
+  zoomBeforeFullScreen_ = zoom();
+  if (graphicScrollView_)
+    scrollBeforeFullScreen_ = {graphicScrollView_->horizontalScrollBar()->value(),
+                               graphicScrollView_->verticalScrollBar()->value()};
+}
+
+// The full screen's larger area moved the scroll position (and whatever
+// followed the frames in between may have changed the zoom): the window
+// comes back showing what it showed. Left at once by a restored window,
+// there is nothing remembered and nothing to give back.
+void IMWindowController::restoreViewAfterFullScreen() {
+  if (zoomBeforeFullScreen_ <= 0 || !graphicScrollView_ || !mainView_ || isInFullScreenMode())
+    return;
+  if (QLayout* layout = window()->layout()) layout->activate();
+  setZoom(zoomBeforeFullScreen_);
+  mainView_->updateFrame();
+  graphicScrollView_->horizontalScrollBar()->setValue(scrollBeforeFullScreen_.x());
+  graphicScrollView_->verticalScrollBar()->setValue(scrollBeforeFullScreen_.y());
+  zoomBeforeFullScreen_ = 0;
 }
 
 void IMWindowController::didLoadFullScreenAnimated(bool animated) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
@@ -242,8 +243,17 @@ TEST(WindowActions, FullScreenOnAndOffRestoresTheFrame) {
   ASSERT_TRUE(w.window);
   ui::Window* window = w.window->window();
   window->setGeometry(40, 60, 720, 520);
+  w.window->setZoom(2);
   tst::spinOnce();
   const QRect frame = window->geometry();
+  // Scrolled to the far corner, which the full screen's larger area moves.
+  QScrollBar* bars[] = {w.window->graphicScrollView()->horizontalScrollBar(),
+                        w.window->graphicScrollView()->verticalScrollBar()};
+  for (QScrollBar* bar : bars) {
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+  }
+  const QPoint scrolled(bars[0]->value(), bars[1]->value());
   ASSERT_TRUE(window->tryToPerform("toggleFullScreen:", nullptr));
   ASSERT_TRUE(tst::spinUntil([&] { return window->isFullScreen(); }));
   EXPECT_TRUE(w.window->isInFullScreenMode());
@@ -258,12 +268,16 @@ TEST(WindowActions, FullScreenOnAndOffRestoresTheFrame) {
   ASSERT_TRUE(w.window->tryToPerform("hideFilters:", nullptr));
   EXPECT_EQ(w.window->graphicScrollView()->frameShape(), QFrame::StyledPanel);
   w.grab("window-full-screen-filters-shown.png");
+  ASSERT_TRUE(w.window->tryToPerform("hideLayers:", nullptr));
 
   ASSERT_TRUE(window->tryToPerform("toggleFullScreen:", nullptr));
   ASSERT_TRUE(
       tst::spinUntil([&] { return !window->isFullScreen() && window->geometry() == frame; }));
   EXPECT_FALSE(w.window->isInFullScreenMode());
   EXPECT_TRUE(w.window->statusBox()->isVisible());
+  tst::spinOnce();
+  EXPECT_EQ(w.window->zoom(), 2);
+  EXPECT_EQ(QPoint(bars[0]->value(), bars[1]->value()), scrolled) << "the view comes back";
 }
 
 // The toggles move the panels and write the settings; a request for the
