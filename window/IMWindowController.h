@@ -20,9 +20,9 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Observable.h"
 #include "model/SettingsDelegate.h"
-#include "window/IMFiltersPanelWindow.h"
 #include "window/CameraDeviceView.h"
 #include "window/DeviceBrowserView.h"
+#include "window/IMFiltersPanelWindow.h"
 #include "window/IMImageCaptureWindow.h"
 #include "window/IMLayersPanelWindow.h"
 #include "window/IMResizeImageSettings.h"
@@ -320,6 +320,11 @@ class IMWindowController : public ui::WindowController,
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);
   void deferredStepAfterLoad();
+  // The first fit, made again while the window manager places the window.
+  void fitFollowingTheWindowManager();
+  // The view of the image before full screen, given back as it ends.
+  void rememberViewBeforeFullScreen();
+  void restoreViewAfterFullScreen();
   void bindModel();
   void showBoundModel();
   void unbindModel();
@@ -394,6 +399,8 @@ class IMWindowController : public ui::WindowController,
   ui::LayoutConstraint* bottomSpace_ = nullptr;
   double defaultFiltersBoxWidth_ = 0;
   QRect frameForNonFullScreenMode_;
+  double zoomBeforeFullScreen_ = 0;
+  QPoint scrollBeforeFullScreen_;
   QPointer<IMWaitingWindow> waitingWindow_;
   std::shared_ptr<int> pendingWaitingSheet_;
   bool wasLayersHiddenBeforeVersion_ = false;

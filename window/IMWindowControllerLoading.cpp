@@ -144,7 +144,7 @@ void IMWindowController::windowDidLoad() {
 
 // After any restoration: fit unless restored, thumbnails, settings delegate.
 void IMWindowController::deferredStepAfterLoad() {
-  if (!windowIsRestored_) adjustZoomForDocumentToFitVisibleRect();
+  if (!windowIsRestored_) fitFollowingTheWindowManager();
   IMAManagedObjectContext* context = managedObjectContext();
   if (!context) return;
   fnd::OperationQueue* queue = context->loadingAndSavingOperationQueue();

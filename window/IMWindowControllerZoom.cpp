@@ -5,7 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QScrollBar>
 #include <QSlider>
+#include <QTimer>
 #include <cmath>
 
 #include "appkit/AnimationContext.h"
@@ -16,6 +18,7 @@
 #include "foundation/Localized.h"
 #include "model/ComposedImage.h"
 #include "model/Settings.h"
+#include "window/FirstFitWatch.h"
 #include "window/IMCenterClipView.h"
 #include "window/IMView.h"
 #include "window/IMWindowController.h"
@@ -96,6 +99,22 @@ void IMWindowController::adjustZoomForDocumentToFitVisibleRect() {
   adjustWindowForMaximumVisibleRect();
 }
 
+// A window just shown is not placed yet: its frame (decorations, place and
+// size) comes from the window manager afterwards, and a fit made for the
+// frame before may leave it taller than the screen or cut by it. The fit
+// is made again when the manager changes the frame, until the user zooms
+// or resizes the window.
+void IMWindowController::fitFollowingTheWindowManager() {
+  adjustZoomForDocumentToFitVisibleRect();
+  if (!isWindowLoaded() || !window()->isVisible()) return;
+  std::weak_ptr<int> alive = alive_;
+  new FirstFitWatch(
+      window(), [this, alive] { return alive.expired() ? 0.0 : zoom(); },
+      [this, alive] {
+        if (!alive.expired()) adjustZoomForDocumentToFitVisibleRect();
+      });
+}
+
 QSizeF IMWindowController::imageSizeOnCanvas(double zoom) const {
   ComposedImage* image = composedImage();
   if (!image || !mainView_) return {};
@@ -120,7 +139,10 @@ void IMWindowController::adjustWindowForMaximumVisibleRect() {
 QSize IMWindowController::windowToImage(const QSizeF& hidden) {
   ui::Window* w = isWindowLoaded() ? window() : nullptr;
   if (!w || isInFullScreenMode() || w->screenVisibleFrame().isEmpty()) return {};
-  const QRect outer = w->frameGeometry();
+  QRect outer = w->frameGeometry();
+  // Before the window manager has framed the window its frame may be
+  // reported smaller than the window: the window itself counts then.
+  if (outer.width() < w->width() || outer.height() < w->height()) outer = w->geometry();
   const QSize decorations = outer.size() - w->geometry().size();
   // The layout's own minimum counts as the window's.
   const QSize minimum =
@@ -192,6 +214,7 @@ unsigned IMWindowController::windowWillUseFullScreenPresentationOptions(ui::Wind
 void IMWindowController::windowStartCustomAnimationToEnterFullScreenWithDuration(ui::Window* w,
                                                                                  double duration) {
   frameForNonFullScreenMode_ = w->geometry();
+  rememberViewBeforeFullScreen();
   invalidateRestorableState();
   auto* clip = graphicScrollView_
                    ? qobject_cast<IMCenterClipView*>(graphicScrollView_->contentView())
@@ -231,8 +254,9 @@ void IMWindowController::windowStartCustomAnimationToExitFullScreenWithDuration(
         if (statusBoxHeight_) statusBoxHeight_->animateConstant(context, defaultStatusBoxHeight_);
         if (bottomSpace_) bottomSpace_->animateConstant(context, defaultStatusBoxHeight_);
       },
-      [w = QPointer<ui::Window>(w), back] {
+      [this, alive, w = QPointer<ui::Window>(w), back] {
         if (w) w->setFrameNow(back);
+        if (w && !alive.expired()) restoreViewAfterFullScreen();
       });
 }
 
@@ -241,6 +265,7 @@ void IMWindowController::windowStartCustomAnimationToExitFullScreenWithDuration(
 void IMWindowController::windowDidChangeFullScreenState(ui::Window* w) {
   if (w->isInFullScreenMode()) {
     if (!frameForNonFullScreenMode_.isValid()) frameForNonFullScreenMode_ = w->normalGeometry();
+    rememberViewBeforeFullScreen();
     didLoadFullScreenAnimated(false);
     return;
   }
@@ -250,6 +275,33 @@ void IMWindowController::windowDidChangeFullScreenState(ui::Window* w) {
     graphicScrollView_->setFrameShape(QFrame::StyledPanel);
   }
   setWantsToHide(false, statusBoxHeight_, bottomSpace_, defaultStatusBoxHeight_, false);
+  // The window manager gives the frame back after this.
+  std::weak_ptr<int> alive = alive_;
+  QTimer::singleShot(0, this, [this, alive] {
+    if (!alive.expired()) restoreViewAfterFullScreen();
+  });
+}
+
+void IMWindowController::rememberViewBeforeFullScreen() {
+  zoomBeforeFullScreen_ = zoom();
+  if (graphicScrollView_)
+    scrollBeforeFullScreen_ = {graphicScrollView_->horizontalScrollBar()->value(),
+                               graphicScrollView_->verticalScrollBar()->value()};
+}
+
+// The full screen's larger area moved the scroll position (and whatever
+// followed the frames in between may have changed the zoom): the window
+// comes back showing what it showed. Left at once by a restored window,
+// there is nothing remembered and nothing to give back.
+void IMWindowController::restoreViewAfterFullScreen() {
+  if (zoomBeforeFullScreen_ <= 0 || !graphicScrollView_ || !mainView_ || isInFullScreenMode())
+    return;
+  if (QLayout* layout = window()->layout()) layout->activate();
+  setZoom(zoomBeforeFullScreen_);
+  mainView_->updateFrame();
+  graphicScrollView_->horizontalScrollBar()->setValue(scrollBeforeFullScreen_.x());
+  graphicScrollView_->verticalScrollBar()->setValue(scrollBeforeFullScreen_.y());
+  zoomBeforeFullScreen_ = 0;
 }
 
 void IMWindowController::didLoadFullScreenAnimated(bool animated) {

@@ -7,9 +7,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolButton>
+#include <QWindow>
 #include <cmath>
+#include <utility>
 
 #include "TestSupport.h"
 #include "appkit/AnimationContext.h"
@@ -27,6 +30,7 @@
 #include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
+#include "window/FirstFitWatch.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMView.h"
 #include "window/IMWaitingWindow.h"
@@ -203,6 +207,35 @@ TEST(WindowActions, FitsWideTallAndTinyDocuments) {
   }
 }
 
+// The window manager places and sizes a window only after it is shown, so
+// after the first fit: the fit follows the frame it gives, until the user
+// zooms (or resizes), after which the manager's changes leave the zoom.
+TEST(WindowActions, FirstFitFollowsTheFrameTheWindowManagerGives) {
+  // However slowly this machine paints, the manager still counts as placing.
+  const int settle = std::exchange(FirstFitWatch::settleMilliseconds, 600000);
+  Window w({4000, 3000});
+  ASSERT_TRUE(w.window);
+  ui::Window* window = w.window->window();
+  QWindow* handle = window->windowHandle();
+  ASSERT_TRUE(handle);
+  const double first = w.window->zoom();
+  ASSERT_LT(first, 1);
+  // The manager's answer comes through the window system, as on X.
+  const QRect screen = window->screenVisibleFrame();
+  handle->setGeometry(screen.x() + 20, screen.y() + 40, screen.width() / 2, screen.height() / 2);
+  ASSERT_TRUE(tst::spinUntil([&] { return w.window->zoom() != first; }));
+  for (int i = 0; i < 3; ++i) tst::spinOnce();
+  EXPECT_TRUE(w.window->documentFitIntoVisibleRect()) << w.window->zoom();
+  EXPECT_TRUE(screen.contains(window->frameGeometry())) << "within the screen";
+
+  w.window->setZoom(2);
+  handle->setGeometry(screen.x() + 30, screen.y() + 50, screen.width() / 3, screen.height() / 3);
+  ASSERT_TRUE(tst::spinUntil([&] { return window->width() == screen.width() / 3; }));
+  for (int i = 0; i < 3; ++i) tst::spinOnce();
+  EXPECT_EQ(w.window->zoom(), 2) << "the user's zoom stays";
+  FirstFitWatch::settleMilliseconds = settle;
+}
+
 // Full screen takes the whole screen with its own look and gives the frame
 // back when it ends; with both panels hidden the canvas has no border.
 TEST(WindowActions, FullScreenOnAndOffRestoresTheFrame) {
@@ -210,8 +243,17 @@ TEST(WindowActions, FullScreenOnAndOffRestoresTheFrame) {
   ASSERT_TRUE(w.window);
   ui::Window* window = w.window->window();
   window->setGeometry(40, 60, 720, 520);
+  w.window->setZoom(2);
   tst::spinOnce();
   const QRect frame = window->geometry();
+  // Scrolled to the far corner, which the full screen's larger area moves.
+  QScrollBar* bars[] = {w.window->graphicScrollView()->horizontalScrollBar(),
+                        w.window->graphicScrollView()->verticalScrollBar()};
+  for (QScrollBar* bar : bars) {
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+  }
+  const QPoint scrolled(bars[0]->value(), bars[1]->value());
   ASSERT_TRUE(window->tryToPerform("toggleFullScreen:", nullptr));
   ASSERT_TRUE(tst::spinUntil([&] { return window->isFullScreen(); }));
   EXPECT_TRUE(w.window->isInFullScreenMode());
@@ -226,12 +268,16 @@ TEST(WindowActions, FullScreenOnAndOffRestoresTheFrame) {
   ASSERT_TRUE(w.window->tryToPerform("hideFilters:", nullptr));
   EXPECT_EQ(w.window->graphicScrollView()->frameShape(), QFrame::StyledPanel);
   w.grab("window-full-screen-filters-shown.png");
+  ASSERT_TRUE(w.window->tryToPerform("hideLayers:", nullptr));
 
   ASSERT_TRUE(window->tryToPerform("toggleFullScreen:", nullptr));
   ASSERT_TRUE(
       tst::spinUntil([&] { return !window->isFullScreen() && window->geometry() == frame; }));
   EXPECT_FALSE(w.window->isInFullScreenMode());
   EXPECT_TRUE(w.window->statusBox()->isVisible());
+  tst::spinOnce();
+  EXPECT_EQ(w.window->zoom(), 2);
+  EXPECT_EQ(QPoint(bars[0]->value(), bars[1]->value()), scrolled) << "the view comes back";
 }
 
 // The toggles move the panels and write the settings; a request for the
