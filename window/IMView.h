@@ -102,6 +102,8 @@ class IMView : public ui::View {
   // Background, grid and the delegate's document, in document space.
   void drawDocument(const QRectF& dirtyRect, const QRectF& drawingRect,
                     const gfx::AffineTransform& transform, bool disableInterpolation);
+  void drawGrid(const QRectF& drawingRect);
+  void drawMagnifiedDocument(const QRectF& drawingRect);
   CanvasDocumentCache::Setup cacheSetup(bool interpolation) const;
   QRegion bitmapPixels(const QRegion& widgetArea) const;
   using Message = void (IMViewResponderDelegate::*)(ui::Event&,

@@ -4,6 +4,7 @@
 
 #include "foundation/UserDefaults.h"
 #include "graphics/GraphicsContext.h"
+#include "model/IMImagesUtilities.h"
 #include "model/Settings.h"
 #include "window/CanvasGeometry.h"
 #include "window/CanvasGrid.h"
@@ -61,6 +62,10 @@ void IMView::drawDocument(const QRectF& dirtyRect, const QRectF& drawingRect,
   QColor fill = Qt::white;
   if (forceCleanDrawing_)
     fill = noAlphaWhenForceCleanDrawing_ ? QColor(Qt::white) : QColor(0, 0, 0, 0);
+  const bool magnifiedOnce =
+      !forceCleanDrawing_ && disableInterpolation && context->isBitmap() && drawingDelegate_;
+  // Cleared for a magnified composition, which brings its own background.
+  if (magnifiedOnce) fill = QColor(0, 0, 0, 0);
   context->saveGState();
   {
     // The background, grid and layers are composited together a band at a
@@ -68,19 +73,48 @@ void IMView::drawDocument(const QRectF& dirtyRect, const QRectF& drawingRect,
     gfx::ImageBatchScope batch(context);
     // Copy, so a clear fill leaves transparent pixels rather than blending.
     context->fillRect(dirtyRect, fill, gfx::CompositingOperation::Copy);
-    if (!forceCleanDrawing_) {
-      context->concatCTM(transform);
-      // On whole document pixels, so the squares stay on the document's pixel
-      // grid whatever part is redrawn; the clip keeps it to the dirty part.
-      if (showsGrid())
-        CanvasGrid::drawBackGridWithSpacing(Settings::drawingGridSize(),
-                                            Settings::drawingGridColor(),
-                                            QRectF(drawingRect.toAlignedRect()), true);
+    if (!forceCleanDrawing_) context->concatCTM(transform);
+    if (magnifiedOnce) {
+      drawMagnifiedDocument(drawingRect);
+    } else {
+      if (!forceCleanDrawing_) drawGrid(drawingRect);
+      if (drawingDelegate_)
+        drawingDelegate_->viewDrawingRect(drawingRect, forceCleanDrawing_, disableInterpolation);
     }
-    if (drawingDelegate_)
-      drawingDelegate_->viewDrawingRect(drawingRect, forceCleanDrawing_, disableInterpolation);
   }
   context->restoreGState();
+}
+
+void IMView::drawGrid(const QRectF& drawingRect) {
+  // On whole document pixels, so the squares stay on the document's pixel
+  // grid whatever part is redrawn; the clip keeps it to the dirty part.
+  if (showsGrid())
+    CanvasGrid::drawBackGridWithSpacing(Settings::drawingGridSize(), Settings::drawingGridColor(),
+                                        QRectF(drawingRect.toAlignedRect()), true);
+}
+
+// Magnified without interpolation, the canvas shows each pixel of the
+// document as a block of view pixels: the document under the dirty part is
+// composed once at its own resolution (a zoom-th of the view's pixels each
+// way), as flattening composes it, and that one image is magnified, instead
+// of every layer being magnified and blended at the view's resolution.
+void IMView::drawMagnifiedDocument(const QRectF& drawingRect) {
+  const QRectF pixels(drawingRect.toAlignedRect());
+  gfx::ImagePtr composed = ima_imageWithPixelSize(pixels.size(), [&](const QRectF&) {
+    gfx::GraphicsContext* context = gfx::GraphicsContext::current();
+    if (!context) return false;
+    context->setImageInterpolation(false);
+    context->translateCTM(-pixels.x(), -pixels.y());
+    gfx::ImageBatchScope batch(context);
+    context->fillRect(pixels, Qt::white, gfx::CompositingOperation::Copy);
+    drawGrid(pixels);
+    drawingDelegate_->viewDrawingRect(pixels, false, true);
+    return true;
+  });
+  // Over the cleared view, source-over leaves the composed pixels as they are.
+  if (composed)
+    composed->drawAtPoint(pixels.topLeft(), QRectF(QPointF(0, 0), pixels.size()),
+                          gfx::CompositingOperation::SourceOver, 1.0);
 }
 
 CanvasDocumentCache::Setup IMView::cacheSetup(bool interpolation) const {
