@@ -371,7 +371,7 @@ void IMToolsController::animateSelections() {
   }
   animationTime_ = (animationTime_ + 1) % 100;
   if (IMView* view = mainView())
-    for (const QRectF& rect : rects) view->setNeedsDisplayInRect(rect);
+    for (const QRectF& rect : rects) view->setNeedsDisplayOfOverlaysInRect(rect);
 }
 
 // ---- Window hooks ----

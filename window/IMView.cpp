@@ -1,6 +1,8 @@
 #include "window/IMView.h"
 
 #include <QAbstractScrollArea>
+#include <QPaintEvent>
+#include <cmath>
 
 #include "appkit/ClipView.h"
 #include "appkit/ScrollView.h"
@@ -103,4 +105,49 @@ void IMView::changeClipViewOriginWithActuelZoomFactorCentered(double oldZoomFact
   if (!clip) return;
   changeClipViewOriginWithNewZoomFactor(
       newZoomFactor, CanvasGeometry::centralPointBeforeZoom(clip->bounds(), oldZoomFactor));
+}
+
+// ---- Redrawing ----
+
+void IMView::setNeedsDisplayOfOverlaysInRect(const QRectF& rect) {
+  const QRectF visible = rect.intersected(visibleRect());
+  if (visible.isEmpty()) return;
+  const QRect area = rectToWidget(visible).toAlignedRect();
+  overlaysOnly_ += area;
+  update(area);
+}
+
+// A part asked for both ways, before it is painted, is composed again.
+void IMView::setNeedsDisplay(bool needsDisplay) {
+  if (!needsDisplay) return;
+  overlaysOnly_ = QRegion();
+  documentCache_.clear();
+  ui::View::setNeedsDisplay(true);
+}
+
+void IMView::setNeedsDisplayInRect(const QRectF& rect) {
+  const QRegion area(rectToWidget(rect.intersected(visibleRect())).toAlignedRect());
+  overlaysOnly_ -= area;
+  documentCache_.forget(bitmapPixels(area));
+  ui::View::setNeedsDisplayInRect(rect);
+}
+
+// Whatever is painted that was not asked for as an overlay change (a
+// scroll, a window exposed, anyone's update) may show a changed document.
+void IMView::paintEvent(QPaintEvent* event) {
+  documentCache_.forget(bitmapPixels(event->region() - overlaysOnly_));
+  overlaysOnly_ -= event->region();
+  painting_ = true;
+  ui::View::paintEvent(event);
+  painting_ = false;
+}
+
+QRegion IMView::bitmapPixels(const QRegion& widgetArea) const {
+  const double scale = devicePixelRatioF();
+  QRegion pixels;
+  for (const QRect& part : widgetArea)
+    pixels +=
+        QRectF(part.x() * scale, part.y() * scale, part.width() * scale, part.height() * scale)
+            .toAlignedRect();
+  return pixels;
 }

@@ -12,6 +12,7 @@
 
 #include "appkit/View.h"
 #include "graphics/AffineTransform.h"
+#include "window/CanvasDocumentCache.h"
 #include "window/IMViewDrawingDelegate.h"
 #include "window/IMViewResponderDelegate.h"
 #include "window/IMViewSizeDelegate.h"
@@ -69,6 +70,12 @@ class IMView : public ui::View {
   static bool showsGrid();
 
   // ---- Drawing and responding ----
+  // Redraws `rect` (view coordinates) where only the overlays changed: the
+  // document under it comes from the copy the canvas last composed.
+  void setNeedsDisplayOfOverlaysInRect(const QRectF& rect);
+  // As the view's own, and the document there is composed again.
+  void setNeedsDisplay(bool needsDisplay = true);
+  void setNeedsDisplayInRect(const QRectF& rect);
   void drawRect(const QRectF& dirtyRect) override;
   bool isOpaque() const override;
   bool acceptsFirstResponder() const override { return true; }
@@ -88,7 +95,17 @@ class IMView : public ui::View {
   void keyUp(ui::Event& event) override;
   void flagsChanged(ui::Event& event) override;
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
+  // Background, grid and the delegate's document, in document space.
+  void drawDocument(const QRectF& dirtyRect, const QRectF& drawingRect,
+                    const gfx::AffineTransform& transform, bool disableInterpolation);
+  void drawGrid(const QRectF& drawingRect);
+  void drawMagnifiedDocument(const QRectF& drawingRect);
+  CanvasDocumentCache::Setup cacheSetup(bool interpolation) const;
+  QRegion bitmapPixels(const QRegion& widgetArea) const;
   using Message = void (IMViewResponderDelegate::*)(ui::Event&,
                                                     const IMViewResponderDelegate::Fallback&);
   // The view's own handling, called without virtual dispatch.
@@ -103,4 +120,9 @@ class IMView : public ui::View {
   bool forceCleanDrawing_ = false;
   bool noAlphaWhenForceCleanDrawing_ = false;
   QPointF zoomPoint_;
+  CanvasDocumentCache documentCache_;
+  // Parts asked for where only the overlays changed, not yet painted.
+  QRegion overlaysOnly_;
+  // While a paint event draws into the view's own bitmap.
+  bool painting_ = false;
 };

@@ -14,6 +14,8 @@
 #include "TestSupport.h"
 #include "appkit/ScrollView.h"
 #include "foundation/UserDefaults.h"
+#include "model/ComposedImage.h"
+#include "model/Layer.h"
 #include "window/IMCenterClipView.h"
 #include "window/IMView.h"
 
@@ -23,8 +25,9 @@ namespace {
 // view pixel covers, or the single pixel under it when zoomed in.
 QRgb expectedAt(const QImage& flat, double zoom, int vx, int vy) {
   const int n = zoom < 1 ? int(std::lround(1 / zoom)) : 1;
-  const int dx = zoom < 1 ? vx * n : int(std::floor(vx / zoom));
-  const int dy = zoom < 1 ? vy * n : int(std::floor(vy / zoom));  // y up, in document pixels
+  // Zoomed in, the document pixel under the view pixel's centre.
+  const int dx = zoom < 1 ? vx * n : int(std::floor((vx + 0.5) / zoom));
+  const int dy = zoom < 1 ? vy * n : int(std::floor((vy + 0.5) / zoom));  // y up
   int sum[4] = {0, 0, 0, 0};
   for (int y = dy; y < dy + n; ++y)
     for (int x = dx; x < dx + n; ++x) {
@@ -119,6 +122,56 @@ TEST(IMViewCanvas, GrabsAtThreeZoomsMatchTheModelsFlattening) {
       EXPECT_LT(qRed(belowRight), 120);
     }
   }
+}
+
+// The largest channel difference between the canvas of `document` at `zoom`,
+// scrolled to `scrollTo`, as grabbed, and `flat` magnified pixel for pixel.
+int worstDifferenceFromMagnified(CanvasTestDocument& document, const QImage& flat, double zoom,
+                                 const QPointF& scrollTo) {
+  ui::ScrollView scroll;
+  scroll.resize(300, 220);
+  auto* clip = new IMCenterClipView;
+  scroll.setContentView(clip);
+  auto* canvas = new IMView;
+  canvas->setDrawingDelegate(&document);
+  canvas->setSizeDelegate(&document);
+  document.zoomFactor = zoom;
+  scroll.setDocumentView(canvas);
+  canvas->updateFrame();
+  scroll.show();
+  clip->scrollToPoint(scrollTo);
+  tst::spinOnce();
+  const QImage grab = canvas->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  const QRectF shown = canvas->visibleRect();
+  if (grab.isNull() || shown.width() < 200 || shown.height() < 150) return 256;
+  int worst = 0;
+  for (int wy = 0; wy < grab.height(); ++wy)
+    for (int wx = 0; wx < grab.width(); ++wx) {
+      const int vx = int(shown.x()) + wx;
+      const int vy = int(shown.y() + shown.height()) - 1 - wy;
+      worst =
+          std::max(worst, channelDifference(grab.pixel(wx, wy), expectedAt(flat, zoom, vx, vy)));
+    }
+  return worst;
+}
+
+TEST(IMViewCanvas, MagnifiedShowsEachDocumentPixelAsABlock) {
+  fnd::UserDefaults::standardUserDefaults().setBool(true, "IMShowDrawingGrid");
+  fnd::UserDefaults::standardUserDefaults().setBool(false, "ImageInterpolationPrefKey");
+  CanvasTestDocument document;
+  // A rotated layer as well: magnified, it shows the pixels it flattens to.
+  document.composedImage->layersArray()[1]->setRotationAngle(20);
+  const QImage flat = document.flattenedOverGrid();
+  struct Case {
+    double zoom;
+    QPointF scrollTo;
+  };
+  const Case cases[] = {{2, {0, 0}}, {3, {131, 77}}, {8, {703, 517}}, {16, {1203, 911}}};
+  // The canvas blends the layers over the background, the expectation lays
+  // their flattening over it: 8-bit rounding at different steps, a few levels.
+  for (const Case& c : cases)
+    EXPECT_LE(worstDifferenceFromMagnified(document, flat, c.zoom, c.scrollTo), 3)
+        << "zoom " << c.zoom;
 }
 
 TEST(IMViewCanvas, CleanModeDrawsTheSameIntoABitmapAndOnAPDFPage) {
