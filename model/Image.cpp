@@ -15,6 +15,7 @@
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "foundation/OperationQueue.h"
+#include "foundation/UndoManager.h"
 #include "graphics/BitmapImageRep.h"
 #include "graphics/PDFImageRep.h"
 #include "imageio/ImageProperties.h"
@@ -39,6 +40,7 @@ std::mutex gPendingMutex;
 struct PendingWrite {
   gfx::ImagePtr image;
   std::shared_ptr<ClaimableTask<QByteArray>> bytes;
+  bool started = false;  // from then on the file is written whatever happens
 };
 QHash<qint64, PendingWrite>& pendingWrites() {
   static QHash<qint64, PendingWrite> writes;
@@ -180,6 +182,20 @@ void Image::finishPendingWrite(const QDateTime& token, bool written) {
   if (!written) memoryOnlyVersions().insert(token.toMSecsSinceEpoch(), image);
 }
 
+std::shared_ptr<ClaimableTask<QByteArray>> Image::startPendingWrite(const QDateTime& token) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  auto pending = pendingWrites().find(token.toMSecsSinceEpoch());
+  if (pending == pendingWrites().end()) return nullptr;
+  pending->started = true;
+  return pending->bytes;
+}
+
+void Image::forgetUnwrittenVersion(const QDateTime& token) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  auto pending = pendingWrites().find(token.toMSecsSinceEpoch());
+  if (pending != pendingWrites().end() && !pending->started) pendingWrites().erase(pending);
+}
+
 std::shared_ptr<ClaimableTask<QByteArray>> Image::pendingBytesFor(const QDateTime& token) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
   return pendingWrites().value(token.toMSecsSinceEpoch()).bytes;
@@ -267,6 +283,7 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   // so undoing this change brings them back rather than an empty layer.
   if (!hasInMemoryVersion_ && !localImage()) nsImage();
   spillStoredVersion();
+  const QDateTime previous = versionToken();
   QDateTime token = newVersionToken();
   willChangeValueForKey("nsImage");
   setLocalImage(image);
@@ -276,10 +293,30 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   setValue(token, "modificationDate");
   installVersionToken(token);
   didChangeValueForKey("nsImage");
+  forgetVersionSupersededWithinItsStep(previous);
   if (delegate_) delegate_->imageDidUpdateNSImage(this);
   // An empty version has no file; a reload must not mistake it for a lost one.
   if (!image) rememberEmptyVersion(token);
   saveLocalImageToDiskWithImageDate(localImageDate(), localImage(), std::move(completionHandler));
+}
+
+quint64 Image::openUndoStep() const {
+  cd::ManagedObjectContext* context = managedObjectContext();
+  fnd::UndoManager* undo = context ? context->undoManager() : nullptr;
+  return undo ? undo->openStepSerial() : 0;
+}
+
+// A drag installs a version per event, all in one undo step: undo and redo
+// of that step go to the versions around it, never to one in between, so a
+// version replaced within the step it was made in needs no file. Its write,
+// when not begun yet, is dropped with the pixels it kept alive. A version
+// the store holds, or one made in an earlier step, keeps its file.
+void Image::forgetVersionSupersededWithinItsStep(const QDateTime& previous) {
+  const std::optional<StepVersion> made = std::exchange(stepVersion_, std::nullopt);
+  const quint64 step = openUndoStep();
+  if (step != 0) stepVersion_ = StepVersion{versionToken(), step};
+  if (made && step != 0 && made->step == step && isSameToken(made->token, previous))
+    forgetUnwrittenVersion(previous);
 }
 
 gfx::ImagePtr Image::nsImage() {
@@ -503,12 +540,17 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
                                      [image] { return ima_produceImageData(image); })
                                : ClaimableTask<QByteArray>::done(blob);
   rememberPendingWrite(date, image, encode);
-  queue->addOperationWithBlock([date, encode, completionHandler, requestingQueue] {
-    const QString path = pathOfCachedImageWithDate(date);
-    QByteArray bytes = encode->result();
-    bool ok = !bytes.isEmpty() && writeCacheFile(path, bytes);
-    // A failed version stays served from memory: its pixels exist nowhere else.
-    finishPendingWrite(date, ok);
+  // The operation holds the token only: a version dropped before its write
+  // begins frees its pixels at once, not when the queue reaches it.
+  queue->addOperationWithBlock([date, completionHandler, requestingQueue] {
+    std::shared_ptr<ClaimableTask<QByteArray>> encode = startPendingWrite(date);
+    bool ok = !encode;
+    if (encode) {
+      QByteArray bytes = encode->result();
+      ok = !bytes.isEmpty() && writeCacheFile(pathOfCachedImageWithDate(date), bytes);
+      // A failed version stays served from memory: its pixels exist nowhere else.
+      finishPendingWrite(date, ok);
+    }
     if (completionHandler)
       fnd::dispatchToQueue(requestingQueue, [completionHandler, ok] { completionHandler(ok); });
   });
@@ -680,6 +722,8 @@ void Image::willSave() {
     setPrimitiveValue(image ? QVariant(blob) : QVariant(), "imageData");
     matchesStoredBlob_ = image != nullptr;
   }
+  // The saved version may be asked for again (a revert): it keeps its file.
+  stepVersion_.reset();
   enableNotifications();
   IMManagedObject::willSave();
 }

@@ -157,6 +157,15 @@ class Image : public IMManagedObject {
   void rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image,
                             std::shared_ptr<ClaimableTask<QByteArray>> bytes);
   static std::shared_ptr<ClaimableTask<QByteArray>> pendingBytesFor(const QDateTime& token);
+  // Marks the write of a version begun and hands its bytes' task; none when
+  // the write was dropped.
+  static std::shared_ptr<ClaimableTask<QByteArray>> startPendingWrite(const QDateTime& token);
+  // Drops the write of a version unless it has begun.
+  static void forgetUnwrittenVersion(const QDateTime& token);
+  // The undo step being built in this image's context (0: none).
+  quint64 openUndoStep() const;
+  // Called once `previous` has been replaced by the current version.
+  void forgetVersionSupersededWithinItsStep(const QDateTime& previous);
   static void rememberEmptyVersion(const QDateTime& token);
   // Ends a write; a failed one leaves its version served from memory.
   static void finishPendingWrite(const QDateTime& token, bool written);
@@ -180,6 +189,13 @@ class Image : public IMManagedObject {
     QByteArray bytes;
   };
   std::optional<PreparedBlob> preparedBlob_;  // made by prepareImagesForSave
+  // The current version, when it was installed by setNsImage while an undo
+  // step was being built, and that step.
+  struct StepVersion {
+    QDateTime token;
+    quint64 step = 0;
+  };
+  std::optional<StepVersion> stepVersion_;
   // The version decoded from the stored bytes, which has no cache file
   // until another version replaces it: opening writes none.
   QDateTime storedVersionToken_;

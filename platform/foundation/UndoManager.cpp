@@ -18,6 +18,7 @@ struct UndoManager::Group {
   };
   QString actionName;
   QList<Entry> entries;
+  quint64 serial = 0;  // tells groups apart, even one reusing a freed one's address
 
   bool isEmpty() const { return entries.isEmpty(); }
 
@@ -85,7 +86,7 @@ void UndoManager::openAutomaticGroupIfNeeded() {
 void UndoManager::openAutomaticGroup() {
   post(UndoManagerCheckpointNotification);
   if (!activeGroups().isEmpty()) return;
-  activeGroups().append(std::make_shared<Group>());
+  activeGroups().append(newGroup());
   automaticGroupOpen_ = true;
   post(UndoManagerDidOpenUndoGroupNotification);
   scheduleAutomaticClose();
@@ -105,7 +106,7 @@ void UndoManager::scheduleAutomaticClose() {
 
 void UndoManager::beginUndoGrouping() {
   post(UndoManagerCheckpointNotification);
-  activeGroups().append(std::make_shared<Group>());
+  activeGroups().append(newGroup());
   post(UndoManagerDidOpenUndoGroupNotification);
 }
 
@@ -320,6 +321,17 @@ QVariant UndoManager::valueForKey(const QString& key) const {
   if (key == QLatin1String("groupingLevel")) return groupingLevel();
   if (key == QLatin1String("levelsOfUndo")) return levelsOfUndo_;
   return Observable::valueForKey(key);
+}
+
+UndoManager::GroupPtr UndoManager::newGroup() {
+  auto group = std::make_shared<Group>();
+  group->serial = ++groupSerial_;
+  return group;
+}
+
+quint64 UndoManager::openStepSerial() const {
+  if (undoing_ || redoing_ || disableCount_ > 0 || openGroups_.isEmpty()) return 0;
+  return openGroups_.first()->serial;
 }
 
 }  // namespace fnd

@@ -107,6 +107,13 @@ class UndoManager : public Observable {
   bool isUndoing() const { return undoing_; }
   bool isRedoing() const { return redoing_; }
 
+  // The step being built: the outermost open group, told apart from every
+  // other group this manager opened; 0 while none is open, while undoing or
+  // redoing, or while registration is off. Two changes made under the same
+  // non-zero value are undone and redone together, so whatever lay between
+  // them can never be brought back on its own.
+  quint64 openStepSerial() const;
+
   QVariant valueForKey(const QString& key) const override;
 
  private:
@@ -117,6 +124,7 @@ class UndoManager : public Observable {
   QList<GroupPtr>& activeGroups();
   const QList<GroupPtr>& activeGroups() const;
   void openAutomaticGroup();
+  GroupPtr newGroup();
   void scheduleAutomaticClose();
   void trim(QList<GroupPtr>& stack);
   // Checks undo()/redo() may run and closes a single open group first.
@@ -139,6 +147,7 @@ class UndoManager : public Observable {
   bool groupsByEvent_ = true;
   bool automaticGroupOpen_ = false;
   quint64 automaticGeneration_ = 0;
+  quint64 groupSerial_ = 0;
   int levelsOfUndo_ = 0;
   int disableCount_ = 0;
   bool undoing_ = false;

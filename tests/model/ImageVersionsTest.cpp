@@ -444,3 +444,46 @@ TEST(ImageVersionsTest, DecodeOfAnImageGoneMeanwhileHandsNothingBack) {
   drainImageWork(f.document);
   EXPECT_FALSE(called);
 }
+
+// A drag makes one undo step of many versions. Those replaced within that
+// step can never come back, so they get no file and keep no pixels queued;
+// a version replaced before its write began but made in an earlier step is
+// still written, for undo brings it back.
+TEST(ImageVersionsTest, VersionsReplacedWithinTheirStepWriteNoFile) {
+  ImageFixture f;
+  installStep(f, solidImage(4, 4, Qt::red));
+  f.document.queue->setSuspended(true);
+  fnd::UndoManager* undo = f.document.context->undoManager();
+  undo->beginUndoGrouping();
+  f.image->setNsImage(solidImage(4, 4, Qt::green));
+  f.document.context->processPendingChanges();
+  undo->endUndoGrouping();
+  const QDateTime green = f.image->versionToken();
+
+  QList<QDateTime> dragged;
+  undo->beginUndoGrouping();
+  for (QColor color : {QColor(Qt::blue), QColor(Qt::yellow), QColor(Qt::cyan)}) {
+    f.image->setNsImage(solidImage(4, 4, color));
+    f.document.context->processPendingChanges();  // one event pass each
+    dragged.append(f.image->versionToken());
+  }
+  undo->endUndoGrouping();
+  EXPECT_EQ(Image::pendingCacheWrites(), 2);  // green and cyan only
+  f.document.queue->setSuspended(false);
+  drainImageWork(f.document);
+
+  EXPECT_TRUE(QFile::exists(Image::pathOfCachedImageWithDate(green)));
+  EXPECT_FALSE(QFile::exists(Image::pathOfCachedImageWithDate(dragged[0])));
+  EXPECT_FALSE(QFile::exists(Image::pathOfCachedImageWithDate(dragged[1])));
+  EXPECT_TRUE(QFile::exists(Image::pathOfCachedImageWithDate(dragged[2])));
+  struct Move {
+    bool isUndo;
+    QColor expected;
+  } moves[] = {{true, Qt::green}, {true, Qt::red}, {false, Qt::green}, {false, Qt::cyan},
+               {true, Qt::green}};
+  for (const Move& move : moves) {
+    ASSERT_TRUE(moveAndReload(f, move.isUndo));
+    EXPECT_TRUE(sameColor(colorOf(f.image), move.expected)) << move.expected.name().toStdString();
+  }
+  EXPECT_TRUE(sameColor(storedColor(f, "model-image-drag-versions-saved.bplist"), Qt::green));
+}
