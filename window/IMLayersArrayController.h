@@ -149,6 +149,17 @@ class IMLayersArrayController : public IMGenericArrayController,
   void addNewLayer();
   void customRemoveObjects(const cd::ObjectList& objects) override;
 
+  // ---- The list's contextual menu (IMLayersArrayControllerMenu.cpp) ----
+  // Copies the layers under the click, then deletes them (or, with a
+  // canvas selection, erases its pixels from them).
+  void cutFromContextualMenu(QObject* sender);
+  // Cuts the pixels of the layers under the click to the rectangle
+  // selection; the canvas keeps its size.
+  void cropFromContextualMenuItem(QObject* sender);
+  // Copy, Cut, Delete and Crop on the table, sent to this controller.
+  void installContextualMenu();
+  bool validateUserInterfaceItem(const ui::UserInterfaceItem& item) override;
+
   // ---- The text popover ----
   // A text layer's double click opens its text; other layers their details.
   void doubleClick(QObject* sender) override;
@@ -181,6 +192,7 @@ class IMLayersArrayController : public IMGenericArrayController,
 
  private:
   IMLayersPanelWindow* layersWindow() const;
+  IMWindowTools* contextualTools() const;
   void redrawLayerRect(const QRectF& rect);
   void observeLayers();
   void stopObservingLayers();
