@@ -88,6 +88,12 @@ QString IMLayersArrayController::rowCopiedDataKeyPath() const {
   return QStringLiteral("image.%1").arg(QStringLiteral("nsImage"));
 }
 
+QVariant IMLayersArrayController::rowCopiedValue(cd::ManagedObject* object) const {
+  auto* layer = dynamic_cast<Layer*>(object);
+  Image* image = layer ? layer->image() : nullptr;
+  return image ? QVariant::fromValue(image->nsImage()) : QVariant();
+}
+
 QString IMLayersArrayController::moveActionName() const { return fnd::localized("Move Layer"); }
 
 QString IMLayersArrayController::deleteActionName() const { return fnd::localized("Delete Layer"); }

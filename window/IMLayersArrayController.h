@@ -49,6 +49,8 @@ class IMLayersArrayController : public IMGenericArrayController,
   // ---- Base-class hooks ----
   QString objectsClass() const override { return QStringLiteral("Layer"); }
   QString rowCopiedDataKeyPath() const override;
+  // The layer's pixels: the key path's stored value is only their version.
+  QVariant rowCopiedValue(cd::ManagedObject* object) const override;
   bool canCopyContent() const override { return true; }
   QString detailPopoverNibName() const override {
     return QStringLiteral("LayerDetailsPopoverView");
