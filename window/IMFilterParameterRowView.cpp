@@ -57,6 +57,23 @@ IMFilterParameterRowView::IMFilterParameterRowView(const QString& identifier,
   else
     buildOther();
   refresh();
+  followParameter();
+}
+
+// Undo and redo, and the canvas's point handle, change the parameter
+// behind the row's back: the controls show each change. The row may go
+// first; its registrations then remove themselves at the next change.
+void IMFilterParameterRowView::followParameter() {
+  QPointer<IMFilterParameterRowView> self(this);
+  for (const char* key : {"floatValue", "boolValue", "x", "y", "point", "color", "image"}) {
+    auto token = std::make_shared<fnd::Observable::ObserverToken>(0);
+    *token = parameter_->addObserver(
+        QString::fromLatin1(key), 0,
+        [self, token](fnd::Observable* observed, const QString&, const fnd::KeyValueChange&) {
+          if (!self) return observed->removeObserver(*token);
+          if (!self->refreshing_) self->refresh();
+        });
+  }
 }
 
 int IMFilterParameterRowView::heightForIdentifier(const QString& identifier) {

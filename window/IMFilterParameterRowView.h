@@ -47,6 +47,7 @@ class IMFilterParameterRowView : public QWidget {
   void buildImage();
   void buildBool();
   void buildOther();
+  void followParameter();
   void setFloat(double value);
   // Records the edit as its own undo step named after the parameter.
   void endEdit();

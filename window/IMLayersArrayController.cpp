@@ -38,6 +38,9 @@ IMLayersArrayController::IMLayersArrayController() {
   addAction("addNewLayer:", [this](QObject*) { addNewLayer(); });
   addAction("merge:", [this](QObject*) { merge(); });
   addAction("fill:", [this](QObject*) { fill(); });
+  addAction("cutFromContextualMenu:", [this](QObject* sender) { cutFromContextualMenu(sender); });
+  addAction("cropFromContextualMenuItem:",
+            [this](QObject* sender) { cropFromContextualMenuItem(sender); });
   // Insertions and removals change the content without passing through
   // setContent: the rows' observations follow the content itself.
   addObserver(
@@ -68,6 +71,7 @@ void IMLayersArrayController::awakeFromNib() {
   if (tableView()) tableView()->setDelegate(this);
   IMGenericArrayController::awakeFromNib();
   if (tableView()) tableView()->registerForDraggedTypes(registeredTableViewDropTypes());
+  installContextualMenu();
   if (auto* canvas = dynamic_cast<ui::View*>(mainView()))
     canvas->registerForDraggedTypes(registeredDragAndDropTypes());
 }
@@ -82,6 +86,12 @@ void IMLayersArrayController::setIsLoadedCallback(std::function<void()> callback
 
 QString IMLayersArrayController::rowCopiedDataKeyPath() const {
   return QStringLiteral("image.%1").arg(QStringLiteral("nsImage"));
+}
+
+QVariant IMLayersArrayController::rowCopiedValue(cd::ManagedObject* object) const {
+  auto* layer = dynamic_cast<Layer*>(object);
+  Image* image = layer ? layer->image() : nullptr;
+  return image ? QVariant::fromValue(image->nsImage()) : QVariant();
 }
 
 QString IMLayersArrayController::moveActionName() const { return fnd::localized("Move Layer"); }
@@ -367,6 +377,9 @@ void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, const ci
 
 // The contextual Delete follows the tools' selection as the Delete command does.
 void IMLayersArrayController::customRemoveObjects(const cd::ObjectList& objects) {
+  // No objects is a click beside the rows; the empty list would otherwise
+  // stand for the selected layers.
+  if (objects.isEmpty()) return;
   IMLayersPanelWindow* window = layersWindow();
   IMWindowTools* tool = window ? window->selectionTool() : nullptr;
   if (tool && tool->hasSelection())

@@ -49,6 +49,8 @@ class IMLayersArrayController : public IMGenericArrayController,
   // ---- Base-class hooks ----
   QString objectsClass() const override { return QStringLiteral("Layer"); }
   QString rowCopiedDataKeyPath() const override;
+  // The layer's pixels: the key path's stored value is only their version.
+  QVariant rowCopiedValue(cd::ManagedObject* object) const override;
   bool canCopyContent() const override { return true; }
   QString detailPopoverNibName() const override {
     return QStringLiteral("LayerDetailsPopoverView");
@@ -149,6 +151,17 @@ class IMLayersArrayController : public IMGenericArrayController,
   void addNewLayer();
   void customRemoveObjects(const cd::ObjectList& objects) override;
 
+  // ---- The list's contextual menu (IMLayersArrayControllerMenu.cpp) ----
+  // Copies the layers under the click, then deletes them (or, with a
+  // canvas selection, erases its pixels from them).
+  void cutFromContextualMenu(QObject* sender);
+  // Cuts the pixels of the layers under the click to the rectangle
+  // selection; the canvas keeps its size.
+  void cropFromContextualMenuItem(QObject* sender);
+  // Copy, Cut, Delete and Crop on the table, sent to this controller.
+  void installContextualMenu();
+  bool validateUserInterfaceItem(const ui::UserInterfaceItem& item) override;
+
   // ---- The text popover ----
   // A text layer's double click opens its text; other layers their details.
   void doubleClick(QObject* sender) override;
@@ -181,6 +194,7 @@ class IMLayersArrayController : public IMGenericArrayController,
 
  private:
   IMLayersPanelWindow* layersWindow() const;
+  IMWindowTools* contextualTools() const;
   void redrawLayerRect(const QRectF& rect);
   void observeLayers();
   void stopObservingLayers();

@@ -80,6 +80,8 @@ void IMLayersArrayController::deleteLayers(const QList<Layer*>& layers, IMWindow
 }
 
 void IMLayersArrayController::customCopyObjects(const cd::ObjectList& objects) {
+  // A click beside the rows copies nothing, not every layer.
+  if (objects.isEmpty()) return;
   IMLayersPanelWindow* window = dynamic_cast<IMLayersPanelWindow*>(windowController());
   IMWindowTools* tool = window ? window->selectionTool() : nullptr;
   copyLayers(layersOf(objects), tool, tool ? tool->selectedRect() : QRectF());

@@ -4,14 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSlider>
+#include <QTransform>
 
 #include "TestSupport.h"
 #include "appkit/FilterBrowserPanel.h"
+#include "appkit/ScriptedModalServices.h"
 #include "appkit/core/Pasteboard.h"
+#include "coreimage/Filter.h"
+#include "coreimage/FilterConstants.h"
+#include "coreimage/FilterInput.h"
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/UndoManager.h"
@@ -208,4 +215,142 @@ TEST(FiltersPanel, FilterRowsDropOntoLayers) {
   w.window->layersController()->setSelectionIndexes({});
   tst::spinOnce();
   EXPECT_EQ(filters->obtainANewFilterWithName("CIGaussianBlur", 0), nullptr);
+}
+
+// A filter dragged onto the layers list of a document with no layers is
+// refused: no layer appears, and the saved store holds no filter of no
+// layer (read by the sqlite3 shell).
+TEST(FiltersPanel, AFilterDroppedOnAnEmptyLayersListLeavesNoFilterInTheStore) {
+  if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 missing";
+  FiltersWindow w;
+  IMFiltersArrayController* filters = w.window->filtersController();
+  ASSERT_TRUE(filters->obtainANewFilterWithName("CIGaussianBlur", 0));
+  ui::Pasteboard drag;
+  ASSERT_TRUE(
+      filters->tableViewWriteRowsWithIndexes(w.window->filtersTable(), fnd::IndexSet(0), drag));
+  std::unique_ptr<QMimeData> data(drag.dragMimeData());
+  IMLayersArrayController* layers = w.window->layersController();
+  layers->removeAndDeleteLayers(layers->arrangedLayers());
+  tst::spinOnce();
+  ASSERT_EQ(layers->objectsCount(), 0);
+
+  IMTableView* table = w.window->layersTable();
+  const QPoint at(20, 10);
+  for (QEvent::Type type : {QEvent::DragEnter, QEvent::DragMove}) {
+    QDragMoveEvent event(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier, type);
+    QApplication::sendEvent(table->viewport(), &event);
+  }
+  QDropEvent dropped(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(table->viewport(), &dropped);
+  EXPECT_EQ(layers->objectsCount(), 0);
+
+  const QString path = tst::tempPath("NoOrphanFilter.zova");
+  bool saved = false;
+  w.document->saveToURL(QUrl::fromLocalFile(path), IMNativeDocumentType, ui::SaveAsOperation,
+                        [&](const fnd::Error* failure) {
+                          EXPECT_FALSE(failure);
+                          saved = true;
+                        });
+  ASSERT_TRUE(tst::spinUntil([&] { return saved; }));
+  QString output;
+  ASSERT_EQ(
+      tst::runTool("sqlite3", {path, "SELECT count(*) FROM ZFILTER; SELECT count(*) FROM ZLAYER"},
+                   &output),
+      0);
+  EXPECT_EQ(output.trimmed(), "0\n0");
+}
+
+namespace {
+
+// A filter with an image and a boolean: the layer shows the chosen image
+// over its own extent, moved 10 points right while the boolean is on.
+class ChosenPictureFilter : public ci::Filter {
+ public:
+  explicit ChosenPictureFilter(const QString& name) : Filter(name, inputs()) {}
+  ci::Image outputImage() const override {
+    const ci::Image own = imageValue(ci::kCIInputImageKey);
+    const ci::Image chosen = imageValue("inputPicture");
+    ci::Image out =
+        chosen.isNull() || own.isNull() ? own : chosen.imageByCroppingToRect(own.extent());
+    if (numberValue("inputShifted") != 0)
+      out = out.imageByApplyingTransform(QTransform::fromTranslate(10, 0));
+    return out;
+  }
+
+ private:
+  static QList<ci::FilterInput> inputs() {
+    QList<ci::FilterInput> list;
+    for (const auto& [key, cls, type] :
+         {std::tuple{ci::kCIInputImageKey, ci::kClassCIImage, QString()},
+          std::tuple{QStringLiteral("inputPicture"), ci::kClassCIImage, QString()},
+          std::tuple{QStringLiteral("inputShifted"), ci::kClassNSNumber,
+                     ci::kCIAttributeTypeBoolean}}) {
+      ci::FilterInput in;
+      in.key = key;
+      in.className = cls;
+      in.type = type;
+      if (cls == ci::kClassNSNumber) in.defaultValue = false;
+      list.append(in);
+    }
+    return list;
+  }
+};
+
+}  // namespace
+
+// The image row takes a picture from the open panel and the boolean row a
+// click; each changes the canvas and is undone alone.
+TEST(FiltersPanel, ImageAndBooleanRowsChangeThePixelsOneUndoEach) {
+  ci::Filter::registerFilterName(
+      "TSChosenPicture",
+      [](const QString& name) { return std::make_shared<ChosenPictureFilter>(name); },
+      {{ci::kCIAttributeFilterCategories, QStringList{ci::kCICategoryStylize}}});
+  FiltersWindow w;
+  IMFiltersArrayController* filters = w.window->filtersController();
+  ASSERT_TRUE(filters->obtainANewFilterWithName("TSChosenPicture", 0));
+  filters->setSelectionIndex(0);
+  tst::spinOnce();
+  int imageRow = -1, boolRow = -1;
+  for (int i = 0; i < w.window->filterParametersTable()->numberOfRows(); ++i) {
+    if (w.row(i)->identifier() == "ImageParamRow" && w.row(i)->imageWell()) imageRow = i;
+    if (w.row(i)->identifier() == "BoolParamRow") boolRow = i;
+  }
+  ASSERT_GE(imageRow, 0);
+  ASSERT_GE(boolRow, 0);
+  const QColor red(220, 20, 20), blue(20, 40, 230);
+  fnd::UndoManager* undo = w.window->undoManager();
+  tst::spinOnce();
+  undo->removeAllActions();
+  ASSERT_EQ(w.pixel(100, 75), red);
+
+  // A first picture, then a second one: each choice is its own step.
+  ui::ScriptedModalServices dialogs;
+  const QColor green(30, 200, 60);
+  for (const QColor& colour : {blue, green}) {
+    const QString path = tst::tempPath(colour.name().mid(1) + ".png");
+    QImage picture(200, 200, QImage::Format_ARGB32);
+    picture.fill(colour);
+    ASSERT_TRUE(picture.save(path));
+    dialogs.answerOpenPanel({QUrl::fromLocalFile(path)});
+    w.row(imageRow)->imageWell()->click();
+    ASSERT_TRUE(tst::spinUntil([&] { return w.pixel(100, 75) == colour; }));
+  }
+
+  w.row(boolRow)->checkBox()->click();
+  tst::spinOnce();
+  EXPECT_EQ(w.pixel(72, 75), Qt::white) << "the picture moved right";
+  EXPECT_EQ(w.pixel(135, 75), green);
+
+  undo->undo();
+  tst::spinOnce();
+  EXPECT_EQ(w.pixel(72, 75), green) << "one undo takes the boolean back";
+  EXPECT_FALSE(w.row(boolRow)->checkBox()->isChecked()) << "and the row shows it";
+  undo->undo();
+  ASSERT_TRUE(tst::spinUntil([&] { return w.pixel(100, 75) == blue; }))
+      << "the next brings the first picture back";
+  undo->redo();
+  undo->redo();
+  tst::spinOnce();
+  EXPECT_TRUE(w.row(boolRow)->checkBox()->isChecked());
+  EXPECT_EQ(w.pixel(72, 75), Qt::white);
 }

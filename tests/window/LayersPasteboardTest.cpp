@@ -313,3 +313,27 @@ TEST(LayersPasteboard, DropsOnTheCanvasAndTheList) {
   EXPECT_EQ(layers[1]->name(), "One");
   EXPECT_EQ(layers[2]->name(), "Two");
 }
+
+// A layer row dragged from one document's list onto another's, between its
+// rows, becomes a layer there with the dragged layer's pixels; the source
+// keeps its layer.
+TEST(LayersPasteboard, ALayerRowDroppedInAnotherDocumentsList) {
+  Window source({{{0, 0, 40, 20}, QColor(250, 130, 0)}, {{0, 0, 400, 300}, QColor(0, 0, 200)}});
+  Window target({{{0, 0, 400, 300}, QColor(255, 255, 255)}, {{0, 0, 400, 300}, QColor(0, 0, 0)}});
+  ui::Pasteboard drag;
+  ASSERT_TRUE(source.layers()->tableViewWriteRowsWithIndexes(source.window->layersTable(),
+                                                             fnd::IndexSet(0), drag));
+  std::unique_ptr<QMimeData> data(drag.dragMimeData());
+  IMTableView* table = target.window->layersTable();
+  const QRect row1 = table->rectOfRow(1);
+  drop(table->viewport(), QPoint(row1.center().x(), row1.top() + 1), data.get());
+
+  ASSERT_EQ(target.layers()->objectsCount(), 3);
+  EXPECT_EQ(source.layers()->objectsCount(), 2);
+  Layer* dropped = target.layer(1);
+  EXPECT_EQ(dropped->image()->nsImage()->size(), QSizeF(40, 20));
+  EXPECT_EQ(QPointF(dropped->xOrigin(), dropped->yOrigin()), QPointF(180, 140)) << "centred";
+  target.layer(0)->setVisible(false);
+  EXPECT_EQ(documentPixel(target.layers(), 200, 150), QColor(250, 130, 0));
+  EXPECT_EQ(documentPixel(target.layers(), 100, 100), QColor(0, 0, 0));
+}
