@@ -76,8 +76,12 @@ void Layer::setYOrigin(double y) {
   didChangeValueForKey("yOrigin");
 }
 
+// One change reported for both coordinates: the canvas redraws the layer
+// once, where it is now, rather than also at an x-moved-only place between.
 void Layer::setOrigin(const QPointF& origin) {
+  settingOrigin_ = true;
   setXOrigin(origin.x());
+  settingOrigin_ = false;
   setYOrigin(origin.y());
 }
 
@@ -162,7 +166,7 @@ void Layer::resetPersistentGraphicalPropertiesKeepingNonVisibleFilters(bool keep
 
 void Layer::didChangeValueForKey(const QString& key) {
   if (!areNotificationsDisabled()) {
-    if (key != "name") layerChanged();
+    if (key != "name" && !settingOrigin_) layerChanged();
     if (kTransformationKeys.contains(key)) {
       accumulator_.reset();
       fnd::NotificationCenter::defaultCenter().postNotificationName(

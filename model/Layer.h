@@ -216,4 +216,6 @@ class Layer : public IMManagedObject, public ImageDelegate {
   std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
   QPointF savedOrigin_;
   QRectF previousClippingRect_;
+  // Set while setOrigin changes x: the layer reports one change, after y.
+  bool settingOrigin_ = false;
 };

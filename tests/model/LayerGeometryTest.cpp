@@ -127,6 +127,23 @@ TEST(LayerGeometryTest, ChangesPostTheirNotifications) {
   }
 }
 
+// A moved layer is reported once, already at its new place on both axes,
+// so a canvas redraws it once per move and never at a half-moved place.
+TEST(LayerGeometryTest, AMoveIsReportedOnceAtItsNewPlace) {
+  const QPointF moves[] = {{37, -12}, {37, 5}, {-4, 5}};
+  LayerFixture f;
+  for (const QPointF& to : moves) {
+    QList<QPointF> reportedAt;
+    auto& center = fnd::NotificationCenter::defaultCenter();
+    auto token = center.addObserverForName(
+        IMSelectedLayerDidChange, f.layer, nullptr,
+        [&](const fnd::Notification&) { reportedAt << f.layer->origin(); });
+    f.layer->setOrigin(to);
+    center.removeObserver(token);
+    EXPECT_EQ(reportedAt, QList<QPointF>{to}) << to.x() << "," << to.y();
+  }
+}
+
 TEST(LayerGeometryTest, SingleValueTransformerCountsElements) {
   struct Case {
     QVariant value;
