@@ -20,16 +20,12 @@
 #include "window/LayerDetailsPopoverView.h"
 #include "window/TextLayerDetailsPopoverView.h"
 
-namespace {
-
-QList<Layer*> layersOf(const cd::ObjectList& objects) {
+QList<Layer*> IMLayersArrayController::layersOf(const cd::ObjectList& objects) {
   QList<Layer*> layers;
   for (cd::ManagedObject* object : objects)
     if (auto* layer = dynamic_cast<Layer*>(object)) layers.append(layer);
   return layers;
 }
-
-}  // namespace
 
 IMLayersArrayController::IMLayersArrayController() {
   static const bool registered =

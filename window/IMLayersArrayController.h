@@ -195,6 +195,8 @@ class IMLayersArrayController : public IMGenericArrayController,
  private:
   IMLayersPanelWindow* layersWindow() const;
   IMWindowTools* contextualTools() const;
+  // The layers among managed objects, in their order.
+  static QList<Layer*> layersOf(const cd::ObjectList& objects);
   void redrawLayerRect(const QRectF& rect);
   void observeLayers();
   void stopObservingLayers();

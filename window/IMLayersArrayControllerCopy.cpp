@@ -16,13 +16,6 @@ namespace {
 
 const QString kImageOriginType = QStringLiteral("com.brenwick.layer.ImageOriginType");
 
-QList<Layer*> layersOf(const cd::ObjectList& objects) {
-  QList<Layer*> layers;
-  for (cd::ManagedObject* object : objects)
-    if (auto* layer = dynamic_cast<Layer*>(object)) layers.append(layer);
-  return layers;
-}
-
 // The selected part of `image`, moved to the origin where the tool's mask
 // lies (the mask covers the selected rectangle from (0, 0)).
 ci::Image selectedPixels(const ci::Image& image, IMWindowTools* tool, const QRectF& rect) {

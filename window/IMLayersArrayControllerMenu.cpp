@@ -12,17 +12,6 @@
 #include "window/IMTableView.h"
 #include "window/IMWindowTools.h"
 
-namespace {
-
-QList<Layer*> layersOf(const cd::ObjectList& objects) {
-  QList<Layer*> layers;
-  for (cd::ManagedObject* object : objects)
-    if (auto* layer = dynamic_cast<Layer*>(object)) layers.append(layer);
-  return layers;
-}
-
-}  // namespace
-
 IMWindowTools* IMLayersArrayController::contextualTools() const {
   IMLayersPanelWindow* window = layersWindow();
   return window ? window->selectionTool() : nullptr;
