@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "CanvasMouse.h"
 #include "ModelDocumentLayers.h"
 #include "coreimage/ImageAccumulator.h"
 #include "documents/IMDocument.h"
@@ -120,15 +121,7 @@ struct BrushWindow {
     }
   }
 
-  void send(QEvent::Type type, const QPointF& document) {
-    const QPointF at = canvas->pointToWidget(canvas->transformation().transformPoint(document));
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, canvas->mapToGlobal(at),
-                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(canvas, &event);
-  }
+  void send(QEvent::Type type, const QPointF& document) { sendCanvasMouse(canvas, type, document); }
   // Draws what the last step of the brush asked to redraw, now.
   void drawDirtyRect() {
     const QRectF view = canvas->transformRectFromDocumentToView(brush->refreshRect());

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "CanvasMouse.h"
 #include "ModelDocumentLayers.h"
 #include "appkit/ScrollView.h"
 #include "documents/IMDocument.h"
@@ -95,15 +96,7 @@ struct DragWindow {
     auto* scroll = canvas->enclosingScrollView();
     return scroll ? scroll->viewport()->size() : QSize();
   }
-  void send(QEvent::Type type, const QPointF& document) {
-    const QPointF at = canvas->pointToWidget(canvas->transformation().transformPoint(document));
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, canvas->mapToGlobal(at),
-                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(canvas, &event);
-  }
+  void send(QEvent::Type type, const QPointF& document) { sendCanvasMouse(canvas, type, document); }
   // The window's redraw requests go through the main queue; the repaint
   // they ask for is then delivered.
   void drainRedraws() {
