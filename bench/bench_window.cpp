@@ -67,6 +67,10 @@ struct ZoomWindow {
     window = document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
     if (!window) return;
     bench::layModelLayers(document->composedImage(), document->managedObjectContext());
+    // Laying the layers resizes the canvas, and the window grows to show it
+    // (up to the screen) as that change is delivered: the window is brought
+    // to its measured size only after, or every step would draw a larger view.
+    settle();
     window->window()->resize(kWindowWidth, kWindowHeight);
     settle();
     canvas = window->mainViewCanvas();

@@ -2,6 +2,16 @@
 
 #include <cstring>
 
+#include "foundation/WorkerPool.h"
+
+namespace {
+
+// Rows per band of a parallel copy: a few hundred kilobytes of a view's
+// bitmap, enough to outweigh handing the band to a worker.
+constexpr int CopyRowsPerBand = 64;
+
+}  // namespace
+
 void CanvasDocumentCache::clear() {
   kept_ = QRegion();
   pixels_ = QImage();
@@ -20,7 +30,14 @@ void CanvasDocumentCache::restore(QImage& bitmap, const QRect& area) const {
 void CanvasDocumentCache::keep(const Setup& setup, const QImage& bitmap, const QRect& area) {
   const QRect inside = area.intersected(bitmap.rect());
   if (inside.isEmpty()) return;
-  if (setup != setup_ || pixels_.size() != bitmap.size() || pixels_.format() != bitmap.format()) {
+  if (setup != setup_) {
+    // A new zoom or scroll invalidates what is kept, not the buffer: each
+    // zoom step redraws the whole view, and a fresh view-sized buffer per
+    // step costs its page faults on top of the copy.
+    kept_ = QRegion();
+    setup_ = setup;
+  }
+  if (pixels_.size() != bitmap.size() || pixels_.format() != bitmap.format()) {
     clear();
     setup_ = setup;
     pixels_ = QImage(bitmap.size(), bitmap.format());
@@ -31,12 +48,20 @@ void CanvasDocumentCache::keep(const Setup& setup, const QImage& bitmap, const Q
 }
 
 // Row by row in place: the target may be a bitmap a painter is drawing on.
+// Bands of rows go to the worker pool: a whole view is megabytes, more than
+// one core copies within a frame's share of time.
 void CanvasDocumentCache::copyRows(const QImage& from, QImage& to, const QRect& area) {
   const QRect inside = area.intersected(from.rect()).intersected(to.rect());
   if (inside.isEmpty() || from.format() != to.format()) return;
   const int bytesPerPixel = from.depth() / 8;
   const size_t length = size_t(inside.width()) * bytesPerPixel;
-  for (int y = inside.top(); y <= inside.bottom(); ++y)
-    std::memcpy(to.scanLine(y) + inside.left() * bytesPerPixel,
-                from.constScanLine(y) + inside.left() * bytesPerPixel, length);
+  const size_t offset = size_t(inside.left()) * bytesPerPixel;
+  // Addressed here, once: QImage's own row access may detach, not for threads.
+  const uchar* source = from.constBits();
+  uchar* target = to.bits();
+  const qsizetype sourceStride = from.bytesPerLine(), targetStride = to.bytesPerLine();
+  fnd::WorkerPool::parallelBands(inside.height(), CopyRowsPerBand, [&](int begin, int end) {
+    for (int y = inside.top() + begin; y < inside.top() + end; ++y)
+      std::memcpy(target + y * targetStride + offset, source + y * sourceStride + offset, length);
+  });
 }

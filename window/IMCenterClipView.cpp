@@ -60,6 +60,12 @@ void IMCenterClipView::setFrameSize(const QSizeF& size) {
 void IMCenterClipView::drawRect(const QRectF& dirtyRect) {
   ui::ClipView::drawRect(dirtyRect);
   if (!isReadyForShadow_ || !documentView()) return;
+  // An opaque document view paints over every pixel of its frame; where the
+  // dirty part lies wholly within it (a pixel in from its edges, which may
+  // fall between pixels), no shadow can show.
+  if (documentView()->isOpaque() &&
+      documentView()->frame().adjusted(1, 1, -1, -1).contains(dirtyRect))
+    return;
   gfx::GraphicsContext* context = gfx::GraphicsContext::current();
   const QRectF document = documentView()->frame().translated(kShadowOffset);
   const int steps = int(kShadowBlur);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "foundation/WorkerPool.h"
 #include "graphics/GraphicsContext.h"
 #include "graphics/GraphicsState.h"
 
@@ -148,10 +149,22 @@ void GraphicsContext::drawThroughLayer(const DrawRequest& request, QImage* targe
   if (s.hasClip) bounds &= s.deviceClip.boundingRect().toAlignedRect();
   if (bounds.isEmpty()) return;
   // Bands keep the float working copies small however large the drawing is.
-  int bandHeight = std::max(1, BandPixels / bounds.width());
-  for (int top = bounds.top(); top <= bounds.bottom(); top += bandHeight) {
-    QRect band(bounds.left(), top, bounds.width(), std::min(bandHeight, bounds.bottom() + 1 - top));
+  // Each band paints into its own layer and touches only its own rows of a
+  // target read in place, so bands of a drawing that may be painted from
+  // several threads are composited in parallel.
+  const bool concurrent = request.paintsConcurrently && hasFastRows(target->format());
+  const int bandHeight = std::max(1, BandPixels / bounds.width());
+  const int bands = (bounds.height() + bandHeight - 1) / bandHeight;
+  auto compositeBandAt = [&](int index) {
+    const int top = bounds.top() + index * bandHeight;
+    const QRect band(bounds.left(), top, bounds.width(),
+                     std::min(bandHeight, bounds.bottom() + 1 - top));
     compositeBand(request, target, band, op, fraction);
+  };
+  if (concurrent) {
+    fnd::WorkerPool::parallelFor(bands, compositeBandAt);
+  } else {
+    for (int index = 0; index < bands; ++index) compositeBandAt(index);
   }
 }
 

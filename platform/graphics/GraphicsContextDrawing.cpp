@@ -124,6 +124,7 @@ void GraphicsContext::fillRect(const QRectF& rect, const QColor& color, Composit
   if (painter_ && fillRectIntoBitmap(rect, color, op)) return;
   DrawRequest request;
   request.coverage = rectPath(rect);
+  request.paintsConcurrently = true;
   request.paint = [&](QPainter& painter) { painter.fillPath(request.coverage, color); };
   draw(request, op, 1.0);
 }
@@ -225,6 +226,7 @@ void GraphicsContext::drawImage(const CGImagePtr& image, const QRectF& destinati
   }
   DrawRequest request;
   request.coverage = rectPath(destination);
+  request.paintsConcurrently = true;
   request.paint = [&](QPainter& painter) {
     painter.setTransform(uprightIn(destination), true);
     // QPainter filters each pixel layout at a different precision, so

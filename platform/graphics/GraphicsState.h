@@ -37,6 +37,9 @@ struct GraphicsContext::DrawRequest {
   // Paints the coverage opaquely when it is not simply `coverage` filled
   // (text: the glyphs). Optional.
   std::function<void(QPainter&)> paintCoverage;
+  // Whether `paint` may run on several threads at once, each with its own
+  // painter (it only reads what it draws: an image, a colour, a path).
+  bool paintsConcurrently = false;
 };
 
 }  // namespace gfx

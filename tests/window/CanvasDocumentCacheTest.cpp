@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "graphics/GraphicsContext.h"
+#include "window/CanvasDocumentCache.h"
 #include "window/IMView.h"
 
 namespace {
@@ -80,6 +81,42 @@ TEST(CanvasDocumentCache, OverlayRedrawsCopyTheDocumentYetShowItsChanges) {
     canvas.settle();
     EXPECT_EQ(canvas.shownAt(11, 40), colour) << change.name;
   }
+}
+
+// A pattern no two rows or columns share, so a row copied to the wrong
+// place or a band left out shows.
+QImage patterned(QSize size, int seed) {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < size.height(); ++y)
+    for (int x = 0; x < size.width(); ++x)
+      image.setPixel(x, y,
+                     qRgba((x * 7 + seed) & 0xff, (y * 3 + seed) & 0xff, (x ^ y) & 0xff, 255));
+  return image;
+}
+
+TEST(CanvasDocumentCache, ANewSetupKeepsOnlyWhatWasComposedForIt) {
+  const QSize size(700, 500);  // rows enough for several bands of the copy
+  CanvasDocumentCache cache;
+  CanvasDocumentCache::Setup zoomed, other;
+  zoomed.transform = QTransform::fromScale(2, 2);
+  other.transform = QTransform::fromScale(3, 3);
+  const QImage first = patterned(size, 0), second = patterned(size, 91);
+  cache.keep(zoomed, first, QRect(QPoint(), size));
+  const QRect part(50, 30, 600, 400);
+  cache.keep(other, second, part);
+
+  EXPECT_FALSE(cache.covers(zoomed, part)) << "pixels of an earlier zoom offered";
+  EXPECT_FALSE(cache.covers(other, QRect(QPoint(), size)))
+      << "the earlier zoom's pixels around the part counted as kept";
+  ASSERT_TRUE(cache.covers(other, part));
+  QImage shown(size, QImage::Format_ARGB32_Premultiplied);
+  shown.fill(Qt::black);
+  cache.restore(shown, part);
+  for (int y = 0; y < size.height(); ++y)
+    for (int x = 0; x < size.width(); ++x) {
+      const QRgb expected = part.contains(x, y) ? second.pixel(x, y) : qRgb(0, 0, 0);
+      ASSERT_EQ(shown.pixel(x, y), expected) << x << "," << y;
+    }
 }
 
 }  // namespace
