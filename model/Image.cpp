@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QHash>
 #include <QTimeZone>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <vector>
 
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
@@ -370,6 +372,7 @@ struct Image::StoredPixelsChain {
   struct Waiting {
     Image* image;
     std::weak_ptr<bool> alive;
+    bool wanted = false;  // a view asked for it
   };
   std::deque<Waiting> waiting;
 };
@@ -388,6 +391,7 @@ void Image::loadImagesInBackground(const QList<Image*>& images) {
     if (!image) continue;
     chain->waiting.push_back({image, image->alive_});
     image->waitsForStoredDecode_ = true;
+    image->chain_ = chain;
   }
   for (int i = 0; i < kDecodesAtOnce; ++i) startNextStoredDecode(chain);
 }
@@ -421,6 +425,56 @@ void Image::startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chai
     *call = Call::Returned;
     return;
   }
+}
+
+void Image::decodeBeforeOthers() {
+  std::shared_ptr<StoredPixelsChain> chain = chain_.lock();
+  if (!chain || !waitsForStoredDecode_) return;
+  auto& waiting = chain->waiting;
+  auto mine = std::find_if(waiting.begin(), waiting.end(),
+                           [this](const StoredPixelsChain::Waiting& w) { return w.image == this; });
+  if (mine == waiting.end() || mine->wanted) return;
+  StoredPixelsChain::Waiting moved = *mine;
+  moved.wanted = true;
+  waiting.erase(mine);
+  auto firstUnwanted = std::find_if(waiting.begin(), waiting.end(),
+                                    [](const StoredPixelsChain::Waiting& w) { return !w.wanted; });
+  waiting.insert(firstUnwanted, moved);
+}
+
+namespace {
+
+// Decodes of stored pixels parked while decodes are held, in order.
+struct HeldDecode {
+  std::weak_ptr<bool> alive;
+  Image* image;
+  std::function<void()> decode;
+};
+bool gDecodesHeld = false;
+std::vector<HeldDecode>& heldDecodes() {
+  static std::vector<HeldDecode> held;
+  return held;
+}
+
+}  // namespace
+
+void Image::holdStoredDecodes(bool hold) {
+  gDecodesHeld = hold;
+  if (hold) return;
+  for (HeldDecode& held : std::exchange(heldDecodes(), {})) {
+    if (held.alive.expired()) continue;
+    if (fnd::OperationQueue* queue = held.image->loadingAndSavingOperationQueue())
+      queue->addOperationWithBlock(std::move(held.decode));
+    else
+      held.decode();
+  }
+}
+
+void Image::queueStoredDecode(fnd::OperationQueue* queue, std::function<void()> decode) {
+  if (gDecodesHeld)
+    heldDecodes().push_back({alive_, this, std::move(decode)});
+  else
+    queue->addOperationWithBlock(std::move(decode));
 }
 
 QSizeF Image::sizeOfPixelsBeingLoaded() {
@@ -475,12 +529,11 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
     return;
   }
   storedDecode_ = decode;
-  loadingQueue->addOperationWithBlock(
-      [decode, finish = std::move(finish), completionQueue]() mutable {
-        gfx::ImagePtr decoded = decode->task.result();
-        fnd::dispatchToQueue(completionQueue,
-                             [finish = std::move(finish), decoded] { finish(decoded); });
-      });
+  queueStoredDecode(loadingQueue, [decode, finish = std::move(finish), completionQueue]() mutable {
+    gfx::ImagePtr decoded = decode->task.result();
+    fnd::dispatchToQueue(completionQueue,
+                         [finish = std::move(finish), decoded] { finish(decoded); });
+  });
 }
 
 void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block) {
