@@ -231,7 +231,7 @@ void Image::setLocalImage(gfx::ImagePtr image) {
   // Pixels read from the store get no half-size copy ahead of need: it
   // would add a quarter to every opened layer whether or not it is ever
   // drawn reduced. The first reduced draw makes it.
-  if (decodedBlob_.isEmpty()) prepareReducedDrawing(image);
+  if (!adoptsStoredPixels_) prepareReducedDrawing(image);
   std::lock_guard<std::mutex> lock(mutex_);
   localImage_ = std::move(image);
   CIIMageDate_ = QDateTime();
@@ -495,7 +495,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
     if (running) isLoadingNSImage_ = false;
     gfx::ImagePtr decoded = running ? running->task.result() : ima_imageWithImageData(data);
     if (decoded) {
-      decodedBlob_ = data;
+      adoptsStoredPixels_ = !data.isEmpty();
       handleNSImage(decoded, std::move(block));
     } else if (block)
       block(nullptr);
@@ -507,7 +507,10 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
   std::weak_ptr<bool> alive = alive_;
   quint64 installsAtStart = installCount_;
   auto decode = std::make_shared<StoredDecode>(installsAtStart, data);
-  auto finish = [this, alive, installsAtStart, data, block, decode](gfx::ImagePtr decoded) {
+  // Only the decode holds the stored bytes, and lets them go as it ends: a
+  // result waiting for a busy owning queue does not keep them too.
+  const bool fromStore = !data.isEmpty();
+  auto finish = [this, alive, installsAtStart, fromStore, block, decode](gfx::ImagePtr decoded) {
     if (alive.expired()) return;
     if (storedDecode_ == decode) storedDecode_ = nullptr;
     isLoadingNSImage_ = false;
@@ -517,7 +520,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
       return;
     }
     if (decoded) {
-      decodedBlob_ = data;
+      adoptsStoredPixels_ = fromStore;
       handleNSImage(decoded, block);
     } else if (block) {
       block(nullptr);
@@ -537,22 +540,22 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
 }
 
 void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block) {
-  setLocalImage(image);  // before the blob is taken: it tells stored pixels apart
-  QByteArray blob = std::exchange(decodedBlob_, QByteArray());
+  setLocalImage(image);  // before the flag is taken: it tells stored pixels apart
+  const bool stored = std::exchange(adoptsStoredPixels_, false);
   if (image) {
     QDateTime token = newVersionToken();
     setPrimitiveValue(token, "modificationDate");
     installVersionToken(token);
     hasInMemoryVersion_ = true;
-    matchesStoredBlob_ = !blob.isEmpty();
+    matchesStoredBlob_ = stored;
     // The stored bytes are already the version's file content: they stay
     // in the store and are written out only once another version replaces
     // this one. The preview generator keeps its versions in memory: it
     // writes no file.
-    if (!blob.isEmpty())
+    if (stored)
       storedVersionToken_ = token;
     else if (!ModelVariant::isPreviewGenerator())
-      writeVersionFile(token, image, blob, nullptr);
+      writeVersionFile(token, image, QByteArray(), nullptr);
   }
   refreshCIImageWithImage();
   if (block) block(image);

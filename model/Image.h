@@ -199,7 +199,8 @@ class Image : public IMManagedObject {
   bool hasInMemoryVersion_ = false;
   // Set while the in-memory image is exactly what the stored blob decodes to.
   bool matchesStoredBlob_ = false;
-  QByteArray decodedBlob_;  // the blob handleNSImage is adopting, if any
+  // Set while handleNSImage adopts pixels decoded from the stored bytes.
+  bool adoptsStoredPixels_ = false;
   struct PreparedBlob {
     QDateTime token;
     QByteArray bytes;
