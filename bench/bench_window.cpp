@@ -261,6 +261,7 @@ void BM_WindowOpenToFirstView(benchmark::State& state) {
                  toFirst / kFirstViewBudgetMs);
     bench::figure("window_open_mapped_to_all_layers_shown_10x4000x3000",
                   millisecondsBetween(*watcher.mapped, allShown), "ms");
+    bench::figure("window_open_canvas_paints_to_all_layers_shown", watcher.canvasPaints, "paints");
     // The warm pass keeps freed memory with the allocator: its peak means nothing.
     if (!bench::warmPass())
       bench::figure(
