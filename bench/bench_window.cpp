@@ -10,9 +10,12 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTemporaryDir>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "BenchReport.h"
@@ -22,6 +25,7 @@
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/Error.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/UndoManager.h"
 #include "model/ComposedImage.h"
 #include "model/IMAManagedObjectContext.h"
@@ -175,7 +179,105 @@ void BM_WindowScroll100(benchmark::State& state) {
   }
 }
 
+// ---- Opening the stored document in its window ----
+// From the window mapped to its first view drawn (the canvas's first paint,
+// beside the 500 ms a user waits for a first view) and to every layer shown
+// (the paints after the last layer arrived delivered too), cold and warm;
+// in the cold pass also the peak memory of the open with the window shown
+// at fit zoom, in the layers' own pixel bytes.
+constexpr double kFirstViewBudgetMs = 500;
+
+QString storedModelDocument() {
+  static QTemporaryDir folder;
+  static QString path;
+  if (!path.isEmpty()) return path;
+  IMDocument made;
+  if (!made.initWithType(IMNativeDocumentType, nullptr)) qFatal("bench_window: no document");
+  bench::layModelLayers(made.composedImage(), made.managedObjectContext());
+  bool done = false;
+  const QString target = folder.filePath("first-view.zova");
+  made.saveToURL(QUrl::fromLocalFile(target), IMNativeDocumentType, ui::SaveAsOperation,
+                 [&](const fnd::Error* error) {
+                   if (error) qFatal("bench_window: the document was not saved");
+                   done = true;
+                 });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  made.operationQueue()->waitUntilAllOperationsAreFinished();
+  return path = target;
+}
+
+// Notes when a document window is first mapped and when its canvas paints.
+struct MappingWatcher : QObject {
+  std::optional<Clock::time_point> mapped;
+  int canvasPaints = 0;
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::Expose && !mapped && object->isWindowType() &&
+        static_cast<QWindow*>(object)->isExposed())
+      mapped = Clock::now();
+    if (event->type() == QEvent::Paint && qobject_cast<IMView*>(object)) ++canvasPaints;
+    return false;
+  }
+};
+
+bool allLayersIn(IMDocument* document) {
+  for (Layer* layer : document->composedImage()->layersArray())
+    if (layer->image()->isArriving()) return false;
+  return true;
+}
+
+void BM_WindowOpenToFirstView(benchmark::State& state) {
+  const QString path = storedModelDocument();
+  // The program's own document controller, the one the window benchmarks
+  // above made when they ran.
+  static std::unique_ptr<IMDocumentController> own;
+  ui::DocumentController* controller = ui::DocumentController::existingSharedDocumentController();
+  if (!controller) {
+    own = std::make_unique<IMDocumentController>();
+    controller = own.get();
+    bench::atProgramEnd([] { own.reset(); });
+  }
+  IMWindowController::installAsDocumentWindow();
+  for (auto _ : state) {
+    MappingWatcher watcher;
+    qApp->installEventFilter(&watcher);
+    const double residentBefore = bench::residentBytes();
+    bench::resetPeakMemory();
+    IMDocument* document = nullptr;
+    controller->openDocumentWithContentsOfURL(QUrl::fromLocalFile(path), true,
+                                              [&](ui::Document* opened, bool, const fnd::Error*) {
+                                                document = qobject_cast<IMDocument*>(opened);
+                                              });
+    while (!watcher.mapped || watcher.canvasPaints == 0)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    const Clock::time_point firstView = Clock::now();
+    if (!document) qFatal("bench_window: the stored document did not open");
+    while (!allLayersIn(document)) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    for (int i = 0; i < 5; ++i) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+    const Clock::time_point allShown = Clock::now();
+    qApp->removeEventFilter(&watcher);
+    const double peak = bench::peakMemoryBytes() - residentBefore;
+    const double toFirst = millisecondsBetween(*watcher.mapped, firstView);
+    bench::figure("window_open_mapped_to_first_view_10x4000x3000", toFirst, "ms");
+    bench::ratio("window_open_mapped_to_first_view_10x4000x3000_vs_500ms",
+                 toFirst / kFirstViewBudgetMs);
+    bench::figure("window_open_mapped_to_all_layers_shown_10x4000x3000",
+                  millisecondsBetween(*watcher.mapped, allShown), "ms");
+    bench::figure("window_open_canvas_paints_to_all_layers_shown", watcher.canvasPaints, "paints");
+    // The warm pass keeps freed memory with the allocator: its peak means nothing.
+    if (!bench::warmPass())
+      bench::figure(
+          "window_open_fit_zoom_peak_memory_in_layer_pixels",
+          peak / (double(bench::kModelWidth) * bench::kModelHeight * 4 * bench::kModelLayers), "x");
+    document->close();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_WindowZoomStep)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowScroll100)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowOpenToFirstView)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -171,9 +171,14 @@ void ComposedImage::awakeFromFetch() {
   IMManagedObject::awakeFromFetch();
   layerCounter_ = highestDefaultLayerNumber();
   // An opened document shows sooner when its layers decode all at once, in
-  // the background, than one by one as each is first drawn.
-  QList<Image*> images;
-  for (Layer* layer : layersArray()) images.append(layer->image());
+  // the background, than one by one as each is first drawn. From the bottom
+  // up, so a view drawn as they arrive shows the lower part of the stack
+  // complete, visible layers first.
+  QList<Image*> images, hidden;
+  const QList<Layer*> layers = layersArray();
+  for (auto layer = layers.rbegin(); layer != layers.rend(); ++layer)
+    ((*layer)->visible() ? images : hidden).append((*layer)->image());
+  images.append(hidden);
   Image::loadImagesInBackground(images);
 }
 

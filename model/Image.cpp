@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QHash>
 #include <QTimeZone>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <vector>
 
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
@@ -229,7 +231,7 @@ void Image::setLocalImage(gfx::ImagePtr image) {
   // Pixels read from the store get no half-size copy ahead of need: it
   // would add a quarter to every opened layer whether or not it is ever
   // drawn reduced. The first reduced draw makes it.
-  if (decodedBlob_.isEmpty()) prepareReducedDrawing(image);
+  if (!adoptsStoredPixels_) prepareReducedDrawing(image);
   std::lock_guard<std::mutex> lock(mutex_);
   localImage_ = std::move(image);
   CIIMageDate_ = QDateTime();
@@ -370,6 +372,7 @@ struct Image::StoredPixelsChain {
   struct Waiting {
     Image* image;
     std::weak_ptr<bool> alive;
+    bool wanted = false;  // a view asked for it
   };
   std::deque<Waiting> waiting;
 };
@@ -388,6 +391,7 @@ void Image::loadImagesInBackground(const QList<Image*>& images) {
     if (!image) continue;
     chain->waiting.push_back({image, image->alive_});
     image->waitsForStoredDecode_ = true;
+    image->chain_ = chain;
   }
   for (int i = 0; i < kDecodesAtOnce; ++i) startNextStoredDecode(chain);
 }
@@ -423,6 +427,56 @@ void Image::startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chai
   }
 }
 
+void Image::decodeBeforeOthers() {
+  std::shared_ptr<StoredPixelsChain> chain = chain_.lock();
+  if (!chain || !waitsForStoredDecode_) return;
+  auto& waiting = chain->waiting;
+  auto mine = std::find_if(waiting.begin(), waiting.end(),
+                           [this](const StoredPixelsChain::Waiting& w) { return w.image == this; });
+  if (mine == waiting.end() || mine->wanted) return;
+  StoredPixelsChain::Waiting moved = *mine;
+  moved.wanted = true;
+  waiting.erase(mine);
+  auto firstUnwanted = std::find_if(waiting.begin(), waiting.end(),
+                                    [](const StoredPixelsChain::Waiting& w) { return !w.wanted; });
+  waiting.insert(firstUnwanted, moved);
+}
+
+namespace {
+
+// Decodes of stored pixels parked while decodes are held, in order.
+struct HeldDecode {
+  std::weak_ptr<bool> alive;
+  Image* image;
+  std::function<void()> decode;
+};
+bool gDecodesHeld = false;
+std::vector<HeldDecode>& heldDecodes() {
+  static std::vector<HeldDecode> held;
+  return held;
+}
+
+}  // namespace
+
+void Image::holdStoredDecodes(bool hold) {
+  gDecodesHeld = hold;
+  if (hold) return;
+  for (HeldDecode& held : std::exchange(heldDecodes(), {})) {
+    if (held.alive.expired()) continue;
+    if (fnd::OperationQueue* queue = held.image->loadingAndSavingOperationQueue())
+      queue->addOperationWithBlock(std::move(held.decode));
+    else
+      held.decode();
+  }
+}
+
+void Image::queueStoredDecode(fnd::OperationQueue* queue, std::function<void()> decode) {
+  if (gDecodesHeld)
+    heldDecodes().push_back({alive_, this, std::move(decode)});
+  else
+    queue->addOperationWithBlock(std::move(decode));
+}
+
 QSizeF Image::sizeOfPixelsBeingLoaded() {
   // A draw asking about pixels still waiting for their turn starts their
   // decode now, whose header tells the size soon.
@@ -441,7 +495,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
     if (running) isLoadingNSImage_ = false;
     gfx::ImagePtr decoded = running ? running->task.result() : ima_imageWithImageData(data);
     if (decoded) {
-      decodedBlob_ = data;
+      adoptsStoredPixels_ = !data.isEmpty();
       handleNSImage(decoded, std::move(block));
     } else if (block)
       block(nullptr);
@@ -453,7 +507,10 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
   std::weak_ptr<bool> alive = alive_;
   quint64 installsAtStart = installCount_;
   auto decode = std::make_shared<StoredDecode>(installsAtStart, data);
-  auto finish = [this, alive, installsAtStart, data, block, decode](gfx::ImagePtr decoded) {
+  // Only the decode holds the stored bytes, and lets them go as it ends: a
+  // result waiting for a busy owning queue does not keep them too.
+  const bool fromStore = !data.isEmpty();
+  auto finish = [this, alive, installsAtStart, fromStore, block, decode](gfx::ImagePtr decoded) {
     if (alive.expired()) return;
     if (storedDecode_ == decode) storedDecode_ = nullptr;
     isLoadingNSImage_ = false;
@@ -463,7 +520,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
       return;
     }
     if (decoded) {
-      decodedBlob_ = data;
+      adoptsStoredPixels_ = fromStore;
       handleNSImage(decoded, block);
     } else if (block) {
       block(nullptr);
@@ -475,31 +532,30 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
     return;
   }
   storedDecode_ = decode;
-  loadingQueue->addOperationWithBlock(
-      [decode, finish = std::move(finish), completionQueue]() mutable {
-        gfx::ImagePtr decoded = decode->task.result();
-        fnd::dispatchToQueue(completionQueue,
-                             [finish = std::move(finish), decoded] { finish(decoded); });
-      });
+  queueStoredDecode(loadingQueue, [decode, finish = std::move(finish), completionQueue]() mutable {
+    gfx::ImagePtr decoded = decode->task.result();
+    fnd::dispatchToQueue(completionQueue,
+                         [finish = std::move(finish), decoded] { finish(decoded); });
+  });
 }
 
 void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)> block) {
-  setLocalImage(image);  // before the blob is taken: it tells stored pixels apart
-  QByteArray blob = std::exchange(decodedBlob_, QByteArray());
+  setLocalImage(image);  // before the flag is taken: it tells stored pixels apart
+  const bool stored = std::exchange(adoptsStoredPixels_, false);
   if (image) {
     QDateTime token = newVersionToken();
     setPrimitiveValue(token, "modificationDate");
     installVersionToken(token);
     hasInMemoryVersion_ = true;
-    matchesStoredBlob_ = !blob.isEmpty();
+    matchesStoredBlob_ = stored;
     // The stored bytes are already the version's file content: they stay
     // in the store and are written out only once another version replaces
     // this one. The preview generator keeps its versions in memory: it
     // writes no file.
-    if (!blob.isEmpty())
+    if (stored)
       storedVersionToken_ = token;
     else if (!ModelVariant::isPreviewGenerator())
-      writeVersionFile(token, image, blob, nullptr);
+      writeVersionFile(token, image, QByteArray(), nullptr);
   }
   refreshCIImageWithImage();
   if (block) block(image);

@@ -59,6 +59,20 @@ class Image : public IMManagedObject {
   // The same for several images, in order, a few at a time (each decode
   // uses every core), so only a few layers' stored bytes are in memory.
   static void loadImagesInBackground(const QList<Image*>& images);
+  // Whether the stored pixels are on their way into memory: waiting for
+  // their turn to decode, or decoding. A view drawn as the document arrives
+  // leaves such an image out; its delegate is told when the pixels are in.
+  bool isArriving() const {
+    return !hasInMemoryVersion_ && (waitsForStoredDecode_ || isLoadingNSImage_);
+  }
+  // Moves these pixels, while they wait for their turn, ahead of those no
+  // view has asked for (after those asked for before): a view needs them.
+  void decodeBeforeOthers();
+  // Holds back (true) or lets go the background decodes of stored pixels:
+  // while held, each waits before it starts, and a caller that cannot wait
+  // for it decodes the pixels itself. For showing what a document looks
+  // like before its pixels arrive.
+  static void holdStoredDecodes(bool hold);
   // Decodes now the stored pixels of every image among `images` that has
   // none in memory, each for drawing at `scales[i]` device pixels per point
   // at most (reduced, see ima_imageWithImageDataForScale; 1 when absent),
@@ -139,6 +153,8 @@ class Image : public IMManagedObject {
  private:
   struct StoredPixelsChain;
   static void startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chain);
+  // Runs a decode of stored pixels on `queue`, or parks it while decodes are held.
+  void queueStoredDecode(fnd::OperationQueue* queue, std::function<void()> decode);
   void installVersionToken(const QDateTime& token);
   // Writes one version file; an empty `blob` is produced on the queue.
   void writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
@@ -183,7 +199,8 @@ class Image : public IMManagedObject {
   bool hasInMemoryVersion_ = false;
   // Set while the in-memory image is exactly what the stored blob decodes to.
   bool matchesStoredBlob_ = false;
-  QByteArray decodedBlob_;  // the blob handleNSImage is adopting, if any
+  // Set while handleNSImage adopts pixels decoded from the stored bytes.
+  bool adoptsStoredPixels_ = false;
   struct PreparedBlob {
     QDateTime token;
     QByteArray bytes;
@@ -201,7 +218,8 @@ class Image : public IMManagedObject {
   QDateTime storedVersionToken_;
   // Queued by loadImagesInBackground, its decode not started yet.
   bool waitsForStoredDecode_ = false;
-  quint64 installCount_ = 0;  // versions installed, for late decodes to detect
+  std::weak_ptr<StoredPixelsChain> chain_;  // the one it waits in
+  quint64 installCount_ = 0;                // versions installed, for late decodes to detect
   ImageDelegate* delegate_ = nullptr;
   std::shared_ptr<bool> alive_;
   // The decode of the stored bytes running in the background, if any, which

@@ -17,7 +17,6 @@ constexpr size_t kDecodesAtOnce = 2;
 
 struct PendingDecode {
   Image* image;
-  QByteArray data;
   std::shared_ptr<ClaimableTask<gfx::ImagePtr>> pixels;
 };
 
@@ -31,7 +30,7 @@ void Image::decodeStoredPixelsForDrawing(const QList<Image*>& images, const QLis
     // Runs the decode here when no worker has taken it up yet.
     gfx::ImagePtr pixels = decode.pixels->result();
     if (!pixels) return;  // a draw decodes it again, and fails the same way
-    decode.image->decodedBlob_ = decode.data;
+    decode.image->adoptsStoredPixels_ = true;
     decode.image->handleNSImage(pixels, nullptr);
   };
   for (qsizetype i = 0; i < images.size(); ++i) {
@@ -43,7 +42,7 @@ void Image::decodeStoredPixelsForDrawing(const QList<Image*>& images, const QLis
     auto pixels = std::make_shared<ClaimableTask<gfx::ImagePtr>>(
         [data, scale] { return ima_imageWithImageDataForScale(data, scale); });
     fnd::WorkerPool::shared()->start([pixels] { pixels->result(); });
-    pending.push_back({image, data, std::move(pixels)});
+    pending.push_back({image, std::move(pixels)});
     if (pending.size() >= kDecodesAtOnce) adoptOldest();
   }
   while (!pending.empty()) adoptOldest();

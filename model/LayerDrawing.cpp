@@ -8,6 +8,7 @@
 #include "graphics/GraphicsContext.h"
 #include "graphics/LargeImageBuffer.h"
 #include "model/ComposedImage.h"
+#include "model/DrawingAsLayersArrive.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
 #include "model/Layer.h"
@@ -53,6 +54,10 @@ void Layer::drawIsForceQuartz(bool forceQuartz, bool isVisibleIgnored, bool isFo
   // One still decoding in the background holds up only the draws it can
   // show in; it tells its owner when its pixels arrive.
   if (Image* image = this->image(); image && !image->localImage() && !image->hasInMemoryVersion()) {
+    if (DrawingAsLayersArrive::isActive() && image->isArriving()) {
+      image->decodeBeforeOthers();
+      return;
+    }
     if (!mayShowWhileLoading(*this, *image, rect)) return;
     image->nsImage();
   }

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <cmath>
+#include <optional>
 
 #include "appkit/MenuItem.h"
 #include "appkit/PictureTaker.h"
@@ -15,6 +16,7 @@
 #include "foundation/Localized.h"
 #include "foundation/OperationQueue.h"
 #include "model/ComposedImage.h"
+#include "model/DrawingAsLayersArrive.h"
 #include "model/IMAManagedObjectContext.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
@@ -190,8 +192,14 @@ void IMWindowController::windowWillClose(ui::Window* window) {
 
 void IMWindowController::viewDrawingRect(const QRectF& rect, bool forceCleanDrawing,
                                          bool disableInterpolation) {
-  if (ComposedImage* image = composedImage())
-    image->compositeImageInRect(rect, forceCleanDrawing, disableInterpolation);
+  ComposedImage* image = composedImage();
+  if (!image) return;
+  // The canvas never waits for a layer still decoding: it shows what has
+  // arrived and repaints each layer as it comes. A clean drawing is a
+  // picture of the document and shows all of it.
+  std::optional<DrawingAsLayersArrive> asTheyArrive;
+  if (!forceCleanDrawing) asTheyArrive.emplace();
+  image->compositeImageInRect(rect, forceCleanDrawing, disableInterpolation);
 }
 
 QRectF IMWindowController::contentOriginalRectForView() {

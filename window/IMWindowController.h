@@ -319,6 +319,7 @@ class IMWindowController : public ui::WindowController,
   void observeOperationCount();
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);
+  void showIndicator();
   void deferredStepAfterLoad();
   // The first fit, made again while the window manager places the window.
   void fitFollowingTheWindowManager();

@@ -19,6 +19,7 @@
 #include "model/ComposedImage.h"
 #include "model/IMAManagedObjectContext.h"
 #include "model/IMManagedObject.h"
+#include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
 #include "window/IMAppResponder.h"
@@ -282,6 +283,8 @@ void IMWindowController::redrawChangedLayer(Layer* layer) {
   const QRectF now = layer->previousClippingRect();
   if (!previous.isEmpty()) setNeedsDisplayInLayerRect(previous);
   if (!now.isEmpty() && now != previous) setNeedsDisplayInLayerRect(now);
+  // A layer's pixels arriving is such a change.
+  showIndicator();
 }
 
 void IMWindowController::removeObservers() {
@@ -317,6 +320,7 @@ void IMWindowController::operationCountChanged() {
     setIndicatorAnimating(true);
   }
   operationCount_ = count;
+  showIndicator();
   // The queue publishes its count coalesced on the main loop and not at all
   // when it is back where it was last published: while work is pending the
   // count is read again, so an end between two publications still shows.
@@ -333,9 +337,31 @@ void IMWindowController::operationCountChanged() {
 
 void IMWindowController::setIndicatorAnimating(bool animating) {
   indicatorAnimating_ = animating;
+  showIndicator();
+}
+
+// While an opened document's layers are still arriving, the indicator
+// counts them in; after that it turns while load and save work goes on.
+void IMWindowController::showIndicator() {
   if (!loadSaveProgressIndicator_) return;
-  loadSaveProgressIndicator_->setRange(0, animating ? 0 : 1);
-  loadSaveProgressIndicator_->setVisible(animating);
+  int layers = 0, arriving = 0;
+  if (ComposedImage* image = reverting_ ? nullptr : composedImage())
+    for (Layer* layer : image->layersArray()) {
+      ++layers;
+      if (layer->image() && layer->image()->isArriving()) ++arriving;
+    }
+  QProgressBar* indicator = loadSaveProgressIndicator_;
+  if (arriving > 0) {
+    indicator->setRange(0, layers);
+    indicator->setValue(layers - arriving);
+    indicator->setToolTip(
+        fnd::localized("Loading layers: %1 of %2").arg(layers - arriving).arg(layers));
+    indicator->setVisible(true);
+    return;
+  }
+  indicator->setRange(0, indicatorAnimating_ ? 0 : 1);
+  indicator->setToolTip(QString());
+  indicator->setVisible(indicatorAnimating_);
 }
 
 // What bindModel took up goes: the thumbnails still waiting are of no use
