@@ -4,7 +4,11 @@
 // - a stroke of 2,000 dabs 100 pixels across, each drag event's dirty
 //   rectangle drawn into the canvas's bitmap before the next event, as dabs
 //   per second and beside the same dabs stamped into an accumulator alone,
-//   with the time the canvas spent drawing;
+//   with the time the canvas spent drawing and the main thread's processor
+//   time (wall time well above it is time spent waiting). A mouse reports
+//   at most about 1,000 times a second, so a stroke at 15,000 dabs a second
+//   brings 15 dabs an event; the dense row sends 3 an event, five times the
+//   redraws a real stroke asks for;
 // - from a drag event to its dirty rectangle drawn, at zoom 1 and 0.25, the
 //   50th and 99th percentiles in milliseconds;
 // - the bake of the 2,000-dab stroke at mouse-up, and whether one undo
@@ -20,6 +24,7 @@
 #include <QThreadPool>
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <vector>
 
 #include "BenchReport.h"
@@ -51,9 +56,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kDabs = 2000;
 constexpr double kBrushSize = 50;  // the radius: dabs 100 pixels across
+// A stroke of 15,000 dabs a second seen by a mouse reporting 1,000 times a second.
+constexpr int kDabsPerEvent = 15;
 
 double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// The processor time of the calling thread.
+double threadCpuMilliseconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 // The brush, noting where it stamps.
@@ -177,7 +191,8 @@ double accumulatorAloneMilliseconds(BrushWindow& w, const QRectF& extent) {
   return millisecondsBetween(start, Clock::now());
 }
 
-void BM_BrushStroke(benchmark::State& state) {
+// `dabsPerEvent` dabs a quarter of the brush size apart come with each event.
+void brushStroke(benchmark::State& state, int dabsPerEvent, const std::string& prefix) {
   BrushWindow& w = brushWindow();
   if (!w.isOpen()) {
     state.SkipWithError("no document window");
@@ -185,7 +200,8 @@ void BM_BrushStroke(benchmark::State& state) {
   }
   w.window->setZoom(1);
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  const std::vector<QPointF> points = w.path(50, kDabs);  // three dabs an event
+  // The stamps stop short of the event's point: one step more than the dabs.
+  const std::vector<QPointF> points = w.path((dabsPerEvent + 1) * kBrushSize / 4, kDabs);
   w.settle();
   for (auto _ : state) {
     const QImage before = layerImage(w.layer);
@@ -196,32 +212,50 @@ void BM_BrushStroke(benchmark::State& state) {
     w.settle();
     w.brush->points.clear();
     const Clock::time_point start = Clock::now();
+    const double startCpu = threadCpuMilliseconds();
     size_t i = 1;
-    double drawing = 0;
+    double drawing = 0, drawingCpu = 0;
     for (; i < points.size() && w.brush->points.size() < kDabs; ++i) {
       w.send(QEvent::MouseMove, points[i]);
       const Clock::time_point drawn = Clock::now();
+      const double drawnCpu = threadCpuMilliseconds();
       w.drawDirtyRect();
       drawing += millisecondsBetween(drawn, Clock::now());
+      drawingCpu += threadCpuMilliseconds() - drawnCpu;
     }
-    bench::figure("tool_brush_stroke_2000_dabs_drawing_share", drawing, "ms");
     const double stroke = millisecondsBetween(start, Clock::now());
+    const double strokeCpu = threadCpuMilliseconds() - startCpu;
     const size_t dabs = w.brush->points.size();
     const Clock::time_point up = Clock::now();
+    const double upCpu = threadCpuMilliseconds();
     w.send(QEvent::MouseButtonRelease, points[i - 1]);
     const double bake = millisecondsBetween(up, Clock::now());
+    const double bakeCpu = threadCpuMilliseconds() - upCpu;
     w.settle();
-    bench::figure("tool_brush_stroke_dabs_per_second", double(dabs) / stroke * 1000, "dabs/s");
-    bench::ratio("tool_brush_stroke_vs_accumulator_alone",
+    bench::figure(prefix + "_2000_dabs_drawing_share", drawing, "ms");
+    bench::figure(prefix + "_2000_dabs_drawing_share_main_thread_cpu", drawingCpu, "ms");
+    bench::figure(prefix + "_2000_dabs_wall", stroke, "ms");
+    bench::figure(prefix + "_2000_dabs_main_thread_cpu", strokeCpu, "ms");
+    bench::figure(prefix + "_dabs_per_second", double(dabs) / stroke * 1000, "dabs/s");
+    bench::ratio(prefix + "_vs_accumulator_alone",
                  stroke / accumulatorAloneMilliseconds(w, extent));
-    bench::figure("tool_brush_bake_2000_dabs", bake, "ms");
     // One undo gives back the pixels from before the stroke.
     w.document->managedObjectContext()->undoManager()->undo();
     Image* image = w.layer->image();
     while (image->localImageDate() != image->versionToken())
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (dabsPerEvent != kDabsPerEvent) continue;
+    bench::figure("tool_brush_bake_2000_dabs", bake, "ms");
+    bench::figure("tool_brush_bake_2000_dabs_main_thread_cpu", bakeCpu, "ms");
     bench::figure("tool_brush_undo_restores_pixels", layerImage(w.layer) == before ? 1 : 0, "bool");
   }
+}
+
+void BM_BrushStroke(benchmark::State& state) {
+  brushStroke(state, kDabsPerEvent, "tool_brush_stroke");
+}
+void BM_BrushStrokeDense(benchmark::State& state) {
+  brushStroke(state, 3, "tool_brush_stroke_dense");
 }
 
 void dragToDrawn(benchmark::State& state, double zoom, const char* name) {
@@ -264,5 +298,6 @@ void BM_BrushDragToDrawnZoomQuarter(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_BrushStroke)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BrushStrokeDense)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrushDragToDrawnZoom1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrushDragToDrawnZoomQuarter)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -90,11 +90,9 @@ ci::Image IMCITool::stampAt(const QPointF& point, double pressure) const {
 
 void IMCITool::paint(std::vector<ci::Image> stamps, const QRectF& dirty) {
   std::shared_ptr<IMCIToolStroke> stroke = stroke_;
+  // The stamps of one mouse step go in together, spread over the workers.
   auto render = [stroke, stamps = std::move(stamps), dirty] {
-    ci::ImageAccumulator& accumulator = *stroke->accumulator;
-    for (const ci::Image& stamp : stamps)
-      if (!stamp.isNull())
-        accumulator.setImage(stamp.imageByCompositingOverImage(accumulator.image()), dirty);
+    stroke->accumulator->stampEachOver(stamps, dirty);
   };
   if (!stroke->queued) {
     render();

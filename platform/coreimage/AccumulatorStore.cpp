@@ -1,5 +1,6 @@
 #include "coreimage/AccumulatorStore.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -225,6 +226,60 @@ bool AccumulatorStore::stampOver(const PixelBuffer& pixels) {
     pending_ = Pending{generation_, pixels};
   else
     compositeTiles(pixels);
+  return true;
+}
+
+// Clearing a fresh tile costs more than compositing a dab onto it, and
+// each tile is its own slot: they are made side by side.
+void AccumulatorStore::makeTiles(const std::vector<PixelBuffer>& dabs) {
+  std::vector<int> missing;
+  for (const PixelBuffer& dab : dabs) {
+    if (dab.isNull()) continue;
+    const IRect& r = dab.rect();
+    const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
+    const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
+    for (int row = r0; row <= r1; ++row)
+      for (int column = c0; column <= c1; ++column) {
+        const int i = row * columns_ + column;
+        if (tiles_[size_t(i)].isNull() &&
+            std::find(missing.begin(), missing.end(), i) == missing.end())
+          missing.push_back(i);
+      }
+  }
+  WorkerPool::parallelFor(int(missing.size()), [&](int k) {
+    const int i = missing[size_t(k)];
+    tileAt(i % columns_, i / columns_, IRect());
+  });
+}
+
+bool AccumulatorStore::stampEachOver(const std::vector<PixelBuffer>& dabs) {
+  IRect covered;
+  long long pixels = 0;
+  for (const PixelBuffer& dab : dabs) {
+    if (dab.isNull()) continue;
+    covered = covered.isEmpty() ? dab.rect() : covered.united(dab.rect());
+    pixels += dab.rect().area();
+  }
+  if (covered.isEmpty()) return true;
+  std::unique_lock lock(mutex_);
+  if (!beginChange(covered)) return false;
+  // Made first: the bands then only change pixels.
+  // Source-over onto a transparent tile gives the dab itself, as when a
+  // single stamp makes the tile.
+  makeTiles(dabs);
+  // A brush's usual step stays on the calling thread: waking the pool and
+  // reading the tiles back from other cores' caches cost more than it saves.
+  const long long perRow = std::max(1LL, pixels / covered.h);
+  const int grain =
+      pixels < kParallelStampPixels ? covered.h : int(std::max(1LL, kBandPixels / perRow));
+  WorkerPool::parallelBands(covered.h, grain, [&](int begin, int end) {
+    const IRect band{covered.x, covered.y + begin, covered.w, end - begin};
+    for (const PixelBuffer& dab : dabs) {
+      if (dab.isNull() || dab.rect().intersected(band).isEmpty()) continue;
+      const PixelBuffer rows = dab.view(band);
+      forEachTile(rows.rect(), [&](PixelBuffer& tile, bool) { compositeOver(rows, tile); });
+    }
+  });
   return true;
 }
 

@@ -36,6 +36,11 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // and back. The store keeps `pixels` (shared, not copied) while the
   // stamp waits; the caller leaves them unchanged.
   bool stampOver(const PixelBuffer& pixels);
+  // Composites each of `dabs` (which lie inside the bounds) source-over
+  // onto the tiles in turn, under the same terms as write(). Their rows are
+  // spread over the worker pool, each band applying every dab in order, so
+  // the pixels are those of one stampOver() after another.
+  bool stampEachOver(const std::vector<PixelBuffer>& dabs);
   // A store of the same pixels with no snapshots of its own.
   std::shared_ptr<AccumulatorStore> copy() const;
 
@@ -66,6 +71,11 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // Changes smaller than this (a dab) stay on the calling thread: waking
   // the pool would cost more than the copy.
   static constexpr long long kParallelPixels = 1 << 18;
+  // stampEachOver() spreads its rows over the pool from this many dab
+  // pixels on (fifteen dabs 260 pixels across), with bands of at least
+  // kBandPixels of them.
+  static constexpr long long kParallelStampPixels = 1 << 20;
+  static constexpr long long kBandPixels = 1 << 16;
 
   void copyTiles(PixelBuffer& out) const;
   // The tile, made on first touch for a write of `written`.
@@ -79,6 +89,8 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // snapshots live; false, changing nothing, past the budget. Called locked.
   bool settle();
   void compositeTiles(const PixelBuffer& pixels);
+  // Makes the tiles the dabs touch that are not there yet, transparent.
+  void makeTiles(const std::vector<PixelBuffer>& dabs);
   static void compositeOver(const PixelBuffer& pixels, PixelBuffer& out);
   // Runs `body` on every tile `r` touches, made on first touch, and tells
   // whether the tile was just made (transparent under `r`, not yet written).

@@ -1,9 +1,11 @@
 #include "coreimage/ImageAccumulator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "coreimage/AccumulatorStore.h"
 #include "coreimage/CompositeNode.h"
+#include "coreimage/WorkerPool.h"
 #include "graphics/CompositingOperation.h"
 
 namespace ci {
@@ -35,6 +37,43 @@ void ImageAccumulator::setImage(Image&& image, const QRectF& dirtyRect) {
   written_ = written_.isEmpty() ? region : written_.united(region);
   Image recipe = std::move(image);
   if (!stampOver(recipe, region)) render(recipe, region);
+}
+
+void ImageAccumulator::stampEachOver(const std::vector<Image>& dabs, const QRectF& dirtyRect) {
+  const IRect region = regionOf(dirtyRect);
+  const bool any =
+      std::any_of(dabs.begin(), dabs.end(), [](const Image& d) { return !d.isNull(); });
+  if (region.isEmpty() || !any) return;
+  if (format_ != kCIFormatRGBAf) {
+    for (const Image& dab : dabs)
+      if (!dab.isNull()) setImage(dab.imageByCompositingOverImage(image()), dirtyRect);
+    return;
+  }
+  written_ = written_.isEmpty() ? region : written_.united(region);
+  // Every dab is rendered before any pixel changes: a dab may read this
+  // accumulator's own snapshot.
+  std::vector<PixelBuffer> rendered(dabs.size());
+  long long pixels = 0;
+  for (size_t i = 0; i < dabs.size(); ++i) {
+    if (dabs[i].isNull()) continue;
+    const IRect covered =
+        IRect::covering(intersect(dabs[i].extent(), region.toRectF())).intersected(region);
+    if (covered.isEmpty()) continue;
+    rendered[i] = PixelBuffer(covered);
+    pixels += covered.area();
+  }
+  // Small dabs render on this thread, each spreading its own rows when large.
+  const auto renderOne = [&](int i) {
+    if (!rendered[size_t(i)].isNull()) context_.render(dabs[size_t(i)], rendered[size_t(i)]);
+  };
+  if (pixels < kParallelDabPixels)
+    for (int i = 0; i < int(dabs.size()); ++i) renderOne(i);
+  else
+    WorkerPool::parallelFor(int(dabs.size()), renderOne);
+  if (!store_->stampEachOver(rendered)) {
+    replaceStore(store_->copy());
+    store_->stampEachOver(rendered);
+  }
 }
 
 bool ImageAccumulator::stampOver(Image& recipe, const IRect& region) {

@@ -13,6 +13,7 @@
 #include <QRectF>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "coreimage/Context.h"
 #include "coreimage/Image.h"
@@ -25,6 +26,8 @@ class AccumulatorStore;
 class ImageAccumulator {
  public:
   static constexpr int kTileSize = 128;
+  // From this many dab pixels on, stampEachOver() renders dabs side by side.
+  static constexpr long long kParallelDabPixels = 1 << 20;
 
   // An 8-bit format stores values rounded to 1/255, as a bitmap would.
   ImageAccumulator(const QRectF& extent, Format format = kCIFormatRGBAf);
@@ -48,6 +51,11 @@ class ImageAccumulator {
   // snapshots inside it are gone before any pixel changes, so the pixels
   // they showed need no keeping.
   void setImage(Image&& image, const QRectF& dirtyRect);
+  // Composites each of `dabs` source-over onto the contents in turn, inside
+  // `dirtyRect`: the pixels of setImage(dab over image(), dirtyRect) for
+  // one dab after another (null ones skipped), with the dabs rendered side
+  // by side and their rows composited band by band on the worker pool.
+  void stampEachOver(const std::vector<Image>& dabs, const QRectF& dirtyRect);
   void clear();
   // Covers every pixel written since construction or the last clear():
   // outside it the accumulator is still transparent. Empty when untouched.

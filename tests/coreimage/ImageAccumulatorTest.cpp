@@ -267,3 +267,65 @@ TEST(ImageAccumulator, WholeImageReplacementAndEightBitStorage) {
   EXPECT_FLOAT_EQ(pixelAt(render(bytes.image(), QRectF(0, 0, 10, 10)), 9, 9).r, 77 / 255.0f);
   EXPECT_EQ(floats.image().extent(), QRectF(0, 0, 10, 10));
 }
+
+// The dabs of one mouse step stamped together (rendered side by side, rows
+// composited band by band) give the very bits of the same dabs stamped one
+// after another: dabs across tiles, cut by the dirty rectangle, reading the
+// accumulator's own pixels from before the step, under a snapshot held
+// through the step (which keeps its moment), and in 8-bit storage.
+TEST(ImageAccumulator, DabsOfOneStepStampedTogetherMatchThemStampedOneByOne) {
+  struct Case {
+    const char* name;
+    ci::Format format;
+    bool holdSnapshot, smudge, cutByDirtyRect;
+    int size = 100;  // large dabs spread over the workers
+  };
+  const Case cases[] = {{"plain", ci::kCIFormatRGBAf, false, false, false},
+                        {"held snapshot", ci::kCIFormatRGBAf, true, false, false},
+                        {"smudging", ci::kCIFormatRGBAf, false, true, false},
+                        {"cut", ci::kCIFormatRGBAf, true, false, true},
+                        {"8-bit", ci::kCIFormatRGBA8, false, false, false},
+                        {"large", ci::kCIFormatRGBAf, false, true, false, 400},
+                        {"large, held and cut", ci::kCIFormatRGBAf, true, false, true, 400}};
+  const ci::IRect bounds{-30, -20, 520, 380};
+  const QRectF extent = bounds.toRectF();
+  for (const Case& c : cases) {
+    const int size = c.size;
+    ImageAccumulator together(extent, c.format), oneByOne(extent, c.format);
+    std::mt19937 random(5);
+    for (int step = 0; step < 12; ++step) {
+      const Image held = c.holdSnapshot ? together.image() : Image();
+      const ci::PixelBuffer heldPixels = c.holdSnapshot ? render(held, extent) : ci::PixelBuffer();
+      std::vector<Image> dabs, same;
+      QRectF dirty;
+      const QPointF start(bounds.x + int(random() % 420), bounds.y + int(random() % 280));
+      for (int k = 0; k < 15; ++k) {
+        const QPointF at = start + QPointF(k * 12.5, (k % 3) * 7.25);
+        const float alpha = float(random() % 256) / 255;
+        const RGBA colour{0.9f * alpha, 0.3f * alpha, float(k) / 15 * alpha, alpha};
+        const Image round =
+            functionImage(size, size, [&](int x, int y) { return softDab(x, y, size, colour); });
+        const auto placed = [&](const Image& own) {
+          if (c.smudge && k % 4 == 3)
+            return own.imageByCroppingToRect(QRectF(at.x() + 9, at.y() + 4, size, size))
+                .imageByApplyingTransform(QTransform::fromTranslate(-9, -4));
+          return round.imageByApplyingTransform(QTransform::fromTranslate(at.x(), at.y()));
+        };
+        dabs.push_back(placed(together.image()));
+        same.push_back(placed(oneByOne.image()));
+        dirty = dirty.united(QRectF(at, QSizeF(size, size)));
+      }
+      if (c.cutByDirtyRect) dirty.adjust(30, 20, -40, -25);
+      together.stampEachOver(dabs, dirty);
+      for (const Image& dab : same)
+        oneByOne.setImage(dab.imageByCompositingOverImage(oneByOne.image()), dirty);
+      EXPECT_EQ(maxDifference(render(together.image(), extent), render(oneByOne.image(), extent)),
+                0.0f)
+          << c.name << ", step " << step;
+      EXPECT_EQ(together.writtenRect(), oneByOne.writtenRect()) << c.name;
+      if (c.holdSnapshot) {
+        EXPECT_EQ(maxDifference(render(held, extent), heldPixels), 0.0f) << c.name;
+      }
+    }
+  }
+}
