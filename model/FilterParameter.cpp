@@ -10,6 +10,7 @@
 #include "model/IMFoundationExtra.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
+#include "model/Layer.h"
 
 static void initFilterInputImages() { Q_INIT_RESOURCE(FilterParameterImages); }
 
@@ -293,11 +294,30 @@ void FilterParameter::pushImage() {
     });
     return;
   }
+  // An empty version (undo back before the first picture of an input that
+  // has no default) takes the picture out of the filter; pixels still
+  // being decoded are pushed when they arrive.
+  const bool emptyIsAVersion = current->hasInMemoryVersion();
   current->nsImageWithCompletionBlock(
-      [this, alive](gfx::ImagePtr picture) {
-        if (!alive.expired() && picture) pushPicture(picture);
+      [this, alive, emptyIsAVersion](gfx::ImagePtr picture) {
+        if (alive.expired()) return;
+        if (picture)
+          pushPicture(picture);
+        else if (emptyIsAVersion)
+          withdrawPicture();
       },
       true);
+}
+
+void FilterParameter::withdrawPicture() {
+  ci::FilterPtr target = ciFilter();
+  if (!target || !target->valueForKey(name()).isValid()) return;
+  setFilterValue(QVariant());
+  pushedPicture_.reset();
+  // The filter is not ready without its picture, so it would not tell the
+  // layer: the layer is told here, and draws without it.
+  Filter* owner = filter();
+  if (Layer* layer = owner ? owner->layer() : nullptr) layer->filtersChanged();
 }
 
 void FilterParameter::pushPicture(const gfx::ImagePtr& picture) {
@@ -306,6 +326,10 @@ void FilterParameter::pushPicture(const gfx::ImagePtr& picture) {
   if (pushedPicture_.lock() == picture && target->valueForKey(name()).isValid()) return;
   setFilterValue(QVariant::fromValue(ima_ciImage(picture)));
   pushedPicture_ = picture;
+  applyFilterLater();
+}
+
+void FilterParameter::applyFilterLater() {
   std::weak_ptr<bool> alive = alive_;
   fnd::dispatchToQueue(fnd::OperationQueue::currentQueue(), [this, alive] {
     if (alive.expired()) return;

@@ -121,6 +121,9 @@ class FilterParameter : public IMManagedObject {
   void resetImageToDefault();
   void pushImage();
   void pushPicture(const gfx::ImagePtr& picture);
+  // Takes the picture out of the filter when the input has none any more.
+  void withdrawPicture();
+  void applyFilterLater();
   void startObservingImage();
   void stopObservingImage();
   void observeImageVersions();

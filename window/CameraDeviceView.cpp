@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "capture/BackgroundWork.h"
-#include "window/CaptureProgressBar.h"
 #include "foundation/Localized.h"
+#include "window/CaptureProgressBar.h"
 
 namespace {
 
@@ -106,10 +106,9 @@ void CameraDeviceView::showFiles(const QList<capture::CameraFile>& files, const 
   if (!error.isNull())
     status_->setText(error.localizedDescription());
   else
-    status_->setText(
-        files_.isEmpty()
-            ? fnd::localized("No pictures on this camera.")
-            : fnd::localized(files_.size() == 1 ? "1 picture" : "%1 pictures").arg(files_.size()));
+    status_->setText(files_.isEmpty()     ? fnd::localized("No pictures on this camera.")
+                     : files_.size() == 1 ? fnd::localized("1 picture")
+                                          : fnd::localized("%1 pictures").arg(files_.size()));
   if (!files_.isEmpty() && list_->currentRow() < 0) list_->setCurrentRow(0);
   updateControls();
   if (!files_.isEmpty()) loadThumbnail(0);

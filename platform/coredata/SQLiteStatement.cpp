@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 #include "coredata/SQLiteDatabase.h"
 
 namespace cd {
@@ -36,11 +38,15 @@ void SQLiteStatement::bind(int index, const QString& value) {
 
 void SQLiteStatement::bind(int index, const QByteArray& value) {
   // An empty byte array is still a value, not NULL: bind a zero-length blob.
-  if (value.isEmpty())
+  if (value.isEmpty()) {
     sqlite3_bind_zeroblob(statement_, index, 0);
-  else
-    sqlite3_bind_blob64(statement_, index, value.constData(), sqlite3_uint64(value.size()),
-                        SQLITE_TRANSIENT);
+  } else {
+    // The copy shares the bytes; the blob it replaces goes only after
+    // SQLite has let go of it.
+    const QByteArray replaced = std::exchange(boundBlobs_[index], value);
+    sqlite3_bind_blob64(statement_, index, boundBlobs_[index].constData(),
+                        sqlite3_uint64(value.size()), SQLITE_STATIC);
+  }
 }
 
 SQLiteStatement::StepResult SQLiteStatement::step() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
@@ -45,6 +46,10 @@ class SQLiteStatement {
  private:
   sqlite3_stmt* statement_ = nullptr;
   int code_ = 0;
+  // The blobs bound, by parameter: SQLite reads their bytes in place rather
+  // than copying each (a layer's pixels are tens of megabytes), so they
+  // live as long as their binding.
+  QHash<int, QByteArray> boundBlobs_;
 };
 
 }  // namespace cd

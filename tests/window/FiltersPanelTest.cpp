@@ -266,10 +266,11 @@ namespace {
 // over its own extent, moved 10 points right while the boolean is on.
 class ChosenPictureFilter : public ci::Filter {
  public:
-  explicit ChosenPictureFilter(const QString& name) : Filter(name, inputs()) {}
+  explicit ChosenPictureFilter(const QString& name, const QString& pictureKey = "inputPicture")
+      : Filter(name, inputs(pictureKey)), pictureKey_(pictureKey) {}
   ci::Image outputImage() const override {
     const ci::Image own = imageValue(ci::kCIInputImageKey);
-    const ci::Image chosen = imageValue("inputPicture");
+    const ci::Image chosen = imageValue(pictureKey_);
     ci::Image out =
         chosen.isNull() || own.isNull() ? own : chosen.imageByCroppingToRect(own.extent());
     if (numberValue("inputShifted") != 0)
@@ -278,11 +279,11 @@ class ChosenPictureFilter : public ci::Filter {
   }
 
  private:
-  static QList<ci::FilterInput> inputs() {
+  static QList<ci::FilterInput> inputs(const QString& pictureKey) {
     QList<ci::FilterInput> list;
     for (const auto& [key, cls, type] :
          {std::tuple{ci::kCIInputImageKey, ci::kClassCIImage, QString()},
-          std::tuple{QStringLiteral("inputPicture"), ci::kClassCIImage, QString()},
+          std::tuple{pictureKey, ci::kClassCIImage, QString()},
           std::tuple{QStringLiteral("inputShifted"), ci::kClassNSNumber,
                      ci::kCIAttributeTypeBoolean}}) {
       ci::FilterInput in;
@@ -294,9 +295,71 @@ class ChosenPictureFilter : public ci::Filter {
     }
     return list;
   }
+  QString pictureKey_;
 };
 
+// Finds the first row of `identifier` in the parameters panel (-1: none).
+int rowWithIdentifier(const FiltersWindow& w, const QString& identifier) {
+  for (int i = 0; i < w.window->filterParametersTable()->numberOfRows(); ++i)
+    if (w.row(i)->identifier() == identifier) return i;
+  return -1;
+}
+
+// Writes a 200 x 200 picture of one colour and chooses it in the image row.
+void choosePicture(FiltersWindow& w, ui::ScriptedModalServices& dialogs, int row,
+                   const QColor& colour) {
+  const QString path = tst::tempPath(colour.name().mid(1) + ".png");
+  QImage picture(200, 200, QImage::Format_ARGB32);
+  picture.fill(colour);
+  ASSERT_TRUE(picture.save(path));
+  dialogs.answerOpenPanel({QUrl::fromLocalFile(path)});
+  w.row(row)->imageWell()->click();
+}
+
 }  // namespace
+
+// The first picture chosen for an image input: undo brings back what the
+// input started with (its default image, or none: the layer itself), redo
+// the picture, one step each.
+TEST(FiltersPanel, UndoingTheFirstChosenPictureBringsBackTheDefault) {
+  for (const QString key : {"inputBackgroundImage", "inputPicture"}) {
+    SCOPED_TRACE(key.toStdString());
+    const QString filterName = "TSFirstPicture" + key;
+    ci::Filter::registerFilterName(
+        filterName,
+        [key](const QString& name) { return std::make_shared<ChosenPictureFilter>(name, key); },
+        {{ci::kCIAttributeFilterCategories, QStringList{ci::kCICategoryStylize}}});
+    FiltersWindow w;
+    ASSERT_TRUE(w.window->filtersController()->obtainANewFilterWithName(filterName, 0));
+    w.window->filtersController()->setSelectionIndex(0);
+    tst::spinOnce();
+    const int imageRow = rowWithIdentifier(w, "ImageParamRow");
+    ASSERT_GE(imageRow, 0);
+    const bool hasDefault = key == "inputBackgroundImage";
+    ASSERT_TRUE(
+        tst::spinUntil([&] { return (w.pixel(100, 75) != QColor(220, 20, 20)) == hasDefault; }));
+    const QColor defaults[] = {w.pixel(75, 50), w.pixel(100, 75), w.pixel(125, 100)};
+    fnd::UndoManager* undo = w.window->undoManager();
+    tst::spinOnce();
+    const QString stepBefore = undo->undoActionName();
+
+    ui::ScriptedModalServices dialogs;
+    const QColor blue(20, 40, 230);
+    choosePicture(w, dialogs, imageRow, blue);
+    ASSERT_TRUE(tst::spinUntil([&] { return w.pixel(100, 75) == blue; }));
+    tst::spinOnce();
+    EXPECT_TRUE(undo->undoActionName().startsWith("Change "));
+
+    undo->undo();
+    EXPECT_TRUE(tst::spinUntil([&] {
+      return w.pixel(75, 50) == defaults[0] && w.pixel(100, 75) == defaults[1] &&
+             w.pixel(125, 100) == defaults[2];
+    })) << "undo brings the default back";
+    EXPECT_EQ(undo->undoActionName(), stepBefore) << "one undo took the whole choice back";
+    undo->redo();
+    EXPECT_TRUE(tst::spinUntil([&] { return w.pixel(100, 75) == blue; })) << "redo the picture";
+  }
+}
 
 // The image row takes a picture from the open panel and the boolean row a
 // click; each changes the canvas and is undone alone.

@@ -236,6 +236,38 @@ TEST(LayersPasteboard, CutDeleteAndAFailedCopy) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
 }
 
+// A copy the clipboard refuses (a layer larger than the pasteboard takes)
+// beeps and leaves the layer copied before on the clipboard, whole: this
+// program and others still paste it.
+TEST(LayersPasteboard, ARefusedCopyLeavesTheEarlierCopyOnTheClipboard) {
+  Window window({{{0, 0, 100, 80}, QColor(200, 0, 0)}, {{0, 0, 400, 300}, QColor(0, 0, 200)}});
+  SelectionStandIn::selection = QRectF();
+  window.layers()->setSelectionIndex(0);
+  ASSERT_TRUE(window.perform("copy:"));
+  const QByteArray earlier = QGuiApplication::clipboard()->mimeData()->data("image/png");
+  ui::Pasteboard& clipboard = ui::Pasteboard::generalPasteboard();
+  const qint64 limit = clipboard.maximumImageBytes();
+  clipboard.setMaximumImageBytes(400 * 300 * 4 - 1);
+  window.layers()->setSelectionIndex(1);
+  int beeps = 0;
+  ui::setBeepHandler([&] { ++beeps; });
+  window.perform("copy:");
+  ui::setBeepHandler(nullptr);
+  clipboard.setMaximumImageBytes(limit);
+  EXPECT_EQ(beeps, 1);
+
+  const QMimeData* held = QGuiApplication::clipboard()->mimeData();
+  ASSERT_TRUE(held) << "the clipboard was left empty";
+  const QByteArray now = held->data("image/png");
+  EXPECT_EQ(now, earlier) << "other programs get the earlier copy";
+  const QImage png = QImage::fromData(now);
+  EXPECT_EQ(png.pixelColor(50, 260), QColor(200, 0, 0)) << "the red layer alone";
+  EXPECT_EQ(png.pixelColor(200, 150).alpha(), 0);
+  const QList<ui::PasteboardObject> images =
+      clipboard.readObjectsForClasses({ui::PasteboardClass::Image});
+  ASSERT_EQ(images.size(), 1) << "and this program the image";
+}
+
 // Other programs' PNG bytes and a PNG file's path become layers: the bytes
 // centred, the file named after itself.
 TEST(LayersPasteboard, PastesPngBytesAndPngFiles) {

@@ -58,6 +58,11 @@ class Pasteboard {
   // nothing written) when an object cannot be written or the pasteboard is a
   // read-only view.
   bool writeObjects(const QList<PasteboardObject>& objects);
+  // The most bytes of pixels one image written here may hold: a write with a
+  // larger image is refused whole. By default what the TIFF every image item
+  // promises can hold (4 GiB); lower for a pasteboard that must stay small.
+  qint64 maximumImageBytes() const { return maximumImageBytes_; }
+  void setMaximumImageBytes(qint64 bytes) { maximumImageBytes_ = bytes; }
   // For each item, an object of the first class in `classes` that can read
   // it; items no class reads are skipped. Options: see PasteboardTypes.h.
   QList<PasteboardObject> readObjectsForClasses(const QList<PasteboardClass>& classes,
@@ -85,6 +90,7 @@ class Pasteboard {
   const QMimeData* view_ = nullptr;
   QList<PasteboardItem> items_;  // a private pasteboard's
   long changeCount_ = 0;
+  qint64 maximumImageBytes_ = qint64(1) << 32;
 };
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 // Pasteboard: objects written as items and read back from them.
 #include <QFileInfo>
+#include <algorithm>
 
 #include "appkit/core/Pasteboard.h"
 #include "appkit/core/PasteboardMimeCodec.h"
@@ -21,6 +22,17 @@ bool imageItem(const gfx::ImagePtr& image, PasteboardItem* item) {
   item->setDataProviderForType([copy] { return PasteboardMimeCodec::pngOfImage(copy); },
                                PasteboardTypePNG);
   return true;
+}
+
+// The bytes of the largest bitmap among the image's representations; an
+// image drawn at any resolution has none of its own.
+qint64 pixelBytes(const gfx::ImagePtr& image) {
+  qint64 largest = 0;
+  if (!image) return 0;
+  for (const gfx::ImageRepPtr& rep : image->representations())
+    if (rep && rep->isBitmapLike())
+      largest = std::max(largest, qint64(rep->pixelsWide()) * rep->pixelsHigh() * 4);
+  return largest;
 }
 
 bool itemOfObject(const PasteboardObject& object, PasteboardItem* item) {
@@ -93,6 +105,9 @@ std::optional<PasteboardObject> readObject(const PasteboardItem& item, Pasteboar
 bool Pasteboard::writeObjects(const QList<PasteboardObject>& objects) {
   QList<PasteboardItem> items = pasteboardItems();
   for (const PasteboardObject& object : objects) {
+    if (auto* image = std::get_if<gfx::ImagePtr>(&object);
+        image && pixelBytes(*image) > maximumImageBytes_)
+      return false;
     PasteboardItem item;
     if (!itemOfObject(object, &item)) return false;
     items.append(std::move(item));
