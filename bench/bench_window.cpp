@@ -5,14 +5,15 @@
 // - one zoom step as Ctrl+wheel makes it (a zoom about the visible area's
 //   centre by one wheel notch), ending at each zoom from 0.05 to 32, each
 //   and the worst beside the 16 ms of a frame at 60 Hz;
-// - a scroll by 100 pixels at zoom 1, at the zoom that fills the view and
-//   at zoom 2, beside 8 ms and beside one copy of the view's bytes.
+// - a scroll by 100 pixels at zooms 1, 0.5 and 2, beside 8 ms and beside
+//   one copy of the view's bytes.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -69,6 +70,9 @@ struct ZoomWindow {
     window = document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;
     if (!window) return;
     bench::layModelLayers(document->composedImage(), document->managedObjectContext());
+    window->window()->resize(kWindowWidth, kWindowHeight);
+    settle();
+    // The first fit may have grown the window to the document.
     window->window()->resize(kWindowWidth, kWindowHeight);
     settle();
     canvas = window->mainViewCanvas();
@@ -154,18 +158,20 @@ void BM_WindowZoomStep(benchmark::State& state) {
   }
 }
 
-// The floor of a scroll: one copy of the canvas's bytes, as moving what is
-// drawn costs at least; best of a few.
+// The floor of a scroll: one copy of the view's bytes (the canvas's
+// bitmap), as moving what is drawn costs at least; best of a few.
 double viewCopyMilliseconds(const IMView* canvas) {
-  const QImage* bitmap = canvas->backingBitmap();
-  if (!bitmap) return 0;
-  QImage copy(bitmap->size(), bitmap->format());
+  const double scale = canvas->devicePixelRatioF();
+  const QSize pixels(int(std::ceil(canvas->width() * scale)),
+                     int(std::ceil(canvas->height() * scale)));
+  QImage from(pixels, QImage::Format_ARGB32_Premultiplied), to(pixels, from.format());
+  from.fill(Qt::white);
   double best = 1e300;
   for (int i = 0; i < kRepeats; ++i) {
     const Clock::time_point start = Clock::now();
-    std::memcpy(copy.bits(), bitmap->constBits(), size_t(bitmap->sizeInBytes()));
+    std::memcpy(to.bits(), from.constBits(), size_t(from.sizeInBytes()));
     best = std::min(best, millisecondsBetween(start, Clock::now()));
-    benchmark::DoNotOptimize(copy.bits());
+    benchmark::DoNotOptimize(to.bits());
   }
   return best;
 }
@@ -187,14 +193,6 @@ void scrollRows(ZoomWindow& w, double zoom, const std::string& name) {
   bench::ratio(row + "_vs_memcpy", median / std::max(viewCopyMilliseconds(w.canvas), 1e-6));
 }
 
-// The zoom at which the document fills the visible part on both axes, so a
-// fitted view still scrolls along the longer one (a whole fit scrolls none).
-double fillZoom(ZoomWindow& w) {
-  const QSizeF visible = w.window->graphicScrollView()->contentView()->bounds().size();
-  const QSizeF document = w.document->composedImage()->rect().size();
-  return std::max(visible.width() / document.width(), visible.height() / document.height());
-}
-
 void BM_WindowScroll100(benchmark::State& state) {
   ZoomWindow& w = zoomWindow();
   if (!w.isOpen()) {
@@ -203,7 +201,9 @@ void BM_WindowScroll100(benchmark::State& state) {
   }
   for (auto _ : state) {
     scrollRows(w, 1, "zoom1");
-    scrollRows(w, fillZoom(w), "fill");
+    // At the fit nothing scrolls, nor 100 pixels at the width's fit: a
+    // half stands for the zooms below one.
+    scrollRows(w, 0.5, "zoom0.5");
     scrollRows(w, 2, "zoom2");
   }
 }
