@@ -25,6 +25,7 @@
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/Error.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/UndoManager.h"
 #include "model/ComposedImage.h"
 #include "model/IMAManagedObjectContext.h"
@@ -74,6 +75,17 @@ struct ZoomWindow {
     settle();
     // The first fit may have grown the window to the document.
     window->window()->resize(kWindowWidth, kWindowHeight);
+    settle();
+    // The laid layers autosaved now rather than by the idle timer in the
+    // middle of a timed step (the save redraws the canvas whole).
+    bool saved = false;
+    document->autosaveDocument([&](const fnd::Error*) { saved = true; });
+    for (int i = 0; i < 6000 && !saved; ++i)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // The window's redraws of each laid layer, queued one per turn, done
+    // before any step is timed.
+    for (int i = 0; i < 6000 && fnd::OperationQueue::mainQueue()->operationCount() > 0; ++i)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     settle();
     canvas = window->mainViewCanvas();
     if (canvas) canvas->installEventFilter(&counter);
