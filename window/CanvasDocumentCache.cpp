@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "appkit/BitmapScroll.h"
 #include "foundation/WorkerPool.h"
 
 namespace {
@@ -45,6 +46,13 @@ void CanvasDocumentCache::keep(const Setup& setup, const QImage& bitmap, const Q
   }
   copyRows(bitmap, pixels_, inside);
   kept_ += inside;
+}
+
+void CanvasDocumentCache::scroll(const QPoint& pixels, const QPointF& from, const QPointF& to) {
+  if (setup_.origin != from || pixels_.isNull()) return clear();
+  ui::scrollBitmapPixels(pixels_, pixels);
+  kept_ = kept_.translated(pixels) & pixels_.rect();
+  setup_.origin = to;
 }
 
 // Row by row in place: the target may be a bitmap a painter is drawing on.

@@ -2,7 +2,7 @@
 // the tools' overlays), in the pixels of the canvas's bitmap. A redraw where
 // only the overlays changed copies the document from here instead of
 // compositing every layer again. It is kept per drawing setup: a change of
-// zoom, scroll, size or backing scale drops it whole; a change of the
+// zoom, size or backing scale drops it whole, a scroll moves it; a change of the
 // document drops the part the canvas was told about.
 #pragma once
 
@@ -33,6 +33,9 @@ class CanvasDocumentCache {
   void restore(QImage& bitmap, const QRect& area) const;
   // Keeps `area` of `bitmap`, freshly composed for `setup`.
   void keep(const Setup& setup, const QImage& bitmap, const QRect& area);
+  // The canvas scrolled from `from` to `to` (the setup's origins), its
+  // bitmap's pixels moved by `pixels`: what is kept moves along.
+  void scroll(const QPoint& pixels, const QPointF& from, const QPointF& to);
 
  private:
   static void copyRows(const QImage& from, QImage& to, const QRect& area);

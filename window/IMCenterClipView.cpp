@@ -21,7 +21,8 @@ void IMCenterClipView::setIsReadyForShadow(bool ready) {
 void IMCenterClipView::centerDocument() {
   if (!documentView()) return;
   scrollToPoint(CanvasGeometry::centerDocument(documentView()->frame().size(), bounds()));
-  setNeedsDisplay(true);
+  // The shadow around the document; the document view draws its own part.
+  setNeedsDisplayAroundOpaqueSubviews();
 }
 
 QPointF IMCenterClipView::constrainScrollPoint(const QPointF& proposed) const {

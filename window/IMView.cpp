@@ -114,7 +114,7 @@ void IMView::setNeedsDisplayOfOverlaysInRect(const QRectF& rect) {
   if (visible.isEmpty()) return;
   const QRect area = rectToWidget(visible).toAlignedRect();
   overlaysOnly_ += area;
-  update(area);
+  setNeedsDisplayInWidgetRect(area);
 }
 
 // A part asked for both ways, before it is painted, is composed again.
@@ -133,13 +133,21 @@ void IMView::setNeedsDisplayInRect(const QRectF& rect) {
 }
 
 // Whatever is painted that was not asked for as an overlay change (a
-// scroll, a window exposed, anyone's update) may show a changed document.
+// window exposed, anyone's update) may show a changed document; what a
+// scroll moved into place shows the document the cache moved with it.
 void IMView::paintEvent(QPaintEvent* event) {
-  documentCache_.forget(bitmapPixels(event->region() - overlaysOnly_));
+  documentCache_.forget(bitmapPixels(event->region() - overlaysOnly_ - keptByScroll()));
   overlaysOnly_ -= event->region();
   painting_ = true;
   ui::View::paintEvent(event);
   painting_ = false;
+}
+
+// The composed document and the overlay-only requests move with the bitmap.
+void IMView::backingDidScroll(const QPoint& shift, const QPoint& pixels) {
+  overlaysOnly_ = overlaysOnly_.translated(shift) & rect();
+  const QPointF origin = visibleRect().topLeft();
+  documentCache_.scroll(pixels, origin + QPointF(shift.x(), -shift.y()), origin);
 }
 
 QRegion IMView::bitmapPixels(const QRegion& widgetArea) const {

@@ -97,6 +97,7 @@ class IMView : public ui::View {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void backingDidScroll(const QPoint& shift, const QPoint& pixels) override;
 
  private:
   // Background, grid and the delegate's document, in document space.

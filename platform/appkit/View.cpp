@@ -60,17 +60,20 @@ void View::setBoundsOrigin(const QPointF& origin) {
   boundsOrigin_ = origin;
   shown_.translate(moved);
   invalidateBacking();
-  update();
-  layoutSubviews();
+  // Subviews moved with the bounds redraw (or move) their own part.
+  layoutSubviews(true);
+  setNeedsDisplayAroundOpaqueSubviews();
   if (auto* clip = qobject_cast<ClipView*>(parentWidget()); clip && clip->documentView() == this)
     clip->viewBoundsChanged();
 }
 
 // The widget covers the part of the frame the superview shows, on whole
 // pixels of the superview's widget; the visible part follows from them.
-void View::layoutInSuperview() {
+void View::layoutInSuperview(bool superviewScrolled) {
   View* super = superview();
   if (!super) return;
+  const QRectF shownBefore = shown_;
+  const QRect placedBefore = geometry();
   const QRectF visible = frame_.intersected(super->shown_);
   QRect widgetRect;
   if (!visible.isEmpty())
@@ -83,14 +86,27 @@ void View::layoutInSuperview() {
   placingWidget_ = true;
   setGeometry(widgetRect);
   placingWidget_ = false;
-  invalidateBacking();
-  update();
-  layoutSubviews();
+  // Only a scroll of the superview keeps what the view drew; a new frame
+  // may draw anything anew.
+  if (!(superviewScrolled && widgetRect == placedBefore && scrollBacking(shownBefore))) {
+    invalidateBacking();
+    update();
+  }
+  layoutSubviews(superviewScrolled);
 }
 
-void View::layoutSubviews() {
+void View::layoutSubviews(bool scrolled) {
   for (QObject* child : children())
-    if (auto* view = qobject_cast<View*>(child)) view->layoutInSuperview();
+    if (auto* view = qobject_cast<View*>(child)) view->layoutInSuperview(scrolled);
+}
+
+void View::setNeedsDisplayAroundOpaqueSubviews() {
+  QRegion around(rect());
+  for (QObject* child : children())
+    if (auto* view = qobject_cast<View*>(child);
+        view && view->isVisible() && view->testAttribute(Qt::WA_OpaquePaintEvent))
+      around -= view->geometry();
+  if (!around.isEmpty()) update(around);
 }
 
 void View::resizeEvent(QResizeEvent* event) {

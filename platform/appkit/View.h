@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QRectF>
+#include <QRegion>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "graphics/CGImage.h"
 #include "graphics/GraphicsContext.h"
 
+class QPainter;
 class QTimer;
 
 namespace ui {
@@ -111,6 +113,12 @@ class View : public QWidget, public Responder {
   // The window then paints nothing beneath the view, and the view's bitmap
   // is copied to the window rather than blended onto it.
   void setPaintsEveryPixel(bool every) { setAttribute(Qt::WA_OpaquePaintEvent, every); }
+  // The bitmap the view draws through, as last given to the screen; null
+  // when it draws directly or has not painted yet.
+  const QImage* backingBitmap() const;
+  // Marks for redraw what the widgets of opaque subviews leave of this view
+  // (they draw their own part).
+  void setNeedsDisplayAroundOpaqueSubviews();
 
   // ---- Cursor rectangles ----
   // Adds this view's rectangles with addCursorRect; called on a view whose
@@ -188,17 +196,40 @@ class View : public QWidget, public Responder {
   void dropEvent(QDropEvent* event) override;
   // The frame changed; subclasses of clip views hear the document's changes.
   virtual void frameDidChange() {}
-  // Places the subviews' widgets after this view's frame, bounds or visible part changed.
-  void layoutSubviews();
+  // Places the subviews' widgets after this view's frame, bounds or visible
+  // part changed; `scrolled` when only the bounds origin moved.
+  void layoutSubviews(bool scrolled = false);
+  // Widget pixels asked to be drawn again, outside setNeedsDisplay's rectangles.
+  void setNeedsDisplayInWidgetRect(const QRect& area);
+  // The part of the widget whose bitmap a scroll moved into place and
+  // nothing asked to redraw since: the next paint copies it as it is.
+  QRegion keptByScroll() const;
+  // The backing bitmap's pixels moved by `shift` widget points (x right,
+  // y down), `pixels` of the bitmap, as the superview scrolled.
+  virtual void backingDidScroll(const QPoint& shift, const QPoint& pixels) {
+    (void)shift, (void)pixels;
+  }
 
  private:
   // The screen's copy of the widget's pixels when drawing goes through a bitmap.
   struct Backing {
     std::unique_ptr<gfx::GraphicsContext> bitmap;
     bool valid = false;
+    // Since the last paint: asked to be drawn again (widget points)...
+    QRegion asked;
+    // ...and, after a scroll, still right where the scroll moved it.
+    bool scrolled = false;
+    QRegion kept;
   };
-  void layoutInSuperview();
+  void layoutInSuperview(bool superviewScrolled = false);
   void invalidateBacking();
+  void markAsked(const QRegion& area);
+  // Moves the valid bitmap with the visible part, from `shownBefore`; false
+  // when it cannot (not whole pixels, nothing left to keep).
+  bool scrollBacking(const QRectF& shownBefore);
+  bool prepareBacking();
+  void drawIntoBacking(const QRect& area);
+  void copyBackingToScreen(QPainter& painter, const QRect& area);
   void drawInto(gfx::GraphicsContext* context, const QRectF& dirty, const QPointF& origin);
   void dispatch(Event& event);
   void updateCursor(const QPointF& widgetPoint);
