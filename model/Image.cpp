@@ -329,8 +329,15 @@ void Image::deferVersionWrite(const QDateTime& date, gfx::ImagePtr image, quint6
                          return ima_produceImageData(image);
                        }));
   deferredWrite_ = StepVersion{date, step};
-  if (stepEndObserver_ != 0) return;
   std::weak_ptr<bool> alive = alive_;
+  // A step may also end unannounced (its actions all removed, as opening a
+  // picture does): the next pass of the loop looks again.
+  fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [this, alive, step] {
+    if (!alive.expired() && deferredWrite_ && deferredWrite_->step == step &&
+        openUndoStep() != step)
+      startDeferredWrite();
+  });
+  if (stepEndObserver_ != 0) return;
   stepEndObserver_ = fnd::NotificationCenter::defaultCenter().addObserverForName(
       fnd::UndoManagerDidCloseUndoGroupNotification, nullptr, nullptr,
       [this, alive](const fnd::Notification&) {
