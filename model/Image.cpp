@@ -16,6 +16,7 @@
 
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
 #include "foundation/UndoManager.h"
 #include "graphics/BitmapImageRep.h"
@@ -132,7 +133,15 @@ Image::StoredDecode::StoredDecode(quint64 installs, const QByteArray& data)
         return ima_imageWithImageData(data);
       }) {}
 
-Image::~Image() { *alive_ = false; }
+Image::~Image() {
+  *alive_ = false;
+  if (stepEndObserver_ != 0)
+    fnd::NotificationCenter::defaultCenter().removeObserver(stepEndObserver_);
+  // The queue may be going with the context: a version still waiting for
+  // its write stays served from memory, as one whose write failed.
+  if (deferredWrite_ && pendingBytesFor(deferredWrite_->token))
+    finishPendingWrite(deferredWrite_->token, false);
+}
 
 QString Image::imagesCacheDirectoryPath() {
   QString folder = ImagesCacheFolder::shared().path();
@@ -230,8 +239,11 @@ gfx::ImagePtr Image::localImage() const {
 void Image::setLocalImage(gfx::ImagePtr image) {
   // Pixels read from the store get no half-size copy ahead of need: it
   // would add a quarter to every opened layer whether or not it is ever
-  // drawn reduced. The first reduced draw makes it.
-  if (!adoptsStoredPixels_) prepareReducedDrawing(image);
+  // drawn reduced. The first reduced draw makes it. Nor do pixels set while
+  // an undo step is being built, as every edit's are: a drag replaces them
+  // at its next event, often before any draw, and a draw reduces only the
+  // part it shows.
+  if (!adoptsStoredPixels_ && openUndoStep() == 0) prepareReducedDrawing(image);
   std::lock_guard<std::mutex> lock(mutex_);
   localImage_ = std::move(image);
   CIIMageDate_ = QDateTime();
@@ -296,10 +308,50 @@ void Image::setNsImage(gfx::ImagePtr image, std::function<void(bool)> completion
   installVersionToken(token);
   didChangeValueForKey("nsImage");
   forgetVersionSupersededWithinItsStep(previous);
+  // A waiting write still wanted (made in an earlier step, or kept by a save).
+  startDeferredWrite();
   if (delegate_) delegate_->imageDidUpdateNSImage(this);
   // An empty version has no file; a reload must not mistake it for a lost one.
   if (!image) rememberEmptyVersion(token);
-  saveLocalImageToDiskWithImageDate(localImageDate(), localImage(), std::move(completionHandler));
+  // A version made while an undo step is being built is written once the
+  // step is closed: a drag replaces it at its next event, and undo never
+  // comes back to it, so encoding it now would be work thrown away.
+  const quint64 step =
+      image && !completionHandler && !ModelVariant::isPreviewGenerator() ? openUndoStep() : 0;
+  if (step != 0)
+    deferVersionWrite(token, image, step);
+  else
+    saveLocalImageToDiskWithImageDate(token, image, std::move(completionHandler));
+}
+
+void Image::deferVersionWrite(const QDateTime& date, gfx::ImagePtr image, quint64 step) {
+  // Pending from now on: a reload or a save is served from memory, and a
+  // save produces the bytes the write then shares.
+  rememberPendingWrite(date, image, std::make_shared<ClaimableTask<QByteArray>>([image] {
+                         return ima_produceImageData(image);
+                       }));
+  deferredWrite_ = StepVersion{date, step};
+  std::weak_ptr<bool> alive = alive_;
+  // A step may also end unannounced (its actions all removed, as opening a
+  // picture does): the next pass of the loop looks again.
+  fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [this, alive, step] {
+    if (!alive.expired() && deferredWrite_ && deferredWrite_->step == step &&
+        openUndoStep() != step)
+      startDeferredWrite();
+  });
+  if (stepEndObserver_ != 0) return;
+  stepEndObserver_ = fnd::NotificationCenter::defaultCenter().addObserverForName(
+      fnd::UndoManagerDidCloseUndoGroupNotification, nullptr, nullptr,
+      [this, alive](const fnd::Notification&) {
+        if (alive.expired() || (deferredWrite_ && openUndoStep() == deferredWrite_->step)) return;
+        startDeferredWrite();
+        fnd::NotificationCenter::defaultCenter().removeObserver(std::exchange(stepEndObserver_, 0));
+      });
+}
+
+void Image::startDeferredWrite() {
+  const std::optional<StepVersion> deferred = std::exchange(deferredWrite_, std::nullopt);
+  if (deferred && pendingBytesFor(deferred->token)) queueVersionWrite(deferred->token, nullptr);
 }
 
 quint64 Image::openUndoStep() const {
@@ -586,9 +638,7 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
     if (completionHandler) completionHandler(false);
     return;
   }
-  fnd::OperationQueue* requestingQueue = fnd::OperationQueue::currentQueue();
-  fnd::OperationQueue* queue = loadingAndSavingOperationQueue();
-  if (!queue) {
+  if (!loadingAndSavingOperationQueue()) {
     qWarning("self.loadingAndSavingOperationQueue == nil");
     return;
   }
@@ -596,6 +646,16 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
                                      [image] { return ima_produceImageData(image); })
                                : ClaimableTask<QByteArray>::done(blob);
   rememberPendingWrite(date, image, encode);
+  queueVersionWrite(date, std::move(completionHandler));
+}
+
+void Image::queueVersionWrite(const QDateTime& date, std::function<void(bool)> completionHandler) {
+  fnd::OperationQueue* requestingQueue = fnd::OperationQueue::currentQueue();
+  fnd::OperationQueue* queue = loadingAndSavingOperationQueue();
+  if (!queue) {
+    qWarning("self.loadingAndSavingOperationQueue == nil");
+    return;
+  }
   // The operation holds the token only: a version dropped before its write
   // begins frees its pixels at once, not when the queue reaches it.
   queue->addOperationWithBlock([date, completionHandler, requestingQueue] {

@@ -159,6 +159,13 @@ class Image : public IMManagedObject {
   // Writes one version file; an empty `blob` is produced on the queue.
   void writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
                         std::function<void(bool)> completionHandler);
+  // Queues the write of a version already remembered as pending.
+  void queueVersionWrite(const QDateTime& date, std::function<void(bool)> completionHandler);
+  // Remembers the write of the version just installed within the open undo
+  // step `step`, to begin once the step is closed (see setNsImage).
+  void deferVersionWrite(const QDateTime& date, gfx::ImagePtr image, quint64 step);
+  // Begins the deferred write, if any, unless the version was dropped since.
+  void startDeferredWrite();
   // How to get the bytes of the current version, `image`: share the encode
   // of its cache write, read its file, or encode it when it has neither.
   std::shared_ptr<ClaimableTask<QByteArray>> blobTaskForCurrentVersion(gfx::ImagePtr image) const;
@@ -213,6 +220,10 @@ class Image : public IMManagedObject {
     quint64 step = 0;
   };
   std::optional<StepVersion> stepVersion_;
+  // The version whose write waits for the end of the undo step it was made
+  // in, and the registration that hears of that end.
+  std::optional<StepVersion> deferredWrite_;
+  quint64 stepEndObserver_ = 0;
   // The version decoded from the stored bytes, which has no cache file
   // until another version replaces it: opening writes none.
   QDateTime storedVersionToken_;

@@ -96,6 +96,11 @@ const ReducedPixels& CGImage::halfSizePixels() const {
   return *drawingCache_->half;
 }
 
+bool CGImage::hasHalfSizePixels() const {
+  std::lock_guard lock(drawingCache_->mutex);
+  return drawingCache_->half != nullptr;
+}
+
 void CGImage::prepareHalfSizePixelsInBackground() const {
   // Smaller images are halved as fast as they are drawn.
   constexpr qint64 LargePixels = 1 << 20;

@@ -61,6 +61,8 @@ class CGImage {
   // for a large 8-bit image that will likely be drawn reduced; drawing it
   // meanwhile takes the tiles already made and makes the rest itself.
   void prepareHalfSizePixelsInBackground() const;
+  // Whether the half-size copy has been asked for, by a draw or ahead of one.
+  bool hasHalfSizePixels() const;
 
  private:
   struct DrawingCache {

@@ -7,11 +7,15 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSet>
+#include <QThreadPool>
 
 #include "ModelTestSupport.h"
 #include "TestSupport.h"
 #include "foundation/KeyedArchiver.h"
+#include "foundation/UndoManager.h"
+#include "foundation/WorkerPool.h"
 #include "graphics/BitmapImageRep.h"
+#include "graphics/CGImage.h"
 #include "model/ComposedImage.h"
 #include "model/IMImagesUtilities.h"
 #include "model/Image.h"
@@ -426,6 +430,42 @@ TEST(ImageVersionsTest, VersionsWithoutAFileReloadWhatTheyHold) {
   }
 }
 
+// While a step is being built, its current version costs nothing in the
+// background, however often the loop turns: no file write is queued and no
+// half-size copy is made (the next drag event replaces it; a draw reduces
+// what it shows). The write begins once the step is closed; a save in
+// between stores the step's pixels. A version made with no step being built
+// gets both at once.
+TEST(ImageVersionsTest, VersionOfAnOpenStepWaitsForTheStepsEnd) {
+  for (const bool inStep : {true, false}) {
+    SCOPED_TRACE(inStep);
+    ImageFixture f;
+    installStep(f, solidImage(4, 4, Qt::red));
+    fnd::UndoManager* undo = f.document.context->undoManager();
+    // Any change opens the step of its event pass; with registration off
+    // none is built.
+    inStep ? undo->beginUndoGrouping() : undo->disableUndoRegistration();
+    const gfx::ImagePtr large = solidImage(1024, 1024, Qt::green);
+    f.image->setNsImage(large);
+    if (!inStep) undo->enableUndoRegistration();
+    const QString file = Image::pathOfCachedImageWithDate(f.image->versionToken());
+    fnd::WorkerPool::shared()->waitForDone();
+    auto bitmap = large->firstRepresentationOfClass<gfx::BitmapImageRep>();
+    ASSERT_TRUE(bitmap && bitmap->cgImage());
+    EXPECT_EQ(bitmap->cgImage()->hasHalfSizePixels(), !inStep);
+    if (inStep) {
+      for (int i = 0; i < 5; ++i) tst::spinOnce();
+      EXPECT_EQ(f.document.queue->operationCount(), 0);
+      EXPECT_FALSE(QFile::exists(file));
+      EXPECT_TRUE(sameColor(storedColor(f, "model-image-saved-within-a-step.bplist"), Qt::green));
+      f.document.context->processPendingChanges();
+      undo->endUndoGrouping();
+    }
+    drainImageWork(f.document);
+    EXPECT_TRUE(QFile::exists(file));
+  }
+}
+
 TEST(ImageVersionsTest, DecodeOfAnImageGoneMeanwhileHandsNothingBack) {
   ModelDocument source;
   auto* stored = source.context->insertNewObject<Image>("Image");
@@ -479,8 +519,8 @@ TEST(ImageVersionsTest, VersionsReplacedWithinTheirStepWriteNoFile) {
   struct Move {
     bool isUndo;
     QColor expected;
-  } moves[] = {{true, Qt::green}, {true, Qt::red}, {false, Qt::green}, {false, Qt::cyan},
-               {true, Qt::green}};
+  } moves[] = {
+      {true, Qt::green}, {true, Qt::red}, {false, Qt::green}, {false, Qt::cyan}, {true, Qt::green}};
   for (const Move& move : moves) {
     ASSERT_TRUE(moveAndReload(f, move.isUndo));
     EXPECT_TRUE(sameColor(colorOf(f.image), move.expected)) << move.expected.name().toStdString();

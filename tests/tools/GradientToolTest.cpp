@@ -3,19 +3,23 @@
 // the selection clipping it; read from its own layer.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <cmath>
 
 #include "TestSupport.h"
 #include "ToolPixels.h"
 #include "ToolWindow.h"
+#include "foundation/UndoManager.h"
 #include "foundation/UserDefaults.h"
 #include "model/ComposedImage.h"
+#include "model/Image.h"
 #include "model/Layer.h"
 #include "model/Settings.h"
 #include "tools/IMGradientTool.h"
 #include "window/IMLayersArrayController.h"
 #include "window/IMWindowController.h"
 
+using tooltest::flattened;
 using tooltest::layerColorAt;
 
 namespace {
@@ -43,6 +47,51 @@ bool near(const QColor& a, const QColor& b, int tolerance = 3) {
 }
 
 const QColor kRed(255, 0, 0), kBlue(0, 0, 255);
+
+int cacheFileCount() {
+  return int(QDir(Image::imagesCacheDirectoryPath()).entryList(QDir::Files).size());
+}
+
+// The flattened document once every version file is written and every
+// layer holds its current version.
+QImage settledPicture(ToolWindow& w) {
+  EXPECT_TRUE(tst::spinUntil([&] {
+    if (Image::pendingCacheWrites() > 0) return false;
+    for (Layer* layer : w.arrangedLayers())
+      if (layer->image() && !layer->image()->isCurrentVersionInMemory()) return false;
+    return true;
+  }));
+  return flattened(w.window->composedImage());
+}
+
+struct DragOutcome {
+  int filesWritten = 0;
+  QImage before, after, undone, redone;
+};
+
+// A radial drag from (200, 150) to (320, 190) in `events` steps, merged
+// down, the event loop turning between events; then undone and redone.
+DragOutcome radialDragIn(int events) {
+  GradientWindow w(1);
+  DragOutcome outcome;
+  if (!w.isOpen() || !w.tools()->selectToolOfClass<IMGradientTool>()) return outcome;
+  fnd::UserDefaults::standardUserDefaults().setBool(false, "IMDrawingWithoutMerging");
+  outcome.before = settledPicture(w);
+  const int files = cacheFileCount();
+  w.press({200, 150});
+  for (int i = 1; i <= events; ++i) {
+    w.drag(QPointF(200, 150) + QPointF(120, 40) * i / events);
+    tst::spinOnce();
+  }
+  w.release({320, 190});
+  outcome.after = settledPicture(w);
+  outcome.filesWritten = cacheFileCount() - files;
+  w.undoManager()->undo();
+  outcome.undone = settledPicture(w);
+  w.undoManager()->redo();
+  outcome.redone = settledPicture(w);
+  return outcome;
+}
 
 }  // namespace
 
@@ -104,4 +153,20 @@ TEST(GradientTool, SelectionClipsTheGradient) {
   EXPECT_EQ(layerColorAt(layer, 50, 100).alpha(), 0);
   EXPECT_EQ(layerColorAt(layer, 150, 200).alpha(), 0);
   EXPECT_EQ(layerColorAt(layer, 250, 100).alpha(), 0);
+}
+
+// Only the end of a drag is kept: the states on the way write no version
+// file, and the merged picture, its undo and its redo are those of a drag
+// made straight to the end point.
+TEST(GradientTool, DragKeepsOnlyItsEndState) {
+  const DragOutcome straight = radialDragIn(1), winding = radialDragIn(8);
+  ASSERT_FALSE(straight.after.isNull());
+  ASSERT_FALSE(winding.after.isNull());
+  EXPECT_EQ(winding.filesWritten, straight.filesWritten);
+  EXPECT_LE(winding.filesWritten, 2);  // the merged layer's, the temporary layer's
+  EXPECT_NE(winding.after, winding.before);
+  EXPECT_EQ(winding.after, straight.after);
+  EXPECT_TRUE(near(tooltest::flattenedColorAt(winding.after, 200, 150), kRed, 4));
+  EXPECT_EQ(winding.undone, winding.before);
+  EXPECT_EQ(winding.redone, winding.after);
 }
