@@ -111,8 +111,6 @@ class IMWindowController : public ui::WindowController,
   QProgressBar* loadSaveProgressIndicator() const { return loadSaveProgressIndicator_; }
   ui::Toolbar* toolbar() const { return toolbar_; }
   bool windowIsRestored() const { return windowIsRestored_; }
-  // Whether redraws asked for by arriving layers wait to be drawn together.
-  bool hasGatheredArrivalRedraw() const { return !gatheredArrivalRect_.isEmpty(); }
   // The panel width and status bar height as laid out, recorded at load:
   // what a hidden panel or status bar comes back to.
   double defaultLayersBoxWidth() const { return defaultLayersBoxWidth_; }
@@ -318,9 +316,6 @@ class IMWindowController : public ui::WindowController,
   void addObservers();
   void removeObservers();
   void redrawChangedLayer(Layer* layer);
-  bool anyLayerArriving() const;
-  void gatherArrivalRedraw(const QRectF& layerRect);
-  void drawGatheredArrivals();
   void observeOperationCount();
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);
@@ -381,10 +376,6 @@ class IMWindowController : public ui::WindowController,
   bool indicatorAnimating_ = false;
   bool tornDown_ = false;
   bool recheckPending_ = false;
-  // Redraws of layers changed while an opened document's layers arrive,
-  // drawn together at most once per interval.
-  QRectF gatheredArrivalRect_;
-  bool arrivalsComing_ = false;
   // Between a revert's will and did: notifications about the document's
   // objects are not this window's concern (its root is not to be fetched
   // while the document reads).

@@ -8,8 +8,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <utility>
 
 #include "appkit/ModalServices.h"
 #include "appkit/ScrollView.h"
@@ -283,45 +281,10 @@ void IMWindowController::redrawChangedLayer(Layer* layer) {
   const QRectF previous = layer->previousClippingRect();
   layer->updatePreviousClippingRect();
   const QRectF now = layer->previousClippingRect();
-  // A layer's pixels arriving is such a change. Each arrival (and the
-  // preview refresh after it) would redraw much of the view: while layers
-  // arrive, their redraws are gathered and drawn together.
-  if (arrivalsComing_ || anyLayerArriving()) {
-    gatherArrivalRedraw(previous);
-    gatherArrivalRedraw(now);
-  } else {
-    if (!previous.isEmpty()) setNeedsDisplayInLayerRect(previous);
-    if (!now.isEmpty() && now != previous) setNeedsDisplayInLayerRect(now);
-  }
+  if (!previous.isEmpty()) setNeedsDisplayInLayerRect(previous);
+  if (!now.isEmpty() && now != previous) setNeedsDisplayInLayerRect(now);
+  // A layer's pixels arriving is such a change.
   showIndicator();
-}
-
-bool IMWindowController::anyLayerArriving() const {
-  ComposedImage* image = reverting_ ? nullptr : composedImage();
-  if (!image) return false;
-  const QList<Layer*> layers = image->layersArray();
-  return std::any_of(layers.begin(), layers.end(),
-                     [](Layer* layer) { return layer->image() && layer->image()->isArriving(); });
-}
-
-void IMWindowController::gatherArrivalRedraw(const QRectF& layerRect) {
-  if (layerRect.isEmpty()) return;
-  arrivalsComing_ = true;
-  const bool first = gatheredArrivalRect_.isEmpty();
-  gatheredArrivalRect_ = gatheredArrivalRect_.united(layerRect);
-  if (!first) return;
-  std::weak_ptr<int> alive = alive_;
-  QTimer::singleShot(100, this, [this, alive] {
-    if (!alive.expired()) drawGatheredArrivals();
-  });
-}
-
-// The last arrival is drawn here too; once none is left, changes are drawn
-// as they come again.
-void IMWindowController::drawGatheredArrivals() {
-  const QRectF rect = std::exchange(gatheredArrivalRect_, QRectF());
-  arrivalsComing_ = anyLayerArriving();
-  setNeedsDisplayInLayerRect(rect);
 }
 
 void IMWindowController::removeObservers() {
