@@ -25,6 +25,8 @@
 
 namespace {
 
+using wintest::openThroughController;
+
 struct PaintCounter : QObject {
   int paints = 0;
   bool eventFilter(QObject*, QEvent* event) override {
@@ -38,18 +40,6 @@ struct HeldDecodes {
   HeldDecodes() { Image::holdStoredDecodes(true); }
   ~HeldDecodes() { Image::holdStoredDecodes(false); }
 };
-
-IMDocument* openThroughController(const QString& path) {
-  IMDocument* opened = nullptr;
-  bool done = false;
-  ui::DocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(
-      QUrl::fromLocalFile(path), true, [&](ui::Document* document, bool, const fnd::Error*) {
-        opened = qobject_cast<IMDocument*>(document);
-        done = true;
-      });
-  EXPECT_TRUE(tst::spinUntil([&] { return done; }));
-  return opened;
-}
 
 IMWindowController* windowOf(IMDocument* document) {
   return document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;

@@ -41,20 +41,9 @@
 
 namespace {
 
+using wintest::openThroughController;
 using wintest::solid;
 using wintest::storeThreeLayerDocument;
-
-IMDocument* openThroughController(const QString& path) {
-  IMDocument* opened = nullptr;
-  bool done = false;
-  ui::DocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(
-      QUrl::fromLocalFile(path), true, [&](ui::Document* document, bool, const fnd::Error*) {
-        opened = qobject_cast<IMDocument*>(document);
-        done = true;
-      });
-  EXPECT_TRUE(tst::spinUntil([&] { return done; }));
-  return opened;
-}
 
 IMWindowController* windowOf(IMDocument* document) {
   return document ? dynamic_cast<IMWindowController*>(document->windowController()) : nullptr;

@@ -18,6 +18,7 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "ThreeLayerDocument.h"
 #include "appkit/Application.h"
 #include "appkit/MenuItem.h"
 #include "appkit/Popover.h"
@@ -42,6 +43,8 @@
 #include "window/LayerDetailsPopoverView.h"
 
 namespace {
+
+using wintest::openThroughController;
 
 gfx::ImagePtr solid(int w, int h, QColor color) {
   QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
@@ -86,18 +89,6 @@ void storeDocument(const QString& path) {
                    done = true;
                  });
   ASSERT_TRUE(tst::spinUntil([&] { return done; }));
-}
-
-IMDocument* openThroughController(const QString& path) {
-  IMDocument* opened = nullptr;
-  bool done = false;
-  ui::DocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(
-      QUrl::fromLocalFile(path), true, [&](ui::Document* document, bool, const fnd::Error*) {
-        opened = qobject_cast<IMDocument*>(document);
-        done = true;
-      });
-  EXPECT_TRUE(tst::spinUntil([&] { return done; }));
-  return opened;
 }
 
 QString pixelsOf(Image* image) {

@@ -1,10 +1,13 @@
 #include "ThreeLayerDocument.h"
 
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QImage>
 #include <QUrl>
 
 #include "TestSupport.h"
+#include "appkit/DocumentController.h"
 #include "documents/IMDocument.h"
 #include "graphics/CGImage.h"
 #include "model/ComposedImage.h"
@@ -52,6 +55,18 @@ bool storeThreeLayerDocument(const QString& path) {
                    done = true;
                  });
   return tst::spinUntil([&] { return done; }) && !failed;
+}
+
+IMDocument* openThroughController(const QString& path) {
+  IMDocument* opened = nullptr;
+  bool done = false;
+  ui::DocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(
+      QUrl::fromLocalFile(path), true, [&](ui::Document* document, bool, const fnd::Error*) {
+        opened = qobject_cast<IMDocument*>(document);
+        done = true;
+      });
+  EXPECT_TRUE(tst::spinUntil([&] { return done; }));
+  return opened;
 }
 
 }  // namespace wintest
