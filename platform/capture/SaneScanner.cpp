@@ -1,9 +1,11 @@
 #include "capture/SaneScanner.h"
 
+#include <poll.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
 #include <QMutex>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -78,6 +80,23 @@ bool setOption(SANE_Handle handle, const QString& name, const QVariant& value) {
   }
 }
 
+// Waits on the driver's select descriptor, when it offers one, until a
+// frame's first data is there. A cancel meanwhile is seen within a tenth of
+// a second instead of after a blocking read, and the frame is never
+// cancelled before the driver's reader has begun: drivers that read on a
+// thread of their own may stall when cancelled at that instant. False when
+// cancelled first.
+bool waitForFirstData(SANE_Handle handle, const Progress& progress) {
+  SANE_Int fd = -1;
+  if (sane_get_select_fd(handle, &fd) != SANE_STATUS_GOOD || fd < 0) return true;
+  pollfd wanted{fd, POLLIN, 0};
+  for (;;) {
+    const int ready = ::poll(&wanted, 1, 100);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) return true;
+    if (progress.cancelled) return false;
+  }
+}
+
 }  // namespace
 
 SaneScanner::SaneScanner(QString deviceName, QString displayName)
@@ -147,6 +166,7 @@ QImage SaneScanner::scanLocked(const ScanSettings& settings, Progress& progress,
     if ((status = sane_get_parameters(handle, &p)) != SANE_STATUS_GOOD)
       return fail(errorForStatus(status, displayName_));
     const qint64 expected = p.lines > 0 ? qint64(p.lines) * p.bytes_per_line : 0;
+    if (!waitForFirstData(handle, progress)) return fail(makeError(ErrorCancelled, displayName_));
     QByteArray bytes;
     for (;;) {
       if (progress.cancelled) return fail(makeError(ErrorCancelled, displayName_));

@@ -140,8 +140,12 @@ TEST(SaneScanner, DeviceErrorsSayWhatHappened) {
                   {"SANE_STATUS_IO_ERROR", capture::ErrorFailed}};
   for (const auto& s : statuses) {
     error = {};
-    EXPECT_TRUE(
-        scan(*scanner, {{"resolution", 25}, {"read-return-value", s.status}}, &error).isNull());
+    // Offering its select descriptor, the driver has begun the frame when
+    // the scan reads, and so ends it cleanly after the failed read.
+    EXPECT_TRUE(scan(*scanner,
+                     {{"resolution", 25}, {"read-return-value", s.status}, {"select-fd", true}},
+                     &error)
+                    .isNull());
     EXPECT_EQ(error.code(), s.code) << s.status;
   }
 

@@ -79,6 +79,14 @@ ToolWindow::ToolWindow(bool recordingBrush) {
   tst::spinOnce();
   window->setZoom(1);
   layers()->setSelectionIndex(0);
+  // The canvas first shows the layers whose pixels are in; a test starts
+  // once every layer has arrived and been drawn, whatever the machine's load.
+  tst::spinUntil([&] {
+    for (Layer* layer : document->composedImage()->layersArray())
+      if (layer->image()->isArriving()) return false;
+    return true;
+  });
+  canvas()->setNeedsDisplay(true);
   tst::spinOnce();
 }
 
