@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "BenchReport.h"
@@ -227,6 +228,33 @@ void BM_WindowScroll100(benchmark::State& state) {
   }
 }
 
+// Most zooms a user reaches (the fit zoom, Ctrl+wheel steps) put the
+// document's edges between view pixels: a step ending at the fit zoom and
+// at two zooms of no round factor, the first step at each (cold) and the
+// best of the repeats (warm), beside the 16 ms of a frame.
+void BM_WindowZoomStepNonRound(benchmark::State& state) {
+  ZoomWindow& w = zoomWindow();
+  if (!w.isOpen()) {
+    state.SkipWithError("no document window");
+    return;
+  }
+  w.window->adjustZoomForDocumentToFitVisibleRect();
+  w.drawPending();
+  const double fit = w.window->zoom();
+  const std::pair<const char*, double> zooms[] = {{"fit", fit}, {"0.3427", 0.3427}, {"1.37", 1.37}};
+  for (auto _ : state) {
+    for (const auto& [name, zoom] : zooms) {
+      const double cold = w.zoomStepTo(zoom);
+      double best = 1e300;
+      for (int i = 0; i < kRepeats; ++i) best = std::min(best, w.zoomStepTo(zoom));
+      const std::string row = std::string("window_zoom_step_1920x1080_to_") + name;
+      bench::figure(row + "_cold", cold, "ms");
+      bench::figure(row, best, "ms");
+      bench::ratio(row + "_vs_16ms_frame", best / kFrameBudgetMs);
+    }
+  }
+}
+
 // ---- Opening the stored document in its window ----
 // From the window mapped to its first view drawn (the canvas's first paint,
 // beside the 500 ms a user waits for a first view) and to every layer shown
@@ -329,3 +357,4 @@ void BM_WindowOpenToFirstView(benchmark::State& state) {
 BENCHMARK(BM_WindowZoomStep)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowScroll100)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowOpenToFirstView)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowZoomStepNonRound)->Iterations(1)->Unit(benchmark::kMillisecond);
