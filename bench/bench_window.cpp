@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -246,10 +247,15 @@ void BM_WindowZoomStepNonRound(benchmark::State& state) {
     for (const auto& [name, zoom] : zooms) {
       const double cold = w.zoomStepTo(zoom);
       double best = 1e300;
+      // The processor time of all threads per step: on a loaded machine the
+      // wall time waits for cores, this does not.
+      const std::clock_t cpuStart = std::clock();
       for (int i = 0; i < kRepeats; ++i) best = std::min(best, w.zoomStepTo(zoom));
+      const double cpu = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC / kRepeats;
       const std::string row = std::string("window_zoom_step_1920x1080_to_") + name;
       bench::figure(row + "_cold", cold, "ms");
       bench::figure(row, best, "ms");
+      bench::figure(row + "_cpu_per_two_paints", cpu, "ms");
       bench::ratio(row + "_vs_16ms_frame", best / kFrameBudgetMs);
     }
   }
