@@ -1,9 +1,12 @@
 // Images drawn straight onto 8-bit premultiplied bitmaps: the drawing path of
 // flattening and of the canvas. Only the device pixels inside the clip and
 // the image's outline are visited; each row is sampled from the image (read
-// in place for whole-pixel placements, bilinearly filtered otherwise),
-// composited with compositeRow(), and rows are split into bands over the
-// shared worker pool (ImageDrawBatch). Fills and tiles take the same road.
+// in place for whole-pixel placements, bilinearly filtered otherwise, the
+// nearest pixel without smoothing), composited with compositeRow(), and
+// rows are split into bands over the shared worker pool (ImageDrawBatch).
+// Fills and tiles take the same road.
+// A rectangular clip whose edges fall between pixels (a canvas at most
+// zooms) is folded into each draw's coverage.
 // Inside an image batch the draws wait and are then composited together,
 // band by band. Everything else goes through draw().
 #include <QPainter>
