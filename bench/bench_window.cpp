@@ -17,8 +17,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "BenchReport.h"
@@ -227,6 +229,38 @@ void BM_WindowScroll100(benchmark::State& state) {
   }
 }
 
+// Most zooms a user reaches (the fit zoom, Ctrl+wheel steps) put the
+// document's edges between view pixels: a step ending at the fit zoom and
+// at two zooms of no round factor, the first step at each and the
+// best of the repeats, beside the 16 ms of a frame.
+void BM_WindowZoomStepNonRound(benchmark::State& state) {
+  ZoomWindow& w = zoomWindow();
+  if (!w.isOpen()) {
+    state.SkipWithError("no document window");
+    return;
+  }
+  w.window->adjustZoomForDocumentToFitVisibleRect();
+  w.drawPending();
+  const double fit = w.window->zoom();
+  const std::pair<const char*, double> zooms[] = {{"fit", fit}, {"0.3427", 0.3427}, {"1.37", 1.37}};
+  for (auto _ : state) {
+    for (const auto& [name, zoom] : zooms) {
+      const double first = w.zoomStepTo(zoom);
+      double best = 1e300;
+      // The processor time of all threads per step: on a loaded machine the
+      // wall time waits for cores, this does not.
+      const std::clock_t cpuStart = std::clock();
+      for (int i = 0; i < kRepeats; ++i) best = std::min(best, w.zoomStepTo(zoom));
+      const double cpu = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC / kRepeats;
+      const std::string row = std::string("window_zoom_step_1920x1080_to_") + name;
+      bench::figure(row + "_first_step", first, "ms");
+      bench::figure(row, best, "ms");
+      bench::figure(row + "_cpu_per_two_paints", cpu, "ms");
+      bench::ratio(row + "_vs_16ms_frame", best / kFrameBudgetMs);
+    }
+  }
+}
+
 // ---- Opening the stored document in its window ----
 // From the window mapped to its first view drawn (the canvas's first paint,
 // beside the 500 ms a user waits for a first view) and to every layer shown
@@ -329,3 +363,4 @@ void BM_WindowOpenToFirstView(benchmark::State& state) {
 BENCHMARK(BM_WindowZoomStep)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowScroll100)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowOpenToFirstView)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowZoomStepNonRound)->Iterations(1)->Unit(benchmark::kMillisecond);

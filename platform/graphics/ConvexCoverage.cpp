@@ -61,6 +61,18 @@ ConvexCoverage::ConvexCoverage(const QPolygonF& convexPolygon, bool antialiased)
   if (polygon_.size() > 8) polygon_.resize(8);
 }
 
+QPolygonF ConvexCoverage::clippedToRect(const QPolygonF& convexPolygon, const QRectF& rect) {
+  QPointF a[MaxVertices], b[MaxVertices];
+  int n = int(std::min<qsizetype>(convexPolygon.size(), 8));
+  if (n > 1 && convexPolygon[0] == convexPolygon[n - 1]) --n;
+  std::copy_n(convexPolygon.constData(), n, a);
+  n = clipBelowX(a, n, b, rect.left(), false);
+  n = clipBelowX(b, n, a, rect.right(), true);
+  n = clipBelowY(a, n, b, rect.top(), false);
+  n = clipBelowY(b, n, a, rect.bottom(), true);
+  return QPolygonF(QList<QPointF>(a, a + n));
+}
+
 bool ConvexCoverage::lineSpan(double y, double* low, double* high) const {
   double from = INFINITY, to = -INFINITY;
   const int count = int(polygon_.size());

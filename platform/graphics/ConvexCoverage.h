@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPolygonF>
+#include <QRectF>
 #include <cstdint>
 
 namespace gfx {
@@ -12,6 +13,10 @@ namespace gfx {
 class ConvexCoverage {
  public:
   ConvexCoverage(const QPolygonF& convexPolygon, bool antialiased);
+
+  // The part of a convex polygon inside `rect`: convex again, so a
+  // rectangular clip with edges between pixels folds into the coverage.
+  static QPolygonF clippedToRect(const QPolygonF& convexPolygon, const QRectF& rect);
 
   // Fills coverage[0 … width) (0…255) for device row `y` from column `left`.
   // Returns the columns [*first, *last) with any coverage, relative to

@@ -18,11 +18,13 @@
 #include <QSizeF>
 #include <QVector>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "graphics/AffineTransform.h"
 #include "graphics/CGImage.h"
 #include "graphics/CompositingOperation.h"
+#include "graphics/ConvexCoverage.h"
 
 class QImage;
 class QPainter;
@@ -201,15 +203,23 @@ class GraphicsContext {
                         double fraction);
   void compositeBand(const DrawRequest& request, QImage* target, const QRect& band,
                      CompositingOperation op, double fraction);
-  // The clip as whole device pixels, when it is a rectangle (or absent).
-  bool rectangularDeviceClip(QRect* clip) const;
+  // A clip that is an axis-aligned rectangle (or absent), in device pixels:
+  // the pixels it touches, and its exact rectangle when an edge falls
+  // between pixels (the 8-bit path then folds it into the coverage).
+  struct RectangularClip {
+    QRect pixels;
+    std::optional<QRectF> exact;
+  };
+  bool rectangularDeviceClip(RectangularClip* clip) const;
   // The fast path of drawImage() onto 8-bit bitmaps; false when it does not apply.
   bool drawImageIntoBitmap(const CGImagePtr& image, const QRectF& destination, const QRectF& source,
                            CompositingOperation op, double fraction);
   bool fillRectIntoBitmap(const QRectF& rect, const QColor& color, CompositingOperation op);
   // Repeats `tile` over `bounds` (device pixels) from `origin`, in the batch.
+  // A coverage, when given, limits it to a shape within the bounds.
   void drawTileIntoBitmap(QImage& target, const QImage& tile, const QPoint& origin,
-                          const QRect& bounds, CompositingOperation op, double fraction);
+                          const QRect& bounds, std::optional<ConvexCoverage> coverage,
+                          CompositingOperation op, double fraction);
   // Draws the images of the batch that wait.
   void runDeferredImageDraws() const;
 

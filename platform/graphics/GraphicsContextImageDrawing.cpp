@@ -1,9 +1,12 @@
 // Images drawn straight onto 8-bit premultiplied bitmaps: the drawing path of
 // flattening and of the canvas. Only the device pixels inside the clip and
 // the image's outline are visited; each row is sampled from the image (read
-// in place for whole-pixel placements, bilinearly filtered otherwise),
-// composited with compositeRow(), and rows are split into bands over the
-// shared worker pool (ImageDrawBatch). Fills and tiles take the same road.
+// in place for whole-pixel placements, bilinearly filtered otherwise, the
+// nearest pixel without smoothing), composited with compositeRow(), and
+// rows are split into bands over the shared worker pool (ImageDrawBatch).
+// Fills and tiles take the same road.
+// A rectangular clip whose edges fall between pixels (a canvas at most
+// zooms) is folded into each draw's coverage.
 // Inside an image batch the draws wait and are then composited together,
 // band by band. Everything else goes through draw().
 #include <QPainter>
@@ -33,14 +36,16 @@ bool reducesByHalf(const QTransform& t) {
   return std::hypot(t.m11(), t.m12()) <= 0.5 + 1e-9 && std::hypot(t.m21(), t.m22()) <= 0.5 + 1e-9;
 }
 
-// The rectangle a path describes when it is an axis-aligned rectangle with
-// whole-pixel edges (a clip made of clipToRect calls on whole pixels).
-bool wholePixelRectangle(const QPainterPath& path, QRect* rect) {
+bool wholeRect(const QRectF& r) {
+  return whole(r.left()) && whole(r.top()) && whole(r.right()) && whole(r.bottom());
+}
+
+// The rectangle a path describes when it is an axis-aligned rectangle (a
+// clip made of clipToRect calls).
+bool axisAlignedRectangle(const QPainterPath& path, QRectF* rect) {
   const int count = path.elementCount();
   if (count < 4 || count > 6) return false;
   const QRectF box = path.boundingRect();
-  if (!whole(box.left()) || !whole(box.top()) || !whole(box.right()) || !whole(box.bottom()))
-    return false;
   int corners = 0;
   for (int i = 0; i < count; ++i) {
     const QPainterPath::Element e = path.elementAt(i);
@@ -54,8 +59,22 @@ bool wholePixelRectangle(const QPainterPath& path, QRect* rect) {
     corners |= 1 << ((e.x == box.right()) * 2 + (e.y == box.bottom()));
   }
   if (corners != 15) return false;
-  *rect = box.toRect();
+  *rect = box;
   return true;
+}
+
+// The coverage of a device rectangle under `clip`, into `bounds`: none when
+// both fall on whole pixels.
+std::optional<ConvexCoverage> rectangleCoverage(const QRectF& rect,
+                                                const std::optional<QRectF>& exactClip,
+                                                const QRect& clip, bool antialias, QRect* bounds) {
+  const QRectF inside = rect & (exactClip ? *exactClip : QRectF(clip));
+  if (wholeRect(inside)) {
+    *bounds = inside.toRect() & clip;
+    return std::nullopt;
+  }
+  *bounds = inside.toAlignedRect() & clip;
+  return ConvexCoverage(QPolygonF(inside), antialias);
 }
 
 // A narrow tile repeated across, so each row is copied in a few long runs.
@@ -76,12 +95,18 @@ QImage widened(const QImage& tile) {
 
 }  // namespace
 
-bool GraphicsContext::rectangularDeviceClip(QRect* clip) const {
-  *clip = deviceBounds();
+bool GraphicsContext::rectangularDeviceClip(RectangularClip* clip) const {
+  clip->pixels = deviceBounds();
+  clip->exact.reset();
   if (!state().hasClip) return true;
-  QRect rect;
-  if (!wholePixelRectangle(state().deviceClip, &rect)) return false;
-  *clip &= rect;
+  QRectF rect;
+  if (!axisAlignedRectangle(state().deviceClip, &rect)) return false;
+  if (wholeRect(rect)) {
+    clip->pixels &= rect.toRect();
+  } else {
+    clip->pixels &= rect.toAlignedRect();
+    clip->exact = rect;
+  }
   return true;
 }
 
@@ -92,7 +117,7 @@ bool GraphicsContext::drawImageIntoBitmap(const CGImagePtr& image, const QRectF&
   if (!target || target->format() != QImage::Format_ARGB32_Premultiplied ||
       image->bitsPerComponent() != 8 || source.isEmpty())
     return false;
-  QRect clip;
+  RectangularClip clip;
   if (!rectangularDeviceClip(&clip)) return false;
   // Source pixels → destination (upright in y-up user space) → device.
   const QTransform sourceToDestination =
@@ -121,21 +146,26 @@ bool GraphicsContext::drawImageIntoBitmap(const CGImagePtr& image, const QRectF&
     sampledToDevice = QTransform::fromScale(2, 2) * sampledToDevice;
   }
   draw.wholePixels = placesWholePixels(sampledToDevice, sampled);
-  // Without smoothing, transformed images are sampled the way QPainter does.
-  if (!draw.wholePixels && !state().interpolate) return false;
+  draw.nearest = !draw.wholePixels && !state().interpolate;
   draw.edges = sampled.toAlignedRect() & draw.pixels->rect();
   if (draw.edges.isEmpty()) return true;
   const QPolygonF outline = sourceToDevice.map(QPolygonF(QRectF(source)));
-  draw.bounds = outline.boundingRect().toAlignedRect() & clip;
+  draw.bounds = outline.boundingRect().toAlignedRect() & clip.pixels;
   if (draw.bounds.isEmpty()) return true;
   if (draw.wholePixels) {
     draw.offset =
         QPoint(int(std::round(sampledToDevice.dx())), int(std::round(sampledToDevice.dy())));
     draw.bounds &= draw.edges.translated(draw.offset);
     if (draw.bounds.isEmpty()) return true;
+    if (clip.exact)
+      draw.coverage.emplace(
+          ConvexCoverage::clippedToRect(QPolygonF(QRectF(draw.bounds)), *clip.exact),
+          state().antialias);
   } else {
     draw.deviceToSource = sampledToDevice.inverted();
-    draw.coverage.emplace(outline, state().antialias);
+    draw.coverage.emplace(
+        clip.exact ? ConvexCoverage::clippedToRect(outline, *clip.exact) : outline,
+        state().antialias);
   }
   draw.op = op;
   draw.fraction = float(fraction);
@@ -151,28 +181,29 @@ bool GraphicsContext::fillRectIntoBitmap(const QRectF& rect, const QColor& color
   const QTransform toDevice = userToDevice();
   if (toDevice.type() > QTransform::TxScale) return false;
   const QRectF device = toDevice.mapRect(rect.normalized());
-  if (!whole(device.left()) || !whole(device.top()) || !whole(device.right()) ||
-      !whole(device.bottom()))
-    return false;
-  QRect clip;
+  RectangularClip clip;
   if (!rectangularDeviceClip(&clip)) return false;
-  const QRect bounds = device.toRect() & clip;
+  QRect bounds;
+  std::optional<ConvexCoverage> coverage =
+      rectangleCoverage(device, clip.exact, clip.pixels, state().antialias, &bounds);
   if (bounds.isEmpty()) return true;
   QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
   if (pixel.isNull()) return false;
   pixel.setPixel(0, 0, qPremultiply(color.rgba()));
-  drawTileIntoBitmap(*target, pixel, QPoint(), bounds, op, state().alpha);
+  drawTileIntoBitmap(*target, pixel, QPoint(), bounds, std::move(coverage), op, state().alpha);
   return true;
 }
 
 void GraphicsContext::drawTileIntoBitmap(QImage& target, const QImage& tile, const QPoint& origin,
-                                         const QRect& bounds, CompositingOperation op,
-                                         double fraction) {
+                                         const QRect& bounds,
+                                         std::optional<ConvexCoverage> coverage,
+                                         CompositingOperation op, double fraction) {
   ImageDraw draw;
   draw.tile = widened(tile);
   draw.wholePixels = true;
   draw.offset = origin;
   draw.bounds = bounds;
+  draw.coverage = std::move(coverage);
   draw.op = op;
   draw.fraction = float(fraction);
   imageDraws_->add(std::move(draw));
@@ -185,18 +216,17 @@ bool GraphicsContext::copyTileIntoDeviceRect(const QImage& tile, const QPoint& t
   if (!target || target->format() != QImage::Format_ARGB32_Premultiplied || tile.isNull() ||
       tile.format() != QImage::Format_ARGB32_Premultiplied)
     return false;
-  QRect clip;
+  RectangularClip clip;
   if (!rectangularDeviceClip(&clip)) return false;
+  // A rectangle reaching past the clip is cut by it alone.
+  const QRectF clipRect = clip.exact ? *clip.exact : QRectF(clip.pixels);
+  const QRectF rect = deviceRect.contains(clipRect) ? clipRect : deviceRect;
   QRect bounds;
-  if (deviceRect.contains(QRectF(clip)))
-    bounds = clip;
-  else if (whole(deviceRect.left()) && whole(deviceRect.top()) && whole(deviceRect.right()) &&
-           whole(deviceRect.bottom()))
-    bounds = deviceRect.toRect() & clip;
-  else
-    return false;
+  std::optional<ConvexCoverage> coverage =
+      rectangleCoverage(rect, clip.exact, clip.pixels, state().antialias, &bounds);
   if (bounds.isEmpty()) return true;
-  drawTileIntoBitmap(*target, tile, tileOrigin, bounds, CompositingOperation::Copy, 1);
+  drawTileIntoBitmap(*target, tile, tileOrigin, bounds, std::move(coverage),
+                     CompositingOperation::Copy, 1);
   return true;
 }
 

@@ -39,8 +39,25 @@ struct TargetRows {
 int tileWidth(const ImageDraw& draw) {
   const int width = draw.bounds.width();
   const double rowsPerPixel = std::abs(draw.deviceToSource.m12());
-  if (draw.wholePixels || rowsPerPixel * width <= 512) return width;
+  // Nearest samples read one pixel each and run from each span's start.
+  if (draw.wholePixels || draw.nearest || rowsPerPixel * width <= 512) return width;
   return std::clamp(int(64 / rowsPerPixel), 128, width);
+}
+
+// Row `y` of an unsmoothed transformed draw over [left, left + width): each
+// run of equal coverage is sampled from its own start, as QPainter fills
+// the spans of an outline one by one.
+void nearestRow(const ImageDraw& draw, int left, int y, int width, const uint8_t* coverage,
+                QRgb* out) {
+  for (int from = 0, to; from < width; from = to) {
+    to = from + 1;
+    if (coverage)
+      while (to < width && coverage[to] == coverage[from]) ++to;
+    else
+      to = width;
+    ImageResampler::nearestRow(*draw.pixels, draw.edges, draw.deviceToSource, left + from, y,
+                               to - from, out + from);
+  }
 }
 
 // Samples rows [top, bottom) of `draw` over its whole bounds into the band
@@ -74,6 +91,21 @@ void tileRow(const ImageDraw& draw, int y, int left, int width, QRgb* out) {
   }
 }
 
+// A row whose coverage is partial only at its ends (a convex shape's row):
+// the fully covered middle is composited without the coverage, as a row
+// with no partial pixel would be.
+void compositeCovered(CompositingOperation op, const QRgb* source, uint32_t* destination,
+                      const uint8_t* coverage, int width, float fraction) {
+  if (!coverage) return compositeRow(op, source, destination, nullptr, width, fraction);
+  int from = 0, to = width;
+  while (from < to && coverage[from] != 255) ++from;
+  while (to > from && coverage[to - 1] != 255) --to;
+  if (from > 0) compositeRow(op, source, destination, coverage, from, fraction);
+  if (to > from) compositeRow(op, source + from, destination + from, nullptr, to - from, fraction);
+  if (to < width)
+    compositeRow(op, source + to, destination + to, coverage + to, width - to, fraction);
+}
+
 // One row of `draw`; `sampled` is the row's samples over the whole bounds
 // when the band was sampled beforehand.
 void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers& buffers,
@@ -101,6 +133,10 @@ void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers&
   } else if (draw.wholePixels) {
     source = reinterpret_cast<const QRgb*>(draw.pixels->constScanLine(y - draw.offset.y())) +
              (left - draw.offset.x());
+  } else if (draw.nearest) {
+    buffers.samples.resize(size_t(width));
+    nearestRow(draw, left, y, width, coverage, buffers.samples.data());
+    source = buffers.samples.data();
   } else if (sampled) {
     source = sampled + first;
   } else {
@@ -109,7 +145,7 @@ void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers&
                                 buffers.samples.data());
     source = buffers.samples.data();
   }
-  compositeRow(draw.op, source, target.row(y) + left, coverage, width, draw.fraction);
+  compositeCovered(draw.op, source, target.row(y) + left, coverage, width, draw.fraction);
 }
 
 // Asks for a whole-pixel draw's source row `y` ahead of its use. Each row

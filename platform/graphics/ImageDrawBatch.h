@@ -29,6 +29,7 @@ struct ImageDraw {
   QRect edges;                           // the part of `pixels` drawn
   QTransform deviceToSource;             // for filtered draws
   bool wholePixels = false;              // device = source + offset
+  bool nearest = false;                  // transformed, unsmoothed: the nearest pixel
   // A draw that replaces every pixel of its bounds, so draws before it that
   // lie within them need not be made.
   bool replacesBounds() const {

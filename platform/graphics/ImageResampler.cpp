@@ -142,4 +142,24 @@ void ImageResampler::resampleRow(const QImage& pixels, const QRect& edges,
   span.sample(u, v, stepU, stepV, last - first, row + first);
 }
 
+void ImageResampler::nearestRow(const QImage& pixels, const QRect& edges,
+                                const QTransform& targetToSource, int left, int y, int width,
+                                QRgb* row) {
+  // In QPainter's 16.16 fixed point, from the start of the run: the source
+  // is nudged back by one step, so a centre landing on a pixel boundary
+  // takes the pixel before it, and each pixel steps by the truncated
+  // increment.
+  constexpr double One = 65536;
+  const QPointF start = targetToSource.map(QPointF(left + 0.5, y + 0.5));
+  int fx = int((start.x() - 1 / One) * One), fy = int((start.y() - 1 / One) * One);
+  const int stepX = int(targetToSource.m11() * One), stepY = int(targetToSource.m12() * One);
+  const uchar* bits = pixels.constBits();
+  const qsizetype stride = pixels.bytesPerLine();
+  for (int x = 0; x < width; ++x, fx += stepX, fy += stepY) {
+    const int column = std::clamp(fx >> 16, edges.left(), edges.right());
+    const int line = std::clamp(fy >> 16, edges.top(), edges.bottom());
+    row[x] = reinterpret_cast<const QRgb*>(bits + line * stride)[column];
+  }
+}
+
 }  // namespace gfx

@@ -33,6 +33,13 @@ class ImageResampler {
   // One row of the same: `width` samples of target row `y` from column `left`.
   static void resampleRow(const QImage& pixels, const QRect& edges,
                           const QTransform& targetToSource, int left, int y, int width, QRgb* out);
+  // Unsmoothed: one run of a row, each target pixel taking the image pixel
+  // its centre falls in, stepped from the run's start as QPainter steps a
+  // span of a transformed image drawn without smoothing (so a run that
+  // starts where QPainter's span does picks the same pixels). Samples beyond
+  // `edges` repeat its border pixels.
+  static void nearestRow(const QImage& pixels, const QRect& edges, const QTransform& targetToSource,
+                         int left, int y, int width, QRgb* out);
 
  private:
   static bool placesWholePixels(const QTransform& sourceToTarget, const QRectF& source);

@@ -4,7 +4,9 @@
 // drawing between them.
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QtMath>
+#include <cmath>
 
 #include "TestSupport.h"
 #include "graphics/BezierPath.h"
@@ -118,4 +120,116 @@ TEST(ImageDrawBatch, SteepRotationsLandAsInNarrowStrips) {
   QImage background(1400, 900, QImage::Format_ARGB32_Premultiplied);
   background.fill(qRgb(200, 220, 240));
   EXPECT_NE(*whole->bitmap(), background);
+}
+
+// A canvas whose frame falls between pixels: the clip's fractional edges
+// fold into each draw's coverage. Where every outline ends at the frame,
+// that clip is redundant, so the pixels equal the same drawing clipped to
+// the whole pixels around it, edge pixels included: partly covered, not
+// dropped by the clip nor covered twice by clip and outline. A layer
+// reaching past the frame is cut there, partly covering the edge pixels.
+TEST(ImageDrawBatch, ClipsWithEdgesBetweenPixelsCutDrawsByTheirArea) {
+  const CGImagePtr base = ramps(301, 201, 4), layer = ramps(120, 90, 5);
+  for (const double zoom : {0.3427, 0.6667, 1.37}) {
+    const QRectF frame(0, 0, 301 * zoom, 201 * zoom);
+    const QRect around = frame.toAlignedRect();
+    auto draw = [&](GraphicsContext& context, const QRectF& clip) {
+      CurrentContextScope scope(&context);
+      ImageBatchScope batch(&context);
+      // Device pixels as user space, y down.
+      context.translateCTM(0, context.pixelsHigh());
+      context.scaleCTM(1, -1);
+      context.clipToRect(clip);
+      context.fillRect(frame, Qt::white, CompositingOperation::Copy);
+      context.scaleCTM(zoom, zoom);
+      context.drawImage(base, QRectF(0, 0, 301, 201), {}, CompositingOperation::SourceOver, 1);
+      context.saveGState();
+      context.translateCTM(90, 40);
+      context.rotateCTM(qDegreesToRadians(12.0));
+      context.drawImage(layer, QRectF(0, 0, 120, 90), {}, CompositingOperation::Multiply, 0.6);
+      context.restoreGState();
+      // Past the right edge, in the lower half only.
+      context.drawImage(layer, QRectF(240, 110, 120, 90), {}, CompositingOperation::Multiply, 0.6);
+    };
+    auto cut = GraphicsContext::bitmapContext(around.width() + 2, around.height() + 2);
+    auto whole = GraphicsContext::bitmapContext(around.width() + 2, around.height() + 2);
+    draw(*cut, frame);
+    draw(*whole, QRectF(around));
+    const QImage& a = *cut->bitmap();
+    const QImage& b = *whole->bitmap();
+    const int lastRow = around.height() - 1;
+    const int edge = around.width() - 1;
+    ASSERT_LT(frame.right(), around.right() + 1.0) << zoom;
+    const int layerTop = int(std::ceil(110 * zoom)) + 1;
+    const int layerBottom = int(std::floor(200 * zoom)) - 1;
+    int partial = 0;
+    for (int y = 0; y < lastRow; ++y) {
+      for (int x = 0; x < edge; ++x)
+        ASSERT_EQ(a.pixel(x, y), b.pixel(x, y)) << zoom << " at " << x << "," << y;
+      const QRgb e = a.pixel(edge, y);
+      if (y < layerTop - 2) {
+        EXPECT_EQ(e, b.pixel(edge, y)) << zoom << " edge row " << y;
+      } else if (y > layerTop && y < layerBottom) {
+        EXPECT_NE(e, b.pixel(edge, y)) << zoom << " cut edge row " << y;
+      }
+      if (qAlpha(e) > 0 && qAlpha(e) < 255) ++partial;
+    }
+    EXPECT_EQ(partial, lastRow) << zoom;
+    // Nothing beyond the frame.
+    EXPECT_EQ(a.pixel(edge + 1, 0), 0u);
+    EXPECT_EQ(a.pixel(0, lastRow + 1), 0u);
+  }
+}
+
+// Unsmoothed transformed draws (the canvas magnified) are sampled in the
+// batch, each pixel taking the source pixel QPainter takes; compared on the
+// pixels both cover whole.
+TEST(ImageDrawBatch, UnsmoothedTransformsPickThePixelsQPainterPicks) {
+  QImage noise(53, 41, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < noise.height(); ++y)
+    for (int x = 0; x < noise.width(); ++x)
+      noise.setPixel(x, y,
+                     qRgb((x * 37 + y * 11) & 255, (x * y * 7 + 3) & 255, (x * 5 ^ y * 9) & 255));
+  const CGImagePtr image = CGImage::make(noise);
+  struct Case {
+    double degrees, scale;
+    QPointF at;
+  };
+  const Case cases[] = {{0, 2, {10, 7}},     {0, 4, {3, 5}},     {17, 1, {40, 12}},
+                        {90, 2, {120, 9}},   {200, 1, {90, 80}}, {33, 2.5, {60, 3}},
+                        {-8, 1.37, {20, 30}}};
+  for (const Case& c : cases) {
+    auto context = GraphicsContext::bitmapContext(200, 180);
+    const QRectF destination(0, 0, 53, 41);
+    QTransform deviceTransform;
+    {
+      CurrentContextScope scope(context.get());
+      context->setImageInterpolation(false);
+      context->translateCTM(c.at.x(), c.at.y());
+      context->rotateCTM(qDegreesToRadians(c.degrees));
+      context->scaleCTM(c.scale, c.scale);
+      deviceTransform = context->deviceTransform();
+      // Multiply over clear pixels leaves the source: a blend mode, so the
+      // draw cannot fall to QPainter's own source-over.
+      context->drawImage(image, destination, {}, CompositingOperation::Multiply, 1);
+    }
+    QImage expected(200, 180, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::transparent);
+    {
+      QPainter painter(&expected);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setTransform(QTransform(1, 0, 0, -1, 0, destination.height()) * deviceTransform);
+      painter.drawImage(destination, noise);
+    }
+    const QImage& got = *context->bitmap();
+    int compared = 0;
+    for (int y = 0; y < 180; ++y)
+      for (int x = 0; x < 200; ++x) {
+        if (qAlpha(got.pixel(x, y)) < 255 || qAlpha(expected.pixel(x, y)) < 255) continue;
+        ++compared;
+        ASSERT_EQ(got.pixel(x, y), expected.pixel(x, y))
+            << c.degrees << "° ×" << c.scale << " at " << x << "," << y;
+      }
+    EXPECT_GT(compared, 53 * 41 * c.scale * c.scale / 2) << c.degrees << "° ×" << c.scale;
+  }
 }
