@@ -73,7 +73,11 @@ qint64 gHeldBytes = 0;
 
 // An eighth of the memory, at most 2 GiB: room for a few replaced layers of
 // a large document, so undoing a change needs no file and a save none.
+// TESSALY_UNDO_MEMORY (MiB) sets it otherwise; 0 writes every version.
 qint64 defaultHeldVersionsBudget() {
+  bool given = false;
+  const qint64 mebibytes = qEnvironmentVariableIntValue("TESSALY_UNDO_MEMORY", &given);
+  if (given && mebibytes >= 0) return mebibytes << 20;
   const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
   const qint64 memory = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : 0;
   return std::min<qint64>(memory / 8, qint64(2) << 30);
