@@ -9,11 +9,13 @@
 // over (every core for the whole document or view, one for the dirty
 // rectangle), which the floor's line states.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+#include <chrono>
 #include <map>
 #include <random>
 #include <vector>
@@ -129,8 +131,32 @@ struct SaveAndOpenTimes {
   double firstSave = 0, saveOneChanged = 0, close = 0, openToView = 0, openAllDecoded = 0;
   // Peak memory added while the document opens with every layer decoded.
   double openPeakBytes = 0;
-  double storeBytes = 0;  // the store's file after the save of one change
+  double storeBytes = 0;                          // the store's file after the save of one change
+  double firstSaveBytes = 0, oneChangeBytes = 0;  // the bytes each save added to the file
+  double firstSaveFloor = 0, oneChangeFloor = 0;  // writing and syncing as many bytes
 };
+
+// The disk floor of a save: writing `bytes` to a new file in the store's
+// folder and syncing it, as a save must before it can say it is done.
+double writeAndSyncMilliseconds(const QString& folder, size_t bytes) {
+  static std::vector<char> data;
+  if (data.size() < bytes) {
+    data.resize(bytes);
+    std::mt19937 random(7);  // not all zeros: no file system shortcut for them
+    for (size_t i = 0; i < bytes; i += 64) data[i] = char(random());
+  }
+  const QString path = folder + "/bench-document-floor.bin";
+  const auto start = std::chrono::steady_clock::now();
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      file.write(data.data(), qint64(bytes)) != qint64(bytes) || !file.flush() ||
+      ::fdatasync(file.handle()) != 0)
+    qFatal("bench_document: the write floor failed");
+  file.close();
+  const double elapsed = bench::millisecondsSince(start);
+  QFile::remove(path);
+  return elapsed;
+}
 
 SaveAndOpenTimes saveAndOpen() {
   SaveAndOpenTimes times;
@@ -140,6 +166,7 @@ SaveAndOpenTimes saveAndOpen() {
     document->save();
     document->finishWork();
   });
+  times.firstSaveBytes = double(QFileInfo(path).size());
   document->composedImage()->layersArray().first()->image()->setNsImage(layerPixels(kLayers));
   document->finishWork();
   times.saveOneChanged = clock([&] {
@@ -148,6 +175,8 @@ SaveAndOpenTimes saveAndOpen() {
   });
   times.close = clock([&] { document.reset(); });
   times.storeBytes = double(QFileInfo(path).size());
+  // The new blob lies in pages the first save left free, or at the end.
+  times.oneChangeBytes = times.firstSaveBytes / kLayers;
   auto view = gfx::GraphicsContext::bitmapContext(kViewWidth, kViewHeight);
   times.openToView = clock([&] {
     document = std::make_unique<Document>(path);
@@ -178,11 +207,16 @@ void BM_SaveAndOpen(benchmark::State& state) {
     sum.openAllDecoded += times.openAllDecoded;
     sum.openPeakBytes = std::max(sum.openPeakBytes, times.openPeakBytes);
     sum.storeBytes = times.storeBytes;
+    const QString folder = QFileInfo(storePath("saved")).absolutePath();
+    sum.firstSaveFloor += writeAndSyncMilliseconds(folder, size_t(times.firstSaveBytes));
+    sum.oneChangeFloor += writeAndSyncMilliseconds(folder, size_t(times.oneChangeBytes));
   }
   timings().set("store_bytes", sum.storeBytes);
   const double n = double(state.iterations());
   timings().set("document_first_save_10x4000x3000", sum.firstSave / n);
   timings().set("document_save_one_layer_changed_10x4000x3000", sum.saveOneChanged / n);
+  timings().set("first_save_disk_floor", sum.firstSaveFloor / n);
+  timings().set("one_change_disk_floor", sum.oneChangeFloor / n);
   timings().set("document_open_to_first_view_10x4000x3000", sum.openToView / n);
   timings().set("document_open_all_decoded_10x4000x3000", sum.openAllDecoded / n);
   timings().set("open_peak", sum.openPeakBytes);
@@ -228,6 +262,14 @@ const bool reported = bench::atPassEnd([] {
   t.printAgainstFloor("document_redraw_100x100_dirty_rect", "dirty_floor");
   t.printAgainstFloor("document_first_save_10x4000x3000", "layers_floor");
   t.printAgainstFloor("document_save_one_layer_changed_10x4000x3000", "layer_floor");
+  // Beside writing and syncing the bytes each save adds, to the same folder.
+  for (const auto& [row, floor] :
+       {std::pair{"document_first_save_10x4000x3000", "first_save_disk_floor"},
+        std::pair{"document_save_one_layer_changed_10x4000x3000", "one_change_disk_floor"}}) {
+    if (!t.has(row) || !t.has(floor) || t.get(floor) <= 0) continue;
+    bench::figure(std::string(row) + "_write_sync_floor", t.get(floor), "ms");
+    bench::ratio(std::string(row) + "_vs_write_sync", t.get(row) / t.get(floor));
+  }
   t.printAgainstFloor("document_first_save_encoding_included_10x4000x3000", "layers_floor");
   t.printAgainstFloor("document_save_one_layer_changed_encoding_included", "layer_floor");
   t.printAgainstFloor("document_open_to_first_view_10x4000x3000", "view_floor");

@@ -44,10 +44,56 @@ struct PendingWrite {
   gfx::ImagePtr image;
   std::shared_ptr<ClaimableTask<QByteArray>> bytes;
   bool started = false;  // from then on the file is written whatever happens
+  const Image* owner = nullptr;
+  // Whether a version kept in memory has its bytes made at once (the
+  // current pixels, which the next save stores), or only if it spills.
+  bool encodeWhenHeld = true;
 };
 QHash<qint64, PendingWrite>& pendingWrites() {
   static QHash<qint64, PendingWrite> writes;
   return writes;
+}
+
+// Versions kept in memory instead of a cache file, oldest first: a file is
+// a spill, written only once they hold more than the budget. Undo and redo
+// reload them from here, and a save takes the bytes they were encoded to.
+struct HeldVersion {
+  qint64 token = 0;
+  const Image* owner = nullptr;
+  gfx::ImagePtr image;
+  std::shared_ptr<ClaimableTask<QByteArray>> bytes;
+  qint64 size = 0;        // the pixels, and the bytes once encoded
+  bool spilling = false;  // its file is being written
+};
+std::deque<HeldVersion>& heldVersions() {
+  static std::deque<HeldVersion> versions;
+  return versions;
+}
+qint64 gHeldBytes = 0;
+
+// An eighth of the memory, at most 2 GiB: room for a few replaced layers of
+// a large document, so undoing a change needs no file and a save none.
+// TESSALY_UNDO_MEMORY (MiB) sets it otherwise; 0 writes every version.
+qint64 defaultHeldVersionsBudget() {
+  bool given = false;
+  const qint64 mebibytes = qEnvironmentVariableIntValue("TESSALY_UNDO_MEMORY", &given);
+  if (given && mebibytes >= 0) return mebibytes << 20;
+  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+  const qint64 memory = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : 0;
+  return std::min<qint64>(memory / 8, qint64(2) << 30);
+}
+qint64 gHeldBudget = defaultHeldVersionsBudget();
+
+qint64 pixelBytesOf(const gfx::ImagePtr& image) {
+  auto bitmap = image ? image->firstRepresentationOfClass<gfx::BitmapImageRep>() : nullptr;
+  gfx::CGImagePtr pixels = bitmap ? bitmap->cgImage() : nullptr;
+  return pixels ? qint64(pixels->bytesPerRow()) * pixels->height() : 0;
+}
+
+std::deque<HeldVersion>::iterator findHeld(qint64 token) {
+  auto& held = heldVersions();
+  return std::find_if(held.begin(), held.end(),
+                      [token](const HeldVersion& v) { return v.token == token; });
 }
 QHash<qint64, gfx::ImagePtr>& memoryOnlyVersions() {
   static QHash<qint64, gfx::ImagePtr> versions;
@@ -114,6 +160,35 @@ bool writeCacheFile(const QString& path, const QByteArray& bytes) {
   return ok;
 }
 
+// Writes the files of the oldest versions kept in memory until the rest fit
+// the budget. Each stays served from memory until its file is complete; a
+// failed one stays in memory for good (its pixels exist nowhere else).
+void spillVersionsBeyondBudget() {
+  for (;;) {
+    HeldVersion spilled;
+    {
+      std::lock_guard<std::mutex> lock(gPendingMutex);
+      if (gHeldBytes <= gHeldBudget) return;
+      auto& held = heldVersions();
+      auto next =
+          std::find_if(held.begin(), held.end(), [](const HeldVersion& v) { return !v.spilling; });
+      if (next == held.end()) return;
+      next->spilling = true;
+      spilled = *next;
+    }
+    const QByteArray bytes = spilled.bytes->result();
+    const QString path =
+        Image::pathOfCachedImageWithDate(QDateTime::fromMSecsSinceEpoch(spilled.token, Qt::UTC));
+    const bool ok = !bytes.isEmpty() && writeCacheFile(path, bytes);
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    auto done = findHeld(spilled.token);
+    if (done == heldVersions().end()) continue;
+    gHeldBytes -= done->size;
+    heldVersions().erase(done);
+    if (!ok) memoryOnlyVersions().insert(spilled.token, spilled.image);
+  }
+}
+
 bool isSameToken(const QDateTime& a, const QDateTime& b) {
   return a.isValid() == b.isValid() &&
          (!a.isValid() || a.toMSecsSinceEpoch() == b.toMSecsSinceEpoch());
@@ -135,6 +210,7 @@ Image::StoredDecode::StoredDecode(quint64 installs, const QByteArray& data)
 
 Image::~Image() {
   *alive_ = false;
+  forgetHeldVersions();
   if (stepEndObserver_ != 0)
     fnd::NotificationCenter::defaultCenter().removeObserver(stepEndObserver_);
   // The queue may be going with the context: a version still waiting for
@@ -173,13 +249,79 @@ void Image::removeImagesCacheDirectory() { ImagesCacheFolder::shared().remove();
 
 int Image::pendingCacheWrites() {
   std::lock_guard<std::mutex> lock(gPendingMutex);
-  return int(pendingWrites().size());
+  const auto& held = heldVersions();
+  return int(pendingWrites().size()) +
+         int(std::count_if(held.begin(), held.end(),
+                           [](const HeldVersion& v) { return v.spilling; }));
+}
+
+qint64 Image::setVersionsInMemoryBudget(qint64 bytes) {
+  qint64 previous;
+  {
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    previous = std::exchange(gHeldBudget, std::max<qint64>(bytes, 0));
+  }
+  spillVersionsBeyondBudget();
+  return previous;
+}
+
+qint64 Image::versionsInMemoryBytes() {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  return gHeldBytes;
+}
+
+bool Image::fitsVersionsInMemoryBudget(const gfx::ImagePtr& image) {
+  const qint64 size = pixelBytesOf(image);
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  return size > 0 && size <= gHeldBudget;
+}
+
+void Image::forgetHeldVersions() {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  auto& held = heldVersions();
+  for (auto it = held.begin(); it != held.end();) {
+    if (it->owner != this || it->spilling) {
+      ++it;
+      continue;
+    }
+    gHeldBytes -= it->size;
+    it = held.erase(it);
+  }
 }
 
 void Image::rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image,
-                                 std::shared_ptr<ClaimableTask<QByteArray>> bytes) {
+                                 std::shared_ptr<ClaimableTask<QByteArray>> bytes,
+                                 bool encodeWhenHeld) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
-  pendingWrites().insert(token.toMSecsSinceEpoch(), {std::move(image), std::move(bytes)});
+  pendingWrites().insert(token.toMSecsSinceEpoch(),
+                         {std::move(image), std::move(bytes), false, this, encodeWhenHeld});
+}
+
+bool Image::holdVersion(const QDateTime& token) {
+  const qint64 key = token.toMSecsSinceEpoch();
+  std::shared_ptr<ClaimableTask<QByteArray>> encode;
+  {
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    auto pending = pendingWrites().find(key);
+    if (pending == pendingWrites().end()) return false;
+    const qint64 size = pixelBytesOf(pending->image);
+    if (size <= 0 || size > gHeldBudget) return false;
+    heldVersions().push_back({key, pending->owner, pending->image, pending->bytes, size});
+    gHeldBytes += size;
+    if (pending->encodeWhenHeld) encode = pending->bytes;
+    pendingWrites().erase(pending);
+  }
+  if (encode) {
+    const qint64 encoded = encode->result().size();
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    auto held = findHeld(key);
+    if (held != heldVersions().end() && !held->spilling) {
+      held->size += encoded;
+      gHeldBytes += encoded;
+    }
+  }
+  spillVersionsBeyondBudget();
+  return true;
 }
 
 void Image::rememberEmptyVersion(const QDateTime& token) {
@@ -205,11 +347,19 @@ void Image::forgetUnwrittenVersion(const QDateTime& token) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
   auto pending = pendingWrites().find(token.toMSecsSinceEpoch());
   if (pending != pendingWrites().end() && !pending->started) pendingWrites().erase(pending);
+  auto held = findHeld(token.toMSecsSinceEpoch());
+  if (held != heldVersions().end() && !held->spilling) {
+    gHeldBytes -= held->size;
+    heldVersions().erase(held);
+  }
 }
 
 std::shared_ptr<ClaimableTask<QByteArray>> Image::pendingBytesFor(const QDateTime& token) {
   std::lock_guard<std::mutex> lock(gPendingMutex);
-  return pendingWrites().value(token.toMSecsSinceEpoch()).bytes;
+  const qint64 key = token.toMSecsSinceEpoch();
+  auto held = findHeld(key);
+  if (held != heldVersions().end()) return held->bytes;
+  return pendingWrites().value(key).bytes;
 }
 
 bool Image::memoryVersionFor(const QDateTime& token, gfx::ImagePtr* image) {
@@ -218,6 +368,11 @@ bool Image::memoryVersionFor(const QDateTime& token, gfx::ImagePtr* image) {
   auto writing = pendingWrites().constFind(key);
   if (writing != pendingWrites().constEnd()) {
     if (image) *image = writing.value().image;
+    return true;
+  }
+  auto held = findHeld(key);
+  if (held != heldVersions().end()) {
+    if (image) *image = held->image;
     return true;
   }
   auto unwritten = memoryOnlyVersions().constFind(key);
@@ -617,10 +772,15 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
 void Image::spillStoredVersion() {
   const QDateTime token = std::exchange(storedVersionToken_, QDateTime());
   // Only the version in memory can still be served while its file is
-  // written; while it matches the store, the stored bytes are its file.
-  if (token.isValid() && isSameToken(token, localImageDate()))
-    writeVersionFile(token, localImage(), matchesStoredBlob_ ? storedImageData() : QByteArray(),
-                     nullptr);
+  // written. Kept in memory, it costs nothing now: its bytes are made only
+  // if it spills. Otherwise, while it matches the store, the stored bytes
+  // are its file.
+  if (!token.isValid() || !isSameToken(token, localImageDate())) return;
+  gfx::ImagePtr image = localImage();
+  if (fitsVersionsInMemoryBudget(image))
+    writeVersionFile(token, image, QByteArray(), nullptr, false);
+  else
+    writeVersionFile(token, image, matchesStoredBlob_ ? storedImageData() : QByteArray(), nullptr);
 }
 
 QByteArray Image::storedImageData() const {
@@ -633,7 +793,7 @@ void Image::saveLocalImageToDiskWithImageDate(const QDateTime& date, gfx::ImageP
 }
 
 void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
-                             std::function<void(bool)> completionHandler) {
+                             std::function<void(bool)> completionHandler, bool encodeWhenHeld) {
   if (!image) {
     if (completionHandler) completionHandler(false);
     return;
@@ -645,7 +805,7 @@ void Image::writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteAr
   auto encode = blob.isEmpty() ? std::make_shared<ClaimableTask<QByteArray>>(
                                      [image] { return ima_produceImageData(image); })
                                : ClaimableTask<QByteArray>::done(blob);
-  rememberPendingWrite(date, image, encode);
+  rememberPendingWrite(date, image, encode, encodeWhenHeld);
   queueVersionWrite(date, std::move(completionHandler));
 }
 
@@ -659,6 +819,11 @@ void Image::queueVersionWrite(const QDateTime& date, std::function<void(bool)> c
   // The operation holds the token only: a version dropped before its write
   // begins frees its pixels at once, not when the queue reaches it.
   queue->addOperationWithBlock([date, completionHandler, requestingQueue] {
+    if (holdVersion(date)) {
+      if (completionHandler)
+        fnd::dispatchToQueue(requestingQueue, [completionHandler] { completionHandler(true); });
+      return;
+    }
     std::shared_ptr<ClaimableTask<QByteArray>> encode = startPendingWrite(date);
     bool ok = !encode;
     if (encode) {

@@ -143,6 +143,11 @@ class Image : public IMManagedObject {
 
   // Whether a version's cache file is still being written (tests, closing).
   static int pendingCacheWrites();
+  // How many bytes of versions (pixels and their encoded bytes) are kept in
+  // memory before the oldest spill to cache files; 0 writes every version's
+  // file. Returns the budget it replaces.
+  static qint64 setVersionsInMemoryBudget(qint64 bytes);
+  static qint64 versionsInMemoryBytes();
 
   // Produces at once, in parallel, the stored bytes of every image among
   // `objects` whose pixels changed since they were last stored, for their
@@ -156,9 +161,18 @@ class Image : public IMManagedObject {
   // Runs a decode of stored pixels on `queue`, or parks it while decodes are held.
   void queueStoredDecode(fnd::OperationQueue* queue, std::function<void()> decode);
   void installVersionToken(const QDateTime& token);
-  // Writes one version file; an empty `blob` is produced on the queue.
+  // Writes one version file, or keeps the version in memory while the
+  // budget allows; an empty `blob` is produced on the queue (when held, at
+  // once if `encodeWhenHeld`, else only if it spills).
   void writeVersionFile(const QDateTime& date, gfx::ImagePtr image, QByteArray blob,
-                        std::function<void(bool)> completionHandler);
+                        std::function<void(bool)> completionHandler, bool encodeWhenHeld = true);
+  // Moves a pending version into memory when it fits the budget, spilling
+  // older ones beyond it; false leaves it to be written.
+  static bool holdVersion(const QDateTime& token);
+  static bool fitsVersionsInMemoryBudget(const gfx::ImagePtr& image);
+  // Lets go of the versions of this image kept in memory: nothing asks for
+  // them once it is gone.
+  void forgetHeldVersions();
   // Queues the write of a version already remembered as pending.
   void queueVersionWrite(const QDateTime& date, std::function<void(bool)> completionHandler);
   // Remembers the write of the version just installed within the open undo
@@ -178,7 +192,8 @@ class Image : public IMManagedObject {
   // they are of the current version, else produced now.
   QByteArray storedBlobForSave(gfx::ImagePtr image);
   void rememberPendingWrite(const QDateTime& token, gfx::ImagePtr image,
-                            std::shared_ptr<ClaimableTask<QByteArray>> bytes);
+                            std::shared_ptr<ClaimableTask<QByteArray>> bytes,
+                            bool encodeWhenHeld = true);
   static std::shared_ptr<ClaimableTask<QByteArray>> pendingBytesFor(const QDateTime& token);
   // Marks the write of a version begun and hands its bytes' task; none when
   // the write was dropped.

@@ -25,6 +25,7 @@
 namespace {
 
 struct ImageFixture {
+  VersionsSpillToFiles spill;
   ModelDocument document;
   Image* image = document.context->insertNewObject<Image>("Image");
 };
@@ -317,6 +318,7 @@ QColor storedColor(ImageFixture& f, const char* artifactName) {
 }  // namespace
 
 TEST(ImageVersionsTest, StoredVersionGetsItsFileOnlyWhenReplaced) {
+  VersionsSpillToFiles spill;
   ModelDocument source;
   auto* stored = source.context->insertNewObject<Image>("Image");
   stored->setNsImage(solidImage(6, 6, Qt::green));
@@ -526,4 +528,62 @@ TEST(ImageVersionsTest, VersionsReplacedWithinTheirStepWriteNoFile) {
     EXPECT_TRUE(sameColor(colorOf(f.image), move.expected)) << move.expected.name().toStdString();
   }
   EXPECT_TRUE(sameColor(storedColor(f, "model-image-drag-versions-saved.bplist"), Qt::green));
+}
+
+// Replaced versions stay in memory, oldest spilling to its cache file once
+// they hold more than the budget: none is written while they fit, every one
+// with no budget. Each reloads its own pixels on undo and redo, from memory
+// or from its file, and a save stores the current ones.
+TEST(ImageVersionsTest, VersionsStayInMemoryUntilTheyOutgrowTheBudget) {
+  constexpr int kSide = 64;
+  constexpr qint64 kPixelBytes = qint64(kSide) * kSide * 4;
+  ModelDocument source;
+  auto* stored = source.context->insertNewObject<Image>("Image");
+  stored->setNsImage(solidImage(kSide, kSide, Qt::red));
+  ASSERT_TRUE(source.context->save());
+  const QByteArray blob = stored->imageData();
+
+  struct Case {
+    const char* name;
+    qint64 budget;
+    bool filed[4];  // red (the stored version), green, blue, cyan
+  } cases[] = {
+      {"every version spills", 0, {true, true, true, true}},
+      // Two versions with their encoded bytes fit, not three.
+      {"the two oldest spill", 2 * kPixelBytes + kPixelBytes / 2, {true, true, false, false}},
+      {"all fit", 64 * kPixelBytes, {false, false, false, false}},
+  };
+  const QColor colors[] = {Qt::red, Qt::green, Qt::blue, Qt::cyan};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImageFixture f;
+    Image::setVersionsInMemoryBudget(c.budget);
+    f.image->setPrimitiveValue(blob, "imageData");
+    ASSERT_TRUE(f.image->nsImage());
+    QDateTime tokens[4] = {f.image->versionToken()};
+    for (int i = 1; i < 4; ++i) {
+      installStep(f, solidImage(kSide, kSide, colors[i]));
+      tokens[i] = f.image->versionToken();
+    }
+    drainImageWork(f.document);
+    EXPECT_LE(Image::versionsInMemoryBytes(), c.budget);
+    for (int i = 0; i < 4; ++i) {
+      const QString path = Image::pathOfCachedImageWithDate(tokens[i]);
+      EXPECT_EQ(QFile::exists(path), c.filed[i]) << i;
+      QFile file(path);
+      if (c.filed[i] && file.open(QIODevice::ReadOnly)) {
+        gfx::ImagePtr filed = ima_imageWithImageData(file.readAll());
+        ASSERT_TRUE(filed) << i;
+        EXPECT_TRUE(sameColor(pixelAt(filed, 5, 5), colors[i])) << i;
+      }
+    }
+    // Back to the stored red, forward to green, and the save stores green.
+    for (int i = 2; i >= 0; --i) {
+      ASSERT_TRUE(moveAndReload(f, true));
+      EXPECT_TRUE(sameColor(colorOf(f.image), colors[i])) << i;
+    }
+    ASSERT_TRUE(moveAndReload(f, false));
+    EXPECT_TRUE(sameColor(colorOf(f.image), Qt::green));
+    EXPECT_TRUE(sameColor(storedColor(f, "model-image-versions-in-memory.bplist"), Qt::green));
+  }
 }

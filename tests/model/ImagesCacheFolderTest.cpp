@@ -72,6 +72,7 @@ TEST(ImagesCacheFolderTest, OwnerRemovesItsFolderWithoutFollowingLinks) {
 // Run only as the child of the test below: writes one version into the
 // cache folder, which must then be under the runtime folder it was given.
 TEST(ImagesCacheFolderTest, DISABLED_ChildWritesAVersion) {
+  VersionsSpillToFiles spill;
   ModelDocument document;
   auto* image = document.context->insertNewObject<Image>("Image");
   image->setNsImage(solidImage(4, 4, Qt::red));

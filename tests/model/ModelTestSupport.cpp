@@ -63,3 +63,7 @@ void drainImageWork(ModelDocument& document) {
   });
   tst::spinOnce();
 }
+
+VersionsSpillToFiles::VersionsSpillToFiles() : kept_(Image::setVersionsInMemoryBudget(0)) {}
+
+VersionsSpillToFiles::~VersionsSpillToFiles() { Image::setVersionsInMemoryBudget(kept_); }

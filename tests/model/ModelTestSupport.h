@@ -30,3 +30,16 @@ QColor pixelAt(const gfx::ImagePtr& image, int x, int y);
 bool sameColor(const QColor& a, const QColor& b, int tolerance = 1);
 // Lets every cache write and reload finish.
 void drainImageWork(ModelDocument& document);
+
+// While it lives, every version goes to its cache file at once, as when
+// versions kept in memory fill their budget: for tests of the files.
+class VersionsSpillToFiles {
+ public:
+  VersionsSpillToFiles();
+  ~VersionsSpillToFiles();
+  VersionsSpillToFiles(const VersionsSpillToFiles&) = delete;
+  VersionsSpillToFiles& operator=(const VersionsSpillToFiles&) = delete;
+
+ private:
+  qint64 kept_;
+};

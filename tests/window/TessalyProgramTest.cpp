@@ -85,6 +85,8 @@ TEST(TessalyProgramTest, OpensADocumentFromTheCommandLineAndEndsCleanlyOnSigterm
   environment.insert("TMPDIR", temporary);
   environment.insert("TESSALY_CONFIG_HOME", config);
   environment.insert("XDG_STATE_HOME", folderOf("program-state"));
+  // Every version goes to the cache folder, not only those beyond memory.
+  environment.insert("TESSALY_UNDO_MEMORY", "0");
   program.setProcessEnvironment(environment);
   program.setProcessChannelMode(QProcess::ForwardedChannels);
   // A picture in another format opens as a new document whose pixels are

@@ -1,0 +1,122 @@
+// Saving a document in place after one layer changed: only that layer's
+// pixels are written again, and the store reads back as a whole new store
+// of the same document would.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QUrl>
+
+#include "DocumentsTestSupport.h"
+#include "TestSupport.h"
+#include "documents/IMDocument.h"
+#include "graphics/CGImage.h"
+#include "graphics/Image.h"
+#include "model/ComposedImage.h"
+#include "model/Image.h"
+#include "model/Layer.h"
+
+namespace {
+
+std::unique_ptr<IMDocument> openStore(const QString& path) {
+  auto document = std::make_unique<IMDocument>();
+  fnd::Error error;
+  EXPECT_TRUE(
+      document->initWithContentsOfURL(QUrl::fromLocalFile(path), IMNativeDocumentType, &error))
+      << error.localizedDescription().toStdString();
+  return document;
+}
+
+// Straight colours: the store keeps them so, and inverting them keeps them valid.
+QImage pixelsOf(Layer* layer) {
+  gfx::ImagePtr image = layer->image()->nsImage();
+  return image ? image->CGImageForProposedRect(nullptr, nullptr)
+                     ->qImage()
+                     .convertToFormat(QImage::Format_RGBA8888)
+               : QImage();
+}
+
+QList<QImage> layerPixels(const QString& path) {
+  std::unique_ptr<IMDocument> document = openStore(path);
+  QList<QImage> pixels;
+  for (Layer* layer : document->composedImage()->layersArray()) pixels.append(pixelsOf(layer));
+  return pixels;
+}
+
+void invertLayer(IMDocument& document, int index) {
+  Image* image = document.composedImage()->layersArray()[index]->image();
+  QImage pixels = pixelsOf(document.composedImage()->layersArray()[index]);
+  pixels.invertPixels();
+  image->setNsImage(gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels)));
+}
+
+// The stored image blobs by key, as the sqlite3 shell reads them.
+QStringList storedBlobs(const QString& path) {
+  QString output;
+  EXPECT_EQ(tst::runTool("sqlite3",
+                         {path, "SELECT Z_PK, hex(ZIMAGEDATA) FROM ZIMAGE ORDER BY Z_PK"}, &output),
+            0);
+  return output.split('\n', Qt::SkipEmptyParts);
+}
+
+}  // namespace
+
+TEST(SaveOneChange, WritesOnlyTheChangedLayerAndReadsBackAsAFullSave) {
+  if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 is not installed";
+  const QString before = tst::tempPath("one-change-before.zova");
+  QList<QImage> made;
+  {
+    IMDocument document;
+    ASSERT_TRUE(document.initWithType(IMNativeDocumentType, nullptr));
+    doctest::fillWithThreeLayers(document.composedImage(), document.managedObjectContext());
+    for (Layer* layer : document.composedImage()->layersArray()) made.append(pixelsOf(layer));
+    const fnd::Error error =
+        doctest::saveDocument(document, before, IMNativeDocumentType, ui::SaveAsOperation);
+    ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+  }
+  // The store written before opens with the pixels it was made with.
+  const QList<QImage> reopened = layerPixels(before);
+  ASSERT_EQ(reopened.size(), made.size());
+  for (int i = 0; i < made.size(); ++i)
+    EXPECT_LE(doctest::largestDifference(made[i], reopened[i]), 1);
+  const QStringList blobsBefore = storedBlobs(before);
+  ASSERT_EQ(blobsBefore.size(), 3);
+
+  for (const int changed : {0, 2}) {  // the top layer, the bottom one
+    SCOPED_TRACE(changed);
+    const QString inPlace = tst::tempPath("one-change-in-place.zova");
+    const QString full = tst::tempPath("one-change-full.zova");
+    QFile::remove(inPlace);
+    QFile::remove(full);
+    ASSERT_TRUE(QFile::copy(before, inPlace));
+    {
+      std::unique_ptr<IMDocument> document = openStore(inPlace);
+      invertLayer(*document, changed);
+      doctest::saveInPlace(*document);
+    }
+    {
+      std::unique_ptr<IMDocument> document = openStore(before);
+      invertLayer(*document, changed);
+      const fnd::Error error =
+          doctest::saveDocument(*document, full, IMNativeDocumentType, ui::SaveAsOperation);
+      ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+    }
+    QString check;
+    EXPECT_EQ(tst::runTool("sqlite3", {inPlace, "PRAGMA integrity_check"}, &check), 0);
+    EXPECT_EQ(check.trimmed(), "ok");
+    const QList<QImage> saved = layerPixels(inPlace);
+    EXPECT_EQ(saved, layerPixels(full));
+    ASSERT_EQ(saved.size(), made.size());
+    for (int i = 0; i < made.size(); ++i) {
+      QImage expected = reopened[i];
+      if (i == changed) expected.invertPixels();
+      EXPECT_EQ(saved[i], expected) << i;
+    }
+    // Every other layer's stored bytes are those of the store before.
+    const QStringList blobs = storedBlobs(inPlace);
+    ASSERT_EQ(blobs.size(), blobsBefore.size());
+    int rewritten = 0;
+    for (int i = 0; i < blobs.size(); ++i) rewritten += blobs[i] != blobsBefore[i];
+    EXPECT_EQ(rewritten, 1);
+    tst::saveArtifact(inPlace, QStringLiteral("one-change-in-place-%1.zova").arg(changed));
+  }
+}
