@@ -543,10 +543,14 @@ void Image::nsImageWithCompletionBlock(std::function<void(gfx::ImagePtr)> block,
   // pixels of the document are an older state, not a fallback.
   // The stored bytes are not kept once decoded: the pixels stand for them.
   // A request that will not wait for a decode under way reads nothing.
+  // A caller that waits joins a decode under way, which holds the bytes
+  // already: reading them again would keep a second copy alive meanwhile.
+  const bool joins = !current && !hasInMemoryVersion_ && !asynchronous && storedDecode_ &&
+                     storedDecode_->installCount == installCount_;
   QByteArray data;
-  if (!current && !hasInMemoryVersion_ && !(asynchronous && isLoadingNSImage_))
+  if (!current && !hasInMemoryVersion_ && !(asynchronous && isLoadingNSImage_) && !joins)
     data = storedImageData();
-  if (current || data.isEmpty() || (asynchronous && isLoadingNSImage_)) {
+  if (!joins && (current || data.isEmpty() || (asynchronous && isLoadingNSImage_))) {
     willAccessValueForKey("nsImage");
     didAccessValueForKey("nsImage");
     if (block) block(current);
@@ -702,7 +706,7 @@ void Image::handleNSData(const QByteArray& data, std::function<void(gfx::ImagePt
     if (running) isLoadingNSImage_ = false;
     gfx::ImagePtr decoded = running ? running->task.result() : ima_imageWithImageData(data);
     if (decoded) {
-      adoptsStoredPixels_ = !data.isEmpty();
+      adoptsStoredPixels_ = running || !data.isEmpty();
       handleNSImage(decoded, std::move(block));
     } else if (block)
       block(nullptr);
@@ -764,9 +768,11 @@ void Image::handleNSImage(gfx::ImagePtr image, std::function<void(gfx::ImagePtr)
     else if (!ModelVariant::isPreviewGenerator())
       writeVersionFile(token, image, QByteArray(), nullptr);
   }
+  const bool outer = std::exchange(adoptingStoredPixels_, stored && image);
   refreshCIImageWithImage();
   if (block) block(image);
   if (delegate_) delegate_->imageDidLoadNSImage(this);
+  adoptingStoredPixels_ = outer;
 }
 
 void Image::spillStoredVersion() {

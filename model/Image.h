@@ -132,6 +132,10 @@ class Image : public IMManagedObject {
   // Whether this run has installed or loaded a version: from then on an
   // empty in-memory image means empty, never "not loaded yet".
   bool hasInMemoryVersion() const { return hasInMemoryVersion_; }
+  // Set while pixels just decoded from the store are taken in and their
+  // owner is told: changes reported then are the pixels arriving after an
+  // open, nothing the user did.
+  bool isAdoptingStoredPixels() const { return adoptingStoredPixels_; }
 
   // Archives carry the current pixels, not the last saved blob nor a
   // version token, which means nothing outside this run's cache.
@@ -223,6 +227,7 @@ class Image : public IMManagedObject {
   bool matchesStoredBlob_ = false;
   // Set while handleNSImage adopts pixels decoded from the stored bytes.
   bool adoptsStoredPixels_ = false;
+  bool adoptingStoredPixels_ = false;
   struct PreparedBlob {
     QDateTime token;
     QByteArray bytes;

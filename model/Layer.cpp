@@ -177,7 +177,11 @@ void Layer::didChangeValueForKey(const QString& key) {
 }
 
 void Layer::layerChanged() {
-  fnd::NotificationCenter::defaultCenter().postNotificationName(IMSelectedLayerDidChange, this);
+  QVariantMap info;
+  if (Image* pixels = image(); pixels && pixels->isAdoptingStoredPixels())
+    info.insert(IMLayerPixelsArrivedKey, true);
+  fnd::NotificationCenter::defaultCenter().postNotificationName(IMSelectedLayerDidChange, this,
+                                                                info);
 }
 
 // The thumbnail is transient: its observers are told directly, without the

@@ -35,6 +35,10 @@ class Timer;
 // Posted for every change of a layer but its name; the window redraws the
 // layer's old and new clipping rectangles.
 inline const QString IMSelectedLayerDidChange = QStringLiteral("IMSelectedLayerDidChange");
+// Set (true) in its user info when the change is the layer's stored pixels
+// coming into memory after an open: nothing the user did, so a view may
+// gather such redraws instead of drawing each at once.
+inline const QString IMLayerPixelsArrivedKey = QStringLiteral("IMLayerPixelsArrived");
 // Posted when a layer's origin, rotation or zoom changes.
 inline const QString IMSelectedLayerTransformationChange =
     QStringLiteral("IMSelectedLayerTransformationChange");

@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -111,6 +112,8 @@ class IMWindowController : public ui::WindowController,
   QProgressBar* loadSaveProgressIndicator() const { return loadSaveProgressIndicator_; }
   ui::Toolbar* toolbar() const { return toolbar_; }
   bool windowIsRestored() const { return windowIsRestored_; }
+  // Whether redraws of arrived layers wait to be drawn together.
+  bool hasGatheredArrivalRedraw() const { return !gatheredArrivalRect_.isEmpty(); }
   // The panel width and status bar height as laid out, recorded at load:
   // what a hidden panel or status bar comes back to.
   double defaultLayersBoxWidth() const { return defaultLayersBoxWidth_; }
@@ -315,7 +318,10 @@ class IMWindowController : public ui::WindowController,
  private:
   void addObservers();
   void removeObservers();
-  void redrawChangedLayer(Layer* layer);
+  void redrawChangedLayer(Layer* layer, bool arrival);
+  bool anyLayerArriving() const;
+  void gatherArrivalRedraw(const QRectF& layerRect);
+  void drawGatheredArrivals();
   void observeOperationCount();
   void operationCountChanged();
   void setIndicatorAnimating(bool animating);
@@ -376,6 +382,12 @@ class IMWindowController : public ui::WindowController,
   bool indicatorAnimating_ = false;
   bool tornDown_ = false;
   bool recheckPending_ = false;
+  // Redraws of layers whose stored pixels arrived, drawn together at most
+  // once per interval while an opened document's layers come in.
+  static constexpr std::chrono::milliseconds kArrivalRedrawInterval{100};
+  QRectF gatheredArrivalRect_;
+  bool arrivalDrawPending_ = false;
+  std::chrono::steady_clock::time_point lastArrivalDraw_;
   // Between a revert's will and did: notifications about the document's
   // objects are not this window's concern (its root is not to be fetched
   // while the document reads).

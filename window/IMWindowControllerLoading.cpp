@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "appkit/ModalServices.h"
 #include "appkit/ScrollView.h"
@@ -229,10 +231,17 @@ void IMWindowController::addObservers() {
           });
         }));
   };
-  add(
-      IMSelectedLayerDidChange, nullptr,
-      [this](void* object) { return object && ownsLayer(static_cast<Layer*>(object)); },
-      [this](void* object) { redrawChangedLayer(static_cast<Layer*>(object)); });
+  // Whether the change is a layer's stored pixels arriving is read from
+  // the post itself: by the time the redraw runs, an edit may have followed.
+  observers_.push_back(center.addObserverForName(
+      IMSelectedLayerDidChange, nullptr, nullptr, [this, alive](const fnd::Notification& note) {
+        auto* layer = static_cast<Layer*>(note.object);
+        if (alive.expired() || reverting_ || !layer || !ownsLayer(layer)) return;
+        const bool arrival = note.userInfo.value(IMLayerPixelsArrivedKey).toBool();
+        fnd::dispatchToQueue(fnd::OperationQueue::mainQueue(), [this, alive, layer, arrival] {
+          if (!alive.expired()) redrawChangedLayer(layer, arrival);
+        });
+      }));
   // The side panel shows whether its window is the one taking keys.
   add(ui::WindowDidBecomeKeyNotification, window(), nullptr, [this](void*) {
     if (toolsController_) toolsController_->becomeKey();
@@ -275,16 +284,57 @@ void IMWindowController::addObservers() {
 // layer dragged across the canvas leaves the space between alone), and the
 // next change starts from here. The layer is looked for among this
 // window's layers before it is used: it may have gone since the post.
-void IMWindowController::redrawChangedLayer(Layer* layer) {
+void IMWindowController::redrawChangedLayer(Layer* layer, bool arrival) {
   ComposedImage* image = composedImage();
   if (!image || !image->layersArray().contains(layer)) return;
   const QRectF previous = layer->previousClippingRect();
   layer->updatePreviousClippingRect();
   const QRectF now = layer->previousClippingRect();
-  if (!previous.isEmpty()) setNeedsDisplayInLayerRect(previous);
-  if (!now.isEmpty() && now != previous) setNeedsDisplayInLayerRect(now);
-  // A layer's pixels arriving is such a change.
+  if (arrival) {
+    gatherArrivalRedraw(previous.united(now));
+  } else {
+    if (!previous.isEmpty()) setNeedsDisplayInLayerRect(previous);
+    if (!now.isEmpty() && now != previous) setNeedsDisplayInLayerRect(now);
+  }
   showIndicator();
+}
+
+bool IMWindowController::anyLayerArriving() const {
+  ComposedImage* image = reverting_ ? nullptr : composedImage();
+  if (!image) return false;
+  const QList<Layer*> layers = image->layersArray();
+  return std::any_of(layers.begin(), layers.end(),
+                     [](Layer* layer) { return layer->image() && layer->image()->isArriving(); });
+}
+
+// Each arriving layer would redraw much of the view, a big document's many
+// times over while it opens: arrivals are drawn at most once per interval,
+// the first one and the last one at once. Edits never wait here.
+void IMWindowController::gatherArrivalRedraw(const QRectF& layerRect) {
+  if (layerRect.isEmpty()) return;
+  gatheredArrivalRect_ = gatheredArrivalRect_.united(layerRect);
+  const auto sinceLast = std::chrono::steady_clock::now() - lastArrivalDraw_;
+  if (!anyLayerArriving() || sinceLast >= kArrivalRedrawInterval) {
+    drawGatheredArrivals();
+    return;
+  }
+  if (arrivalDrawPending_) return;
+  arrivalDrawPending_ = true;
+  const auto wait =
+      std::chrono::duration_cast<std::chrono::milliseconds>(kArrivalRedrawInterval - sinceLast);
+  std::weak_ptr<int> alive = alive_;
+  QTimer::singleShot(wait, this, [this, alive] {
+    if (alive.expired()) return;
+    arrivalDrawPending_ = false;
+    drawGatheredArrivals();
+  });
+}
+
+void IMWindowController::drawGatheredArrivals() {
+  const QRectF rect = std::exchange(gatheredArrivalRect_, QRectF());
+  if (rect.isEmpty()) return;
+  lastArrivalDraw_ = std::chrono::steady_clock::now();
+  setNeedsDisplayInLayerRect(rect);
 }
 
 void IMWindowController::removeObservers() {

@@ -131,6 +131,54 @@ TEST(FirstView, PaintsBeforeTheLayersArriveAndAsAFullRedrawOnceTheyAre) {
   document->close();
 }
 
+// The ground is made to arrive at once while the other layers are held
+// back; its arrival shows at once, so does an edit made right after it
+// (arrivals' redraws may wait to be drawn together, an edit's never), and
+// the rest, drawn together, show as a full redraw does.
+TEST(FirstView, AnEditWhileLayersArriveShowsAtOnceAndArrivalsAreDrawnTogether) {
+  const QString path = tst::tempPath("first-view-edit.zova");
+  ASSERT_TRUE(wintest::storeThreeLayerDocument(path));
+  IMWindowController::installAsDocumentWindow();
+  IMDocumentController controller;
+  IMDocument* document = nullptr;
+  IMWindowController* window = nullptr;
+  PaintCounter counter;
+  const QColor green(40, 170, 70), halfGreen(148, 213, 163);
+  auto centre = [&] {
+    const QImage shown = canvasOnScreen(window);
+    return shown.pixelColor(shown.width() / 2, shown.height() / 2);
+  };
+  {
+    HeldDecodes held;
+    document = openThroughController(path);
+    window = windowOf(document);
+    ASSERT_TRUE(window);
+    window->mainViewCanvas()->installEventFilter(&counter);
+    ASSERT_TRUE(tst::spinUntil([&] { return counter.paints > 0; }));
+    window->setZoom(1);
+    paintPending();
+    ASSERT_TRUE(isBackground(centre()));
+    Layer* ground = document->composedImage()->layersArray().at(2);
+    ASSERT_TRUE(ground->image()->nsImage());
+    paintPending();
+    EXPECT_EQ(centre(), green) << "the first layer in did not show at once";
+    ground->setAlpha(0.5);
+    paintPending();
+    const QColor edited = centre();
+    EXPECT_NEAR(edited.red(), halfGreen.red(), 6) << edited.name().toStdString();
+    EXPECT_NEAR(edited.green(), halfGreen.green(), 6) << edited.name().toStdString();
+    EXPECT_EQ(layersArriving(document), 2);
+  }
+  ASSERT_TRUE(tst::spinUntil([&] { return layersArriving(document) == 0; }));
+  ASSERT_TRUE(tst::spinUntil([&] { return !window->hasGatheredArrivalRedraw(); }));
+  paintPending();
+  const QImage arrived = canvasOnScreen(window);
+  window->mainViewCanvas()->setNeedsDisplay(true);
+  paintPending();
+  EXPECT_TRUE(arrived == canvasOnScreen(window)) << "the gathered arrivals differ from a redraw";
+  document->close();
+}
+
 TEST(FirstView, ASaveMadeBeforeTheLayersArriveStoresEveryLayer) {
   const QString path = tst::tempPath("first-view-source.zova");
   const QString copy = tst::tempPath("first-view-saved-early.zova");
