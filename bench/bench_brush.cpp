@@ -15,8 +15,9 @@
 //   brings back the layer's pixels exactly.
 // Each timed part starts once the work the document left running (cache
 // files of the laid layers and of the last bake, reduced copies for the
-// canvas) is done, so the stroke and the accumulator alone meet the same
-// quiet machine instead of the stroke sharing it with that work.
+// canvas, the layers' thumbnails) is done, so the stroke and the
+// accumulator alone meet the same quiet machine instead of the stroke
+// sharing it with that work.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -58,6 +59,8 @@ constexpr int kDabs = 2000;
 constexpr double kBrushSize = 50;  // the radius: dabs 100 pixels across
 // A stroke of 15,000 dabs a second seen by a mouse reporting 1,000 times a second.
 constexpr int kDabsPerEvent = 15;
+// A layer's thumbnail is redrawn this long after its last change (and then some).
+constexpr int kThumbnailDelayMs = 700;
 
 double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
@@ -123,13 +126,20 @@ struct BrushWindow {
     IMWindowController::setToolsControllerFactory(nullptr);
   }
   bool isOpen() const { return brush && layer && canvas; }
-  // Waits for the background work the document started to finish.
+  // Waits for the background work the document started to finish, the
+  // layers' thumbnails included: a change asks for one half a second later,
+  // and rendering a whole 4000 × 3000 layer keeps every worker busy.
   void settle() {
     auto* context = dynamic_cast<IMAManagedObjectContext*>(document->managedObjectContext());
     fnd::OperationQueue* saving = context ? context->loadingAndSavingOperationQueue() : nullptr;
+    fnd::OperationQueue* thumbnails = context ? context->cancellableOperationQueue() : nullptr;
+    const Clock::time_point asked = Clock::now();
+    while (Clock::now() - asked < std::chrono::milliseconds(kThumbnailDelayMs))
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     for (int i = 0; i < 3; ++i) {
       QCoreApplication::processEvents();
       if (saving) saving->waitUntilAllOperationsAreFinished();
+      if (thumbnails) thumbnails->waitUntilAllOperationsAreFinished();
       fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
       fnd::WorkerPool::shared()->waitForDone();
     }

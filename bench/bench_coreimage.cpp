@@ -13,6 +13,8 @@
 
 #include <QImage>
 #include <QTransform>
+#include <chrono>
+#include <cstring>
 #include <random>
 
 #include "BenchReport.h"
@@ -331,10 +333,45 @@ const bool vipsStarted = [] {
 
 }  // namespace
 
+// The brush's dab as its tool renders it: a radial gradient from the colour
+// at the centre to clear at the radius, off the pixel grid, over the square
+// around the circle; beside a copy of the same floats (the floor).
+void RadialDabRows(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int kRenders = 2000;
+  const ci::Context context;
+  std::vector<ci::Image> dabs;
+  for (int i = 0; i < 8; ++i)
+    dabs.push_back(ci::Filter::filterWithName(
+                       "CIRadialGradient",
+                       {{"inputCenter", QVariant::fromValue(ci::Vector{50 + i / 8.0, 50.5})},
+                        {"inputRadius0", 0},
+                        {"inputRadius1", 50},
+                        {"inputColor0", QVariant::fromValue(ci::Color(0.8, 0.1, 0.3, 1))},
+                        {"inputColor1", QVariant::fromValue(ci::Color(0, 0, 0, 0))}})
+                       ->outputImage());
+  ci::PixelBuffer out(ci::IRect{0, 0, kDabSize, kDabSize});
+  ci::PixelBuffer copy(ci::IRect{0, 0, kDabSize, kDabSize});
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kRenders; ++i) context.render(dabs[size_t(i) % dabs.size()], out);
+    const Clock::time_point rendered = Clock::now();
+    for (int i = 0; i < kRenders; ++i)
+      std::memcpy(copy.row(0), out.row(0), sizeof(float) * 4 * kDabSize * kDabSize);
+    const Clock::time_point copied = Clock::now();
+    const double dab = std::chrono::duration<double, std::micro>(rendered - start).count();
+    const double floor = std::chrono::duration<double, std::micro>(copied - rendered).count();
+    bench::figure("coreimage_radial_dab_100px", dab / kRenders, "us");
+    bench::figure("coreimage_radial_dab_100px_floor_copy", floor / kRenders, "us");
+    bench::ratio("coreimage_radial_dab_100px_vs_copy", dab / floor);
+  }
+}
+
 BENCHMARK(GaussianBlur10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Rotate10)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SourceOver)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(FloatTo8Bit)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(ThousandDabs)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(AccumulatorDabs)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);
+BENCHMARK(RadialDabRows)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(AccumulatorDabsRedrawn)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1);

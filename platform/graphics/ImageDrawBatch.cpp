@@ -14,8 +14,11 @@ namespace {
 constexpr int BandRows = 16;
 // How many rows ahead whole-pixel draws read their source.
 constexpr int RowsAhead = 2;
-// Below this many pixels, all draws counted, a batch stays on the calling thread.
-constexpr qint64 ParallelPixels = 1 << 15;
+// The pixels, all draws counted, that one task of a parallel batch takes
+// on at least: waking a worker and waiting for it costs about as much as
+// drawing this many, so a small batch (a brush's redraw) stays on the
+// calling thread and a larger one wakes no more workers than it can keep busy.
+constexpr qint64 PixelsPerTask = 1 << 16;
 
 struct RowBuffers {
   std::vector<QRgb> samples;
@@ -217,10 +220,14 @@ void ImageDrawBatch::run(QImage& target) {
       }
     }
   };
-  if (pixels < ParallelPixels) {
+  const int tasks = int(std::clamp<qint64>(pixels / PixelsPerTask, 1, bands));
+  if (tasks == 1) {
     for (int band = 0; band < bands; ++band) drawBand(band);
   } else {
-    fnd::WorkerPool::parallelFor(bands, drawBand);
+    fnd::WorkerPool::parallelFor(tasks, [&](int task) {
+      for (int band = bands * task / tasks; band < bands * (task + 1) / tasks; ++band)
+        drawBand(band);
+    });
   }
   draws_.clear();
 }

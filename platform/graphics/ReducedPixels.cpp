@@ -31,7 +31,8 @@ ReducedPixels::ReducedPixels(QImage source, const ReducedPixels* parent)
       bits_(reduced_.bits()),
       tilesAcross_((reduced_.width() + TileWidth - 1) / TileWidth),
       tilesDown_((reduced_.height() + TileHeight - 1) / TileHeight),
-      computed_(std::make_unique<std::once_flag[]>(size_t(tilesAcross_) * tilesDown_)) {}
+      computed_(std::make_unique<std::once_flag[]>(size_t(tilesAcross_) * tilesDown_)),
+      done_(std::make_unique<std::atomic<bool>[]>(size_t(tilesAcross_) * tilesDown_)) {}
 
 ReducedPixels::~ReducedPixels() = default;
 
@@ -40,16 +41,25 @@ void ReducedPixels::prepare(const QRect& asked) const {
   if (region.isEmpty()) return;
   const int left = region.left() / TileWidth, right = region.right() / TileWidth;
   const int top = region.top() / TileHeight, bottom = region.bottom() / TileHeight;
+  // Each redraw asks again for what earlier redraws made: only the tiles
+  // still missing are worked on, and for none the call costs a glance.
+  std::vector<int> tiles;
+  for (int ty = top; ty <= bottom; ++ty)
+    for (int tx = left; tx <= right; ++tx)
+      if (!done_[size_t(ty * tilesAcross_ + tx)].load(std::memory_order_acquire))
+        tiles.push_back(ty * tilesAcross_ + tx);
+  if (tiles.empty()) return;
   // The pixels behind whole tiles must hold values first.
   if (parent_)
     parent_->prepare(QRect(left * TileWidth * 2, top * TileHeight * 2,
                            (right - left + 1) * TileWidth * 2,
                            (bottom - top + 1) * TileHeight * 2));
-  std::vector<int> tiles;
-  for (int ty = top; ty <= bottom; ++ty)
-    for (int tx = left; tx <= right; ++tx) tiles.push_back(ty * tilesAcross_ + tx);
   auto compute = [&](int i) {
-    std::call_once(computed_[size_t(tiles[size_t(i)])], [&] { computeTile(tiles[size_t(i)]); });
+    const size_t tile = size_t(tiles[size_t(i)]);
+    std::call_once(computed_[tile], [&] {
+      computeTile(int(tile));
+      done_[tile].store(true, std::memory_order_release);
+    });
   };
   if (qint64(tiles.size()) * TileWidth * TileHeight < ParallelPixels) {
     for (int i = 0; i < int(tiles.size()); ++i) compute(i);

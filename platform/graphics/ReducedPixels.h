@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -39,6 +40,9 @@ class ReducedPixels {
   uchar* bits_;
   int tilesAcross_, tilesDown_;
   std::unique_ptr<std::once_flag[]> computed_;
+  // Set once a tile holds its values: a redraw over tiles made earlier
+  // looks here and leaves at once, without waking the pool.
+  std::unique_ptr<std::atomic<bool>[]> done_;
   mutable std::mutex halfMutex_;
   mutable std::unique_ptr<ReducedPixels> half_;
 };

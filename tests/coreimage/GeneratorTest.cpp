@@ -223,3 +223,50 @@ TEST(Generators, LightEffectsAreBrightWhereTheyShouldBe) {
   EXPECT_GT(luminous("CILenticularHaloGenerator", {{"inputCenter", center}}, 170, 100).a, 0.3f);
   EXPECT_LT(luminous("CILenticularHaloGenerator", {{"inputCenter", center}}, 100, 100).a, 0.05f);
 }
+
+// A radial ramp gives every pixel exactly t = clamp((d − r0) / (r1 − r0)),
+// d its centre's distance from the gradient's centre, mixed in floats; the
+// pixels far outside the outer circle included, which take the second colour
+// whole. Brush dabs are such gradients over the square around their circle,
+// cut anywhere by the dab's edges, so the centres (floats, as the
+// kernel takes them) are off the pixel grid
+// and the regions start on, inside and past the circle.
+TEST(Gradients, RadialRampIsExactEverywhere) {
+  const ci::Color c0(0.8, 0.1, 0.3, 1), c1(0, 0, 0, 0), opaque(0.2, 0.9, 0.4, 1);
+  const struct {
+    double cx, cy, r0, r1;
+    ci::Color far;
+    QRectF region;
+  } cases[] = {
+      {150.5, 150.25, 0, 50, c1, QRectF(100, 100, 101, 101)},        // a dab of 100 pixels
+      {150.375, 149.8125, 0, 50, c1, QRectF(99, 99, 104, 104)},      // off the grid
+      {20.5, 20.5, 0, 0.5, c1, QRectF(17, 17, 8, 8)},                // the smallest brush
+      {0.75, 3.125, 12, 260.5, opaque, QRectF(-300, -280, 601, 9)},  // wider than a chunk
+      {-40.25, 10, 3, 45, c1, QRectF(-120, 40, 200, 30)},            // rows past the circle
+      {64, 64, 0, 700, c1, QRectF(40, 50, 300, 3)},                  // the circle covers all
+  };
+  for (const auto& c : cases) {
+    auto filter = Filter::filterWithName(
+        "CIRadialGradient", {{"inputCenter", QVariant::fromValue(ci::Vector{c.cx, c.cy})},
+                             {"inputRadius0", c.r0},
+                             {"inputRadius1", c.r1},
+                             {"inputColor0", QVariant::fromValue(c0)},
+                             {"inputColor1", QVariant::fromValue(c.far)}});
+    const ci::PixelBuffer pixels = render(filter->outputImage(), c.region);
+    const float from[4] = {float(c0.red()), float(c0.green()), float(c0.blue()), 1};
+    const float to[4] = {float(c.far.red()), float(c.far.green()), float(c.far.blue()),
+                         float(c.far.alpha())};
+    int wrong = 0;
+    for (int y = int(c.region.top()); y < int(c.region.bottom()); ++y)
+      for (int x = int(c.region.left()); x < int(c.region.right()); ++x) {
+        const double dx = x + 0.5 - c.cx, dy = y + 0.5 - c.cy;
+        const float t =
+            std::clamp(float((std::sqrt(dx * dx + dy * dy) - c.r0) / (c.r1 - c.r0)), 0.0f, 1.0f);
+        const float* p = pixels.pixel(x, y);
+        for (int k = 0; k < 4; ++k)
+          if (p[k] != from[k] + (to[k] - from[k]) * t && ++wrong < 5)
+            ADD_FAILURE() << c.cx << "," << c.cy << " r1 " << c.r1 << " at " << x << "," << y;
+      }
+    EXPECT_EQ(wrong, 0) << c.cx << "," << c.cy << " r1 " << c.r1;
+  }
+}
