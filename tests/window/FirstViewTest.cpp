@@ -76,6 +76,19 @@ bool isBackground(QColor color) {
   return color.red() > 240 && color.green() > 240 && color.blue() > 240;
 }
 
+// Once every layer is in, what the screen shows equals a full redraw of
+// the canvas: nothing drawn as the layers arrived was missed or left stale.
+void expectShownAsARedraw(IMWindowController* window, QImage* shown = nullptr) {
+  paintPending();
+  const QImage arrived = canvasOnScreen(window);
+  window->mainViewCanvas()->setNeedsDisplay(true);
+  paintPending();
+  const QImage redrawn = canvasOnScreen(window);
+  tst::saveArtifactImage(redrawn, "first-view-redrawn.png");
+  EXPECT_TRUE(arrived == redrawn) << "the view drawn as the layers arrived differs from a redraw";
+  if (shown) *shown = arrived;
+}
+
 QColor centreOf(const gfx::ImagePtr& image) {
   const QImage pixels = image->CGImageForProposedRect(nullptr, nullptr)->qImage();
   return pixels.pixelColor(pixels.width() / 2, pixels.height() / 2);
@@ -116,14 +129,9 @@ TEST(FirstView, PaintsBeforeTheLayersArriveAndAsAFullRedrawOnceTheyAre) {
     EXPECT_EQ(layersArriving(document), 3) << "a paint waited for a layer";
   }
   ASSERT_TRUE(tst::spinUntil([&] { return layersArriving(document) == 0; }));
-  paintPending();
-  const QImage arrived = canvasOnScreen(window);
-  window->mainViewCanvas()->setNeedsDisplay(true);
-  paintPending();
-  const QImage redrawn = canvasOnScreen(window);
+  QImage arrived;
+  expectShownAsARedraw(window, &arrived);
   tst::saveArtifactImage(arrived, "first-view-layers-arrived.png");
-  tst::saveArtifactImage(redrawn, "first-view-redrawn.png");
-  EXPECT_TRUE(arrived == redrawn) << "the view drawn as the layers arrived differs from a redraw";
   // The ground's green fills the middle of the canvas (the sun is above it
   // on the right, the bar under it at the bottom).
   EXPECT_EQ(arrived.pixelColor(arrived.width() / 2, arrived.height() / 2), QColor(40, 170, 70));
@@ -171,11 +179,7 @@ TEST(FirstView, AnEditWhileLayersArriveShowsAtOnceAndArrivalsAreDrawnTogether) {
   }
   ASSERT_TRUE(tst::spinUntil([&] { return layersArriving(document) == 0; }));
   ASSERT_TRUE(tst::spinUntil([&] { return !window->hasGatheredArrivalRedraw(); }));
-  paintPending();
-  const QImage arrived = canvasOnScreen(window);
-  window->mainViewCanvas()->setNeedsDisplay(true);
-  paintPending();
-  EXPECT_TRUE(arrived == canvasOnScreen(window)) << "the gathered arrivals differ from a redraw";
+  expectShownAsARedraw(window);
   document->close();
 }
 
