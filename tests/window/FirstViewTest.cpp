@@ -76,6 +76,17 @@ bool isBackground(QColor color) {
   return color.red() > 240 && color.green() > 240 && color.blue() > 240;
 }
 
+// Opens the stored document in its window and waits for the canvas's first
+// paint, which `counter` counts from then on.
+bool openUntilFirstPaint(const QString& path, PaintCounter& counter, IMDocument** document,
+                         IMWindowController** window) {
+  *document = openThroughController(path);
+  *window = windowOf(*document);
+  if (!*window) return false;
+  (*window)->mainViewCanvas()->installEventFilter(&counter);
+  return tst::spinUntil([&] { return counter.paints > 0; });
+}
+
 // Once every layer is in, what the screen shows equals a full redraw of
 // the canvas: nothing drawn as the layers arrived was missed or left stale.
 void expectShownAsARedraw(IMWindowController* window, QImage* shown = nullptr) {
@@ -104,11 +115,7 @@ TEST(FirstView, PaintsBeforeTheLayersArriveAndAsAFullRedrawOnceTheyAre) {
   PaintCounter counter;
   {
     HeldDecodes held;
-    document = openThroughController(path);
-    window = windowOf(document);
-    ASSERT_TRUE(window);
-    window->mainViewCanvas()->installEventFilter(&counter);
-    ASSERT_TRUE(tst::spinUntil([&] { return counter.paints > 0; }));
+    ASSERT_TRUE(openUntilFirstPaint(path, counter, &document, &window));
     paintPending();
     EXPECT_EQ(layersArriving(document), 3) << "the first paint waited for a layer";
     // The canvas shows its background where the layers will be, and the
@@ -158,11 +165,7 @@ TEST(FirstView, AnEditWhileLayersArriveShowsAtOnceAndArrivalsAreDrawnTogether) {
   };
   {
     HeldDecodes held;
-    document = openThroughController(path);
-    window = windowOf(document);
-    ASSERT_TRUE(window);
-    window->mainViewCanvas()->installEventFilter(&counter);
-    ASSERT_TRUE(tst::spinUntil([&] { return counter.paints > 0; }));
+    ASSERT_TRUE(openUntilFirstPaint(path, counter, &document, &window));
     window->setZoom(1);
     paintPending();
     ASSERT_TRUE(isBackground(centre()));
