@@ -1,6 +1,7 @@
 // Saving a document in place after one layer changed: only that layer's
 // pixels are written again, and the store reads back as a whole new store
-// of the same document would.
+// of the same document would, in stores made now and in stores of the
+// smaller page size written before, which keep it.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -58,6 +59,13 @@ QStringList storedBlobs(const QString& path) {
   return output.split('\n', Qt::SkipEmptyParts);
 }
 
+// What the sqlite3 shell prints for `sql` on the store at `path`.
+QString shell(const QString& path, const QString& sql) {
+  QString output;
+  EXPECT_EQ(tst::runTool("sqlite3", {path, sql}, &output), 0) << sql.toStdString();
+  return output.trimmed();
+}
+
 }  // namespace
 
 TEST(SaveOneChange, WritesOnlyTheChangedLayerAndReadsBackAsAFullSave) {
@@ -80,14 +88,26 @@ TEST(SaveOneChange, WritesOnlyTheChangedLayerAndReadsBackAsAFullSave) {
     EXPECT_LE(doctest::largestDifference(made[i], reopened[i]), 1);
   const QStringList blobsBefore = storedBlobs(before);
   ASSERT_EQ(blobsBefore.size(), 3);
+  EXPECT_EQ(shell(before, "PRAGMA page_size"), "65536");
+  // The same store as written before new stores took large pages.
+  const QString small = tst::tempPath("one-change-small-pages.zova");
+  QFile::remove(small);
+  ASSERT_TRUE(QFile::copy(before, small));
+  shell(small, "PRAGMA page_size = 4096; VACUUM");
+  ASSERT_EQ(shell(small, "PRAGMA page_size"), "4096");
+  EXPECT_EQ(layerPixels(small), reopened);
 
-  for (const int changed : {0, 2}) {  // the top layer, the bottom one
-    SCOPED_TRACE(changed);
+  const struct {
+    QString store, pageSize;
+    int changed;  // the top layer or the bottom one
+  } cases[] = {{before, "65536", 0}, {before, "65536", 2}, {small, "4096", 0}, {small, "4096", 2}};
+  for (const auto& [store, pageSize, changed] : cases) {
+    SCOPED_TRACE((pageSize + " " + QString::number(changed)).toStdString());
     const QString inPlace = tst::tempPath("one-change-in-place.zova");
     const QString full = tst::tempPath("one-change-full.zova");
     QFile::remove(inPlace);
     QFile::remove(full);
-    ASSERT_TRUE(QFile::copy(before, inPlace));
+    ASSERT_TRUE(QFile::copy(store, inPlace));
     {
       std::unique_ptr<IMDocument> document = openStore(inPlace);
       invertLayer(*document, changed);
@@ -100,9 +120,9 @@ TEST(SaveOneChange, WritesOnlyTheChangedLayerAndReadsBackAsAFullSave) {
           doctest::saveDocument(*document, full, IMNativeDocumentType, ui::SaveAsOperation);
       ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
     }
-    QString check;
-    EXPECT_EQ(tst::runTool("sqlite3", {inPlace, "PRAGMA integrity_check"}, &check), 0);
-    EXPECT_EQ(check.trimmed(), "ok");
+    EXPECT_EQ(shell(inPlace, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(shell(full, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(shell(inPlace, "PRAGMA page_size"), pageSize);
     const QList<QImage> saved = layerPixels(inPlace);
     EXPECT_EQ(saved, layerPixels(full));
     ASSERT_EQ(saved.size(), made.size());
@@ -117,6 +137,7 @@ TEST(SaveOneChange, WritesOnlyTheChangedLayerAndReadsBackAsAFullSave) {
     int rewritten = 0;
     for (int i = 0; i < blobs.size(); ++i) rewritten += blobs[i] != blobsBefore[i];
     EXPECT_EQ(rewritten, 1);
-    tst::saveArtifact(inPlace, QStringLiteral("one-change-in-place-%1.zova").arg(changed));
+    tst::saveArtifact(inPlace,
+                      QStringLiteral("one-change-in-place-%1-%2.zova").arg(pageSize).arg(changed));
   }
 }
