@@ -45,6 +45,7 @@ struct Document {
     context.reset();
   }
   void finishWork() {
+    fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
     queue->waitUntilAllOperationsAreFinished();
     fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
   }
