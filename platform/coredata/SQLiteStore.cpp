@@ -21,13 +21,6 @@ bool corrupt(fnd::Error* error, const QString& path, const QString& why) {
                                       {fnd::FilePathErrorKey, path}}));
 }
 
-// New store files use SQLite's largest page. A layer's pixels are a blob of
-// tens of megabytes: in 64 KiB pages it spans a few hundred overflow pages
-// instead of thousands, so a save that replaces it reads, frees, relinks,
-// journals and writes that many fewer pages. Stores written with another
-// page size keep theirs (SQLite reads it from the file's header).
-constexpr int kNewStorePageSize = 65536;
-
 // A pragma value is spliced into SQL, so only plain words and numbers pass.
 bool isSafePragmaWord(const QString& text) {
   if (text.isEmpty()) return false;
@@ -207,11 +200,6 @@ bool SQLiteStore::openExisting(const QString& path, fnd::Error* error) {
 
 bool SQLiteStore::createNew(const QString& path, fnd::Error* error) {
   if (!db_.open(path, false, true, error) || !applyPragmas(error)) return false;
-  // Only an empty file takes a page size, so it is set before any table.
-  const bool pageSizeGiven = options().value(SQLitePragmasOption).toMap().contains("page_size");
-  if (path != ":memory:" && !pageSizeGiven &&
-      !db_.exec(QStringLiteral("PRAGMA page_size = %1").arg(kNewStorePageSize), error))
-    return false;
   if (!db_.exec("BEGIN IMMEDIATE", error)) return false;
   for (const QString& sql : schema_->createStatements()) {
     if (!db_.exec(sql, error)) {

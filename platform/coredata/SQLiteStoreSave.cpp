@@ -1,6 +1,7 @@
 // Writing of SQLiteStore: one transaction per save with the deleted,
 // inserted and updated rows, the order of ordered relationships, the key
 // counters and the metadata. Any failure rolls the whole save back.
+#include "coredata/PersistentStoreCoordinator.h"
 #include "coredata/SQLiteStatement.h"
 #include "coredata/SQLiteStore.h"
 #include "coredata/StoreDate.h"
@@ -55,6 +56,16 @@ class SaveCacheScope {
   bool raised_ = false;
 };
 
+// A store whose first rows bring large blobs (a document's layers) takes
+// SQLite's largest page before they are written. A layer of tens of
+// megabytes then spans a few hundred overflow pages instead of thousands, so
+// a later save that replaces it reads, frees, relinks, journals and writes
+// that many fewer pages. Stores of small blobs keep small pages, which keep
+// their files small (a 64 KiB page per table and index), and stores written
+// with any page size keep theirs (SQLite reads it from the file's header).
+constexpr qint64 kLargePageSize = 65536;
+constexpr qint64 kLargePagesFromBlobBytes = qint64(4) << 20;
+
 qint64 pragmaValue(SQLiteDatabase& db, const char* pragma) {
   SQLiteStatement query(db, QStringLiteral("PRAGMA %1").arg(pragma));
   return query.step() == SQLiteStatement::Row ? query.columnInt64(0) : 0;
@@ -85,6 +96,7 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
                          .arg(URL().toLocalFile()));
   auto keptKeys = maxKeys_;
   QHash<ManagedObject*, qint64> keys;
+  fitPageSizeToFirstRows(request);
   SaveCacheScope cache(db_, bytesRewrittenInPlace(request));
   if (!db_.exec("BEGIN IMMEDIATE", error)) return false;
   if (!writeSave(request, &keys, error) || !db_.exec("COMMIT", error)) {
@@ -97,19 +109,37 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
   return true;
 }
 
+qint64 SQLiteStore::blobBytesOf(ManagedObject* object, bool onlyChanged) {
+  qint64 bytes = 0;
+  for (AttributeDescription* attribute : object->entity()->attributes()) {
+    const int index = attribute->index();
+    if (attribute->attributeType() != AttributeType::Binary || attribute->isTransient()) continue;
+    if (onlyChanged && (!object->loaded_[index] || object->fault_ ||
+                        sameStoredValue(object->values_[index], object->committed_[index])))
+      continue;
+    bytes += object->values_[index].toByteArray().size();
+  }
+  return bytes;
+}
+
+// Only a store no row was ever saved to changes its page size: rewriting
+// its few pages of tables is cheap, and the rewrite (VACUUM) is atomic. A
+// rewrite SQLite refuses leaves the store as it was, and the save goes on.
+void SQLiteStore::fitPageSizeToFirstRows(const SaveRequest& request) {
+  if (type() == InMemoryStoreType ||
+      options().value(SQLitePragmasOption).toMap().contains("page_size"))
+    return;
+  for (qint64 counter : std::as_const(maxKeys_))
+    if (counter != 0) return;
+  qint64 bytes = 0;
+  for (ManagedObject* object : request.inserted) bytes += blobBytesOf(object, false);
+  if (bytes < kLargePagesFromBlobBytes || pragmaValue(db_, "page_size") >= kLargePageSize) return;
+  if (db_.exec(QStringLiteral("PRAGMA page_size = %1").arg(kLargePageSize), nullptr))
+    db_.exec("VACUUM", nullptr);
+}
+
 qint64 SQLiteStore::bytesRewrittenInPlace(const SaveRequest& request) {
-  auto blobBytes = [](ManagedObject* object, bool onlyChanged) {
-    qint64 bytes = 0;
-    for (AttributeDescription* attribute : object->entity()->attributes()) {
-      const int index = attribute->index();
-      if (attribute->attributeType() != AttributeType::Binary || attribute->isTransient()) continue;
-      if (onlyChanged && (!object->loaded_[index] || object->fault_ ||
-                          sameStoredValue(object->values_[index], object->committed_[index])))
-        continue;
-      bytes += object->values_[index].toByteArray().size();
-    }
-    return bytes;
-  };
+  auto blobBytes = &SQLiteStore::blobBytesOf;
   qint64 updated = 0, inserted = 0;
   for (ManagedObject* object : request.updated) updated += blobBytes(object, true);
   for (ManagedObject* object : request.inserted) inserted += blobBytes(object, false);
