@@ -44,7 +44,10 @@ struct Document {
     finishWork();
     context.reset();
   }
+  // The main queue first: a layer's version write starts there once its undo
+  // step closes, and only then joins the loading queue.
   void finishWork() {
+    fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
     queue->waitUntilAllOperationsAreFinished();
     fnd::OperationQueue::mainQueue()->waitUntilAllOperationsAreFinished();
   }

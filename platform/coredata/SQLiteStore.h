@@ -86,6 +86,12 @@ class SQLiteStore : public PersistentStore {
   static QString entityNumbers(const EntityDescription* entity, bool includeSubentities);
 
   // Writing rows (SQLiteStoreSave.cpp).
+  // The bytes of blobs a save writes over pages the file already holds.
+  qint64 bytesRewrittenInPlace(const SaveRequest& request);
+  // The bytes of `object`'s blobs (only those changed since its last save).
+  static qint64 blobBytesOf(ManagedObject* object, bool onlyChanged);
+  // Gives the store large pages before its first rows when they bring large blobs.
+  void fitPageSizeToFirstRows(const SaveRequest& request);
   bool writeSave(const SaveRequest& request, QHash<ManagedObject*, qint64>* keys,
                  fnd::Error* error);
   bool insertRow(ManagedObject* object, const QHash<ManagedObject*, qint64>& keys,

@@ -1,6 +1,7 @@
 // Writing of SQLiteStore: one transaction per save with the deleted,
 // inserted and updated rows, the order of ordered relationships, the key
 // counters and the metadata. Any failure rolls the whole save back.
+#include "coredata/PersistentStoreCoordinator.h"
 #include "coredata/SQLiteStatement.h"
 #include "coredata/SQLiteStore.h"
 #include "coredata/StoreDate.h"
@@ -16,20 +17,31 @@ std::function<bool()>& saveFailureInjection() {
   return inject;
 }
 
-// Pages a save may keep in memory until its commit (64 MiB). With the
-// connection's usual small cache, rewriting a large blob spills pages to the
-// file half-way and reads them back again for the rollback journal, which
-// makes saving one changed layer several times slower.
-constexpr qint64 kSaveCacheKiB = 64 * 1024;
+// The most pages a save may keep in memory until its commit (64 MiB).
+// Rewriting a large blob in a connection's usual small cache spills pages
+// to the file half-way and reads them back again for the rollback journal,
+// which makes saving one changed layer several times slower.
+constexpr qint64 kMaxSaveCacheKiB = 64 * 1024;
+// Beyond the pages a save rewrites: the tables' and indexes' own.
+constexpr qint64 kSaveCacheSlackKiB = 2 * 1024;
 
-// Raises the page cache for the life of one save, then gives the memory back.
+// Raises the page cache for the life of one save to hold `rewrittenBytes`
+// (twice: the pages a blob frees and those it takes may differ), then gives
+// the memory back. Nothing rewritten, nothing raised: pages new to the file
+// (a first save) need no journal and spill at no cost, while a cache grown
+// over them only costs fresh memory to fill and free.
 class SaveCacheScope {
  public:
-  explicit SaveCacheScope(SQLiteDatabase& db) : db_(db) {
+  SaveCacheScope(SQLiteDatabase& db, qint64 rewrittenBytes) : db_(db) {
+    if (rewrittenBytes <= 0) return;
     SQLiteStatement current(db_, "PRAGMA cache_size");
     if (current.step() != SQLiteStatement::Row) return;
     kept_ = current.columnInt64(0);
-    raised_ = setCacheSize(-kSaveCacheKiB);
+    const qint64 wanted =
+        std::min(kMaxSaveCacheKiB, 2 * (rewrittenBytes >> 10) + kSaveCacheSlackKiB);
+    // A positive size counts pages, a negative one KiB.
+    if (kept_ < 0 && -kept_ >= wanted) return;
+    raised_ = setCacheSize(-wanted);
   }
   ~SaveCacheScope() {
     if (raised_) setCacheSize(kept_);
@@ -43,6 +55,21 @@ class SaveCacheScope {
   qint64 kept_ = 0;
   bool raised_ = false;
 };
+
+// A store whose first rows bring large blobs (a document's layers) takes
+// SQLite's largest page before they are written. A layer of tens of
+// megabytes then spans a few hundred overflow pages instead of thousands, so
+// a later save that replaces it reads, frees, relinks, journals and writes
+// that many fewer pages. Stores of small blobs keep small pages, which keep
+// their files small (a 64 KiB page per table and index), and stores written
+// with any page size keep theirs (SQLite reads it from the file's header).
+constexpr qint64 kLargePageSize = 65536;
+constexpr qint64 kLargePagesFromBlobBytes = qint64(4) << 20;
+
+qint64 pragmaValue(SQLiteDatabase& db, const char* pragma) {
+  SQLiteStatement query(db, QStringLiteral("PRAGMA %1").arg(pragma));
+  return query.step() == SQLiteStatement::Row ? query.columnInt64(0) : 0;
+}
 
 bool sameStoredValue(const QVariant& a, const QVariant& b) {
   if (a.metaType() == QMetaType::fromType<ManagedObject*>() ||
@@ -69,7 +96,8 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
                          .arg(URL().toLocalFile()));
   auto keptKeys = maxKeys_;
   QHash<ManagedObject*, qint64> keys;
-  SaveCacheScope cache(db_);
+  fitPageSizeToFirstRows(request);
+  SaveCacheScope cache(db_, bytesRewrittenInPlace(request));
   if (!db_.exec("BEGIN IMMEDIATE", error)) return false;
   if (!writeSave(request, &keys, error) || !db_.exec("COMMIT", error)) {
     db_.exec("ROLLBACK", nullptr);
@@ -79,6 +107,46 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
   metadataChanged_ = false;
   *assignedKeys = keys;
   return true;
+}
+
+qint64 SQLiteStore::blobBytesOf(ManagedObject* object, bool onlyChanged) {
+  qint64 bytes = 0;
+  for (AttributeDescription* attribute : object->entity()->attributes()) {
+    const int index = attribute->index();
+    if (attribute->attributeType() != AttributeType::Binary || attribute->isTransient()) continue;
+    if (onlyChanged && (!object->loaded_[index] || object->fault_ ||
+                        sameStoredValue(object->values_[index], object->committed_[index])))
+      continue;
+    bytes += object->values_[index].toByteArray().size();
+  }
+  return bytes;
+}
+
+// Only a store no row was ever saved to changes its page size: rewriting
+// its few pages of tables is cheap, and the rewrite (VACUUM) is atomic. A
+// rewrite SQLite refuses leaves the store as it was, and the save goes on.
+void SQLiteStore::fitPageSizeToFirstRows(const SaveRequest& request) {
+  if (type() == InMemoryStoreType ||
+      options().value(SQLitePragmasOption).toMap().contains("page_size"))
+    return;
+  for (qint64 counter : std::as_const(maxKeys_))
+    if (counter != 0) return;
+  qint64 bytes = 0;
+  for (ManagedObject* object : request.inserted) bytes += blobBytesOf(object, false);
+  if (bytes < kLargePagesFromBlobBytes || pragmaValue(db_, "page_size") >= kLargePageSize) return;
+  if (db_.exec(QStringLiteral("PRAGMA page_size = %1").arg(kLargePageSize), nullptr))
+    db_.exec("VACUUM", nullptr);
+}
+
+qint64 SQLiteStore::bytesRewrittenInPlace(const SaveRequest& request) {
+  auto blobBytes = &SQLiteStore::blobBytesOf;
+  qint64 updated = 0, inserted = 0;
+  for (ManagedObject* object : request.updated) updated += blobBytes(object, true);
+  for (ManagedObject* object : request.inserted) inserted += blobBytes(object, false);
+  // New rows fill the file's free pages, which the journal must keep, before
+  // they grow the file.
+  const qint64 freeBytes = pragmaValue(db_, "freelist_count") * pragmaValue(db_, "page_size");
+  return updated + std::min(inserted, freeBytes);
 }
 
 bool SQLiteStore::writeSave(const SaveRequest& request, QHash<ManagedObject*, qint64>* keys,

@@ -141,17 +141,14 @@ KillPoint pointForRound(int round, QRandomGenerator& random) {
   }
 }
 
-}  // namespace
-
-TEST(SaveKill, AKilledSaveLeavesTheOldOrTheNewDocumentAndNoLitter) {
+// Kills the save loop `rounds` times and checks the document after each kill.
+void killSavesAndCheck(int rounds) {
   const QString folder = tst::tempPath("kill-documents");
   QDir().mkpath(folder);
   const QString document = folder + "/layers.zova";
   const QString state = tst::tempPath("kill-state");
   const QString log = tst::tempPath("kill-helper.log");
-  const int rounds = qEnvironmentVariableIsSet("TESSALY_KILL_ROUNDS")
-                         ? qEnvironmentVariableIntValue("TESSALY_KILL_ROUNDS")
-                         : 12;
+  QFile::remove(document);
   QRandomGenerator random(qEnvironmentVariableIntValue("TESSALY_KILL_SEED") + 20261209);
   // The helpers' image caches go here, so the kills' litter can be seen.
   const QString runtime = tst::tempPath("kill-runtime");
@@ -204,6 +201,22 @@ TEST(SaveKill, AKilledSaveLeavesTheOldOrTheNewDocumentAndNoLitter) {
     for (const char* event : {"journal-sync", "journal-unlink", "write", "rename", "renamed"})
       EXPECT_GT(stops.value(event), 0) << event;
   }
+}
+
+}  // namespace
+
+TEST(SaveKill, AKilledSaveLeavesTheOldOrTheNewDocumentAndNoLitter) {
+  killSavesAndCheck(qEnvironmentVariableIsSet("TESSALY_KILL_ROUNDS")
+                        ? qEnvironmentVariableIntValue("TESSALY_KILL_ROUNDS")
+                        : 12);
+}
+
+// Layers of megabytes, which give each new store large pages. The helpers,
+// the checking one too, take the setting from this process's environment.
+TEST(SaveKill, AKilledSaveOfLargeLayersLeavesTheOldOrTheNewDocument) {
+  qputenv("TESSALY_LARGE_LAYERS", "1");
+  killSavesAndCheck(6);
+  qunsetenv("TESSALY_LARGE_LAYERS");
 }
 
 // A save into a file system without room (the helper may not write files

@@ -17,7 +17,8 @@
 //
 // With TESSALY_STOP_AT set to journal-sync, journal-unlink, rename or write
 // the process stops itself (SIGSTOP) at the TESSALY_STOP_AFTER-th such
-// event, for the test to kill it exactly there.
+// event, for the test to kill it exactly there. With TESSALY_LARGE_LAYERS
+// set, each layer stores megabytes, as a photograph's does.
 #include <dlfcn.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -143,7 +144,10 @@ namespace {
 
 // ---- the document of one generation ---------------------------------------
 
-constexpr int kLayerWidth = 160, kLayerHeight = 120;
+QSize layerSize() {
+  static const bool large = qEnvironmentVariableIsSet("TESSALY_LARGE_LAYERS");
+  return large ? QSize(1200, 1000) : QSize(160, 120);
+}
 
 int layerCount(int generation) { return 2 + generation % 3; }
 QSizeF canvasSize(int generation) {
@@ -155,11 +159,11 @@ QString layerName(int generation, int index) {
 
 // Noise, so that every save rewrites many pages of the store.
 QImage layerPixels(int generation, int index) {
-  QImage pixels(kLayerWidth, kLayerHeight, QImage::Format_ARGB32);
+  QImage pixels(layerSize(), QImage::Format_ARGB32);
   QRandomGenerator random(quint32(generation * 31 + index));
-  for (int y = 0; y < kLayerHeight; ++y) {
+  for (int y = 0; y < pixels.height(); ++y) {
     auto* row = reinterpret_cast<quint32*>(pixels.scanLine(y));
-    for (int x = 0; x < kLayerWidth; ++x) row[x] = random.generate() | 0xff000000u;
+    for (int x = 0; x < pixels.width(); ++x) row[x] = random.generate() | 0xff000000u;
   }
   return pixels;
 }
