@@ -116,7 +116,10 @@ QString Document::temporaryFileBeside(const QUrl& url, fnd::Error* error) const 
 bool Document::replaceFile(const QString& from, const QUrl& to, fnd::Error* error) const {
   const QString path = to.toLocalFile();
   if (!giveModeOfDestination(from, path) || !syncFile(from) ||
-      std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0)
+      std::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()) != 0 ||
+      // The rename lives in the folder: until the folder is synced, a power
+      // cut can bring back the old file after a save reported as done.
+      !syncFile(QFileInfo(path).absolutePath()))
     return fnd::fail(error, saveFailure(to, QString::fromLocal8Bit(std::strerror(errno))));
   return true;
 }
