@@ -15,14 +15,21 @@
 
 namespace {
 
-// The bitmap of a flattened image; without alpha an opaque copy, or the
-// image itself when it has no alpha to drop.
-gfx::CGImagePtr bitmapOf(const gfx::ImagePtr& image, bool alpha) {
-  QRectF rect(QPointF(0, 0), image->size());
-  if (!alpha)
-    if (gfx::CGImagePtr opaque = new24BitReadyCGImageForProposedRect(image, &rect, nullptr))
-      return opaque;
-  return image->CGImageForProposedRect(&rect, nullptr);
+// The flattened pixels without alpha, as they look laid on opaque black:
+// premultiplied colour is exactly that, so the alpha bytes are set opaque in
+// place rather than the whole image drawn into a second bitmap.
+gfx::CGImagePtr opaqueOverBlack(gfx::CGImagePtr bitmap) {
+  if (!bitmap->hasAlpha()) return bitmap;
+  QImage pixels = bitmap->qImage();
+  bitmap.reset();  // the flattened image is usually the last holder: no copy follows
+  if (pixels.format() != QImage::Format_ARGB32_Premultiplied)
+    pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < pixels.height(); ++y) {
+    auto* row = reinterpret_cast<quint32*>(pixels.scanLine(y));
+    for (int x = 0; x < pixels.width(); ++x) row[x] |= 0xff000000u;
+  }
+  pixels.reinterpretAsFormat(QImage::Format_RGB32);
+  return gfx::CGImage::make(std::move(pixels));
 }
 
 bool failWrite(fnd::Error* error, const QString& path, const QString& cause) {
@@ -95,29 +102,48 @@ bool ExportSnapshot::encodePDF(QByteArray* data, fnd::Error* error) const {
   return false;
 }
 
-bool ExportSnapshot::encode(QByteArray* data, fnd::Error* error) const {
-  if (type_ == io::TypePDF) return encodePDF(data, error);
+gfx::CGImagePtr ExportSnapshot::flattenedBitmap(fnd::Error* error) const {
   gfx::CGImagePtr bitmap;
-  if (gfx::ImagePtr flat = composition_->finalImageKeepAlpha(hasAlpha_))
-    bitmap = bitmapOf(flat, hasAlpha_);
-  if (!bitmap) {
+  if (gfx::ImagePtr flat = composition_->finalImageKeepAlpha(hasAlpha_)) {
+    QRectF rect(QPointF(0, 0), flat->size());
+    bitmap = flat->CGImageForProposedRect(&rect, nullptr);
+  }
+  if (bitmap && !hasAlpha_) bitmap = opaqueOverBlack(std::move(bitmap));
+  if (!bitmap)
     fnd::fail(error, fnd::CocoaErrorDomain, fnd::FileWriteUnknownError,
               fnd::localized("The image could not be flattened for export."));
-    return false;
-  }
+  return bitmap;
+}
+
+bool ExportSnapshot::encode(QByteArray* data, fnd::Error* error) const {
+  if (type_ == io::TypePDF) return encodePDF(data, error);
+  gfx::CGImagePtr bitmap = flattenedBitmap(error);
+  if (!bitmap) return false;
   io::ImageDestinationPtr destination =
       io::ImageDestination::createWithData(data, type_, 1, {}, error);
   if (!destination) return false;
-  destination->addImage(bitmap, properties_);
+  destination->addImage(std::move(bitmap), properties_);
   return destination->finalize(error);
 }
 
 bool ExportSnapshot::writeToPath(const QString& path, fnd::Error* error) const {
-  QByteArray bytes;
   fnd::Error cause;
-  if (!encode(&bytes, &cause)) return failWrite(error, path, cause.localizedDescription());
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    return failWrite(error, path, file.errorString());
+  if (type_ == io::TypePDF) {
+    QByteArray bytes;
+    if (!encode(&bytes, &cause)) return failWrite(error, path, cause.localizedDescription());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+      return failWrite(error, path, file.errorString());
+    return true;
+  }
+  // Encoded straight into the file: the encoded bytes are never all held
+  // beside the flattened pixels.
+  gfx::CGImagePtr bitmap = flattenedBitmap(&cause);
+  io::ImageDestinationPtr destination =
+      bitmap ? io::ImageDestination::createWithURL(QUrl::fromLocalFile(path), type_, 1, {}, &cause)
+             : nullptr;
+  if (!destination) return failWrite(error, path, cause.localizedDescription());
+  destination->addImage(std::move(bitmap), properties_);
+  if (!destination->finalize(&cause)) return failWrite(error, path, cause.localizedDescription());
   return true;
 }

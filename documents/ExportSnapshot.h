@@ -58,6 +58,8 @@ class ExportSnapshot {
 
  private:
   bool encodePDF(QByteArray* data, fnd::Error* error) const;
+  // The composition flattened, opaque when the file has no alpha.
+  gfx::CGImagePtr flattenedBitmap(fnd::Error* error) const;
 
   QString type_;
   bool keepsAlpha_ = false;

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -109,8 +110,19 @@ QString ImagesCacheFolder::path() {
 void ImagesCacheFolder::remove() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (path_.isEmpty()) return;
-  if (!removeTreeWithoutFollowingLinks(path_))
+  // A version still being written may add a file between emptying a folder
+  // and removing it; once the folder is gone, such a write fails instead.
+  constexpr int kAttempts = 1000;
+  bool removed = false;
+  for (int attempt = 0; attempt < kAttempts && !removed; ++attempt) {
+    if (attempt > 0) std::this_thread::yield();
+    removed = removeTreeWithoutFollowingLinks(path_);
+  }
+  if (!removed) {
+    // Kept, so the end of the process tries again.
     qWarning("Image: could not remove the image cache folder %s", qPrintable(path_));
+    return;
+  }
   path_.clear();
   if (lock_ >= 0) close(lock_);
   lock_ = -1;

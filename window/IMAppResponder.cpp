@@ -12,6 +12,7 @@
 #include "documents/IMDocument.h"
 #include "documents/IMDocumentController.h"
 #include "foundation/Localized.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/UserDefaults.h"
 #include "model/Filter.h"
 #include "model/ImagesCacheFolder.h"
@@ -205,6 +206,14 @@ void IMAppResponder::applicationWillTerminate() {
 }
 
 void IMAppResponder::emptyImagesCache() {
+  // The documents' queues may still be writing versions into the folder (a
+  // picture just opened, an edit just made): they finish first, or a late
+  // write would keep the folder, or make a new one, after it is emptied.
+  if (ui::DocumentController* controller =
+          ui::DocumentController::existingSharedDocumentController())
+    for (ui::Document* document : controller->documents())
+      if (auto* imDocument = dynamic_cast<IMDocument*>(document))
+        imDocument->operationQueue()->waitUntilAllOperationsAreFinished();
   // Only this process's own folder goes, and links inside it are removed as
   // links: nothing they point to is touched.
   ImagesCacheFolder::shared().remove();

@@ -8,11 +8,13 @@
 //                                     for the peer to build its own from
 //   tessaly-batch start               start-up and exit alone
 //   tessaly-batch open DOCUMENT       open with every layer decoded
-//   tessaly-batch export DOCUMENT PNG open, flatten, write a PNG
+//   tessaly-batch export DOCUMENT PNG open, flatten, write a PNG (a JPEG or
+//                                     a TIFF when the name ends so)
 //   tessaly-batch save-one-change DOCUMENT
 //                                     open, invert the bottom layer, save in place
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QUrl>
 #include <cstdio>
@@ -22,6 +24,7 @@
 #include "foundation/OperationQueue.h"
 #include "graphics/CGImage.h"
 #include "graphics/Image.h"
+#include "imageio/TypeIdentifiers.h"
 #include "model/ComposedImage.h"
 #include "model/Image.h"
 #include "model/Layer.h"
@@ -96,8 +99,12 @@ int make(const QString& folder) {
 }
 
 int exportPng(const QString& path, const QString& png) {
+  const QString suffix = QFileInfo(png).suffix().toLower();
+  const QString type = suffix == "jpg" || suffix == "jpeg"   ? io::TypeJPEG
+                       : suffix == "tif" || suffix == "tiff" ? io::TypeTIFF
+                                                             : io::TypePNG;
   std::unique_ptr<IMDocument> document = open(path);
-  save(*document, png, "public.png", ui::SaveToOperation);
+  save(*document, png, type, ui::SaveToOperation);
   return 0;
 }
 

@@ -88,14 +88,16 @@ bool isGray(const gfx::CGImage& image) {
   return format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16;
 }
 
-QImage pixels(const gfx::CGImage& image, bool alpha, int depth, bool gray) {
-  if (gray)
-    return image.toFormat(depth == 16 ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8);
-  if (depth == 16) return image.toFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
-  if (!alpha && image.hasAlpha()) {
+QImage pixels(const QImage& image, bool alpha, int depth, bool gray) {
+  auto toFormat = [&image](QImage::Format format) {
+    return image.format() == format ? image : image.convertToFormat(format);
+  };
+  if (gray) return toFormat(depth == 16 ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8);
+  if (depth == 16) return toFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+  if (!alpha && image.hasAlphaChannel()) {
     // Dropping alpha keeps the stored colour rather than compositing it on
     // black, so a later re-import shows the same colours where alpha was low.
-    QImage straight = image.toFormat(QImage::Format_RGBA8888);
+    QImage straight = toFormat(QImage::Format_RGBA8888);
     straight.reinterpretAsFormat(QImage::Format_RGBX8888);
     for (int y = 0; y < straight.height(); ++y) {
       uchar* row = straight.scanLine(y);
@@ -103,7 +105,11 @@ QImage pixels(const gfx::CGImage& image, bool alpha, int depth, bool gray) {
     }
     return straight;
   }
-  return image.toFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+  return toFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+}
+
+QImage pixels(const gfx::CGImage& image, bool alpha, int depth, bool gray) {
+  return pixels(image.qImage(), alpha, depth, gray);
 }
 
 QVariantMap baseProperties(int width, int height, int depth, bool hasAlpha,

@@ -68,6 +68,7 @@ bool isGray(const gfx::CGImage& image);
 // The pixels as RGBA8888/RGBX8888 (depth 8) or RGBA64/RGBX64 (depth 16),
 // straight (not premultiplied) alpha; Grayscale8/16 when `gray`.
 QImage pixels(const gfx::CGImage& image, bool alpha, int depth, bool gray = false);
+QImage pixels(const QImage& image, bool alpha, int depth, bool gray = false);
 
 // Per-image properties every codec reports.
 QVariantMap baseProperties(int width, int height, int depth, bool hasAlpha,

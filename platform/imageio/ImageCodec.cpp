@@ -1,6 +1,7 @@
 #include "imageio/ImageCodec.h"
 
 #include "imageio/BMPTGACodec.h"
+#include "imageio/CodecSupport.h"
 #include "imageio/GIFCodec.h"
 #include "imageio/JPEG2000Codec.h"
 #include "imageio/JPEGCodec.h"
@@ -12,6 +13,16 @@
 #include "imageio/TypeIdentifiers.h"
 
 namespace io {
+
+bool ImageCodec::writeToDevice(const QString& type, const QList<EncodeFrame>& frames,
+                               const QVariantMap& fileProperties, QIODevice* output,
+                               fnd::Error* error) const {
+  QByteArray bytes;
+  if (!write(type, frames, fileProperties, &bytes, error)) return false;
+  if (output->write(bytes) == bytes.size()) return true;
+  return codec::failWrite(error, TypeIdentifiers::localizedDescription(type),
+                          output->errorString());
+}
 
 const QList<const ImageCodec*>& ImageCodec::all() {
   static const PNGCodec png;

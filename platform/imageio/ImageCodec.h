@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,12 @@ class ImageCodec {
   virtual bool write(const QString& type, const QList<EncodeFrame>& frames,
                      const QVariantMap& fileProperties, QByteArray* output,
                      fnd::Error* error) const = 0;
+  // The same encode written straight into `output` (open for writing), for
+  // codecs that can stream: the file's bytes are then never all held in
+  // memory at once. Others encode into memory and copy that out.
+  virtual bool writeToDevice(const QString& type, const QList<EncodeFrame>& frames,
+                             const QVariantMap& fileProperties, QIODevice* output,
+                             fnd::Error* error) const;
 
   // The properties a file of `type` written by this codec keeps, as keys of
   // the per-image dictionary ("DPIWidth") or of one of its dictionaries

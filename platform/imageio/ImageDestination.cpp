@@ -99,26 +99,40 @@ bool ImageDestination::finalize(fnd::Error* error) {
   QList<EncodeFrame> frames;
   for (const EncodeFrame& frame : frames_)
     frames.append({frame.image, merged(options_, frame.properties)});
-  QByteArray encoded;
-  if (!codec_->write(type_, frames, options_, &encoded, error)) return false;
-  finalized_ = true;
   if (data_) {
-    *data_ = encoded;
+    QByteArray encoded;
+    if (!codec_->write(type_, frames, options_, &encoded, error)) return false;
+    finalized_ = true;
+    *data_ = std::move(encoded);
     return true;
   }
+  // The encoder writes into the file as it goes, so the file's bytes are
+  // never all in memory; the file replaces the old one only once complete.
   QSaveFile file(path_);
-  if (!file.open(QIODevice::WriteOnly) || file.write(encoded) != encoded.size() || !file.commit()) {
-    int code = file.error() == QFileDevice::PermissionsError ? fnd::FileWriteNoPermissionError
-               : file.error() == QFileDevice::ResourceError  ? fnd::FileWriteOutOfSpaceError
-                                                             : fnd::FileWriteUnknownError;
-    return fnd::fail(
-        error,
-        fnd::Error(fnd::CocoaErrorDomain, code,
-                   {{fnd::LocalizedDescriptionKey,
-                     fnd::localized("The image couldn’t be saved (%1).").arg(file.errorString())},
-                    {fnd::FilePathErrorKey, path_}}));
+  if (!file.open(QIODevice::WriteOnly)) return failFile(file, error);
+  fnd::Error cause;
+  if (!codec_->writeToDevice(type_, frames, options_, &file, &cause)) {
+    // A device that refused bytes (a full disk) says more than the encoder.
+    const bool deviceFailed = file.error() != QFileDevice::NoError;
+    if (deviceFailed) failFile(file, error);
+    file.cancelWriting();
+    return deviceFailed ? false : fnd::fail(error, cause);
   }
+  finalized_ = true;
+  if (!file.commit()) return failFile(file, error);
   return true;
+}
+
+bool ImageDestination::failFile(const QSaveFile& file, fnd::Error* error) const {
+  int code = file.error() == QFileDevice::PermissionsError ? fnd::FileWriteNoPermissionError
+             : file.error() == QFileDevice::ResourceError  ? fnd::FileWriteOutOfSpaceError
+                                                           : fnd::FileWriteUnknownError;
+  return fnd::fail(
+      error,
+      fnd::Error(fnd::CocoaErrorDomain, code,
+                 {{fnd::LocalizedDescriptionKey,
+                   fnd::localized("The image couldn’t be saved (%1).").arg(file.errorString())},
+                  {fnd::FilePathErrorKey, path_}}));
 }
 
 }  // namespace io

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSaveFile>
 #include <QUrl>
 #include <QVariantMap>
 #include <memory>
@@ -58,6 +59,7 @@ class ImageDestination {
   ImageDestination(const ImageCodec* codec, QString type, size_t count, QVariantMap options);
   static ImageDestinationPtr create(const QString& type, size_t count, const QVariantMap& options,
                                     fnd::Error* error);
+  bool failFile(const QSaveFile& file, fnd::Error* error) const;
 
   const ImageCodec* codec_;
   QString type_;

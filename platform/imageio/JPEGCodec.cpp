@@ -4,15 +4,18 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <QBuffer>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "foundation/Error.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/ExifBlock.h"
 #include "imageio/ImageProperties.h"
+#include "imageio/PixelBands.h"
 #include "imageio/TypeIdentifiers.h"
 
 // libjpeg reports errors by longjmp. The functions holding a setjmp below use
@@ -180,12 +183,49 @@ unsigned scaleFor(const jpeg_decompress_struct& info, int minimumLongerSide) {
   return denominator;
 }
 
+// Compressed bytes go to the device a buffer at a time, as libjpeg makes
+// them, rather than the whole file gathered in memory first.
+struct JpegDestination {
+  jpeg_destination_mgr manager;
+  QIODevice* output = nullptr;
+  JOCTET buffer[64 * 1024];
+};
+
+void startDestination(j_compress_ptr info) {
+  auto* destination = reinterpret_cast<JpegDestination*>(info->dest);
+  destination->manager.next_output_byte = destination->buffer;
+  destination->manager.free_in_buffer = sizeof destination->buffer;
+}
+
+void writeDestination(j_compress_ptr info, size_t bytes) {
+  auto* destination = reinterpret_cast<JpegDestination*>(info->dest);
+  if (destination->output->write(reinterpret_cast<const char*>(destination->buffer),
+                                 qint64(bytes)) != qint64(bytes))
+    ERREXIT(info, JERR_FILE_WRITE);
+}
+
+boolean emptyDestination(j_compress_ptr info) {
+  writeDestination(info, sizeof JpegDestination::buffer);
+  startDestination(info);
+  return TRUE;
+}
+
+void finishDestination(j_compress_ptr info) {
+  auto* destination = reinterpret_cast<JpegDestination*>(info->dest);
+  writeDestination(info, sizeof destination->buffer - destination->manager.free_in_buffer);
+}
+
+// The rows an encode takes, one at a time in order: a plain function, so
+// the frames libjpeg may jump over hold no C++ objects.
+using NextRow = const unsigned char* (*)(void* rows, int y);
+
 struct JpegWriter {
   jpeg_compress_struct info;
   JpegFailure failure;
   bool created = false;
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
+  JpegDestination destination;
+  NextRow nextRow = nullptr;
+  void* rows = nullptr;
 };
 
 struct JpegWriteSettings {
@@ -196,13 +236,16 @@ struct JpegWriteSettings {
   unsigned exifSize;
 };
 
-bool writeRows(JpegWriter* writer, const JpegWriteSettings* settings, JSAMPROW* rows) {
+bool writeRows(JpegWriter* writer, const JpegWriteSettings* settings) {
   installFailure(&writer->failure);
   writer->info.err = &writer->failure.manager;
   if (setjmp(writer->failure.jump)) return false;
   jpeg_create_compress(&writer->info);
   writer->created = true;
-  jpeg_mem_dest(&writer->info, &writer->buffer, &writer->size);
+  writer->destination.manager.init_destination = startDestination;
+  writer->destination.manager.empty_output_buffer = emptyDestination;
+  writer->destination.manager.term_destination = finishDestination;
+  writer->info.dest = &writer->destination.manager;
   writer->info.image_width = JDIMENSION(settings->width);
   writer->info.image_height = JDIMENSION(settings->height);
   writer->info.input_components = settings->gray ? 1 : 4;
@@ -217,9 +260,10 @@ bool writeRows(JpegWriter* writer, const JpegWriteSettings* settings, JSAMPROW* 
   jpeg_start_compress(&writer->info, TRUE);
   if (settings->exif)
     jpeg_write_marker(&writer->info, JPEG_APP0 + 1, settings->exif, settings->exifSize);
-  while (writer->info.next_scanline < writer->info.image_height)
-    jpeg_write_scanlines(&writer->info, rows + writer->info.next_scanline,
-                         writer->info.image_height - writer->info.next_scanline);
+  while (writer->info.next_scanline < writer->info.image_height) {
+    auto row = const_cast<JSAMPROW>(writer->nextRow(writer->rows, int(writer->info.next_scanline)));
+    jpeg_write_scanlines(&writer->info, &row, 1);
+  }
   jpeg_finish_compress(&writer->info);
   return true;
 }
@@ -295,13 +339,22 @@ gfx::CGImagePtr JPEGCodec::readImage(const QByteArray& data, const DecodeRequest
   return gfx::CGImage::make(std::move(image));
 }
 
-bool JPEGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
-                      QByteArray* output, fnd::Error* error) const {
+bool JPEGCodec::write(const QString& type, const QList<EncodeFrame>& frames,
+                      const QVariantMap& fileProperties, QByteArray* output,
+                      fnd::Error* error) const {
+  output->clear();
+  QBuffer buffer(output);
+  buffer.open(QIODevice::WriteOnly);
+  return writeToDevice(type, frames, fileProperties, &buffer, error);
+}
+
+bool JPEGCodec::writeToDevice(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
+                              QIODevice* output, fnd::Error* error) const {
   if (frames.size() != 1) return codec::failWrite(error, kName, "a JPEG file holds one image");
   const gfx::CGImage& source = *frames.first().image;
   const QVariantMap& properties = frames.first().properties;
   bool gray = codec::isGray(source);
-  QImage pixels = codec::pixels(source, false, 8, gray);
+  PixelBands pixels(source, false, 8, gray);
 
   JpegWriteSettings settings{};
   settings.width = pixels.width();
@@ -313,19 +366,14 @@ bool JPEGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QV
   QByteArray exif = ExifBlock::jpegPayload(properties, pixels.width(), pixels.height());
   settings.exif = reinterpret_cast<const unsigned char*>(exif.constData());
   settings.exifSize = unsigned(exif.size());
-  std::vector<JSAMPROW> rows(size_t(pixels.height()));
-  for (int y = 0; y < pixels.height(); ++y)
-    rows[size_t(y)] = const_cast<JSAMPROW>(pixels.constScanLine(y));
 
-  JpegWriter writer;
-  bool ok = writeRows(&writer, &settings, rows.data());
-  if (ok)
-    *output = QByteArray(reinterpret_cast<const char*>(writer.buffer), qsizetype(writer.size));
-  if (writer.created) jpeg_destroy_compress(&writer.info);
-  // libjpeg hands the grown buffer back only when compression finishes;
-  // after a failure `buffer` may name one it already freed, so it is left.
-  if (ok) std::free(writer.buffer);
-  if (!ok) return codec::failWrite(error, kName, QString::fromUtf8(writer.failure.message));
+  auto writer = std::make_unique<JpegWriter>();  // its 64 KiB buffer stays off the stack
+  writer->destination.output = output;
+  writer->rows = &pixels;
+  writer->nextRow = [](void* rows, int y) { return static_cast<PixelBands*>(rows)->row(y); };
+  bool ok = writeRows(writer.get(), &settings);
+  if (writer->created) jpeg_destroy_compress(&writer->info);
+  if (!ok) return codec::failWrite(error, kName, QString::fromUtf8(writer->failure.message));
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <QBuffer>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "imageio/CodecSupport.h"
 #include "imageio/ExifBlock.h"
 #include "imageio/ImageProperties.h"
+#include "imageio/PixelBands.h"
 #include "imageio/TypeIdentifiers.h"
 
 // libpng reports errors by longjmp. The functions holding a setjmp below use
@@ -173,16 +175,23 @@ QVariantMap propertiesOf(PngReader& reader) {
   return properties;
 }
 
+// The rows an encode takes, one at a time in order: a plain function, so
+// the frames libpng may jump over hold no C++ objects.
+using NextRow = const unsigned char* (*)(void* rows, int y);
+
 struct PngWriter {
   png_structp png = nullptr;
   png_infop info = nullptr;
   char message[256] = {};
-  QByteArray* output = nullptr;
+  QIODevice* output = nullptr;
+  NextRow nextRow = nullptr;
+  void* rows = nullptr;
 };
 
 void writeBytes(png_structp png, png_bytep data, png_size_t length) {
   auto* writer = static_cast<PngWriter*>(png_get_io_ptr(png));
-  writer->output->append(reinterpret_cast<const char*>(data), qsizetype(length));
+  if (writer->output->write(reinterpret_cast<const char*>(data), qint64(length)) != qint64(length))
+    png_error(png, "the file could not be written");
 }
 
 void flushBytes(png_structp) {}
@@ -196,7 +205,7 @@ struct PngWriteSettings {
   png_uint_32 exifSize;
 };
 
-bool encodeRows(PngWriter* writer, const PngWriteSettings* settings, png_bytepp rows) {
+bool encodeRows(PngWriter* writer, const PngWriteSettings* settings) {
   if (setjmp(png_jmpbuf(writer->png))) return false;
   png_structp png = writer->png;
   png_set_write_fn(png, writer, writeBytes, flushBytes);
@@ -210,7 +219,8 @@ bool encodeRows(PngWriter* writer, const PngWriteSettings* settings, png_bytepp 
   png_write_info(png, writer->info);
   if (settings->bitDepth == 16) png_set_swap(png);
   if (settings->dropFiller) png_set_filler(png, 0, PNG_FILLER_AFTER);
-  png_write_image(png, rows);
+  for (png_uint_32 y = 0; y < settings->height; ++y)
+    png_write_row(png, writer->nextRow(writer->rows, int(y)));
   // No info here: it would write the ancillary chunks (eXIf) a second time.
   png_write_end(png, nullptr);
   return true;
@@ -307,15 +317,24 @@ gfx::CGImagePtr PNGCodec::readImage(const QByteArray& data, const DecodeRequest&
   return gfx::CGImage::make(std::move(image));
 }
 
-bool PNGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
-                     QByteArray* output, fnd::Error* error) const {
+bool PNGCodec::write(const QString& type, const QList<EncodeFrame>& frames,
+                     const QVariantMap& fileProperties, QByteArray* output,
+                     fnd::Error* error) const {
+  output->clear();
+  QBuffer buffer(output);
+  buffer.open(QIODevice::WriteOnly);
+  return writeToDevice(type, frames, fileProperties, &buffer, error);
+}
+
+bool PNGCodec::writeToDevice(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
+                             QIODevice* output, fnd::Error* error) const {
   if (frames.size() != 1) return codec::failWrite(error, kName, "a PNG file holds one image");
   const gfx::CGImage& source = *frames.first().image;
   const QVariantMap& properties = frames.first().properties;
   bool alpha = codec::keepsAlpha(source, properties);
   bool gray = codec::isGray(source) && !alpha;
   int depth = codec::integerDepth(source);
-  QImage pixels = codec::pixels(source, alpha, depth, gray);
+  PixelBands pixels(source, alpha, depth, gray);
 
   PngWriteSettings settings{};
   settings.width = png_uint_32(pixels.width());
@@ -333,15 +352,14 @@ bool PNGCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVa
     settings.exif = reinterpret_cast<const unsigned char*>(exif.constData());
     settings.exifSize = png_uint_32(exif.size());
   }
-  std::vector<png_bytep> rows(settings.height);
-  for (int y = 0; y < pixels.height(); ++y)
-    rows[size_t(y)] = const_cast<png_bytep>(pixels.constScanLine(y));
 
   PngWriter writer;
   writer.output = output;
+  writer.rows = &pixels;
+  writer.nextRow = [](void* rows, int y) { return static_cast<PixelBands*>(rows)->row(y); };
   writer.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, writer.message, onError, onWarning);
   if (writer.png) writer.info = png_create_info_struct(writer.png);
-  bool ok = writer.info && encodeRows(&writer, &settings, rows.data());
+  bool ok = writer.info && encodeRows(&writer, &settings);
   png_destroy_write_struct(&writer.png, writer.info ? &writer.info : nullptr);
   if (!ok) return codec::failWrite(error, kName, QString::fromUtf8(writer.message));
   return true;

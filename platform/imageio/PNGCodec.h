@@ -19,6 +19,9 @@ class PNGCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  bool writeToDevice(const QString& type, const QList<EncodeFrame>& frames,
+                     const QVariantMap& fileProperties, QIODevice* output,
+                     fnd::Error* error) const override;
   QStringList embeddedProperties(const QString& type) const override;
 };
 

@@ -1,6 +1,7 @@
 #include "imageio/TIFFCodec.h"
 
 #include <cmath>
+#include <memory>
 
 #include "foundation/Error.h"
 #include "imageio/BoxReduction.h"
@@ -95,23 +96,27 @@ bool readThroughRGBA(TIFF* tiff, const TIFFDirectory& d, DecodeBudget& budget, Q
 }
 
 // The file after `prefix` bytes of `bytes` left for a container the caller
-// writes around it.
+// writes around it; or, with a `sink`, the file written there as it is made
+// (one page only).
 bool writePages(const QList<TIFFPageWriter::Layout>& pages, QByteArray* bytes, qsizetype prefix,
-                QString* problem) {
+                QString* problem, QIODevice* sink = nullptr) {
   // Room for the uncompressed pixels up front (only what is written is ever
   // touched): growing a 48 MB buffer step by step costs more than the
   // encoding.
   qsizetype expected = prefix + 4096;
   for (const TIFFPageWriter::Layout& page : pages)
     expected += qsizetype(page.image->height() * page.image->bytesPerRow());
-  bytes->reserve(expected);
-  TIFFMemoryStream stream(bytes, prefix);
-  TIFF* tiff = stream.open("w");
+  if (bytes) bytes->reserve(expected);
+  auto stream = sink ? std::make_unique<TIFFMemoryStream>(sink)
+                     : std::make_unique<TIFFMemoryStream>(bytes, prefix);
+  TIFF* tiff = stream->open("w");
   bool ok = tiff != nullptr;
   for (int page = 0; ok && page < pages.size(); ++page)
-    ok = TIFFPageWriter::write(stream, pages[page], page, int(pages.size()));
-  stream.close();
-  if (!ok) *problem = stream.message("libtiff failed");
+    ok = TIFFPageWriter::write(*stream, pages[page], page, int(pages.size()));
+  // A sink may refuse the directory written at the close.
+  const bool closed = stream->close();
+  if (sink) ok = closed && ok;
+  if (!ok) *problem = stream->message("libtiff failed");
   return ok;
 }
 
@@ -137,6 +142,22 @@ TIFFPageWriter::Layout destinationLayout(const EncodeFrame& frame, int compressi
     if (!text.isEmpty()) layout.text.emplace_back(tag, text.toUtf8());
   }
   return layout;
+}
+
+// The pages of `frames`; false for a compression not written.
+bool destinationPages(const QList<EncodeFrame>& frames, QList<TIFFPageWriter::Layout>* pages,
+                      fnd::Error* error) {
+  for (const EncodeFrame& frame : frames) {
+    int compression =
+        codec::option(frame.properties, PropertyTIFFCompression, PropertyTIFFDictionary).toInt();
+    if (compression == 0) compression = TIFFCompressionNone;
+    if (!TIFFIsCODECConfigured(uint16_t(compression)) || compression == COMPRESSION_JPEG ||
+        compression == COMPRESSION_OJPEG)
+      return codec::failWrite(error, kName,
+                              QStringLiteral("compression %1 is not supported").arg(compression));
+    pages->append(destinationLayout(frame, compression));
+  }
+  return true;
 }
 
 // Our JPEG value (6) is the old-style JPEG tag, which libtiff only reads;
@@ -246,20 +267,26 @@ gfx::CGImagePtr TIFFCodec::readImage(const QByteArray& data, const DecodeRequest
 bool TIFFCodec::write(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
                       QByteArray* output, fnd::Error* error) const {
   QList<TIFFPageWriter::Layout> pages;
-  for (const EncodeFrame& frame : frames) {
-    int compression =
-        codec::option(frame.properties, PropertyTIFFCompression, PropertyTIFFDictionary).toInt();
-    if (compression == 0) compression = TIFFCompressionNone;
-    if (!TIFFIsCODECConfigured(uint16_t(compression)) || compression == COMPRESSION_JPEG ||
-        compression == COMPRESSION_OJPEG)
-      return codec::failWrite(error, kName,
-                              QStringLiteral("compression %1 is not supported").arg(compression));
-    pages.append(destinationLayout(frame, compression));
-  }
+  if (!destinationPages(frames, &pages, error)) return false;
   QByteArray bytes;
   QString problem;
   if (!writePages(pages, &bytes, 0, &problem)) return codec::failWrite(error, kName, problem);
   *output = std::move(bytes);
+  return true;
+}
+
+bool TIFFCodec::writeToDevice(const QString& type, const QList<EncodeFrame>& frames,
+                              const QVariantMap& fileProperties, QIODevice* output,
+                              fnd::Error* error) const {
+  // libtiff reads back earlier directories to link a new one: several
+  // pages are made in memory.
+  if (frames.size() != 1 || output->isSequential())
+    return ImageCodec::writeToDevice(type, frames, fileProperties, output, error);
+  QList<TIFFPageWriter::Layout> pages;
+  if (!destinationPages(frames, &pages, error)) return false;
+  QString problem;
+  if (!writePages(pages, nullptr, 0, &problem, output))
+    return codec::failWrite(error, kName, problem);
   return true;
 }
 

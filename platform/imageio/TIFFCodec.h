@@ -1,9 +1,9 @@
-// TIFF files through libtiff, read and written in memory: every page of a
-// multi-page file, 8/16-bit and float samples, strips or tiles (decoded in
-// parallel), LZW/PackBits/none compression on writing (strips compressed in
-// parallel), resolution and orientation tags. libtiff's error messages are
-// routed to the Error of the call that caused them. Also writes the
-// graphics layer's TIFF form of bitmap representations.
+// TIFF files through libtiff, read in memory and written in memory or, for
+// one page, to a file as its strips are coded: every page of a multi-page file, 8/16-bit and float
+// samples, strips or tiles (decoded in parallel), LZW/PackBits/none compression on writing (strips
+// compressed in parallel), resolution and orientation tags. libtiff's error messages are routed to
+// the Error of the call that caused them. Also writes the graphics layer's TIFF form of bitmap
+// representations.
 #pragma once
 
 #include "graphics/BitmapCoder.h"
@@ -23,6 +23,10 @@ class TIFFCodec : public ImageCodec {
   bool write(const QString& type, const QList<EncodeFrame>& frames,
              const QVariantMap& fileProperties, QByteArray* output,
              fnd::Error* error) const override;
+  // A file of one page goes to `output` as its strips are coded.
+  bool writeToDevice(const QString& type, const QList<EncodeFrame>& frames,
+                     const QVariantMap& fileProperties, QIODevice* output,
+                     fnd::Error* error) const override;
   QStringList embeddedProperties(const QString& type) const override;
 
   // The layout bitmap representations have always written, which stored

@@ -13,7 +13,7 @@ struct TIFFMemoryProcs {
 
   static tmsize_t read(thandle_t handle, void* buffer, tmsize_t count) {
     TIFFMemoryStream* s = of(handle);
-    if (count <= 0 || s->position_ >= s->size_) return 0;
+    if (s->sink_ || count <= 0 || s->position_ >= s->size_) return 0;
     uint64_t available = std::min<uint64_t>(uint64_t(count), s->size_ - s->position_);
     // libtiff reads back what it wrote when it links a new directory.
     const char* bytes = s->written_ ? s->written_->constData() + s->base_ : s->data_;
@@ -24,6 +24,7 @@ struct TIFFMemoryProcs {
 
   static tmsize_t write(thandle_t handle, void* buffer, tmsize_t count) {
     TIFFMemoryStream* s = of(handle);
+    if (s->sink_ && count >= 0) return s->writeToSink(buffer, count);
     if (!s->written_ || count < 0) return -1;
     QByteArray& bytes = *s->written_;
     const qsizetype end = s->base_ + qsizetype(s->position_) + qsizetype(count);
@@ -52,7 +53,7 @@ struct TIFFMemoryProcs {
 
   static int map(thandle_t handle, void** base, toff_t* size) {
     TIFFMemoryStream* s = of(handle);
-    if (s->written_) return 0;
+    if (s->written_ || s->sink_) return 0;
     *base = const_cast<char*>(s->data_);
     *size = s->size_;
     return 1;
@@ -77,6 +78,8 @@ TIFFMemoryStream::TIFFMemoryStream(QByteArray* output, qsizetype offset)
     : written_(output), base_(offset) {
   output->resize(offset);
 }
+
+TIFFMemoryStream::TIFFMemoryStream(QIODevice* sink) : sink_(sink) {}
 
 TIFFMemoryStream::~TIFFMemoryStream() { discard(); }
 
@@ -103,10 +106,26 @@ char* TIFFMemoryStream::roomAtEnd(qsizetype count) {
   return written_->data() + end;
 }
 
-void TIFFMemoryStream::close() {
+bool TIFFMemoryStream::close() {
   if (tiff_) TIFFClose(tiff_);
   tiff_ = nullptr;
   trimToFile();
+  return !hasMessage();
+}
+
+tmsize_t TIFFMemoryStream::writeToSink(const void* buffer, tmsize_t count) {
+  // libtiff seeks past the end to align a directory; the gap is zeros.
+  const QByteArray gap(position_ > size_ ? qsizetype(position_ - size_) : 0, '\0');
+  const bool ok = sink_->seek(qint64(position_ - uint64_t(gap.size()))) &&
+                  sink_->write(gap) == gap.size() &&
+                  sink_->write(static_cast<const char*>(buffer), count) == count;
+  if (!ok) {
+    setMessage("the file could not be written");
+    return -1;
+  }
+  position_ += uint64_t(count);
+  size_ = std::max(size_, position_);
+  return count;
 }
 
 void TIFFMemoryStream::discard() {

@@ -3,12 +3,14 @@
 // them, so strips decode without being copied; writing fills a byte array
 // the caller owns, after any bytes it keeps in front of the file, and bytes
 // a seek skips read as zeros, as in a file on disk. libtiff's first error
-// message is kept for the Error of the call that caused it.
+// message is kept for the Error of the call that caused it. A stream
+// writing to a sink device hands every byte straight on and holds none.
 #pragma once
 
 #include <tiffio.h>
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 namespace io {
@@ -20,6 +22,9 @@ class TIFFMemoryStream {
   // Writes into `output` (which must outlive the stream) after its first
   // `offset` bytes, which are kept; file offsets count from there.
   explicit TIFFMemoryStream(QByteArray* output, qsizetype offset = 0);
+  // Writes into `sink` (open for writing and seekable), which must outlive
+  // the stream. For files of one directory: nothing written is read back.
+  explicit TIFFMemoryStream(QIODevice* sink);
   ~TIFFMemoryStream();
   TIFFMemoryStream(const TIFFMemoryStream&) = delete;
   TIFFMemoryStream& operator=(const TIFFMemoryStream&) = delete;
@@ -34,11 +39,13 @@ class TIFFMemoryStream {
   // after them), for the caller to fill, from any thread, before libtiff
   // writes them there: a write of bytes already in their place copies
   // nothing. Valid until the next write that goes beyond it; null when
-  // reading.
+  // reading or writing to a sink.
   char* roomAtEnd(qsizetype count);
+  bool writesToSink() const { return sink_ != nullptr; }
 
-  // Finishes the file (writing any pending directory) and frees the handle.
-  void close();
+  // Finishes the file (writing any pending directory) and frees the handle;
+  // false when libtiff or the sink failed.
+  bool close();
   // Frees the handle without writing anything more.
   void discard();
 
@@ -54,11 +61,13 @@ class TIFFMemoryStream {
   uint64_t position_ = 0;
   QByteArray* written_ = nullptr;
   qsizetype base_ = 0;
+  QIODevice* sink_ = nullptr;
   TIFF* tiff_ = nullptr;
   char message_[1024] = {};
 
   // Drops room given out but never written, once libtiff is done.
   void trimToFile();
+  tmsize_t writeToSink(const void* buffer, tmsize_t count);
 };
 
 }  // namespace io

@@ -1,6 +1,7 @@
 #include "imageio/TIFFStripWriter.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -106,32 +107,47 @@ bool writeInTurn(TIFF* tiff, const StripFormat& format, tmsize_t scanline,
   return true;
 }
 
-// The strips, coded in `encoded`, copied in parallel to room at the end of
-// the file (fresh memory is faulted in on every core at once), then
-// recorded in order where they already lie.
-bool placeStrips(TIFFMemoryStream& stream, const std::vector<EncodedStrip>& encoded) {
+// The strips from `first` on, coded in `encoded`, copied in parallel to
+// room at the end of the file (fresh memory is faulted in on every core at
+// once), then recorded in order where they already lie.
+bool placeStrips(TIFFMemoryStream& stream, uint32_t first,
+                 const std::vector<EncodedStrip>& encoded) {
   std::vector<uint64_t> places(encoded.size() + 1, 0);
   for (size_t strip = 0; strip < encoded.size(); ++strip) {
     if (!encoded[strip].ok) return false;
     places[strip + 1] = places[strip] + encoded[strip].count;
   }
   const uint64_t start = stream.fileSize();
-  char* room = stream.roomAtEnd(qsizetype(places.back()));
-  if (!room) return false;
-  fnd::WorkerPool::parallelFor(int(encoded.size()), [&](int strip) {
-    const EncodedStrip& e = encoded[size_t(strip)];
-    std::memcpy(room + places[size_t(strip)], e.file.constData() + e.offset, size_t(e.count));
-  });
+  // A file written to a device takes the strips from where they were coded.
+  char* room = stream.writesToSink() ? nullptr : stream.roomAtEnd(qsizetype(places.back()));
+  if (!room && !stream.writesToSink()) return false;
+  if (room)
+    fnd::WorkerPool::parallelFor(int(encoded.size()), [&](int strip) {
+      const EncodedStrip& e = encoded[size_t(strip)];
+      std::memcpy(room + places[size_t(strip)], e.file.constData() + e.offset, size_t(e.count));
+    });
   TIFF* tiff = stream.handle();
   for (uint32_t strip = 0; strip < uint32_t(encoded.size()); ++strip) {
-    if (TIFFWriteRawStrip(tiff, strip, room + places[strip], tmsize_t(encoded[strip].count)) < 0)
+    const EncodedStrip& e = encoded[strip];
+    const char* bytes = room ? room + places[strip] : e.file.constData() + e.offset;
+    if (TIFFWriteRawStrip(tiff, first + strip, const_cast<char*>(bytes), tmsize_t(e.count)) < 0)
       return false;
-    if (TIFFGetStrileOffset(tiff, strip) != start + places[strip]) {
+    if (TIFFGetStrileOffset(tiff, first + strip) != start + places[strip]) {
       stream.setMessage("TIFFStripWriter: a strip was not written at the end of the file");
       return false;
     }
   }
   return true;
+}
+
+// Strips are coded a group at a time, enough to keep every worker busy:
+// the coded strips of a whole large image would be a second copy of it.
+uint32_t stripsPerGroup(tmsize_t scanline, uint32_t rowsPerStrip) {
+  constexpr uint64_t kGroupBytes = uint64_t(16) << 20;
+  const uint64_t stripBytes = uint64_t(scanline) * rowsPerStrip;
+  const auto byBytes =
+      uint32_t(std::max<uint64_t>(1, kGroupBytes / std::max<uint64_t>(stripBytes, 1)));
+  return std::max(byBytes, uint32_t(fnd::WorkerPool::threadCount()));
 }
 
 }  // namespace
@@ -145,11 +161,15 @@ bool TIFFStripWriter::write(TIFFMemoryStream& stream, const FillRows& fill) {
   if (format.compression == COMPRESSION_JPEG || format.planar != PLANARCONFIG_CONTIG || strips < 2)
     return writeInTurn(tiff, format, scanline, fill);
 
-  std::vector<EncodedStrip> encoded(strips);
-  fnd::WorkerPool::parallelFor(int(strips), [&](int strip) {
-    encodeStrip(format, scanline, uint32_t(strip), fill, &encoded[size_t(strip)]);
-  });
-  return placeStrips(stream, encoded);
+  const uint32_t group = stripsPerGroup(scanline, format.rowsPerStrip);
+  for (uint32_t first = 0; first < strips; first += group) {
+    std::vector<EncodedStrip> encoded(std::min(group, strips - first));
+    fnd::WorkerPool::parallelFor(int(encoded.size()), [&](int strip) {
+      encodeStrip(format, scanline, first + uint32_t(strip), fill, &encoded[size_t(strip)]);
+    });
+    if (!placeStrips(stream, first, encoded)) return false;
+  }
+  return true;
 }
 
 }  // namespace io

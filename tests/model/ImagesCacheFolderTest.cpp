@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
+#include <thread>
 
 #include "ModelTestSupport.h"
 #include "model/Image.h"
@@ -161,4 +163,39 @@ TEST(ImagesCacheFolderTest, StaleFoldersOfGoneProcessesAreRemoved) {
   // Its lock given up, the owner is gone as far as the next start can tell.
   EXPECT_EQ(ImagesCacheFolder::removeStaleFolders(base.path()), 1);
   EXPECT_FALSE(QFileInfo::exists(locked));
+}
+
+// A version still being written when the folder goes (a document's queue
+// finishing its writes as the program ends) neither keeps the folder alive
+// nor lets the writer plant a new file in it once it is gone.
+TEST(ImagesCacheFolderTest, RemovalWinsOverAWriterStillAddingVersions) {
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    ImagesCacheFolder owner;
+    const QString cache = owner.path();
+    ASSERT_FALSE(cache.isEmpty());
+    std::atomic<int> written{0};
+    std::atomic<bool> removed{false};
+    std::thread writer([&] {
+      // As a version write does: the subfolder, a temporary file, a rename.
+      for (int i = 0; !removed; ++i) {
+        const QByteArray folder = QFile::encodeName(cache + "/Tessaly");
+        mkdir(folder.constData(), 0700);
+        const QByteArray temporary = folder + "/." + QByteArray::number(i);
+        const int fd = open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return;  // the folder is gone
+        close(fd);
+        if (rename(temporary.constData(), (folder + "/" + QByteArray::number(i)).constData()) != 0)
+          return;
+        ++written;
+      }
+    });
+    while (written < 2) std::this_thread::yield();
+    owner.remove();
+    removed = true;
+    writer.join();
+    EXPECT_FALSE(QFileInfo::exists(cache))
+        << QDir(cache + "/Tessaly").entryList().join(' ').toStdString();
+    ImagesCacheFolder::removeTreeWithoutFollowingLinks(cache);
+  }
 }
