@@ -27,6 +27,11 @@ extern char** environ;
 
 namespace {
 
+// How long a helper may take to reach a point of its save loop. Generous:
+// on a busy machine its syncs wait behind every other process's writes, and
+// a save that takes a few seconds alone has taken over a minute.
+constexpr int kSlowSave = 90000;
+
 const QString kHelper = QStringLiteral(TESSALY_SAVE_LOOP);
 
 QByteArray fileBytes(const QString& path) {
@@ -171,7 +176,7 @@ void killSavesAndCheck(int rounds) {
                                             "TESSALY_STOP_AFTER=" + QString::number(point.after)};
     const pid_t helper = startHelper({"loop", document, state}, environment, 0, log);
     ASSERT_GT(helper, 0);
-    const Ending ending = waitForHelper(helper, point.event.isEmpty() ? point.after : 20000);
+    const Ending ending = waitForHelper(helper, point.event.isEmpty() ? point.after : kSlowSave);
     killHelper(helper, ending);
     ASSERT_FALSE(ending.exited) << "the save loop ended by itself:\n"
                                 << fileBytes(log).toStdString();
@@ -230,14 +235,14 @@ TEST(SaveKill, ASaveIntoAFullFileSystemLeavesTheOldFileAndTheDocumentClosable) {
   const QString state = tst::tempPath("full-state");
   const pid_t first =
       startHelper({"loop", document, state}, {"TESSALY_STOP_AT=renamed", "TESSALY_STOP_AFTER=2"});
-  killHelper(first, waitForHelper(first, 30000));
+  killHelper(first, waitForHelper(first, kSlowSave));
   ASSERT_EQ(checkAndSave(document, state).exitCode, 0);
   const QByteArray before = fileBytes(document);
   ASSERT_FALSE(before.isEmpty());
 
   const QString log = tst::tempPath("full-helper.log");
   const pid_t helper = startHelper({"full", document}, {}, rlim_t(before.size()) + 65536, log);
-  const Ending ending = waitForHelper(helper, 60000);
+  const Ending ending = waitForHelper(helper, 3 * kSlowSave);
   killHelper(helper, ending);
   ASSERT_TRUE(ending.exited) << "the helper did not end";
   EXPECT_TRUE(WIFEXITED(ending.status) && WEXITSTATUS(ending.status) == 0)
