@@ -12,7 +12,8 @@
 // - from a drag event to its dirty rectangle drawn, at zoom 1 and 0.25, the
 //   50th and 99th percentiles in milliseconds;
 // - the bake of the 2,000-dab stroke at mouse-up, and whether one undo
-//   brings back the layer's pixels exactly.
+//   brings back the layer's pixels exactly;
+// - a layer's thumbnail, from its 8-bit pixels and as the float recipe.
 // Each timed part starts once the work the document left running (cache
 // files of the laid layers and of the last bake, reduced copies for the
 // canvas, the layers' thumbnails) is done, so the stroke and the
@@ -305,9 +306,41 @@ void BM_BrushDragToDrawnZoomQuarter(benchmark::State& state) {
   dragToDrawn(state, 0.25, "zoom0.25");
 }
 
+// A layer's thumbnail for the layers panel, from its 8-bit pixels as the
+// layer asks for it, beside the float rendering of its recipe it replaces.
+void BM_LayerThumbnail(benchmark::State& state) {
+  BrushWindow& w = brushWindow();
+  if (!w.isOpen()) {
+    state.SkipWithError("no document window");
+    return;
+  }
+  gfx::BitmapImageRepPtr rep = ima_bitmapRepresentation(w.layer->image()->nsImage());
+  if (!rep || !rep->cgImage()) {
+    state.SkipWithError("no layer pixels");
+    return;
+  }
+  const gfx::CGImagePtr pixels = rep->cgImage();
+  const ci::Image recipe = ci::Image::imageWithCGImage(pixels);
+  const QSizeF size(137, 96);
+  w.settle();
+  for (auto _ : state) {
+    Clock::time_point start = Clock::now();
+    const gfx::ImagePtr fast = ima_previewImageWithPixelSize(pixels, size, Qt::gray);
+    const double eightBit = millisecondsBetween(start, Clock::now());
+    start = Clock::now();
+    const gfx::ImagePtr rendered = ima_previewImageWithPixelSize(recipe, size, Qt::gray);
+    const double asRecipe = millisecondsBetween(start, Clock::now());
+    if (!fast || !rendered) state.SkipWithError("no thumbnail");
+    bench::figure("layer_thumbnail_4000x3000", eightBit, "ms");
+    bench::figure("layer_thumbnail_4000x3000_float_recipe", asRecipe, "ms");
+    bench::ratio("layer_thumbnail_vs_float_recipe", eightBit / asRecipe);
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_BrushStroke)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrushStrokeDense)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrushDragToDrawnZoom1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrushDragToDrawnZoomQuarter)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayerThumbnail)->Iterations(1)->Unit(benchmark::kMillisecond);

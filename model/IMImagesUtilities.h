@@ -135,6 +135,10 @@ ci::Image ima_backGridWithSpacing(double spacing, const QColor& color, const QRe
 // size or an image without a finite, non-empty extent.
 gfx::ImagePtr ima_previewImageWithPixelSize(const ci::Image& image, const QSizeF& size,
                                             const QColor& gridColor);
+// The same from 8-bit pixels, one pixel per point of the image: each
+// thumbnail pixel averages the pixels it covers.
+gfx::ImagePtr ima_previewImageWithPixelSize(const gfx::CGImagePtr& pixels, const QSizeF& size,
+                                            const QColor& gridColor);
 
 // ---- QColor (IMImagesUtilities) ----
 

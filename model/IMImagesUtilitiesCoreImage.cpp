@@ -144,41 +144,74 @@ ci::Image ima_maskWithPath(const gfx::BezierPath& path, const QRectF& rect) {
   return ima_ciImage(canvas);
 }
 
+namespace {
+
+// The thumbnail's picture size for an image of `extent`: its longer side
+// fills the frame's inside, the other keeps the proportions; empty when
+// nothing can be drawn.
+QSizeF previewPictureSize(const QSizeF& extent, const QSizeF& size) {
+  const double w = extent.width(), h = extent.height();
+  double width, height;
+  if (w > h) {
+    width = size.width() - 2;
+    height = std::max(1.0, double(IMImagesUtilities::roundFloat(h * width / w)));
+  } else {
+    height = size.height() - 2;
+    width = std::max(1.0, double(IMImagesUtilities::roundFloat(w * height / h)));
+  }
+  if (!(width >= 1 && height >= 1)) return {};
+  return {width, height};
+}
+
+// The picture, `width` × `height` pixels, over white and a faint grid.
+gfx::ImagePtr framedPreview(const gfx::ImagePtr& picture, const QSizeF& pictureSize,
+                            const QColor& gridColor) {
+  const double width = pictureSize.width(), height = pictureSize.height();
+  const QColor grid = gfx::colorWithAlphaComponent(gridColor, 0.1);
+  return ima_imageWithPixelSize(pictureSize, [&](const QRectF& rect) {
+    gfx::GraphicsContext::current()->fillRect(rect, Qt::white);
+    IMImagesUtilities::drawBackGridWithSpacing(15, grid, rect, QPointF(0, 0));
+    // The one-point frame offset is kept inside the thumbnail's own size:
+    // the image's top row and right column fall outside.
+    if (picture)
+      picture->drawInRect(QRectF(1, 1, width, height), QRectF(0, 0, width, height),
+                          gfx::CompositingOperation::SourceOver, 1.0);
+    return true;
+  });
+}
+
+}  // namespace
+
 gfx::ImagePtr ima_previewImageWithPixelSize(const ci::Image& image, const QSizeF& size,
                                             const QColor& gridColor) {
   if (size.width() == 0 || size.height() == 0 || image.isNull()) return nullptr;
   const QRectF extent = image.extent();
   // An empty or endless image has no proportions to keep.
   if (ci::isInfinite(extent) || !(extent.width() > 0 && extent.height() > 0)) return nullptr;
-  const double w = extent.width(), h = extent.height();
-  double width, height, scaleX, scaleY;
-  if (w > h) {
-    width = size.width() - 2;
-    scaleX = width / w;
-    height = std::max(1.0, double(IMImagesUtilities::roundFloat(h * scaleX)));
-    scaleY = height / h;
-  } else {
-    height = size.height() - 2;
-    scaleY = height / h;
-    width = std::max(1.0, double(IMImagesUtilities::roundFloat(w * scaleY)));
-    scaleX = width / w;
-  }
-  if (!(width >= 1 && height >= 1)) return nullptr;
+  const QSizeF picture = previewPictureSize(extent.size(), size);
+  if (picture.isEmpty()) return nullptr;
   gfx::AffineTransform scale;
-  scale.scaleXBy(scaleX, scaleY);
-  const gfx::ImagePtr rendered =
-      ima_nsImageWithSize(ima_transformedImageWithTransform(image, scale), QSizeF(width, height));
-  const QColor grid = gfx::colorWithAlphaComponent(gridColor, 0.1);
-  return ima_imageWithPixelSize(QSizeF(width, height), [&](const QRectF& rect) {
-    gfx::GraphicsContext::current()->fillRect(rect, Qt::white);
-    IMImagesUtilities::drawBackGridWithSpacing(15, grid, rect, QPointF(0, 0));
-    // The one-point frame offset is kept inside the thumbnail's own size:
-    // the image's top row and right column fall outside.
-    if (rendered)
-      rendered->drawInRect(QRectF(1, 1, width, height), QRectF(0, 0, width, height),
-                           gfx::CompositingOperation::SourceOver, 1.0);
-    return true;
-  });
+  scale.scaleXBy(picture.width() / extent.width(), picture.height() / extent.height());
+  return framedPreview(
+      ima_nsImageWithSize(ima_transformedImageWithTransform(image, scale), picture), picture,
+      gridColor);
+}
+
+// Each thumbnail pixel is the average of the pixels it covers, taken from
+// the 8-bit pixels in one pass: a whole layer is never converted to float
+// for a picture a hundred pixels across.
+gfx::ImagePtr ima_previewImageWithPixelSize(const gfx::CGImagePtr& pixels, const QSizeF& size,
+                                            const QColor& gridColor) {
+  if (size.width() == 0 || size.height() == 0 || !pixels) return nullptr;
+  const QImage& source = pixels->qImage();
+  if (source.isNull()) return nullptr;
+  const QSizeF picture = previewPictureSize(QSizeF(source.size()), size);
+  if (picture.isEmpty()) return nullptr;
+  const QImage reduced =
+      source.scaled(picture.toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  if (reduced.isNull()) return nullptr;
+  return framedPreview(gfx::Image::imageWithCGImage(gfx::CGImage::make(reduced)), picture,
+                       gridColor);
 }
 
 ci::Color ima_CIColor(const QColor& color) {

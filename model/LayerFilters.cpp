@@ -185,6 +185,31 @@ bool Layer::addFiltersFromPasteboard(ui::Pasteboard* pasteboard, unsigned index)
 
 // ---- Thumbnails ----
 
+namespace {
+
+// Whether a stroke paints a layer of `owner` now.
+bool isPaintingInDocument(ComposedImage* owner) {
+  if (!owner) return false;
+  for (Layer* layer : owner->layersArray())
+    if (!layer->emptyAccumulator()) return true;
+  return false;
+}
+
+// The image's 8-bit pixels when `source` is nothing but those pixels, one
+// per point; null otherwise (a page, a recipe, pixels decoded reduced).
+gfx::CGImagePtr eightBitPixelsOf(Image* image, const ci::Image& source) {
+  const gfx::ImagePtr local = image ? image->localImage() : nullptr;
+  const auto rep = ima_imageRepOfClass<gfx::BitmapImageRep>(local);
+  const gfx::CGImagePtr pixels = rep ? rep->cgImage() : nullptr;
+  if (!pixels || pixels->qImage().format() != QImage::Format_ARGB32_Premultiplied) return nullptr;
+  const QSizeF size(pixels->qImage().size());
+  if (source.isNull() || source.extent() != QRectF(QPointF(0, 0), size) || local->size() != size)
+    return nullptr;
+  return pixels;
+}
+
+}  // namespace
+
 fnd::OperationQueue* Layer::cancellableOperationQueue() const {
   return IMAManagedObjectContext::operationQueueOfContext(
       managedObjectContext(), &IMAManagedObjectContext::cancellableOperationQueue,
@@ -207,6 +232,9 @@ void Layer::updatePreviewImage() {
   previewTimer_ = fnd::Timer::scheduledTimer(kPreviewDelay, false, [this, alive](fnd::Timer&) {
     if (alive.expired()) return;
     previewTimer_.reset();
+    // A stroke in progress has the workers to itself: the thumbnail waits
+    // for a moment after it.
+    if (isPaintingInDocument(composedImage())) return updatePreviewImage();
     delayedUpdatePreviewImage();
   });
 }
@@ -214,6 +242,7 @@ void Layer::updatePreviewImage() {
 void Layer::delayedUpdatePreviewImage() {
   fnd::OperationQueue* mainQueue = fnd::OperationQueue::mainQueue();
   const ci::Image source = ciImage();
+  const gfx::CGImagePtr pixels = eightBitPixelsOf(image(), source);
   ComposedImage* owner = composedImage();
   const QSizeF size = owner ? owner->layerPreviewImagesSize() : QSizeF();
   const QColor gridColor = Settings::drawingGridColor();
@@ -221,9 +250,13 @@ void Layer::delayedUpdatePreviewImage() {
   // The operation reads only what it captured, never the managed objects.
   auto operation = fnd::Operation::blockOperation([=, this] {
     if (size.width() == 0 || size.height() == 0) return;
-    gfx::ImagePtr preview = source.isNull()
-                                ? gfx::Image::make(size)
-                                : ima_previewImageWithPixelSize(source, size, gridColor);
+    gfx::ImagePtr preview;
+    if (source.isNull())
+      preview = gfx::Image::make(size);
+    else if (pixels)
+      preview = ima_previewImageWithPixelSize(pixels, size, gridColor);
+    else
+      preview = ima_previewImageWithPixelSize(source, size, gridColor);
     fnd::dispatchToQueue(mainQueue, [this, alive, preview] {
       if (alive.expired() || isFault() || isDeleted() || !managedObjectContext()) return;
       setImagePreview(preview);

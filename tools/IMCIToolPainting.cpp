@@ -145,7 +145,7 @@ void IMCITool::redrawPendingArea() {
     if (ci::isInfinite(area))
       view->setNeedsDisplay(true);
     else
-      view->setNeedsDisplayInRect(view->transformRectFromDocumentToView(area));
+      view->setNeedsDisplayOfStrokeInRect(view->transformRectFromDocumentToView(area));
   }
   lastDrawingDate_ = QDateTime::currentDateTimeUtc();
 }

@@ -1,5 +1,6 @@
 #include "window/CanvasDocumentCache.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "appkit/BitmapScroll.h"
@@ -10,6 +11,9 @@ namespace {
 // Rows per band of a parallel copy: a few hundred kilobytes of a view's
 // bitmap, enough to outweigh handing the band to a worker.
 constexpr int CopyRowsPerBand = 64;
+// Bytes a band copies at least: a brush's redraw, a strip a few hundred
+// pixels wide, is copied sooner than a worker wakes for it.
+constexpr qsizetype CopyBytesPerBand = 256 * 1024;
 
 }  // namespace
 
@@ -22,6 +26,10 @@ void CanvasDocumentCache::forget(const QRegion& area) { kept_ -= area; }
 
 bool CanvasDocumentCache::covers(const Setup& setup, const QRect& area) const {
   return setup == setup_ && !area.isEmpty() && QRegion(area).subtracted(kept_).isEmpty();
+}
+
+QRegion CanvasDocumentCache::keptIn(const Setup& setup, const QRect& area) const {
+  return setup == setup_ ? kept_ & area : QRegion();
 }
 
 void CanvasDocumentCache::restore(QImage& bitmap, const QRect& area) const {
@@ -68,7 +76,9 @@ void CanvasDocumentCache::copyRows(const QImage& from, QImage& to, const QRect& 
   const uchar* source = from.constBits();
   uchar* target = to.bits();
   const qsizetype sourceStride = from.bytesPerLine(), targetStride = to.bytesPerLine();
-  fnd::WorkerPool::parallelBands(inside.height(), CopyRowsPerBand, [&](int begin, int end) {
+  const int rowsPerBand =
+      int(std::max<qsizetype>(CopyRowsPerBand, CopyBytesPerBand / qsizetype(length)));
+  fnd::WorkerPool::parallelBands(inside.height(), rowsPerBand, [&](int begin, int end) {
     for (int y = inside.top() + begin; y < inside.top() + end; ++y)
       std::memcpy(target + y * targetStride + offset, source + y * sourceStride + offset, length);
   });

@@ -29,6 +29,8 @@ class CanvasDocumentCache {
   void forget(const QRegion& area);
   // Whether `area` of `bitmap` can be copied from here for `setup`.
   bool covers(const Setup& setup, const QRect& area) const;
+  // The part of `area` kept for `setup` (none for another setup).
+  QRegion keptIn(const Setup& setup, const QRect& area) const;
   // Copies `area` of the kept document into `bitmap`.
   void restore(QImage& bitmap, const QRect& area) const;
   // Keeps `area` of `bitmap`, freshly composed for `setup`.

@@ -121,14 +121,26 @@ void IMView::setNeedsDisplayOfOverlaysInRect(const QRectF& rect) {
 void IMView::setNeedsDisplay(bool needsDisplay) {
   if (!needsDisplay) return;
   overlaysOnly_ = QRegion();
+  strokeOnly_ = QRegion();
   documentCache_.clear();
+  belowStroke_.clear();
   ui::View::setNeedsDisplay(true);
 }
 
 void IMView::setNeedsDisplayInRect(const QRectF& rect) {
   const QRegion area(rectToWidget(rect.intersected(visibleRect())).toAlignedRect());
   overlaysOnly_ -= area;
+  strokeOnly_ -= area;
   documentCache_.forget(bitmapPixels(area));
+  belowStroke_.forget(bitmapPixels(area));
+  ui::View::setNeedsDisplayInRect(rect);
+}
+
+void IMView::setNeedsDisplayOfStrokeInRect(const QRectF& rect) {
+  const QRegion area(rectToWidget(rect.intersected(visibleRect())).toAlignedRect());
+  overlaysOnly_ -= area;
+  documentCache_.forget(bitmapPixels(area));
+  strokeOnly_ += area;
   ui::View::setNeedsDisplayInRect(rect);
 }
 
@@ -136,8 +148,11 @@ void IMView::setNeedsDisplayInRect(const QRectF& rect) {
 // window exposed, anyone's update) may show a changed document; what a
 // scroll moved into place shows the document the cache moved with it.
 void IMView::paintEvent(QPaintEvent* event) {
-  documentCache_.forget(bitmapPixels(event->region() - overlaysOnly_ - keptByScroll()));
+  const QRegion scrolled = keptByScroll();
+  documentCache_.forget(bitmapPixels(event->region() - overlaysOnly_ - scrolled));
+  belowStroke_.forget(bitmapPixels(event->region() - overlaysOnly_ - strokeOnly_ - scrolled));
   overlaysOnly_ -= event->region();
+  strokeOnly_ -= event->region();
   painting_ = true;
   ui::View::paintEvent(event);
   painting_ = false;
@@ -146,8 +161,10 @@ void IMView::paintEvent(QPaintEvent* event) {
 // The composed document and the overlay-only requests move with the bitmap.
 void IMView::backingDidScroll(const QPoint& shift, const QPoint& pixels) {
   overlaysOnly_ = overlaysOnly_.translated(shift) & rect();
+  strokeOnly_ = strokeOnly_.translated(shift) & rect();
   const QPointF origin = visibleRect().topLeft();
   documentCache_.scroll(pixels, origin + QPointF(shift.x(), -shift.y()), origin);
+  belowStroke_.scroll(pixels, origin + QPointF(shift.x(), -shift.y()), origin);
 }
 
 QRegion IMView::bitmapPixels(const QRegion& widgetArea) const {

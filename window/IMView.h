@@ -76,6 +76,9 @@ class IMView : public ui::View {
   // As the view's own, and the document there is composed again.
   void setNeedsDisplay(bool needsDisplay = true);
   void setNeedsDisplayInRect(const QRectF& rect);
+  // Redraws `rect` (view coordinates) where only the layer a stroke paints
+  // changed: the layers below it come from the copy kept for the stroke.
+  void setNeedsDisplayOfStrokeInRect(const QRectF& rect);
   void drawRect(const QRectF& dirtyRect) override;
   bool isOpaque() const override;
   bool acceptsFirstResponder() const override { return true; }
@@ -106,6 +109,17 @@ class IMView : public ui::View {
   void drawGrid(const QRectF& drawingRect);
   void drawMagnifiedDocument(const QRectF& drawingRect);
   CanvasDocumentCache::Setup cacheSetup(bool interpolation) const;
+  // During a stroke (IMViewStrokeDrawing.cpp): draws `area` (bitmap pixels,
+  // `dirtyRect` in the view) over the kept composition below the painted
+  // layer; false when there is no stroke and nothing was drawn.
+  bool drawAroundStroke(QImage& bitmap, const QRectF& dirtyRect, const QRect& area,
+                        const CanvasDocumentCache::Setup& setup,
+                        const gfx::AffineTransform& transform);
+  // What a full draw of `dirtyRect` draws, with only `layers` of the document.
+  void drawLayers(const QRectF& dirtyRect, const gfx::AffineTransform& transform,
+                  IMViewDrawingDelegate::Layers layers);
+  // The view rectangle of bitmap pixels `area`; empty unless exactly that.
+  QRectF viewRectOfBitmapPixels(const QRect& area) const;
   QRegion bitmapPixels(const QRegion& widgetArea) const;
   using Message = void (IMViewResponderDelegate::*)(ui::Event&,
                                                     const IMViewResponderDelegate::Fallback&);
@@ -124,6 +138,11 @@ class IMView : public ui::View {
   CanvasDocumentCache documentCache_;
   // Parts asked for where only the overlays changed, not yet painted.
   QRegion overlaysOnly_;
+  // The composition below the layer a stroke paints, and that layer.
+  CanvasDocumentCache belowStroke_;
+  const void* belowStrokeLayer_ = nullptr;
+  // Parts asked for where only the painted layer changed, not yet painted.
+  QRegion strokeOnly_;
   // While a paint event draws into the view's own bitmap.
   bool painting_ = false;
 };

@@ -45,7 +45,10 @@ void IMView::drawRect(const QRectF& dirtyRect) {
   if (whole && documentCache_.covers(setup, area)) {
     documentCache_.restore(*bitmap, area);
   } else {
-    drawDocument(dirtyRect, drawingRect, transform, disableInterpolation);
+    // Magnified without interpolation, the layers are composed apart first.
+    if (!whole || disableInterpolation ||
+        !drawAroundStroke(*bitmap, dirtyRect, area, setup, transform))
+      drawDocument(dirtyRect, drawingRect, transform, disableInterpolation);
     if (whole)
       documentCache_.keep(setup, *bitmap, area);
     else if (bitmap)

@@ -226,6 +226,9 @@ class IMWindowController : public ui::WindowController,
   // ---- Delegates of the canvas ----
   void viewDrawingRect(const QRectF& rect, bool forceCleanDrawing,
                        bool disableInterpolation) override;
+  const void* paintedLayer() const override;
+  void viewDrawingLayersInRect(const QRectF& rect, Layers layers,
+                               bool disableInterpolation) override;
   QRectF contentOriginalRectForView() override;
 
   // ---- List panels ----

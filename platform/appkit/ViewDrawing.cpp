@@ -20,6 +20,11 @@ namespace {
 
 // A paint region of more parts is drawn as its bounding rectangle.
 constexpr int kMostPartsDrawnApart = 64;
+// Qt's raster engine hands an image draw of about a hundred rows or more
+// to its thread pool. A copy this small (a brush's redraw) is done sooner
+// on this thread, a strip of fewer rows at a time, than a thread wakes.
+constexpr int kRowsCopiedAtOnce = 64;
+constexpr qint64 kMostPixelsCopiedInStrips = 256 * 1024;
 
 }  // namespace
 
@@ -140,9 +145,24 @@ void View::copyBackingToScreen(QPainter& painter, const QRect& area) {
       painter.fillRect(uncovered, palette().window());
     painter.setCompositionMode(QPainter::CompositionMode_Source);
   }
-  painter.drawImage(shownArea, *backing_->bitmap->bitmap(),
-                    QRectF(shownArea.x() * scale, shownArea.y() * scale, shownArea.width() * scale,
-                           shownArea.height() * scale));
+  const QImage& bitmap = *backing_->bitmap->bitmap();
+  auto copy = [&](const QRectF& part) {
+    painter.drawImage(
+        part, bitmap,
+        QRectF(part.x() * scale, part.y() * scale, part.width() * scale, part.height() * scale));
+  };
+  // In whole rows of the view and of the bitmap alike.
+  const QRect rows = shownArea.toRect();
+  const bool inStrips =
+      scale == std::round(scale) && QRectF(rows) == shownArea &&
+      qint64(rows.width()) * rows.height() * scale * scale <= kMostPixelsCopiedInStrips;
+  if (!inStrips) {
+    copy(shownArea);
+  } else {
+    const int strip = std::max(1, int(kRowsCopiedAtOnce / scale));
+    for (int top = rows.top(); top <= rows.bottom(); top += strip)
+      copy(QRectF(rows.left(), top, rows.width(), std::min(strip, rows.bottom() + 1 - top)));
+  }
   painter.restore();
 }
 

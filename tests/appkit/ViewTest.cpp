@@ -6,13 +6,16 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollBar>
+#include <QWindow>
 
 #include "TestSupport.h"
 #include "appkit/ClipView.h"
 #include "appkit/ScrollView.h"
 #include "appkit/View.h"
 #include "appkit/core/Pasteboard.h"
+#include "graphics/CGImage.h"
 #include "graphics/GraphicsContext.h"
 
 namespace {
@@ -154,6 +157,60 @@ TEST(View, ViewsPaintingEveryPixelReplaceWhatLiesBeneath) {
   const QRgb copied = shown().pixel(60, 40);
   EXPECT_EQ(qRed(copied), 0);
   EXPECT_EQ(shown().pixel(2, 2), qRgb(255, 0, 0));
+}
+
+// A view drawing one of two patterns in which no two rows or columns agree.
+struct PatternView : ui::View {
+  using ui::View::View;
+  int seed = 0;
+  void drawRect(const QRectF&) override {
+    QImage pixels(int(bounds().width()), int(bounds().height()),
+                  QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < pixels.height(); ++y)
+      for (int x = 0; x < pixels.width(); ++x)
+        pixels.setPixel(x, y, qRgb((x * 7 + seed) & 0xff, (y * 5 + seed) & 0xff, (x ^ y) & 0xff));
+    gfx::Image::imageWithCGImage(gfx::CGImage::make(pixels))
+        ->drawInRect(bounds(), QRectF(QPointF(), bounds().size()), gfx::CompositingOperation::Copy,
+                     1.0);
+  }
+};
+
+// Small parts are copied from the bitmap to the window a few rows at a
+// time, large ones at once: either way every row lands where it belongs.
+TEST(View, PartsDrawnThroughTheBitmapReachTheWindowRowForRow) {
+  const struct {
+    const char* name;
+    QRect area;  // widget pixels
+  } rows[] = {{"a brush's strip", QRect(37, 21, 290, 130)},
+              {"a few rows", QRect(5, 300, 600, 40)},
+              {"most of the view", QRect(0, 10, 700, 420)}};
+  PatternView view(QRectF(0, 0, 700, 450));
+  view.resize(700, 450);
+  view.setDrawsThroughBitmap(true);
+  view.setPaintsEveryPixel(true);
+  view.show();
+  tst::spinUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); });
+  auto shown = [&] {
+    return view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  auto wholeWith = [&](int seed) {
+    view.seed = seed;
+    view.repaint();
+    return shown();
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QImage before = wholeWith(0), after = wholeWith(41);
+    ASSERT_EQ(before.size(), view.size());
+    wholeWith(0);
+    view.seed = 41;
+    view.repaint(row.area);
+    const QImage mixed = shown();
+    for (int y = 0; y < mixed.height(); ++y)
+      for (int x = 0; x < mixed.width(); ++x)
+        ASSERT_EQ(mixed.pixel(x, y), (row.area.contains(x, y) ? after : before).pixel(x, y))
+            << x << "," << y;
+  }
 }
 
 }  // namespace
