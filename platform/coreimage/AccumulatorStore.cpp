@@ -231,11 +231,11 @@ bool AccumulatorStore::stampOver(const PixelBuffer& pixels) {
 
 // Clearing a fresh tile costs more than compositing a dab onto it, and
 // each tile is its own slot: they are made side by side.
-void AccumulatorStore::makeTiles(const std::vector<PixelBuffer>& dabs) {
+void AccumulatorStore::makeTiles(const std::vector<Dab>& dabs) {
   std::vector<int> missing;
-  for (const PixelBuffer& dab : dabs) {
-    if (dab.isNull()) continue;
-    const IRect& r = dab.rect();
+  for (const Dab& dab : dabs) {
+    if (dab.rect.isEmpty()) continue;
+    const IRect& r = dab.rect;
     const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
     const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
     for (int row = r0; row <= r1; ++row)
@@ -252,13 +252,32 @@ void AccumulatorStore::makeTiles(const std::vector<PixelBuffer>& dabs) {
   });
 }
 
-bool AccumulatorStore::stampEachOver(const std::vector<PixelBuffer>& dabs) {
+void AccumulatorStore::stampRows(const Dab& dab, const IRect& band,
+                                 const ImageNode::RowWriter& rows, std::vector<float>& row) {
+  const IRect part = dab.rect.intersected(band);
+  if (part.isEmpty()) return;
+  row.resize(size_t(part.w) * 4);
+  const int c0 = (part.x - bounds_.x) / tileSize_, c1 = (part.right() - 1 - bounds_.x) / tileSize_;
+  for (int y = part.y; y < part.top(); ++y) {
+    rows(part.x, y, part.w, row.data());
+    const size_t tileRow = size_t((y - bounds_.y) / tileSize_) * size_t(columns_);
+    for (int column = c0; column <= c1; ++column) {
+      const int x0 = std::max(part.x, bounds_.x + column * tileSize_);
+      const int x1 = std::min(part.right(), bounds_.x + (column + 1) * tileSize_);
+      CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver),
+                                  row.data() + size_t(x0 - part.x) * 4,
+                                  tiles_[tileRow + size_t(column)].pixel(x0, y), x1 - x0);
+    }
+  }
+}
+
+bool AccumulatorStore::stampEachOver(const std::vector<Dab>& dabs) {
   IRect covered;
   long long pixels = 0;
-  for (const PixelBuffer& dab : dabs) {
-    if (dab.isNull()) continue;
-    covered = covered.isEmpty() ? dab.rect() : covered.united(dab.rect());
-    pixels += dab.rect().area();
+  for (const Dab& dab : dabs) {
+    if (dab.rect.isEmpty()) continue;
+    covered = covered.isEmpty() ? dab.rect : covered.united(dab.rect);
+    pixels += dab.rect.area();
   }
   if (covered.isEmpty()) return true;
   std::unique_lock lock(mutex_);
@@ -272,11 +291,18 @@ bool AccumulatorStore::stampEachOver(const std::vector<PixelBuffer>& dabs) {
   const long long perRow = std::max(1LL, pixels / covered.h);
   const int grain =
       pixels < kParallelStampPixels ? covered.h : int(std::max(1LL, kBandPixels / perRow));
+  const bool oneBand = grain >= covered.h;
   WorkerPool::parallelBands(covered.h, grain, [&](int begin, int end) {
     const IRect band{covered.x, covered.y + begin, covered.w, end - begin};
-    for (const PixelBuffer& dab : dabs) {
-      if (dab.isNull() || dab.rect().intersected(band).isEmpty()) continue;
-      const PixelBuffer rows = dab.view(band);
+    std::vector<float> row;
+    for (const Dab& dab : dabs) {
+      if (dab.rect.intersected(band).isEmpty()) continue;
+      if (dab.node) {
+        // The dab's writer serves the calling thread; other threads make their own.
+        stampRows(dab, band, oneBand ? dab.rows : ImageNode::rowWriterInto(*dab.node), row);
+        continue;
+      }
+      const PixelBuffer rows = dab.pixels.view(band);
       forEachTile(rows.rect(), [&](PixelBuffer& tile, bool) { compositeOver(rows, tile); });
     }
   });

@@ -31,9 +31,10 @@ CI_VECTORIZE void mixRow(const float* __restrict c0, const float* __restrict c1,
 
 CI_VECTORIZE void radialRamp(int x, double cx, double dy, double r0, double span,
                              float* __restrict t, int count) {
+  const double dy2 = dy * dy;
   for (int i = 0; i < count; ++i) {
     const double dx = x + i + 0.5 - cx;
-    const double d = std::sqrt(dx * dx + dy * dy);
+    const double d = std::sqrt(dx * dx + dy2);
     t[i] = clamp01(float((d - r0) / span));
   }
 }
@@ -55,18 +56,45 @@ void steppedRamp(int x, double cx, double dy, double r0, float* t, int count) {
   }
 }
 
+// The pixels of row `dy` (from the centre) whose distance may fall short of
+// the outer circle, as [begin, end) of x; every other one lies more than a
+// pixel beyond it, where the ramp is 1 for certain (the rounding of each
+// step only ever moves a distance by far less than that), so the square
+// roots and divisions of a dab's corners are skipped. All of the row when
+// the numbers are too large for that margin, or the ramp runs inwards.
+struct Reach {
+  double begin, end;
+};
+Reach rampReach(double cx, double dy, double r0, double r1) {
+  constexpr double kLargest = 1e12;
+  constexpr Reach all{-HUGE_VAL, HUGE_VAL};
+  if (!(r1 > r0) || !(std::abs(cx) < kLargest) || !(std::abs(dy) < kLargest) || !(r1 < kLargest))
+    return all;
+  const double reach = r1 + 1;
+  if (std::abs(dy) >= reach) return {0, 0};
+  const double half = std::sqrt(reach * reach - dy * dy);
+  return {std::floor(cx - half - 0.5), std::ceil(cx + half - 0.5) + 1};
+}
+
 void radialGradientRow(const KernelRow& row) {
   const double cx = row.values[0][0], cy = row.values[0][1];
   const double r0 = row.values[1][0], r1 = row.values[2][0];
   const double dy = row.y + 0.5 - cy;
   const double span = r1 - r0;
+  const Reach reach = rampReach(cx, dy, r0, r1);
   float t[kChunk];
   for (int start = 0; start < row.count; start += kChunk) {
     const int n = std::min(kChunk, row.count - start);
-    if (span == 0)
-      steppedRamp(row.x + start, cx, dy, r0, t, n);
-    else
-      radialRamp(row.x + start, cx, dy, r0, span, t, n);
+    const int x = row.x + start;
+    if (span == 0) {
+      steppedRamp(x, cx, dy, r0, t, n);
+    } else {
+      const int begin = int(std::clamp(reach.begin - x, 0.0, double(n)));
+      const int end = int(std::clamp(reach.end - x, double(begin), double(n)));
+      std::fill_n(t, begin, 1.0f);
+      radialRamp(x + begin, cx, dy, r0, span, t + begin, end - begin);
+      std::fill_n(t + end, n - end, 1.0f);
+    }
     mixRow(row.values[3].data(), row.values[4].data(), t, row.out + size_t(start) * 4, n);
   }
 }
