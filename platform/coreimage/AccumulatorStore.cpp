@@ -297,9 +297,13 @@ bool AccumulatorStore::stampEachOver(const std::vector<Dab>& dabs) {
     std::vector<float> row;
     for (const Dab& dab : dabs) {
       if (dab.rect.intersected(band).isEmpty()) continue;
+      if (dab.node && oneBand) {
+        stampRows(dab, band, dab.rows, row);
+        continue;
+      }
+      // The dab's writer serves the calling thread; other threads make their own.
       if (dab.node) {
-        // The dab's writer serves the calling thread; other threads make their own.
-        stampRows(dab, band, oneBand ? dab.rows : ImageNode::rowWriterInto(*dab.node), row);
+        stampRows(dab, band, ImageNode::rowWriterInto(*dab.node), row);
         continue;
       }
       const PixelBuffer rows = dab.pixels.view(band);

@@ -416,7 +416,9 @@ TEST(ImageAccumulator, GradientDabsWrittenRowByRowMatchRenderedDabsBitForBit) {
         oneByOne.setImage(dab.imageByCompositingOverImage(oneByOne.image()), dirty);
       EXPECT_TRUE(sameBits(render(together.image(), extent), render(oneByOne.image(), extent)))
           << c.name << ", step " << step;
-      if (c.holdSnapshot) EXPECT_TRUE(sameBits(render(held, extent), heldPixels)) << c.name;
+      if (c.holdSnapshot) {
+        EXPECT_TRUE(sameBits(render(held, extent), heldPixels)) << c.name;
+      }
     }
   }
 }

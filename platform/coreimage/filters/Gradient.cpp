@@ -56,24 +56,31 @@ void steppedRamp(int x, double cx, double dy, double r0, float* t, int count) {
   }
 }
 
-// The pixels of row `dy` (from the centre) whose distance may fall short of
-// the outer circle, as [begin, end) of x; every other one lies more than a
-// pixel beyond it, where the ramp is 1 for certain (the rounding of each
-// step only ever moves a distance by far less than that), so the square
-// roots and divisions of a dab's corners are skipped. All of the row when
-// the numbers are too large for that margin, or the ramp runs inwards.
+// The pixels of a row whose distance may fall short of the outer circle, as
+// [begin, end) counted from `x`, within [0, count): every other one lies more
+// than a pixel beyond the circle, where the ramp is 1 for certain (the
+// rounding of each step moves a distance by far less than that), so a large
+// dab's corners skip their square roots and divisions. All of the row when
+// the numbers are too large for that margin, the ramp does not run outwards,
+// or the row is short.
 struct Reach {
-  double begin, end;
+  int begin, end;
 };
-Reach rampReach(double cx, double dy, double r0, double r1) {
+Reach rampReach(int x, int count, double cx, double dy, double r0, double r1) {
   constexpr double kLargest = 1e12;
-  constexpr Reach all{-HUGE_VAL, HUGE_VAL};
-  if (!(r1 > r0) || !(std::abs(cx) < kLargest) || !(std::abs(dy) < kLargest) || !(r1 < kLargest))
-    return all;
+  // Finding the reach costs about what skipping saves on a short row.
+  constexpr int kShortRow = 128;
+  if (count < kShortRow || !(r1 > r0) || !(std::abs(cx - x) < kLargest) ||
+      !(std::abs(dy) < kLargest) || !(r1 < kLargest))
+    return {0, count};
   const double reach = r1 + 1;
   if (std::abs(dy) >= reach) return {0, 0};
   const double half = std::sqrt(reach * reach - dy * dy);
-  return {std::floor(cx - half - 0.5), std::ceil(cx + half - 0.5) + 1};
+  // Truncation, one pixel wider on each side, stands in for floor and ceil.
+  const double from = std::clamp(cx - half - 0.5 - x, -1.0, double(count));
+  const double to = std::clamp(cx + half - 0.5 - x, -1.0, double(count));
+  const int begin = std::clamp(int(from) - 1, 0, count);
+  return {begin, std::clamp(int(to) + 2, begin, count)};
 }
 
 void radialGradientRow(const KernelRow& row) {
@@ -81,7 +88,6 @@ void radialGradientRow(const KernelRow& row) {
   const double r0 = row.values[1][0], r1 = row.values[2][0];
   const double dy = row.y + 0.5 - cy;
   const double span = r1 - r0;
-  const Reach reach = rampReach(cx, dy, r0, r1);
   float t[kChunk];
   for (int start = 0; start < row.count; start += kChunk) {
     const int n = std::min(kChunk, row.count - start);
@@ -89,11 +95,10 @@ void radialGradientRow(const KernelRow& row) {
     if (span == 0) {
       steppedRamp(x, cx, dy, r0, t, n);
     } else {
-      const int begin = int(std::clamp(reach.begin - x, 0.0, double(n)));
-      const int end = int(std::clamp(reach.end - x, double(begin), double(n)));
-      std::fill_n(t, begin, 1.0f);
-      radialRamp(x + begin, cx, dy, r0, span, t + begin, end - begin);
-      std::fill_n(t + end, n - end, 1.0f);
+      const Reach reach = rampReach(x, n, cx, dy, r0, r1);
+      std::fill_n(t, reach.begin, 1.0f);
+      radialRamp(x + reach.begin, cx, dy, r0, span, t + reach.begin, reach.end - reach.begin);
+      std::fill_n(t + reach.end, n - reach.end, 1.0f);
     }
     mixRow(row.values[3].data(), row.values[4].data(), t, row.out + size_t(start) * 4, n);
   }
