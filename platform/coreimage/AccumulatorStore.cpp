@@ -256,17 +256,30 @@ void AccumulatorStore::stampRows(const Dab& dab, const IRect& band,
                                  const ImageNode::RowWriter& rows, std::vector<float>& row) {
   const IRect part = dab.rect.intersected(band);
   if (part.isEmpty()) return;
-  row.resize(size_t(part.w) * 4);
+  // Rows are written a few at a time, about 16 KB, and then composited in
+  // one run: the run streams through the tiles as compositing a rendered
+  // dab does, where a row written between each two would stall on every
+  // tile row it reads. Aligned as a buffer's rows are.
+  constexpr size_t kLineFloats = 16, kBatchFloats = 4096;
+  const size_t width = size_t(part.w) * 4;
+  const int batch = int(std::max<size_t>(1, kBatchFloats / width));
+  row.resize(width * size_t(batch) + kLineFloats);
+  const size_t misaligned = reinterpret_cast<uintptr_t>(row.data()) % (kLineFloats * sizeof(float));
+  float* const pixels = row.data() + (misaligned ? kLineFloats - misaligned / sizeof(float) : 0);
   const int c0 = (part.x - bounds_.x) / tileSize_, c1 = (part.right() - 1 - bounds_.x) / tileSize_;
-  for (int y = part.y; y < part.top(); ++y) {
-    rows(part.x, y, part.w, row.data());
-    const size_t tileRow = size_t((y - bounds_.y) / tileSize_) * size_t(columns_);
-    for (int column = c0; column <= c1; ++column) {
-      const int x0 = std::max(part.x, bounds_.x + column * tileSize_);
-      const int x1 = std::min(part.right(), bounds_.x + (column + 1) * tileSize_);
-      CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver),
-                                  row.data() + size_t(x0 - part.x) * 4,
-                                  tiles_[tileRow + size_t(column)].pixel(x0, y), x1 - x0);
+  for (int first = part.y; first < part.top(); first += batch) {
+    const int last = std::min(part.top(), first + batch);
+    for (int y = first; y < last; ++y) rows(part.x, y, part.w, pixels + width * size_t(y - first));
+    for (int y = first; y < last; ++y) {
+      const float* source = pixels + width * size_t(y - first);
+      const size_t tileRow = size_t((y - bounds_.y) / tileSize_) * size_t(columns_);
+      for (int column = c0; column <= c1; ++column) {
+        const int x0 = std::max(part.x, bounds_.x + column * tileSize_);
+        const int x1 = std::min(part.right(), bounds_.x + (column + 1) * tileSize_);
+        CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver),
+                                    source + size_t(x0 - part.x) * 4,
+                                    tiles_[tileRow + size_t(column)].pixel(x0, y), x1 - x0);
+      }
     }
   }
 }
