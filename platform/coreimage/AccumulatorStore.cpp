@@ -231,11 +231,11 @@ bool AccumulatorStore::stampOver(const PixelBuffer& pixels) {
 
 // Clearing a fresh tile costs more than compositing a dab onto it, and
 // each tile is its own slot: they are made side by side.
-void AccumulatorStore::makeTiles(const std::vector<PixelBuffer>& dabs) {
+void AccumulatorStore::makeTiles(const std::vector<Dab>& dabs) {
   std::vector<int> missing;
-  for (const PixelBuffer& dab : dabs) {
-    if (dab.isNull()) continue;
-    const IRect& r = dab.rect();
+  for (const Dab& dab : dabs) {
+    if (dab.rect.isEmpty()) continue;
+    const IRect& r = dab.rect;
     const int c0 = (r.x - bounds_.x) / tileSize_, c1 = (r.right() - 1 - bounds_.x) / tileSize_;
     const int r0 = (r.y - bounds_.y) / tileSize_, r1 = (r.top() - 1 - bounds_.y) / tileSize_;
     for (int row = r0; row <= r1; ++row)
@@ -252,13 +252,45 @@ void AccumulatorStore::makeTiles(const std::vector<PixelBuffer>& dabs) {
   });
 }
 
-bool AccumulatorStore::stampEachOver(const std::vector<PixelBuffer>& dabs) {
+void AccumulatorStore::stampRows(const Dab& dab, const IRect& band,
+                                 const ImageNode::RowWriter& rows, std::vector<float>& row) {
+  const IRect part = dab.rect.intersected(band);
+  if (part.isEmpty()) return;
+  // Rows are written a few at a time, about 16 KB, and then composited in
+  // one run: the run streams through the tiles as compositing a rendered
+  // dab does, where a row written between each two would stall on every
+  // tile row it reads. Aligned as a buffer's rows are.
+  constexpr size_t kLineFloats = 16, kBatchFloats = 4096;
+  const size_t width = size_t(part.w) * 4;
+  const int batch = int(std::max<size_t>(1, kBatchFloats / width));
+  row.resize(width * size_t(batch) + kLineFloats);
+  const size_t misaligned = reinterpret_cast<uintptr_t>(row.data()) % (kLineFloats * sizeof(float));
+  float* const pixels = row.data() + (misaligned ? kLineFloats - misaligned / sizeof(float) : 0);
+  const int c0 = (part.x - bounds_.x) / tileSize_, c1 = (part.right() - 1 - bounds_.x) / tileSize_;
+  for (int first = part.y; first < part.top(); first += batch) {
+    const int last = std::min(part.top(), first + batch);
+    for (int y = first; y < last; ++y) rows(part.x, y, part.w, pixels + width * size_t(y - first));
+    for (int y = first; y < last; ++y) {
+      const float* source = pixels + width * size_t(y - first);
+      const size_t tileRow = size_t((y - bounds_.y) / tileSize_) * size_t(columns_);
+      for (int column = c0; column <= c1; ++column) {
+        const int x0 = std::max(part.x, bounds_.x + column * tileSize_);
+        const int x1 = std::min(part.right(), bounds_.x + (column + 1) * tileSize_);
+        CompositeNode::compositeRow(int(gfx::CompositingOperation::SourceOver),
+                                    source + size_t(x0 - part.x) * 4,
+                                    tiles_[tileRow + size_t(column)].pixel(x0, y), x1 - x0);
+      }
+    }
+  }
+}
+
+bool AccumulatorStore::stampEachOver(const std::vector<Dab>& dabs) {
   IRect covered;
   long long pixels = 0;
-  for (const PixelBuffer& dab : dabs) {
-    if (dab.isNull()) continue;
-    covered = covered.isEmpty() ? dab.rect() : covered.united(dab.rect());
-    pixels += dab.rect().area();
+  for (const Dab& dab : dabs) {
+    if (dab.rect.isEmpty()) continue;
+    covered = covered.isEmpty() ? dab.rect : covered.united(dab.rect);
+    pixels += dab.rect.area();
   }
   if (covered.isEmpty()) return true;
   std::unique_lock lock(mutex_);
@@ -272,11 +304,22 @@ bool AccumulatorStore::stampEachOver(const std::vector<PixelBuffer>& dabs) {
   const long long perRow = std::max(1LL, pixels / covered.h);
   const int grain =
       pixels < kParallelStampPixels ? covered.h : int(std::max(1LL, kBandPixels / perRow));
+  const bool oneBand = grain >= covered.h;
   WorkerPool::parallelBands(covered.h, grain, [&](int begin, int end) {
     const IRect band{covered.x, covered.y + begin, covered.w, end - begin};
-    for (const PixelBuffer& dab : dabs) {
-      if (dab.isNull() || dab.rect().intersected(band).isEmpty()) continue;
-      const PixelBuffer rows = dab.view(band);
+    std::vector<float> row;
+    for (const Dab& dab : dabs) {
+      if (dab.rect.intersected(band).isEmpty()) continue;
+      if (dab.node && oneBand) {
+        stampRows(dab, band, dab.rows, row);
+        continue;
+      }
+      // The dab's writer serves the calling thread; other threads make their own.
+      if (dab.node) {
+        stampRows(dab, band, ImageNode::rowWriterInto(*dab.node), row);
+        continue;
+      }
+      const PixelBuffer rows = dab.pixels.view(band);
       forEachTile(rows.rect(), [&](PixelBuffer& tile, bool) { compositeOver(rows, tile); });
     }
   });

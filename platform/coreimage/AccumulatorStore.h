@@ -36,11 +36,21 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   // and back. The store keeps `pixels` (shared, not copied) while the
   // stamp waits; the caller leaves them unchanged.
   bool stampOver(const PixelBuffer& pixels);
+  // A dab over `rect`: its rendered pixels, or for a dab whose pixels
+  // depend on their position alone, the node that writes them a row at a
+  // time (ImageNode::rowWriterInto), which gives the same pixels without a
+  // buffer of the whole square written and read back.
+  struct Dab {
+    IRect rect;
+    PixelBuffer pixels;
+    const ImageNode* node = nullptr;
+    ImageNode::RowWriter rows;  // the node's, for the calling thread
+  };
   // Composites each of `dabs` (which lie inside the bounds) source-over
   // onto the tiles in turn, under the same terms as write(). Their rows are
   // spread over the worker pool, each band applying every dab in order, so
   // the pixels are those of one stampOver() after another.
-  bool stampEachOver(const std::vector<PixelBuffer>& dabs);
+  bool stampEachOver(const std::vector<Dab>& dabs);
   // A store of the same pixels with no snapshots of its own.
   std::shared_ptr<AccumulatorStore> copy() const;
 
@@ -90,7 +100,10 @@ class AccumulatorStore : public std::enable_shared_from_this<AccumulatorStore> {
   bool settle();
   void compositeTiles(const PixelBuffer& pixels);
   // Makes the tiles the dabs touch that are not there yet, transparent.
-  void makeTiles(const std::vector<PixelBuffer>& dabs);
+  void makeTiles(const std::vector<Dab>& dabs);
+  // Composites the rows of `dab` inside `band`, written by `rows` into `row`.
+  void stampRows(const Dab& dab, const IRect& band, const ImageNode::RowWriter& rows,
+                 std::vector<float>& row);
   static void compositeOver(const PixelBuffer& pixels, PixelBuffer& out);
   // Runs `body` on every tile `r` touches, made on first touch, and tells
   // whether the tile was just made (transparent under `r`, not yet written).

@@ -62,6 +62,13 @@ QRectF CompositeNode::regionOfInterest(int index, const QRectF& rect) const {
   return intersect(rect, index == 0 ? source_.extent() : destination_.extent());
 }
 
+ImageNode::RowWriter CompositeNode::rowWriter() const {
+  if (operation_ != int(gfx::CompositingOperation::SourceOver) || source_.isNull() ||
+      !coversNothing(destination_))
+    return {};
+  return rowWriterInto(*source_.node());
+}
+
 void CompositeNode::render(PixelBuffer& out) const {
   // Source-over onto nothing is the source itself (s + 0·(1 − sa) = s), as
   // a brush's dab is made: rendered straight into `out`, with no clearing,

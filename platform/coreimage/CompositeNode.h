@@ -12,6 +12,8 @@ class CompositeNode : public ImageNode {
   CompositeNode(Image source, Image destination, int operation);
   QRectF regionOfInterest(int index, const QRectF& rect) const override;
   void render(PixelBuffer& out) const override;
+  // Source-over onto nothing (a brush's dab) is the source's rows.
+  RowWriter rowWriter() const override;
   std::vector<const ImageNode*> inputs() const override {
     return nodesOf({&source_, &destination_});
   }

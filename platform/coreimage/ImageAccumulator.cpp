@@ -51,28 +51,35 @@ void ImageAccumulator::stampEachOver(const std::vector<Image>& dabs, const QRect
   }
   written_ = written_.isEmpty() ? region : written_.united(region);
   // Every dab is rendered before any pixel changes: a dab may read this
-  // accumulator's own snapshot.
-  std::vector<PixelBuffer> rendered(dabs.size());
+  // accumulator's own snapshot. A dab that is a gradient reads nothing and
+  // is written a row at a time as it is composited.
+  std::vector<AccumulatorStore::Dab> stamped(dabs.size());
   long long pixels = 0;
   for (size_t i = 0; i < dabs.size(); ++i) {
     if (dabs[i].isNull()) continue;
-    const IRect covered =
-        IRect::covering(intersect(dabs[i].extent(), region.toRectF())).intersected(region);
-    if (covered.isEmpty()) continue;
-    rendered[i] = PixelBuffer(covered);
-    pixels += covered.area();
+    AccumulatorStore::Dab& dab = stamped[i];
+    dab.rect = IRect::covering(intersect(dabs[i].extent(), region.toRectF())).intersected(region);
+    if (dab.rect.isEmpty()) continue;
+    dab.rows = ImageNode::rowWriterInto(*dabs[i].node());
+    if (dab.rows) {
+      dab.node = dabs[i].node().get();
+      continue;
+    }
+    dab.pixels = PixelBuffer(dab.rect);
+    pixels += dab.rect.area();
   }
   // Small dabs render on this thread, each spreading its own rows when large.
   const auto renderOne = [&](int i) {
-    if (!rendered[size_t(i)].isNull()) context_.render(dabs[size_t(i)], rendered[size_t(i)]);
+    if (!stamped[size_t(i)].pixels.isNull())
+      context_.render(dabs[size_t(i)], stamped[size_t(i)].pixels);
   };
   if (pixels < kParallelDabPixels)
     for (int i = 0; i < int(dabs.size()); ++i) renderOne(i);
   else
     WorkerPool::parallelFor(int(dabs.size()), renderOne);
-  if (!store_->stampEachOver(rendered)) {
+  if (!store_->stampEachOver(stamped)) {
     replaceStore(store_->copy());
-    store_->stampEachOver(rendered);
+    store_->stampEachOver(stamped);
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QRectF>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,14 +52,30 @@ class ImageNode {
   virtual bool keepsPixels() const { return false; }
   virtual void prepare(const IRect&) const {}
 
+  // Writes `count` pixels of row `y` from `x` into `out`: the very pixels
+  // render() gives there.
+  using RowWriter = std::function<void(int x, int y, int count, float* out)>;
+  // For a node whose pixels depend on their position alone (a gradient, a
+  // crop of one), a writer of any of its rows, so that a caller can take a
+  // row at a time into a small buffer instead of a buffer of the whole
+  // region (a brush's dab composited straight onto its tiles); empty for
+  // any other node. A writer serves one thread at a time: each thread asks
+  // for its own.
+  virtual RowWriter rowWriter() const { return {}; }
+
   // Renders `node` into `out`: transparent outside its extent, render() for
   // the pixels inside.
   static void renderInto(const ImageNode& node, PixelBuffer& out);
+  // The rows renderInto would give: transparent outside the node's extent.
+  // Empty when the node has no writer.
+  static RowWriter rowWriterInto(const ImageNode& node);
 
  protected:
   // Renders `input` over the region of interest of input `index` for `rect`.
   PixelBuffer renderInput(int index, const Image& input, const IRect& rect) const;
   static std::vector<const ImageNode*> nodesOf(std::initializer_list<const Image*> images);
+  // `inner` inside `inside`, transparent outside it.
+  static RowWriter clippedRowWriter(RowWriter inner, const IRect& inside);
 
  private:
   QRectF extent_;

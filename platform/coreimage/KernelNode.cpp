@@ -113,3 +113,22 @@ bool KernelNode::renderBytes(const IRect& rect, Format format, uchar* topRow,
 }
 
 }  // namespace ci
+
+namespace ci {
+
+// Routines work pixel by pixel (renders already cut rows at tile edges), so
+// a row written in parts is the row rendered whole.
+ImageNode::RowWriter KernelNode::rowWriter() const {
+  if (!images_.empty()) return {};
+  auto row = std::make_shared<KernelRow>();
+  row->values = values_;
+  return [row, routine = routine_](int x, int y, int count, float* out) {
+    row->x = x;
+    row->y = y;
+    row->count = count;
+    row->out = out;
+    routine(*row);
+  };
+}
+
+}  // namespace ci

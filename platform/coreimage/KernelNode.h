@@ -19,6 +19,8 @@ class KernelNode : public ImageNode {
   // A kernel without images (a generator) writes its rows straight to bytes.
   bool renderBytes(const IRect& rect, Format format, uchar* topRow,
                    ptrdiff_t rowBytes) const override;
+  // And any of its rows on their own.
+  RowWriter rowWriter() const override;
   std::vector<const ImageNode*> inputs() const override;
 
  private:

@@ -31,9 +31,10 @@ CI_VECTORIZE void mixRow(const float* __restrict c0, const float* __restrict c1,
 
 CI_VECTORIZE void radialRamp(int x, double cx, double dy, double r0, double span,
                              float* __restrict t, int count) {
+  const double dy2 = dy * dy;
   for (int i = 0; i < count; ++i) {
     const double dx = x + i + 0.5 - cx;
-    const double d = std::sqrt(dx * dx + dy * dy);
+    const double d = std::sqrt(dx * dx + dy2);
     t[i] = clamp01(float((d - r0) / span));
   }
 }
@@ -55,6 +56,33 @@ void steppedRamp(int x, double cx, double dy, double r0, float* t, int count) {
   }
 }
 
+// The pixels of a row whose distance may fall short of the outer circle, as
+// [begin, end) counted from `x`, within [0, count): every other one lies more
+// than a pixel beyond the circle, where the ramp is 1 for certain (the
+// rounding of each step moves a distance by far less than that), so a large
+// dab's corners skip their square roots and divisions. All of the row when
+// the numbers are too large for that margin, the ramp does not run outwards,
+// or the row is short.
+struct Reach {
+  int begin, end;
+};
+Reach rampReach(int x, int count, double cx, double dy, double r0, double r1) {
+  constexpr double kLargest = 1e12;
+  // Finding the reach costs about what skipping saves on a short row.
+  constexpr int kShortRow = 128;
+  if (count < kShortRow || !(r1 > r0) || !(std::abs(cx - x) < kLargest) ||
+      !(std::abs(dy) < kLargest) || !(r1 < kLargest))
+    return {0, count};
+  const double reach = r1 + 1;
+  if (std::abs(dy) >= reach) return {0, 0};
+  const double half = std::sqrt(reach * reach - dy * dy);
+  // Truncation, one pixel wider on each side, stands in for floor and ceil.
+  const double from = std::clamp(cx - half - 0.5 - x, -1.0, double(count));
+  const double to = std::clamp(cx + half - 0.5 - x, -1.0, double(count));
+  const int begin = std::clamp(int(from) - 1, 0, count);
+  return {begin, std::clamp(int(to) + 2, begin, count)};
+}
+
 void radialGradientRow(const KernelRow& row) {
   const double cx = row.values[0][0], cy = row.values[0][1];
   const double r0 = row.values[1][0], r1 = row.values[2][0];
@@ -63,10 +91,15 @@ void radialGradientRow(const KernelRow& row) {
   float t[kChunk];
   for (int start = 0; start < row.count; start += kChunk) {
     const int n = std::min(kChunk, row.count - start);
-    if (span == 0)
-      steppedRamp(row.x + start, cx, dy, r0, t, n);
-    else
-      radialRamp(row.x + start, cx, dy, r0, span, t, n);
+    const int x = row.x + start;
+    if (span == 0) {
+      steppedRamp(x, cx, dy, r0, t, n);
+    } else {
+      const Reach reach = rampReach(x, n, cx, dy, r0, r1);
+      std::fill_n(t, reach.begin, 1.0f);
+      radialRamp(x + reach.begin, cx, dy, r0, span, t + reach.begin, reach.end - reach.begin);
+      std::fill_n(t + reach.end, n - reach.end, 1.0f);
+    }
     mixRow(row.values[3].data(), row.values[4].data(), t, row.out + size_t(start) * 4, n);
   }
 }
