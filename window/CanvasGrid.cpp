@@ -74,20 +74,23 @@ void CanvasGrid::drawBackGridWithSpacing(double spacing, const QColor& color, co
                                          bool overWhite) {
   gfx::GraphicsContext* context = gfx::GraphicsContext::current();
   if (!context || rect.isEmpty()) return;
-  QPainter* painter = context->painter();
   const QSizeF scale = context->deviceScale();
   const double devicePeriod = 2 * spacing * scale.width();
   const bool onDevicePixels = scale.width() == scale.height() && isWhole(devicePeriod) &&
                               (scale.width() <= 1 || !context->imageInterpolation());
   const int tilePixels = int(std::round(onDevicePixels ? devicePeriod : 2 * spacing));
   QImage tile = periodTile(spacing, color, tilePixels);
+  const bool opaque = overWhite && context->alpha() == 1;
+  if (!tile.isNull() && opaque) tile = overWhiteTile(tile);
+  // Copied onto the bitmap, the tile joins the image draws the context holds
+  // back, the fill before it and the layers after it, in one batch; asking
+  // for the painter first would make those before it run on their own.
+  if (!tile.isNull() && onDevicePixels && opaque && copiedOntoBitmap(context, tile, rect)) return;
+  QPainter* painter = context->painter();
   if (tile.isNull() || !painter) {
     IMImagesUtilities::drawBackGridWithSpacing(spacing, color, rect, QPointF(0, 0));
     return;
   }
-  const bool opaque = overWhite && context->alpha() == 1;
-  if (opaque) tile = overWhiteTile(tile);
-  if (onDevicePixels && opaque && copiedOntoBitmap(context, tile, rect)) return;
   painter->save();
   context->applyStateToPainter();
   if (opaque) painter->setCompositionMode(QPainter::CompositionMode_Source);

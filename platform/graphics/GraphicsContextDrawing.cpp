@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
+#include <algorithm>
+#include <cmath>
 
 #include "graphics/AttributedString.h"
 #include "graphics/BezierPath.h"
@@ -75,6 +77,34 @@ QPainterPath rectPath(const QRectF& rect) {
   return path;
 }
 
+// QPainter rasterizes a filled path whole and only then cuts it to the
+// clip, so a large rectangle seen through a narrow clip (the margins of a
+// view around its document) costs its full area. It is cut to one device
+// pixel beyond the clip's pixels first: every pixel the clip lets through
+// lies between the same edges as before.
+QRectF clipReach(const QPainterPath& deviceClip) {
+  return QRectF(deviceClip.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
+// QPainter hands the spans of a fill to its own threads, 64 at a time, and
+// waits for them: for a narrow rectangle each hand-off costs more than its
+// pixels. Bands of rows few enough to stay under one hand-off (an
+// antialiased row is up to three spans) are filled on the calling thread.
+// Band edges fall on whole device rows and the rectangle keeps its own
+// edges, so each pixel takes the same coverage as from the whole.
+constexpr int RowsPerNarrowBand = 30;
+constexpr double NarrowFillPixels = 256;
+
+void fillInRowBands(QPainter& painter, const QRectF& user, const QRectF& device,
+                    const QTransform& toUser, const QColor& color) {
+  const int top = int(std::floor(device.top())), bottom = int(std::ceil(device.bottom()));
+  for (int y = top; y < bottom; y += RowsPerNarrowBand) {
+    const QRectF rows(device.left() - 1, y, device.width() + 2,
+                      std::min(RowsPerNarrowBand, bottom - y));
+    painter.fillPath(rectPath(user & toUser.mapRect(rows)), color);
+  }
+}
+
 QGradientStops qtStops(const QVector<GradientStop>& stops) {
   QGradientStops result;
   for (const GradientStop& stop : stops)
@@ -123,8 +153,26 @@ void GraphicsContext::drawDirect(const DrawRequest& request, CompositingOperatio
 void GraphicsContext::fillRect(const QRectF& rect, const QColor& color, CompositingOperation op) {
   if (painter_ && fillRectIntoBitmap(rect, color, op)) return;
   DrawRequest request;
-  request.coverage = rectPath(rect);
   request.paintsConcurrently = true;
+  // Only QPainter's own fill touches the rectangle's pixels alone; the
+  // layered path sizes its bands and masks by the rectangle itself.
+  const bool direct = op == CompositingOperation::SourceOver ||
+                      op == CompositingOperation::Highlight || !readableTarget();
+  const QTransform toDevice = userToDevice();
+  if (direct && toDevice.type() <= QTransform::TxScale && toDevice.isInvertible()) {
+    const QTransform toUser = toDevice.inverted();
+    QRectF user = rect.normalized();
+    if (state().hasClip) user &= toUser.mapRect(clipReach(state().deviceClip));
+    const QRectF device = toDevice.mapRect(user);
+    if (device.width() <= NarrowFillPixels && device.height() > RowsPerNarrowBand) {
+      request.coverage = rectPath(user);
+      request.paint = [&](QPainter& painter) {
+        fillInRowBands(painter, user, device, toUser, color);
+      };
+      return draw(request, op, 1.0);
+    }
+  }
+  request.coverage = rectPath(rect);
   request.paint = [&](QPainter& painter) { painter.fillPath(request.coverage, color); };
   draw(request, op, 1.0);
 }

@@ -112,7 +112,7 @@ void compositeCovered(CompositingOperation op, const QRgb* source, uint32_t* des
 // One row of `draw`; `sampled` is the row's samples over the whole bounds
 // when the band was sampled beforehand.
 void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers& buffers,
-             const QRgb* sampled) {
+             const QRgb* sampled, const BilinearColumns& columns) {
   const QRect& bounds = draw.bounds;
   int first = 0, last = bounds.width();
   const uint8_t* coverage = nullptr;
@@ -145,10 +145,18 @@ void drawRow(const ImageDraw& draw, const TargetRows& target, int y, RowBuffers&
   } else {
     buffers.samples.resize(size_t(width));
     ImageResampler::resampleRow(*draw.pixels, draw.edges, draw.deviceToSource, left, y, width,
-                                buffers.samples.data());
+                                buffers.samples.data(), &columns);
     source = buffers.samples.data();
   }
   compositeCovered(draw.op, source, target.row(y) + left, coverage, width, draw.fraction);
+}
+
+// A filtered draw that only scales and moves reads the same source columns
+// on every row: laid out once per run, shared by all bands.
+BilinearColumns columnsOf(const ImageDraw& draw) {
+  if (!draw.tile.isNull() || draw.wholePixels || draw.nearest) return {};
+  return ImageResampler::columns(draw.edges, draw.deviceToSource, draw.bounds.left(),
+                                 draw.bounds.width());
 }
 
 // Asks for a whole-pixel draw's source row `y` ahead of its use. Each row
@@ -194,13 +202,16 @@ void ImageDrawBatch::run(QImage& target) {
     all |= draw.bounds;
     pixels += qint64(draw.bounds.width()) * draw.bounds.height();
   }
+  std::vector<BilinearColumns> columns;
+  for (const ImageDraw& draw : draws_) columns.push_back(columnsOf(draw));
   const TargetRows rows(target);
   const int bands = (all.height() + BandRows - 1) / BandRows;
   auto drawBand = [&](int band) {
     thread_local RowBuffers buffers;
     const int top = all.top() + band * BandRows;
     const int bottom = std::min(top + BandRows, all.bottom() + 1);
-    for (const ImageDraw& draw : draws_) {
+    for (size_t index = 0; index < draws_.size(); ++index) {
+      const ImageDraw& draw = draws_[index];
       const int from = std::max(top, draw.bounds.top());
       const int to = std::min(bottom, draw.bounds.bottom() + 1);
       if (from >= to) continue;
@@ -211,11 +222,11 @@ void ImageDrawBatch::run(QImage& target) {
         sampleBand(draw, from, to, tile, buffers);
         for (int y = from; y < to; ++y)
           drawRow(draw, rows, y, buffers,
-                  buffers.band.data() + size_t(y - from) * draw.bounds.width());
+                  buffers.band.data() + size_t(y - from) * draw.bounds.width(), columns[index]);
       } else {
         for (int y = from; y < to; ++y) {
           if (y + RowsAhead < to) readRowEarly(draw, y + RowsAhead);
-          drawRow(draw, rows, y, buffers, nullptr);
+          drawRow(draw, rows, y, buffers, nullptr, columns[index]);
         }
       }
     }

@@ -109,9 +109,9 @@ void ImageResampler::resample(const QImage& pixels, const QRect& edges,
                 reinterpret_cast<QRgb*>(out.scanLine(y)));
 }
 
-void ImageResampler::resampleRow(const QImage& pixels, const QRect& edges,
-                                 const QTransform& targetToSource, int left, int y, int width,
-                                 QRgb* row) {
+namespace {
+
+BilinearSpan spanOver(const QImage& pixels, const QRect& edges, const QTransform& targetToSource) {
   BilinearSpan span;
   span.bits = pixels.constBits();
   span.stride = pixels.bytesPerLine();
@@ -121,6 +121,31 @@ void ImageResampler::resampleRow(const QImage& pixels, const QRect& edges,
   span.bottom = edges.bottom();
   span.rowStepU = fixedPoint(targetToSource.m21());
   span.rowStepV = fixedPoint(targetToSource.m22());
+  return span;
+}
+
+// Where target row `y`'s column 0 samples. Stepping from the target's own
+// column 0 gives every pixel the same sample whichever band or clip it is
+// drawn in.
+QPointF rowOrigin(const QTransform& targetToSource, int y) {
+  const QPointF start = targetToSource.map(QPointF(0.5, y + 0.5));
+  return QPointF(start.x() - 0.5, start.y() - 0.5);
+}
+
+}  // namespace
+
+BilinearColumns ImageResampler::columns(const QRect& edges, const QTransform& targetToSource,
+                                        int left, int width) {
+  if (targetToSource.m12() != 0 || targetToSource.m21() != 0) return {};
+  const BilinearSpan span = spanOver(QImage(), edges, targetToSource);
+  return BilinearColumns(span, fixedPoint(rowOrigin(targetToSource, 0).x()),
+                         fixedPoint(targetToSource.m11()), left, width);
+}
+
+void ImageResampler::resampleRow(const QImage& pixels, const QRect& edges,
+                                 const QTransform& targetToSource, int left, int y, int width,
+                                 QRgb* row, const BilinearColumns* columns) {
+  const BilinearSpan span = spanOver(pixels, edges, targetToSource);
   const int64_t stepU = fixedPoint(targetToSource.m11());
   const int64_t stepV = fixedPoint(targetToSource.m12());
   // How far in the image one target pixel reaches, beyond which it is outside.
@@ -134,12 +159,14 @@ void ImageResampler::resampleRow(const QImage& pixels, const QRect& edges,
   spanWithin(v0, targetToSource.m12(), span.top - 0.5, span.bottom + 0.5, reach, &first, &last);
   std::fill(row, row + first, 0);
   std::fill(row + last, row + width, 0);
-  // Stepping from the target's own column 0 gives every pixel the same
-  // sample whichever band or clip it is drawn in.
-  QPointF rowStart = targetToSource.map(QPointF(0.5, y + 0.5));
-  const int64_t u = fixedPoint(rowStart.x() - 0.5) + (left + first) * stepU;
-  const int64_t v = fixedPoint(rowStart.y() - 0.5) + (left + first) * stepV;
-  span.sample(u, v, stepU, stepV, last - first, row + first);
+  const QPointF origin = rowOrigin(targetToSource, y);
+  const int64_t originU = fixedPoint(origin.x());
+  const int64_t u = originU + (left + first) * stepU;
+  const int64_t v = fixedPoint(origin.y()) + (left + first) * stepV;
+  if (columns && stepV == 0 && columns->holds(originU, stepU, left + first, last - first))
+    columns->sample(span, v, left + first, last - first, row + first);
+  else
+    span.sample(u, v, stepU, stepV, last - first, row + first);
 }
 
 void ImageResampler::nearestRow(const QImage& pixels, const QRect& edges,

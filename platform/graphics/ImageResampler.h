@@ -7,6 +7,8 @@
 #include <QRectF>
 #include <QTransform>
 
+#include "graphics/BilinearColumns.h"
+
 class QPainter;
 
 namespace gfx {
@@ -31,8 +33,15 @@ class ImageResampler {
   static void resample(const QImage& pixels, const QRect& edges, const QTransform& targetToSource,
                        const QPoint& origin, QImage& out);
   // One row of the same: `width` samples of target row `y` from column `left`.
+  // `columns`, when given, is this draw's layout from columns(), which
+  // gives the same samples faster where it holds.
   static void resampleRow(const QImage& pixels, const QRect& edges,
-                          const QTransform& targetToSource, int left, int y, int width, QRgb* out);
+                          const QTransform& targetToSource, int left, int y, int width, QRgb* out,
+                          const BilinearColumns* columns = nullptr);
+  // Target columns [left, left + width) of a draw that only scales and
+  // moves, laid out once for all its rows; empty for any other draw.
+  static BilinearColumns columns(const QRect& edges, const QTransform& targetToSource, int left,
+                                 int width);
   // Unsmoothed: one run of a row, each target pixel taking the image pixel
   // its centre falls in, stepped from the run's start as QPainter steps a
   // span of a transformed image drawn without smoothing (so a run that

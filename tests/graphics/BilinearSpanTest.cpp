@@ -1,6 +1,7 @@
 // The bilinear filter's runs: samples taken many at a time (the vector path)
 // are the very bytes taken one at a time, stay valid premultiplied colours,
-// and leave a flat colour exactly as it is.
+// and leave a flat colour exactly as it is; a scaled draw's columns laid out
+// once give the very bytes of the general run.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -8,7 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "graphics/BilinearColumns.h"
 #include "graphics/BilinearSpan.h"
+#include "graphics/ImageResampler.h"
 
 using namespace gfx;
 
@@ -86,5 +89,61 @@ TEST(BilinearSpan, AFlatColourComesOutUnchanged) {
     std::vector<QRgb> run(100);
     span.sample(fixed(-2.3), fixed(1.1), fixed(0.4321), fixed(0.2718), int(run.size()), run.data());
     for (QRgb p : run) ASSERT_EQ(p, colour);
+  }
+}
+
+namespace {
+
+// A draw that only scales and moves: target to source.
+struct Scaling {
+  const char* name;
+  double scaleX, scaleY, dx, dy;
+  QRect edges;  // within the 97 x 61 noise
+};
+
+// Zooms from about a quarter to a half, at sub-pixel offsets, with target
+// rows and columns reaching past every edge of the pixels drawn.
+const Scaling scalings[] = {
+    {"zoom 0.5, whole", 2.0, 2.0, -7.0, -5.0, QRect(0, 0, 97, 61)},
+    {"zoom 0.26, sub-pixel", 1 / 0.26, 1 / 0.26, -11.37, -9.81, QRect(0, 0, 97, 61)},
+    {"zoom 0.3427, part", 1 / 0.3427, 1 / 0.3427, 3.0625, -2.4999, QRect(5, 3, 80, 50)},
+    {"zoom 0.325, one column", 1 / 0.325, 1 / 0.325, 0.5001, 1.25, QRect(40, 0, 1, 61)},
+    {"zoom 0.41 by 0.29", 1 / 0.41, 1 / 0.29, -0.999, 0.3333, QRect(0, 0, 97, 61)},
+    {"zoom 0.37, mirrored", -1 / 0.37, 1 / 0.37, 101.7, -3.3, QRect(2, 2, 93, 57)},
+};
+
+}  // namespace
+
+TEST(BilinearColumns, ScaledRowsAreTheSamplesOfTheGeneralRun) {
+  const QImage image = noise(97, 61);
+  const int left = -9, width = 60;
+  for (const Scaling& s : scalings) {
+    SCOPED_TRACE(s.name);
+    const QTransform toSource(s.scaleX, 0, 0, s.scaleY, s.dx, s.dy);
+    const BilinearColumns columns = ImageResampler::columns(s.edges, toSource, left, width);
+    BilinearSpan span = spanOver(image);
+    span.left = s.edges.left();
+    span.right = s.edges.right();
+    span.top = s.edges.top();
+    span.bottom = s.edges.bottom();
+    const int64_t origin = fixed(0.5 * s.scaleX + s.dx - 0.5), step = fixed(s.scaleX);
+    const BilinearColumns direct(span, origin, step, left, width);
+    for (int y = -6; y < 30; ++y) {
+      SCOPED_TRACE(y);
+      const int64_t v = fixed((y + 0.5) * s.scaleY + s.dy - 0.5);
+      // Runs of every start and length across the row, through the edges.
+      for (int from = left; from < left + width; from += 7) {
+        const int count = std::min(left + width - from, 3 + (from - left) * 5 % 41);
+        std::vector<QRgb> general(count), laidOut(count);
+        span.sample(origin + from * step, v, step, 0, count, general.data());
+        direct.sample(span, v, from, count, laidOut.data());
+        ASSERT_EQ(laidOut, general) << "from " << from;
+      }
+      std::vector<QRgb> plain(width), viaColumns(width, 1);
+      ImageResampler::resampleRow(image, s.edges, toSource, left, y, width, plain.data());
+      ImageResampler::resampleRow(image, s.edges, toSource, left, y, width, viaColumns.data(),
+                                  &columns);
+      ASSERT_EQ(viaColumns, plain);
+    }
   }
 }

@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPdfWriter>
+#include <QPixmap>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <thread>
@@ -403,5 +405,65 @@ TEST(GraphicsContext, LayeredDrawingsDoNotDependOnTheirBands) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) differing += a.pixel(x, y) != b.pixel(x, y);
     EXPECT_EQ(differing, 0) << drawing.name;
+  }
+}
+
+// A view's margins fill large translucent rectangles through narrow clips,
+// painted straight onto a device no bitmap path reads: they must come out as
+// QPainter fills them whole, in every pixel, at every fractional edge.
+TEST(GraphicsContext, RectanglesThroughNarrowClipsFillAsQPainterDoes) {
+  struct Case {
+    double scale;
+    QRectF clip;  // user space, y up
+    CompositingOperation op;
+  };
+  const Case cases[] = {
+      {1, {0, 0, 17, 300}, CompositingOperation::SourceOver},
+      {1, {183.5, 10, 16.25, 290}, CompositingOperation::SourceOver},
+      {2, {0, 0, 9, 150}, CompositingOperation::SourceOver},
+      {1.5, {0.5, 4, 12, 190}, CompositingOperation::SourceOver},
+      {1, {0, 293, 200, 7}, CompositingOperation::SourceOver},
+      {1, {3, 0, 120, 300}, CompositingOperation::Copy},
+  };
+  const QSize pixels(200, 300);
+  for (const Case& c : cases) {
+    for (double offset : {0.0, 0.13, 0.3, 0.5, 0.77, 0.91}) {
+      QPixmap drawn(pixels), expected(pixels);
+      drawn.fill(QColor(90, 90, 90));
+      expected.fill(QColor(90, 90, 90));
+      // Shadow-like nested rectangles, each reaching past the clip.
+      auto rectangle = [&](int i) {
+        return QTransform::fromScale(1 / c.scale, 1 / c.scale)
+            .mapRect(QRectF(12.6 + offset - i, -5.5 + offset - i, 160 + 2 * i, 280 + 2 * i));
+      };
+      const QColor color = QColor::fromRgbF(0, 0, 0, 0.035);
+      {
+        QPainter painter(&drawn);
+        auto context = GraphicsContext::forPainter(&painter, QSizeF(pixels));
+        context->scaleCTM(c.scale, c.scale);
+        context->clipToRect(c.clip);
+        for (int i = 10; i >= 1; --i) context->fillRect(rectangle(i), color, c.op);
+      }
+      {
+        QPainter painter(&expected);
+        const QTransform toDevice =
+            QTransform::fromScale(c.scale, c.scale) * QTransform(1, 0, 0, -1, 0, pixels.height());
+        QPainterPath clip;
+        clip.addRect(c.clip);
+        painter.setClipPath(toDevice.map(clip));
+        painter.setTransform(toDevice);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (c.op == CompositingOperation::Copy)
+          painter.setCompositionMode(QPainter::CompositionMode_Source);
+        for (int i = 10; i >= 1; --i) {
+          QPainterPath path;
+          path.addRect(rectangle(i));
+          painter.fillPath(path, color);
+        }
+      }
+      EXPECT_EQ(drawn.toImage(), expected.toImage())
+          << "scale " << c.scale << " clip " << c.clip.x() << "," << c.clip.y() << " offset "
+          << offset;
+    }
   }
 }
