@@ -51,22 +51,13 @@ __attribute__((target("avx2"))) void BilinearColumns::sampleEightAtATime(const u
                                                                          uint32_t wy, int from,
                                                                          int to, QRgb* out) const {
   using namespace bilinear;
-  const __m256i ones = _mm256_set1_epi32(-1), half = _mm256_set1_epi16(128);
   const __m256i wy1 = _mm256_set1_epi32(int(wy | (wy << 16)));
-  const __m256i wy0 = _mm256_xor_si256(wy1, ones);
   for (int i = from; i < to; i += 8, out += 8) {
     __m256i p00, p01, p10, p11;
     loadPairs(upper, offsets_.data() + i, &p00, &p01);
     loadPairs(lower, offsets_.data() + i, &p10, &p11);
     const __m256i wx1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights_.data() + i));
-    const __m256i wx0 = _mm256_xor_si256(wx1, ones);
-    const __m256i br = weigh(weigh(blueRed(p00), blueRed(p01), wx0, wx1),
-                             weigh(blueRed(p10), blueRed(p11), wx0, wx1), wy0, wy1);
-    const __m256i ga = weigh(weigh(greenAlpha(p00), greenAlpha(p01), wx0, wx1),
-                             weigh(greenAlpha(p10), greenAlpha(p11), wx0, wx1), wy0, wy1);
-    const __m256i pixels = _mm256_or_si256(_mm256_srli_epi16(_mm256_add_epi16(br, half), 8),
-                                           greenAlpha(_mm256_add_epi16(ga, half)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), pixels);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), mix(p00, p01, p10, p11, wx1, wy1));
   }
 }
 #else

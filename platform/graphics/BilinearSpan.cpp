@@ -119,7 +119,6 @@ __attribute__((target("avx2"))) void BilinearSpan::sampleEightAtATime(int64_t u,
   const __m256i lowRow = _mm256_set1_epi32(top);
   const __m256i high = _mm256_set1_epi32(right - 1), highRow = _mm256_set1_epi32(bottom - 1);
   const __m256i rowBytes = _mm256_set1_epi32(int32_t(stride));
-  const __m256i ones = _mm256_set1_epi32(-1), half = _mm256_set1_epi16(128);
   const int64_t aheadU = RowsAhead * rowStepU, aheadV = RowsAhead * rowStepV;
   int i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -146,14 +145,7 @@ __attribute__((target("avx2"))) void BilinearSpan::sampleEightAtATime(int64_t u,
           _mm256_castsi256_ps(u0), _mm256_castsi256_ps(u1), _MM_SHUFFLE(2, 0, 2, 0)));
       const __m256i wy1 = weights(_mm256_shuffle_ps(
           _mm256_castsi256_ps(v0), _mm256_castsi256_ps(v1), _MM_SHUFFLE(2, 0, 2, 0)));
-      const __m256i wx0 = _mm256_xor_si256(wx1, ones), wy0 = _mm256_xor_si256(wy1, ones);
-      const __m256i br = weigh(weigh(blueRed(p00), blueRed(p01), wx0, wx1),
-                               weigh(blueRed(p10), blueRed(p11), wx0, wx1), wy0, wy1);
-      const __m256i ga = weigh(weigh(greenAlpha(p00), greenAlpha(p01), wx0, wx1),
-                               weigh(greenAlpha(p10), greenAlpha(p11), wx0, wx1), wy0, wy1);
-      const __m256i pixels = _mm256_or_si256(_mm256_srli_epi16(_mm256_add_epi16(br, half), 8),
-                                             greenAlpha(_mm256_add_epi16(ga, half)));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), pixels);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), mix(p00, p01, p10, p11, wx1, wy1));
     }
     u0 = _mm256_add_epi64(u0, stepU8);
     u1 = _mm256_add_epi64(u1, stepU8);

@@ -43,5 +43,20 @@ __attribute__((target("avx2"))) inline __m256i weigh(__m256i a, __m256i b, __m25
   return _mm256_add_epi16(_mm256_mulhi_epu16(a, wa), _mm256_mulhi_epu16(b, wb));
 }
 
+// Eight pixels, each the four around it weighed by its column weight `wx1`
+// and row weight `wy1` (the weights of the right and lower pixels; the
+// others take their complement), rounded to 8 bits.
+__attribute__((target("avx2"))) inline __m256i mix(__m256i p00, __m256i p01, __m256i p10,
+                                                   __m256i p11, __m256i wx1, __m256i wy1) {
+  const __m256i ones = _mm256_set1_epi32(-1), half = _mm256_set1_epi16(128);
+  const __m256i wx0 = _mm256_xor_si256(wx1, ones), wy0 = _mm256_xor_si256(wy1, ones);
+  const __m256i br = weigh(weigh(blueRed(p00), blueRed(p01), wx0, wx1),
+                           weigh(blueRed(p10), blueRed(p11), wx0, wx1), wy0, wy1);
+  const __m256i ga = weigh(weigh(greenAlpha(p00), greenAlpha(p01), wx0, wx1),
+                           weigh(greenAlpha(p10), greenAlpha(p11), wx0, wx1), wy0, wy1);
+  return _mm256_or_si256(_mm256_srli_epi16(_mm256_add_epi16(br, half), 8),
+                         greenAlpha(_mm256_add_epi16(ga, half)));
+}
+
 }  // namespace gfx::bilinear
 #endif

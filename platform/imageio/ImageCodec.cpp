@@ -1,5 +1,7 @@
 #include "imageio/ImageCodec.h"
 
+#include <QBuffer>
+
 #include "imageio/BMPTGACodec.h"
 #include "imageio/CodecSupport.h"
 #include "imageio/GIFCodec.h"
@@ -22,6 +24,15 @@ bool ImageCodec::writeToDevice(const QString& type, const QList<EncodeFrame>& fr
   if (output->write(bytes) == bytes.size()) return true;
   return codec::failWrite(error, TypeIdentifiers::localizedDescription(type),
                           output->errorString());
+}
+
+bool ImageCodec::writeThroughDevice(const QString& type, const QList<EncodeFrame>& frames,
+                                    const QVariantMap& fileProperties, QByteArray* output,
+                                    fnd::Error* error) const {
+  output->clear();
+  QBuffer buffer(output);
+  buffer.open(QIODevice::WriteOnly);
+  return writeToDevice(type, frames, fileProperties, &buffer, error);
 }
 
 const QList<const ImageCodec*>& ImageCodec::all() {

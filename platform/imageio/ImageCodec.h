@@ -79,6 +79,11 @@ class ImageCodec {
                              const QVariantMap& fileProperties, QIODevice* output,
                              fnd::Error* error) const;
 
+  // `write` for codecs that stream: writeToDevice into `output`.
+  bool writeThroughDevice(const QString& type, const QList<EncodeFrame>& frames,
+                          const QVariantMap& fileProperties, QByteArray* output,
+                          fnd::Error* error) const;
+
   // The properties a file of `type` written by this codec keeps, as keys of
   // the per-image dictionary ("DPIWidth") or of one of its dictionaries
   // ("{TIFF}.Make"), plus the destination options it honours (quality).

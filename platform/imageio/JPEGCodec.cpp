@@ -4,7 +4,6 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include <QBuffer>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -342,10 +341,7 @@ gfx::CGImagePtr JPEGCodec::readImage(const QByteArray& data, const DecodeRequest
 bool JPEGCodec::write(const QString& type, const QList<EncodeFrame>& frames,
                       const QVariantMap& fileProperties, QByteArray* output,
                       fnd::Error* error) const {
-  output->clear();
-  QBuffer buffer(output);
-  buffer.open(QIODevice::WriteOnly);
-  return writeToDevice(type, frames, fileProperties, &buffer, error);
+  return writeThroughDevice(type, frames, fileProperties, output, error);
 }
 
 bool JPEGCodec::writeToDevice(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,

@@ -2,7 +2,6 @@
 
 #include <png.h>
 
-#include <QBuffer>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -320,10 +319,7 @@ gfx::CGImagePtr PNGCodec::readImage(const QByteArray& data, const DecodeRequest&
 bool PNGCodec::write(const QString& type, const QList<EncodeFrame>& frames,
                      const QVariantMap& fileProperties, QByteArray* output,
                      fnd::Error* error) const {
-  output->clear();
-  QBuffer buffer(output);
-  buffer.open(QIODevice::WriteOnly);
-  return writeToDevice(type, frames, fileProperties, &buffer, error);
+  return writeThroughDevice(type, frames, fileProperties, output, error);
 }
 
 bool PNGCodec::writeToDevice(const QString&, const QList<EncodeFrame>& frames, const QVariantMap&,
