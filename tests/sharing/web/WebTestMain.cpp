@@ -52,17 +52,13 @@ void stopXvfb() {
   close(displayPipe);
 }
 
-bool listingOnly(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strstr(argv[i], "gtest_list_tests")) return true;
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (listingOnly(argc, argv)) return RUN_ALL_TESTS();
+  // A listing (as when ctest discovers the tests) needs no display: the
+  // flag is taken out of argv by now, so ask Google Test for it.
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
   QTemporaryDir config(QDir::tempPath() + "/tessaly-config-XXXXXX");
   qputenv("TESSALY_CONFIG_HOME", config.path().toLocal8Bit());
   if (!startXvfb()) {
