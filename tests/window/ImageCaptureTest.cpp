@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 
+#include "../capture/GPhotoTestDrivers.h"
 #include "../capture/SaneTestBackend.h"
 #include "TestSupport.h"
 #include "appkit/ScriptedModalServices.h"
@@ -31,6 +32,7 @@
 namespace {
 
 const bool kBackend = captest::useSaneTestBackend();
+const bool kDrivers = captest::useGPhotoDirectoryDriver();
 
 QImage pattern(int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
@@ -49,6 +51,7 @@ QImage pixelsOf(Layer* layer) {
 // card folder among its cameras.
 struct CaptureWindow {
   CaptureWindow() {
+    EXPECT_TRUE(kDrivers);
     QImage picture = pattern(120, 80);
     QDir(card.path()).mkpath("DCIM");
     picture.save(card.filePath("DCIM/beach.png"));
