@@ -148,10 +148,16 @@ double writeAndSyncMilliseconds(const QString& folder, size_t bytes) {
   const QString path = folder + "/bench-document-floor.bin";
   const auto start = std::chrono::steady_clock::now();
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(data.data(), qint64(bytes)) != qint64(bytes) || !file.flush() ||
-      ::fdatasync(file.handle()) != 0)
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
     qFatal("bench_document: the write floor failed");
+  // In pieces of 1 MiB, the fastest way through the page cache here (one
+  // write of the whole took up to three times as long).
+  constexpr size_t kPiece = size_t(1) << 20;
+  for (size_t at = 0; at < bytes; at += kPiece) {
+    const qint64 piece = qint64(std::min(kPiece, bytes - at));
+    if (file.write(data.data() + at, piece) != piece) qFatal("bench_document: the write floor failed");
+  }
+  if (::fdatasync(file.handle()) != 0) qFatal("bench_document: the write floor failed");
   file.close();
   const double elapsed = bench::millisecondsSince(start);
   QFile::remove(path);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "coredata/SQLiteMemory.h"
 #include "coredata/SQLiteStatement.h"
 
 namespace cd {
@@ -37,6 +38,7 @@ void SQLiteDatabase::setLargePagesForBlobs(bool large) { largePagesForBlobs = la
 
 bool SQLiteDatabase::open(const QString& path, bool readOnly, bool create, fnd::Error* error) {
   close();
+  SQLiteMemory::install();
   int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (create && !readOnly) flags |= SQLITE_OPEN_CREATE;
   int code = sqlite3_open_v2(path.toUtf8().constData(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -88,6 +88,8 @@ class SQLiteStore : public PersistentStore {
   // Writing rows (SQLiteStoreSave.cpp).
   // The bytes of blobs a save writes over pages the file already holds.
   qint64 bytesRewrittenInPlace(const SaveRequest& request);
+  // The bytes of the blobs a save writes, of which `inserted` in new rows.
+  static qint64 blobBytesSaved(const SaveRequest& request, qint64* inserted = nullptr);
   // The bytes of `object`'s blobs (only those changed since its last save).
   static qint64 blobBytesOf(ManagedObject* object, bool onlyChanged);
   // Gives the store large pages before its first rows when they bring large blobs.

@@ -2,8 +2,10 @@
 // inserted and updated rows, the order of ordered relationships, the key
 // counters and the metadata. Any failure rolls the whole save back.
 #include "coredata/PersistentStoreCoordinator.h"
+#include "coredata/SQLiteMemory.h"
 #include "coredata/SQLiteStatement.h"
 #include "coredata/SQLiteStore.h"
+#include "coredata/SQLiteWriteBehind.h"
 #include "coredata/StoreDate.h"
 #include "coredata/StoreMetadata.h"
 #include "foundation/KeyedArchiver.h"
@@ -96,6 +98,8 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
                          .arg(URL().toLocalFile()));
   auto keptKeys = maxKeys_;
   QHash<ManagedObject*, qint64> keys;
+  // Each row with a layer's blob is built in a buffer of its size.
+  SQLiteMemory::KeepLargeBlocks rowBuffers;
   fitPageSizeToFirstRows(request);
   SaveCacheScope cache(db_, bytesRewrittenInPlace(request));
   if (!db_.exec("BEGIN IMMEDIATE", error)) return false;
@@ -138,11 +142,17 @@ void SQLiteStore::fitPageSizeToFirstRows(const SaveRequest& request) {
     db_.exec("VACUUM", nullptr);
 }
 
+qint64 SQLiteStore::blobBytesSaved(const SaveRequest& request, qint64* inserted) {
+  qint64 updated = 0, added = 0;
+  for (ManagedObject* object : request.updated) updated += blobBytesOf(object, true);
+  for (ManagedObject* object : request.inserted) added += blobBytesOf(object, false);
+  if (inserted) *inserted = added;
+  return updated + added;
+}
+
 qint64 SQLiteStore::bytesRewrittenInPlace(const SaveRequest& request) {
-  auto blobBytes = &SQLiteStore::blobBytesOf;
-  qint64 updated = 0, inserted = 0;
-  for (ManagedObject* object : request.updated) updated += blobBytes(object, true);
-  for (ManagedObject* object : request.inserted) inserted += blobBytes(object, false);
+  qint64 inserted = 0;
+  const qint64 updated = blobBytesSaved(request, &inserted) - inserted;
   // New rows fill the file's free pages, which the journal must keep, before
   // they grow the file.
   const qint64 freeBytes = pragmaValue(db_, "freelist_count") * pragmaValue(db_, "page_size");
@@ -161,10 +171,15 @@ bool SQLiteStore::writeSave(const SaveRequest& request, QHash<ManagedObject*, qi
   }
   for (ManagedObject* object : request.deleted)
     if (!deleteRow(object, error)) return false;
-  for (ManagedObject* object : request.inserted)
+  SQLiteWriteBehind writeBehind(db_.handle(), blobBytesSaved(request));
+  for (ManagedObject* object : request.inserted) {
     if (!insertRow(object, *keys, error)) return false;
-  for (ManagedObject* object : request.updated)
+    writeBehind.rowWritten();
+  }
+  for (ManagedObject* object : request.updated) {
     if (!updateRow(object, *keys, error)) return false;
+    writeBehind.rowWritten();
+  }
   for (ManagedObject* object : request.inserted)
     if (!writeOrder(object, *keys, false, error)) return false;
   for (ManagedObject* object : request.updated)
