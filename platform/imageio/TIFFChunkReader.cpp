@@ -6,6 +6,7 @@
 #include <numeric>
 #include <vector>
 
+#include "foundation/FreshPages.h"
 #include "foundation/WorkerPool.h"
 #include "imageio/BoxReduction.h"
 #include "imageio/TIFFMemoryStream.h"
@@ -153,6 +154,13 @@ struct Run : FirstFailure {
     const bool tiled = layout.d.tiled;
     std::vector<char> buffer(tiled ? layout.chunkStride() * layout.chunkHeight : 0);
     TIFFStripDecoder strips(tiff, layout.d, data.constData(), uint64_t(data.size()));
+    if (!tiled && first < end) {
+      // Each run maps the fresh rows it is about to fill, side by side
+      // with the others.
+      const Chunk last = layout.chunk(end - 1);
+      uchar* top = target.row(layout.chunk(first).y);
+      fnd::FreshPages::mapForWriting(top, size_t(target.row(last.y + last.rows) - top));
+    }
     for (uint32_t index = first; index < end; ++index) {
       const Chunk c = layout.chunk(index);
       char* into = tiled ? buffer.data() : reinterpret_cast<char*>(target.row(c.y));
