@@ -155,7 +155,8 @@ double writeAndSyncMilliseconds(const QString& folder, size_t bytes) {
   constexpr size_t kPiece = size_t(1) << 20;
   for (size_t at = 0; at < bytes; at += kPiece) {
     const qint64 piece = qint64(std::min(kPiece, bytes - at));
-    if (file.write(data.data() + at, piece) != piece) qFatal("bench_document: the write floor failed");
+    if (file.write(data.data() + at, piece) != piece)
+      qFatal("bench_document: the write floor failed");
   }
   if (::fdatasync(file.handle()) != 0) qFatal("bench_document: the write floor failed");
   file.close();

@@ -68,8 +68,8 @@ void freeKeptUnlessKeeping() {
 void SQLiteMemory::install() {
   static std::once_flag once;
   std::call_once(once, [] {
-    static const sqlite3_mem_methods methods{allocate, release,  reallocate, sizeOf,
-                                             roundUp,  initialize, shutDown, nullptr};
+    static const sqlite3_mem_methods methods{allocate, release,    reallocate, sizeOf,
+                                             roundUp,  initialize, shutDown,   nullptr};
     isInstalled = sqlite3_config(SQLITE_CONFIG_MALLOC, &methods) == SQLITE_OK;
   });
 }

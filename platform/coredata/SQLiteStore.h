@@ -86,16 +86,19 @@ class SQLiteStore : public PersistentStore {
   static QString entityNumbers(const EntityDescription* entity, bool includeSubentities);
 
   // Writing rows (SQLiteStoreSave.cpp).
+  // The bytes of the blobs a save writes, in new rows and in changed ones.
+  struct BlobBytes {
+    qint64 inserted = 0, updated = 0;
+  };
+  static BlobBytes blobBytesSaved(const SaveRequest& request);
   // The bytes of blobs a save writes over pages the file already holds.
-  qint64 bytesRewrittenInPlace(const SaveRequest& request);
-  // The bytes of the blobs a save writes, of which `inserted` in new rows.
-  static qint64 blobBytesSaved(const SaveRequest& request, qint64* inserted = nullptr);
+  qint64 bytesRewrittenInPlace(const BlobBytes& saved);
   // The bytes of `object`'s blobs (only those changed since its last save).
   static qint64 blobBytesOf(ManagedObject* object, bool onlyChanged);
   // Gives the store large pages before its first rows when they bring large blobs.
-  void fitPageSizeToFirstRows(const SaveRequest& request);
-  bool writeSave(const SaveRequest& request, QHash<ManagedObject*, qint64>* keys,
-                 fnd::Error* error);
+  void fitPageSizeToFirstRows(const BlobBytes& saved);
+  bool writeSave(const SaveRequest& request, const BlobBytes& saved,
+                 QHash<ManagedObject*, qint64>* keys, fnd::Error* error);
   bool insertRow(ManagedObject* object, const QHash<ManagedObject*, qint64>& keys,
                  fnd::Error* error);
   bool updateRow(ManagedObject* object, const QHash<ManagedObject*, qint64>& keys,

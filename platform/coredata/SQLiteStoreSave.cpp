@@ -100,10 +100,11 @@ bool SQLiteStore::save(const SaveRequest& request, QHash<ManagedObject*, qint64>
   QHash<ManagedObject*, qint64> keys;
   // Each row with a layer's blob is built in a buffer of its size.
   SQLiteMemory::KeepLargeBlocks rowBuffers;
-  fitPageSizeToFirstRows(request);
-  SaveCacheScope cache(db_, bytesRewrittenInPlace(request));
+  const BlobBytes saved = blobBytesSaved(request);
+  fitPageSizeToFirstRows(saved);
+  SaveCacheScope cache(db_, bytesRewrittenInPlace(saved));
   if (!db_.exec("BEGIN IMMEDIATE", error)) return false;
-  if (!writeSave(request, &keys, error) || !db_.exec("COMMIT", error)) {
+  if (!writeSave(request, saved, &keys, error) || !db_.exec("COMMIT", error)) {
     db_.exec("ROLLBACK", nullptr);
     maxKeys_ = keptKeys;
     return false;
@@ -129,38 +130,34 @@ qint64 SQLiteStore::blobBytesOf(ManagedObject* object, bool onlyChanged) {
 // Only a store no row was ever saved to changes its page size: rewriting
 // its few pages of tables is cheap, and the rewrite (VACUUM) is atomic. A
 // rewrite SQLite refuses leaves the store as it was, and the save goes on.
-void SQLiteStore::fitPageSizeToFirstRows(const SaveRequest& request) {
+void SQLiteStore::fitPageSizeToFirstRows(const BlobBytes& saved) {
   if (type() == InMemoryStoreType ||
       options().value(SQLitePragmasOption).toMap().contains("page_size"))
     return;
   for (qint64 counter : std::as_const(maxKeys_))
     if (counter != 0) return;
-  qint64 bytes = 0;
-  for (ManagedObject* object : request.inserted) bytes += blobBytesOf(object, false);
-  if (bytes < kLargePagesFromBlobBytes || pragmaValue(db_, "page_size") >= kLargePageSize) return;
+  if (saved.inserted < kLargePagesFromBlobBytes || pragmaValue(db_, "page_size") >= kLargePageSize)
+    return;
   if (db_.exec(QStringLiteral("PRAGMA page_size = %1").arg(kLargePageSize), nullptr))
     db_.exec("VACUUM", nullptr);
 }
 
-qint64 SQLiteStore::blobBytesSaved(const SaveRequest& request, qint64* inserted) {
-  qint64 updated = 0, added = 0;
-  for (ManagedObject* object : request.updated) updated += blobBytesOf(object, true);
-  for (ManagedObject* object : request.inserted) added += blobBytesOf(object, false);
-  if (inserted) *inserted = added;
-  return updated + added;
+SQLiteStore::BlobBytes SQLiteStore::blobBytesSaved(const SaveRequest& request) {
+  BlobBytes bytes;
+  for (ManagedObject* object : request.inserted) bytes.inserted += blobBytesOf(object, false);
+  for (ManagedObject* object : request.updated) bytes.updated += blobBytesOf(object, true);
+  return bytes;
 }
 
-qint64 SQLiteStore::bytesRewrittenInPlace(const SaveRequest& request) {
-  qint64 inserted = 0;
-  const qint64 updated = blobBytesSaved(request, &inserted) - inserted;
+qint64 SQLiteStore::bytesRewrittenInPlace(const BlobBytes& saved) {
   // New rows fill the file's free pages, which the journal must keep, before
   // they grow the file.
   const qint64 freeBytes = pragmaValue(db_, "freelist_count") * pragmaValue(db_, "page_size");
-  return updated + std::min(inserted, freeBytes);
+  return saved.updated + std::min(saved.inserted, freeBytes);
 }
 
-bool SQLiteStore::writeSave(const SaveRequest& request, QHash<ManagedObject*, qint64>* keys,
-                            fnd::Error* error) {
+bool SQLiteStore::writeSave(const SaveRequest& request, const BlobBytes& saved,
+                            QHash<ManagedObject*, qint64>* keys, fnd::Error* error) {
   for (ManagedObject* object : request.inserted) {
     // A damaged counter at the end of the range must not wrap to a used key.
     qint64& counter = maxKeys_[object->entity()->rootEntity()];
@@ -171,7 +168,7 @@ bool SQLiteStore::writeSave(const SaveRequest& request, QHash<ManagedObject*, qi
   }
   for (ManagedObject* object : request.deleted)
     if (!deleteRow(object, error)) return false;
-  SQLiteWriteBehind writeBehind(db_.handle(), blobBytesSaved(request));
+  SQLiteWriteBehind writeBehind(db_.handle(), saved.inserted + saved.updated);
   for (ManagedObject* object : request.inserted) {
     if (!insertRow(object, *keys, error)) return false;
     writeBehind.rowWritten();

@@ -53,9 +53,8 @@ TEST(SQLiteMemory, LargeRowsOfASaveShareTheirBufferAndReadBackWhole) {
   ASSERT_TRUE(db.open(path, false, true, nullptr));
   ASSERT_TRUE(cd::SQLiteMemory::installed()) << "something started SQLite before the store";
   ASSERT_TRUE(db.exec("PRAGMA page_size = 65536; VACUUM", nullptr));
-  ASSERT_TRUE(
-      db.exec("CREATE TABLE rows (id INTEGER PRIMARY KEY, name TEXT, data BLOB, tail INTEGER)",
-              nullptr));
+  ASSERT_TRUE(db.exec(
+      "CREATE TABLE rows (id INTEGER PRIMARY KEY, name TEXT, data BLOB, tail INTEGER)", nullptr));
 
   const std::vector<int> kept = {3 << 20, 2 << 20, (7 << 19) + 13, 1 << 20, 3 << 20, 100};
   const long largeBefore = cd::SQLiteMemory::largeAllocations();
@@ -85,9 +84,11 @@ TEST(SQLiteMemory, LargeRowsOfASaveShareTheirBufferAndReadBackWhole) {
 
   if (!tst::haveTool("sqlite3")) GTEST_SKIP() << "sqlite3 missing";
   QString output;
-  ASSERT_EQ(tst::runTool("sqlite3", {path, "PRAGMA integrity_check; SELECT id, length(data), "
-                                           "hex(substr(data, length(data) - 3, 4)), tail "
-                                           "FROM rows ORDER BY id"},
+  ASSERT_EQ(tst::runTool("sqlite3",
+                         {path,
+                          "PRAGMA integrity_check; SELECT id, length(data), "
+                          "hex(substr(data, length(data) - 3, 4)), tail "
+                          "FROM rows ORDER BY id"},
                          &output),
             0);
   QStringList expected{"ok"};
