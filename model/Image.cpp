@@ -14,6 +14,7 @@
 #include <deque>
 #include <vector>
 
+#include "coredata/PersistentStoreCoordinator.h"
 #include "coreimage/WorkerPool.h"
 #include "foundation/KeyedUnarchiver.h"
 #include "foundation/NotificationCenter.h"
@@ -586,6 +587,7 @@ struct Image::StoredPixelsChain {
     bool wanted = false;  // a view asked for it
   };
   std::deque<Waiting> waiting;
+  Waiting last{};  // the last one taken from `waiting`
 };
 
 namespace {
@@ -614,6 +616,7 @@ void Image::startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chai
   while (!chain->waiting.empty()) {
     const StoredPixelsChain::Waiting next = chain->waiting.front();
     chain->waiting.pop_front();
+    chain->last = next;
     Image* image = next.image;
     if (next.alive.expired()) continue;
     image->waitsForStoredDecode_ = false;
@@ -636,6 +639,13 @@ void Image::startNextStoredDecode(const std::shared_ptr<StoredPixelsChain>& chai
     *call = Call::Returned;
     return;
   }
+  // Every image has had its turn: the store need not keep the memory it
+  // read their bytes into for the next.
+  const StoredPixelsChain::Waiting last = std::exchange(chain->last, {});
+  if (last.image && !last.alive.expired())
+    if (cd::ManagedObjectContext* context = last.image->managedObjectContext())
+      if (cd::PersistentStoreCoordinator* coordinator = context->persistentStoreCoordinator())
+        coordinator->releaseReadBuffers();
 }
 
 void Image::decodeBeforeOthers() {

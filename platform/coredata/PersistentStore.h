@@ -63,6 +63,8 @@ class PersistentStore {
   // Writes everything the store holds, as last saved, into a new file at
   // `path`. The default copies the store's file.
   virtual bool copyContentsTo(const QString& path, fnd::Error* error);
+  // Lets go of memory kept to read the next large value into.
+  virtual void releaseReadBuffers() {}
 
   virtual bool loadRow(const ManagedObjectID& id, StoreRow* row, fnd::Error* error) = 0;
   virtual bool fetchRows(EntityDescription* entity, bool includeSubentities, QList<StoreRow>* rows,

@@ -99,6 +99,10 @@ QList<PersistentStore*> PersistentStoreCoordinator::persistentStores() const {
   return stores;
 }
 
+void PersistentStoreCoordinator::releaseReadBuffers() {
+  for (const auto& store : stores_) store->releaseReadBuffers();
+}
+
 PersistentStore* PersistentStoreCoordinator::persistentStoreForURL(const QUrl& url) const {
   for (const auto& store : stores_)
     if (store->URL() == url) return store.get();

@@ -55,6 +55,8 @@ class PersistentStoreCoordinator {
                                               fnd::Error* error = nullptr);
   bool removePersistentStore(PersistentStore* store, fnd::Error* error = nullptr);
   QList<PersistentStore*> persistentStores() const;
+  // Every store lets go of memory kept to read the next large value into.
+  void releaseReadBuffers();
   // Moves `store` to the file at `url`, which must already hold its contents
   // (saving a document under a new name copies or renames the file first).
   bool setURL(const QUrl& url, PersistentStore* store, fnd::Error* error = nullptr);

@@ -5,21 +5,28 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 #include "coredata/SQLiteMemory.h"
 #include "coredata/SQLiteStatement.h"
+#include "foundation/FreshPages.h"
 
 namespace cd {
 namespace {
 
 std::atomic<bool> largePagesForBlobs{false};
 
-// A large blob (a layer's pixels) is fresh memory the kernel maps as it is
-// written: in 2 MiB pages rather than 4 KiB ones that takes a few dozen
-// faults instead of thousands. Only the whole large pages inside the
-// buffer are asked for, and the kernel may refuse.
-void backWithLargePages(char* data, size_t size) {
-  if (!largePagesForBlobs.load(std::memory_order_relaxed)) return;
+// Blobs of this many bytes or more (a layer's pixels) are the large ones.
+constexpr int kLargeBlobBytes = 1 << 20;
+
+// A large blob is fresh memory the kernel maps as it is written: its pages
+// are mapped in one call, or, when asked for, taken in 2 MiB pages rather
+// than 4 KiB ones, which takes a few dozen faults instead of thousands.
+// Only the whole large pages inside the buffer are asked for, and the
+// kernel may refuse.
+void prepareFreshBuffer(char* data, size_t size) {
+  if (!largePagesForBlobs.load(std::memory_order_relaxed))
+    return fnd::FreshPages::mapForWriting(data, size);
 #ifdef MADV_HUGEPAGE
   constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
   const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
@@ -53,6 +60,7 @@ bool SQLiteDatabase::open(const QString& path, bool readOnly, bool create, fnd::
 }
 
 void SQLiteDatabase::close() {
+  releaseReadBuffer();
   if (!db_) return;
   sqlite3_close_v2(db_);
   db_ = nullptr;
@@ -98,12 +106,28 @@ bool SQLiteDatabase::readBlob(const QString& table, const QString& column, qint6
     return false;
   }
   const int size = sqlite3_blob_bytes(blob);
-  QByteArray read(size > 0 ? size : 0, Qt::Uninitialized);
-  backWithLargePages(read.data(), size_t(read.size()));
+  QByteArray read = blobBuffer(size > 0 ? size : 0);
   const bool ok = size > 0 && sqlite3_blob_read(blob, read.data(), size, 0) == SQLITE_OK;
   sqlite3_blob_close(blob);
-  if (ok) *bytes = std::move(read);
-  return ok;
+  if (!ok) return false;
+  if (size >= kLargeBlobBytes) lastLargeBlob_ = read;
+  *bytes = std::move(read);
+  return true;
+}
+
+QByteArray SQLiteDatabase::blobBuffer(int size) {
+  // Only a buffer nobody else holds any more may be written over.
+  if (size >= kLargeBlobBytes && lastLargeBlob_.isDetached() && lastLargeBlob_.capacity() >= size) {
+    QByteArray reused = std::exchange(lastLargeBlob_, QByteArray());
+    reused.resize(size);
+    return reused;
+  }
+  QByteArray fresh;
+  // Layers of one document differ a little in size: room for the next.
+  if (size >= kLargeBlobBytes) fresh.reserve(size + size / 16);
+  fresh.resize(size);
+  if (size >= kLargeBlobBytes) prepareFreshBuffer(fresh.data(), size_t(size));
+  return fresh;
 }
 
 bool SQLiteDatabase::tableExists(const QString& table) {

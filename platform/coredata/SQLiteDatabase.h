@@ -3,6 +3,7 @@
 // are damaged fail as corrupt files, anything else as a store operation.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <utility>
 
@@ -23,7 +24,10 @@ class SQLiteDatabase {
   void close();
   bool isOpen() const { return db_ != nullptr; }
   sqlite3* handle() const { return db_; }
-  void swap(SQLiteDatabase& other) { std::swap(db_, other.db_); }
+  void swap(SQLiteDatabase& other) {
+    std::swap(db_, other.db_);
+    lastLargeBlob_.swap(other.lastLargeBlob_);
+  }
   // Whether the file this connection reads and writes is still the one at
   // the path it was opened with (not renamed away, replaced or removed).
   bool isAtItsPath() const;
@@ -39,8 +43,11 @@ class SQLiteDatabase {
   // Reads the non-empty blob (or text) in `column` of row `rowid` straight
   // into `bytes`, without the copy SQLite makes of a large value otherwise.
   // False, with `bytes` untouched, when there is no such row or the value is
-  // NULL, empty or of another kind.
+  // NULL, empty or of another kind. A large blob is read into the memory of
+  // the last one read when its reader has let that go.
   bool readBlob(const QString& table, const QString& column, qint64 rowid, QByteArray* bytes);
+  // Lets go of the last large blob read, kept to read the next one into.
+  void releaseReadBuffer() { lastLargeBlob_ = QByteArray(); }
   // Whether large blobs read from now on ask the kernel for 2 MiB pages.
   // Fewer page faults, but where free memory is fragmented the kernel may
   // stop the reading thread for a long while to make such pages, so only a
@@ -52,7 +59,14 @@ class SQLiteDatabase {
   static fnd::Error errorForCode(int code, const QString& what, const QString& message);
 
  private:
+  // A buffer for a blob of `size` bytes: the last large one's, or new.
+  QByteArray blobBuffer(int size);
+
   sqlite3* db_ = nullptr;
+  // Shared with its reader. Layers are read one after another, each
+  // dropped once decoded: reading the next into the same memory spares the
+  // kernel mapping tens of megabytes of fresh pages per layer.
+  QByteArray lastLargeBlob_;
 };
 
 }  // namespace cd

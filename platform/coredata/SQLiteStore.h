@@ -45,6 +45,7 @@ class SQLiteStore : public PersistentStore {
   bool relocate(const QUrl& url, fnd::Error* error) override;
   bool isAtItsFile() const override;
   bool copyContentsTo(const QString& path, fnd::Error* error) override;
+  void releaseReadBuffers() override { db_.releaseReadBuffer(); }
 
   // For tests of atomic saving: when set and returning true, the next save
   // makes SQLite fail a constraint after writing its rows, inside the

@@ -138,8 +138,11 @@ void SQLiteStore::fitPageSizeToFirstRows(const BlobBytes& saved) {
     if (counter != 0) return;
   if (saved.inserted < kLargePagesFromBlobBytes || pragmaValue(db_, "page_size") >= kLargePageSize)
     return;
-  if (db_.exec(QStringLiteral("PRAGMA page_size = %1").arg(kLargePageSize), nullptr))
-    db_.exec("VACUUM", nullptr);
+  if (db_.exec(QStringLiteral("PRAGMA page_size = %1").arg(kLargePageSize), nullptr) &&
+      db_.exec("VACUUM", nullptr)) {
+    const qint64 cacheSize = pragmaValue(db_, "cache_size");
+    db_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheSize), nullptr);
+  }
 }
 
 SQLiteStore::BlobBytes SQLiteStore::blobBytesSaved(const SaveRequest& request) {

@@ -102,3 +102,39 @@ TEST(SQLiteMemory, LargeRowsOfASaveShareTheirBufferAndReadBackWhole) {
   }
   EXPECT_EQ(output.trimmed().split('\n'), expected);
 }
+
+// A large blob is read into the memory of the last one read, but only once
+// nobody holds that one any more: bytes still held never change.
+TEST(SQLiteMemory, ALargeBlobReusesTheLastOnesMemoryOnlyOnceItsReaderLetItGo) {
+  const QString path = tst::tempPath("reused-reads.sqlite");
+  QFile::remove(path);
+  cd::SQLiteDatabase db;
+  ASSERT_TRUE(db.open(path, false, true, nullptr));
+  ASSERT_TRUE(db.exec(
+      "CREATE TABLE rows (id INTEGER PRIMARY KEY, name TEXT, data BLOB, tail INTEGER)", nullptr));
+  const std::vector<int> sizes = {3 << 20, (3 << 20) + 4096, 3 << 20, 2 << 20, 5 << 20};
+  insertRows(db, sizes, 0, nullptr);
+  auto read = [&](int row) {
+    QByteArray bytes;
+    EXPECT_TRUE(db.readBlob("rows", "data", row, &bytes));
+    EXPECT_TRUE(bytes == rowBytes(row, sizes[row])) << "row " << row;
+    return bytes;
+  };
+
+  QByteArray first = read(0);
+  const char* firstMemory = first.constData();
+  QByteArray second = read(1);  // the first is still held
+  EXPECT_NE(second.constData(), firstMemory);
+  EXPECT_TRUE(first == rowBytes(0, sizes[0]));
+  const char* secondMemory = second.constData();
+  first = second = QByteArray();  // both let go
+  QByteArray third = read(2);
+  EXPECT_EQ(third.constData(), secondMemory);  // the last one read
+  third = QByteArray();
+  EXPECT_EQ(read(3).constData(), secondMemory);  // smaller: still fits
+  QByteArray larger = read(4);                   // does not fit: new memory
+  EXPECT_NE(larger.constData(), secondMemory);
+  larger = QByteArray();
+  db.releaseReadBuffer();
+  EXPECT_TRUE(read(4) == rowBytes(4, sizes[4]));
+}
