@@ -8,6 +8,8 @@
 #include <mutex>
 #include <utility>
 
+#include "foundation/FreshPages.h"
+
 namespace cd {
 namespace {
 
@@ -16,6 +18,10 @@ std::atomic<int> keepers{0};
 std::atomic<long> largeCount{0}, reusedCount{0};
 std::mutex keptMutex;
 void* kept = nullptr;  // guarded by keptMutex
+
+// Allocations of a save from this size on (a 64 KiB page of the cache and
+// more) have their pages mapped in one call.
+constexpr int kMappedAheadBytes = 64 << 10;
 
 size_t usable(void* block) { return malloc_usable_size(block); }
 
@@ -34,7 +40,11 @@ void* allocate(int bytes) {
       return block;
     }
   }
-  return std::malloc(size_t(bytes));
+  void* block = std::malloc(size_t(bytes));
+  // A save fills what it asks for at once: the pages of its cache, its rows.
+  if (block && bytes >= kMappedAheadBytes && keepers.load(std::memory_order_acquire) > 0)
+    fnd::FreshPages::mapForWriting(block, size_t(bytes));
+  return block;
 }
 
 // Keeps the larger of `block` and the kept one, frees the other.

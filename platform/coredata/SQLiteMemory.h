@@ -9,7 +9,8 @@ namespace cd {
 // page of fresh memory costs a fault on its first write (several
 // microseconds each on a virtual machine). While a `KeepLargeBlocks` lives,
 // the last large buffer freed is kept and handed to the next request it
-// can hold, so a save of ten layers faults one row's pages instead of ten.
+// can hold, so a save of ten layers faults one row's pages instead of ten,
+// and the fresh pages of what a save allocates are mapped in one call each.
 class SQLiteMemory {
  public:
   // Takes SQLite's allocator before its first use; later calls, or a
